@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs what Glimmet needs to build and test; installs nothing that is already there.
+set -euo pipefail
+
+debian_packages=(
+  cmake ninja-build g++ pkg-config ccache git
+  libuv1-dev nlohmann-json3-dev libsimdjson-dev libfmt-dev libcurl4-openssl-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-format clang-tidy python3 nodejs
+)
+brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl googletest
+  google-benchmark clang-format llvm python node)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+if command -v apt-get >/dev/null 2>&1; then
+  missing=()
+  for pkg in "${debian_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  # node may come from elsewhere (nvm, a tarball); only ask apt for it when there is none.
+  if command -v node >/dev/null 2>&1; then
+    missing=("${missing[@]/nodejs/}")
+  fi
+  if command -v python3 >/dev/null 2>&1; then
+    missing=("${missing[@]/python3/}")
+  fi
+  read -r -a missing <<<"${missing[*]:-}"
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+elif command -v brew >/dev/null 2>&1; then
+  for formula in "${brew_formulae[@]}"; do
+    brew list --formula "$formula" >/dev/null 2>&1 || brew install "$formula"
+  done
+else
+  echo "Glimmet setup needs apt-get (Debian/Ubuntu) or Homebrew (macOS)." >&2
+  exit 1
+fi

@@ -1,0 +1,3 @@
+#include "app/command_line.hpp"
+
+int main(int argc, char** argv) { return glimmet::runCommandLine(argc, argv); }

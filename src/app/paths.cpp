@@ -1,0 +1,105 @@
+#include "app/paths.hpp"
+
+#include "platform/file_system.hpp"
+#include "platform/system_paths.hpp"
+
+namespace glimmet {
+
+namespace {
+
+constexpr std::string_view kTraeLogCandidates[] = {
+    "Library/Application Support/TRAE SOLO CN/logs",
+    "Library/Application Support/Trae SOLO/logs",
+    "Library/Application Support/Trae CN/logs",
+    "Library/Application Support/Trae/logs",
+};
+
+std::optional<std::string> toolRoot(const Environment& environment, std::string_view variable,
+                                    bool isolated, const std::string& fallback) {
+  if (auto overridden = environment.nonEmptyString(variable)) return overridden;
+  if (isolated) return std::nullopt;
+  return fallback;
+}
+
+}  // namespace
+
+std::string tilde(const std::string& homeDirectory, std::string_view relative) {
+  std::string path = homeDirectory;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += relative;
+  return path;
+}
+
+std::string basename(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  if (last.empty()) return "Workspace";
+  return std::string(last);
+}
+
+bool isSafePackageID(std::string_view id) {
+  constexpr std::string_view first = "abcdefghijklmnopqrstuvwxyz0123456789";
+  constexpr std::string_view rest = "abcdefghijklmnopqrstuvwxyz0123456789._-";
+  if (id.empty() || first.find(id.front()) == std::string_view::npos) return false;
+  for (const char c : id) {
+    if (rest.find(c) == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> defaultTraeLogsRoot(const std::string& homeDirectory) {
+  std::optional<std::string> chosen;
+  Timestamp chosenDate = kDistantPast;
+  for (const auto candidate : kTraeLogCandidates) {
+    const std::string path = tilde(homeDirectory, candidate);
+    const auto metadata = fileMetadata(path);
+    if (!metadata || !metadata->isDirectory) continue;
+    if (!chosen || metadata->modified > chosenDate) {
+      chosen = path;
+      chosenDate = metadata->modified;
+    }
+  }
+  return chosen;
+}
+
+Paths resolvePaths(const Environment& environment, bool isolated) {
+  Paths paths;
+  paths.homeDirectory = userHomeDirectory(environment);
+  const std::string& home = paths.homeDirectory;
+  paths.appSupportDirectory = applicationSupportDirectory(environment);
+  paths.eventFile = environment.nonEmptyString("GLIMMET_EVENT_FILE")
+                        .value_or(paths.appSupportDirectory + "/events.jsonl");
+  paths.storeAuditFile = paths.appSupportDirectory + "/audit.jsonl";
+  paths.glimmetHome =
+      environment.nonEmptyString("GLIMMET_HOME").value_or(tilde(home, ".glimmet"));
+  paths.socketPath = paths.glimmetHome + "/glimmet.sock";
+  paths.approvalAuditFile = paths.glimmetHome + "/audit.jsonl";
+  paths.bridgeDirectory = paths.glimmetHome + "/bin";
+  paths.configDirectory = paths.glimmetHome + "/config";
+
+  paths.codexSessionsRoot = toolRoot(environment, "GLIMMET_CODEX_SESSIONS_DIR", isolated,
+                                     tilde(home, ".codex/sessions"));
+  paths.claudeProjectsRoot = toolRoot(environment, "GLIMMET_CLAUDE_PROJECTS_DIR", isolated,
+                                      tilde(home, ".claude/projects"));
+  paths.cursorProjectsRoot = toolRoot(environment, "GLIMMET_CURSOR_PROJECTS_DIR", isolated,
+                                      tilde(home, ".cursor/projects"));
+  paths.traeTrajectoryRoot = toolRoot(environment, "GLIMMET_TRAE_TRAJECTORY_DIR", isolated,
+                                      paths.glimmetHome + "/usage/trae-agent");
+  if (auto overridden = environment.nonEmptyString("GLIMMET_TRAE_LOGS_DIR")) {
+    paths.traeLogsRoot = overridden;
+  } else if (!isolated) {
+    paths.traeLogsRoot = defaultTraeLogsRoot(home);
+  }
+
+  if (auto configured = environment.nonEmptyString("OPENCODE_CONFIG_DIR")) {
+    paths.opencodeConfigRoot = *configured;
+  } else if (auto xdg = environment.nonEmptyString("XDG_CONFIG_HOME")) {
+    paths.opencodeConfigRoot = *xdg + "/opencode";
+  } else {
+    paths.opencodeConfigRoot = tilde(home, ".config/opencode");
+  }
+  return paths;
+}
+
+}  // namespace glimmet

@@ -1,0 +1,138 @@
+#include "base/text.hpp"
+
+#include <algorithm>
+
+namespace glimmet {
+
+namespace {
+
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Length of the UTF-8 sequence starting at text[i], or 1 for an invalid byte.
+size_t sequenceLength(std::string_view text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  size_t length = 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  } else {
+    return 1;
+  }
+  if (i + length > text.size()) return 1;
+  for (size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isSpace(text[begin])) ++begin;
+  while (end > begin && isSpace(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
+}
+
+std::string toLower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return out;
+}
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (true) {
+    const size_t found = text.find(from, pos);
+    if (found == std::string_view::npos) break;
+    out.append(text.substr(pos, found - pos));
+    out.append(to);
+    pos = found + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+bool contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::vector<std::string> split(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  size_t pos = 0;
+  while (true) {
+    const size_t found = text.find(separator, pos);
+    if (found == std::string_view::npos) {
+      parts.emplace_back(text.substr(pos));
+      return parts;
+    }
+    parts.emplace_back(text.substr(pos, found - pos));
+    pos = found + 1;
+  }
+}
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) out.append(separator);
+    out.append(parts[i]);
+  }
+  return out;
+}
+
+size_t utf8Length(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); i += sequenceLength(text, i)) ++count;
+  return count;
+}
+
+std::string utf8Prefix(std::string_view text, size_t characters) {
+  size_t i = 0;
+  for (size_t count = 0; i < text.size() && count < characters; ++count) {
+    i += sequenceLength(text, i);
+  }
+  return std::string(text.substr(0, i));
+}
+
+bool isValidUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = sequenceLength(text, i);
+    if (length == 1 && static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    // Reject surrogates and overlong three-byte forms the lead check lets through.
+    if (length == 3) {
+      const auto lead = static_cast<unsigned char>(text[i]);
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (lead == 0xE0 && next < 0xA0) return false;
+      if (lead == 0xED && next >= 0xA0) return false;
+    }
+    if (length == 4) {
+      const auto lead = static_cast<unsigned char>(text[i]);
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if (lead == 0xF0 && next < 0x90) return false;
+      if (lead == 0xF4 && next >= 0x90) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace glimmet

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glimmet {
+
+// Trims white space and newlines (ASCII and the Unicode line/paragraph separators are not
+// special here: agents write ASCII white space around their texts).
+std::string trim(std::string_view text);
+std::string toLower(std::string_view text);
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
+bool contains(std::string_view text, std::string_view part);
+bool startsWith(std::string_view text, std::string_view prefix);
+bool endsWith(std::string_view text, std::string_view suffix);
+std::vector<std::string> split(std::string_view text, char separator);
+std::string join(const std::vector<std::string>& parts, std::string_view separator);
+
+// UTF-8 aware helpers: a "character" is one code point. Invalid bytes count as one character
+// each so that nothing is ever split inside a valid sequence.
+size_t utf8Length(std::string_view text);
+std::string utf8Prefix(std::string_view text, size_t characters);
+bool isValidUtf8(std::string_view text);
+
+}  // namespace glimmet

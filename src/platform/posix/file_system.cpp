@@ -1,0 +1,182 @@
+#include "platform/file_system.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include <fmt/format.h>
+
+namespace glimmet {
+
+namespace {
+
+std::atomic<uint64_t> gMetadataReads{0};
+std::atomic<uint64_t> gBytesRead{0};
+
+std::string systemError(int error) { return std::strerror(error); }
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+Timestamp modificationTime(const struct stat& info) {
+#if defined(__APPLE__)
+  const auto& spec = info.st_mtimespec;
+#else
+  const auto& spec = info.st_mtim;
+#endif
+  return Timestamp{std::chrono::seconds{spec.tv_sec}} +
+         std::chrono::microseconds{spec.tv_nsec / 1000};
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<FileMetadata> fileMetadata(const std::string& path) {
+  gMetadataReads.fetch_add(1, std::memory_order_relaxed);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  FileMetadata metadata;
+  metadata.size = static_cast<uint64_t>(info.st_size);
+  metadata.modified = modificationTime(info);
+  metadata.inode = static_cast<uint64_t>(info.st_ino);
+  metadata.isDirectory = S_ISDIR(info.st_mode);
+  return metadata;
+}
+
+bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+bool isDirectory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool isExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> readFile(const std::string& path) { return readFileFrom(path, 0); }
+
+std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset,
+                                        uint64_t maxBytes) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+  std::string bytes;
+  const auto size = static_cast<uint64_t>(info.st_size);
+  if (offset < size) bytes.reserve(static_cast<size_t>(std::min(size - offset, maxBytes)));
+  char buffer[65536];
+  auto position = static_cast<off_t>(offset);
+  while (bytes.size() < maxBytes) {
+    const size_t want =
+        static_cast<size_t>(std::min<uint64_t>(sizeof(buffer), maxBytes - bytes.size()));
+    const ssize_t got = ::pread(fd.get(), buffer, want, position);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+    position += got;
+  }
+  gBytesRead.fetch_add(bytes.size(), std::memory_order_relaxed);
+  return bytes;
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
+  const std::filesystem::path target(path);
+  const auto directory = target.parent_path();
+  if (!directory.empty()) {
+    if (auto status = createDirectories(directory.string()); !status) return status;
+  }
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::string temporary =
+      fmt::format("{}/.{}.tmp-{:x}", directory.empty() ? "." : directory.string(),
+                  target.filename().string(), random());
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (fd.get() < 0) {
+    return Status::failure(fmt::format("Cannot write {}: {}", path, systemError(errno)));
+  }
+  if (!writeAll(fd.get(), bytes) || ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0 ||
+      ::fsync(fd.get()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return Status::failure(fmt::format("Cannot write {}: {}", path, systemError(error)));
+  }
+  ::close(fd.release());
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return Status::failure(fmt::format("Cannot replace {}: {}", path, systemError(error)));
+  }
+  return {};
+}
+
+Status appendToFile(const std::string& path, std::string_view bytes) {
+  Descriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (fd.get() < 0) {
+    return Status::failure(fmt::format("Cannot open {}: {}", path, systemError(errno)));
+  }
+  if (!writeAll(fd.get(), bytes)) {
+    return Status::failure(fmt::format("Cannot append to {}: {}", path, systemError(errno)));
+  }
+  return {};
+}
+
+Status createDirectories(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error && !isDirectory(path)) {
+    return Status::failure(fmt::format("Cannot create {}: {}", path, error.message()));
+  }
+  return {};
+}
+
+Status removeFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    return Status::failure(fmt::format("Cannot remove {}: {}", path, systemError(errno)));
+  }
+  return {};
+}
+
+FileSystemCounters fileSystemCounters() {
+  return {gMetadataReads.load(std::memory_order_relaxed),
+          gBytesRead.load(std::memory_order_relaxed)};
+}
+
+}  // namespace glimmet

@@ -1,0 +1,43 @@
+#include "support/test_support.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace glimmet::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "glimmet-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeText(const std::string& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void appendText(const std::string& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+std::string fixturePath(std::string_view relative) {
+  return std::string(GLIMMET_FIXTURES_DIR) + "/" + std::string(relative);
+}
+
+}  // namespace glimmet::testing

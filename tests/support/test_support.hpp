@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace glimmet::testing {
+
+// A fresh directory under the system temp directory, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+std::string readText(const std::string& path);
+void writeText(const std::string& path, std::string_view text);
+void appendText(const std::string& path, std::string_view text);
+std::string fixturePath(std::string_view relative);
+
+}  // namespace glimmet::testing
