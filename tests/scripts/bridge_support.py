@@ -137,6 +137,11 @@ class OneShotSocketServer:
 
     def close(self):
         try:
+            # Wakes a thread still blocked in accept() (Linux); close() alone would not.
+            self.sock.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        try:
             self.sock.close()
         except OSError:
             pass
