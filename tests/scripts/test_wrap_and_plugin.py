@@ -1,0 +1,217 @@
+"""glimmet-wrap around real child commands, and the OpenCode plugin under node."""
+import json
+import shlex
+import shutil
+import subprocess
+import sys
+import textwrap
+import unittest
+
+from bridge_support import SCRIPTS, BridgeTestCase
+
+CAPTURE_LIMIT = 524288
+TOTAL_OUTPUT = 600 * 1024
+USAGE_LINE = b'{"usage":{"input_tokens":321,"output_tokens":9}}\n'
+
+# Writes exactly TOTAL_OUTPUT bytes of stdout as lines, with the usage line starting
+# at the byte offset given as argv[1] (negative: no usage line), a little stderr,
+# and exits with argv[2].
+EMITTER = textwrap.dedent(r"""
+    import sys
+    total, start, status = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3])
+    usage = %r
+    out = bytearray()
+    def filler(size):
+        # Lines of "abc...\n" exactly `size` bytes long.
+        chunks = []
+        while size > 0:
+            n = min(size, 100)
+            chunks.append(b"f" * (n - 1) + b"\n")
+            size -= n
+        return b"".join(chunks)
+    if start >= 0:
+        out += filler(start) + usage
+    out += filler(total - len(out))
+    assert len(out) == total
+    sys.stdout.buffer.write(bytes(out))
+    sys.stdout.flush()
+    sys.stderr.write("progress on stderr\n")
+    sys.exit(status)
+""" % USAGE_LINE)
+
+
+class WrapperTest(BridgeTestCase):
+    def wrap(self, args, script_dir=None):
+        return self.run_script("glimmet-wrap", args, script_dir=script_dir, timeout=120)
+
+    def emitter_command(self, start, status):
+        path = self.tmp / "emitter.py"
+        path.write_text(EMITTER)
+        return [sys.executable, str(path), str(TOTAL_OUTPUT), str(start), str(status)]
+
+    def expected_output(self, start, status):
+        return subprocess.run(self.emitter_command(start, status), capture_output=True).stdout
+
+    def test_large_output_passes_through_and_status_is_kept(self):
+        command = self.emitter_command(-1, 3)
+        result = self.wrap(["--source", "gemini_cli", "--project", "demo", "--"] + command)
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(len(result.stdout), TOTAL_OUTPUT)
+        self.assertEqual(result.stdout, self.expected_output(-1, 3))
+        self.assertEqual(result.stderr, b"progress on stderr\n")
+        started, failed = self.events()
+        display = " ".join(shlex.quote(part) for part in command)
+        self.assertEqual((started["event_type"], started["severity"], started["title"], started["status"]),
+                         ("task_started", "info", "gemini_cli started", "running"))
+        self.assertEqual(started["message"], display)
+        self.assertEqual((failed["event_type"], failed["severity"], failed["title"], failed["status"]),
+                         ("task_failed", "critical", "gemini_cli failed", "failed"))
+        self.assertEqual(failed["message"], display + " exited 3")
+        for event in (started, failed):
+            self.assertEqual(event["source"], "gemini_cli")
+            self.assertEqual(event["project"], "demo")
+            self.assertEqual(event["cwd"], str(self.workdir))
+        self.assertEqual(started["session_id"], failed["session_id"])
+        self.assertEqual(started["pid"], failed["pid"])
+
+    def test_usage_detection_sees_exactly_the_last_512_kib(self):
+        # The usage line is found when it starts exactly where the kept tail starts,
+        # and lost when it starts one byte earlier (its "{" falls off the tail).
+        inside, outside = TOTAL_OUTPUT - CAPTURE_LIMIT, TOTAL_OUTPUT - CAPTURE_LIMIT - 1
+        for start, found in ((inside, True), (outside, False), (0, False)):
+            with self.subTest(start=start):
+                self.event_file.unlink(missing_ok=True)
+                result = self.wrap(["--source", "kilo", "--"] + self.emitter_command(start, 0))
+                self.assertEqual(result.returncode, 0)
+                self.assertEqual(result.stdout, self.expected_output(start, 0))
+                events = self.events()
+                self.assertEqual([e["event_type"] for e in events],
+                                 ["task_started", "task_updated", "task_completed"] if found
+                                 else ["task_started", "task_completed"])
+                if found:
+                    usage_event = events[1]
+                    self.assertEqual(usage_event["usage"]["input_tokens"], 321)
+                    self.assertEqual(usage_event["usage"]["total_tokens"], 330)
+                    self.assertEqual(usage_event["usage"]["data_source"], "wrapper")
+                    self.assertEqual(usage_event["usage"]["tool_id"], "kilo")
+                    self.assertEqual(usage_event["raw_event_name"], "Usage")
+                    self.assertEqual(usage_event["session_id"], events[0]["session_id"])
+                    self.assertEqual(usage_event["title"], "Kilo Code update")
+
+    def test_last_usage_object_wins_and_stderr_counts(self):
+        program = ("import json, sys\n"
+                   "print(json.dumps({'tokens': {'input': 1, 'output': 1}}))\n"
+                   "print(json.dumps({'result': 'ok', 'usage': {'total_tokens': 77}}))\n"
+                   "print('plain text')\n"
+                   "sys.stderr.write(json.dumps({'cost_usd': 0.5}) + '\\n')\n")
+        result = self.wrap(["--source", "pi", "--cwd", str(self.tmp), sys.executable, "-c", program])
+        self.assertEqual(result.returncode, 0)
+        usage_events = [e for e in self.events() if "usage" in e]
+        self.assertEqual(len(usage_events), 1)
+        # Candidates run stdout then stderr; walking back from the end, stderr's object comes first.
+        self.assertEqual(usage_events[0]["usage"]["cost_amount"], 0.5)
+        self.assertEqual(usage_events[0]["cwd"], str(self.tmp))
+
+    def test_trae_trajectory_file_is_injected(self):
+        bin_dir = self.tmp / "bin"
+        bin_dir.mkdir()
+        fake = bin_dir / "trae-cli"
+        fake.write_text("#!/bin/sh\nprintf '%s\\n' \"$@\"\n")
+        fake.chmod(0o755)
+        trajectories = self.tmp / "trajectories"
+        env = dict(self.env, GLIMMET_TRAE_TRAJECTORY_DIR=str(trajectories))
+        result = self.run_script("glimmet-wrap", ["--source", "trae_agent_cli", str(fake), "run", "fix it"], env=env)
+        run_id = self.events()[0]["session_id"]
+        self.assertEqual(result.stdout.decode().splitlines(),
+                         ["run", "fix it", "--trajectory-file", str(trajectories / (run_id + ".json"))])
+        self.assertTrue(trajectories.is_dir())
+        result = self.run_script("glimmet-wrap", ["--source", "trae_agent_cli", str(fake), "run", "-t", "x.json"],
+                                 env=env)
+        self.assertEqual(result.stdout.decode().splitlines(), ["run", "-t", "x.json"])
+
+    def test_missing_command_and_missing_program(self):
+        result = self.wrap(["--source", "pi"])
+        self.assertEqual((result.returncode, result.stderr), (64, b"glimmet-wrap: missing command\n"))
+        self.assertEqual(self.events(), [])
+        result = self.wrap(["--source", "pi", "--", str(self.tmp / "no-such-program")])
+        self.assertEqual(result.returncode, 127)
+        self.assertEqual([e["event_type"] for e in self.events()], ["task_started", "task_failed"])
+
+    def test_runs_without_an_event_bridge(self):
+        lonely = self.tmp / "lonely"
+        lonely.mkdir()
+        shutil.copy(SCRIPTS / "glimmet-wrap", lonely / "glimmet-wrap")
+        result = self.wrap(["--", sys.executable, "-c", "print('still runs'); raise SystemExit(5)"],
+                           script_dir=lonely)
+        self.assertEqual((result.returncode, result.stdout), (5, b"still runs\n"))
+        self.assertFalse(self.event_file.exists())
+
+
+RUN_PLUGIN = textwrap.dedent("""
+    const { GlimmetPlugin } = await import(process.argv[1]);
+    const hooks = await GlimmetPlugin({ directory: "/plugin/dir" });
+    for (const event of JSON.parse(process.argv[2])) {
+      await hooks.event({ event });
+    }
+""")
+
+
+@unittest.skipUnless(shutil.which("node"), "node is not installed")
+class OpenCodePluginTest(BridgeTestCase):
+    def run_plugin(self, events, env=None):
+        plugin_url = (SCRIPTS / "glimmet.js").as_uri()
+        result = subprocess.run(["node", "--input-type=module", "-e", RUN_PLUGIN, plugin_url, json.dumps(events)],
+                                capture_output=True, env=env or self.env, cwd=str(self.workdir), timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr.decode())
+        return result
+
+    def test_session_updated_with_tokens_writes_one_usage_line(self):
+        info = {"id": "ses_1", "directory": "/home/dev/project", "time": {"created": 1, "updated": 1796490000123},
+                "tokens": {"input": 1000, "output": 200, "reasoning": 50, "cache": {"read": 300, "write": 40}},
+                "cost": 0.0123, "model": {"id": "gpt-fake", "providerID": "openai"}}
+        self.run_plugin([
+            {"type": "session.updated", "properties": {"sessionID": "ses_A", "info": info}},
+            {"type": "message.updated", "properties": {"info": info}},
+            {"type": "session.updated", "properties": {"info": {"id": "ses_2", "title": "no usage"}}},
+            {"type": "session.idle", "properties": {"sessionID": "ses_A"}},
+        ])
+        event = self.only_event()
+        self.assertEqual(event, {
+            "event_id": "opencode-ses_A-1796490000123",
+            "source": "opencode-cli",
+            "source_type": "cli_agent",
+            "project": "project",
+            "cwd": "/home/dev/project",
+            "event_type": "task_updated",
+            "severity": "info",
+            "title": "OpenCode usage updated",
+            "message": "OpenCode session usage snapshot.",
+            "status": "usage",
+            "notify_policy": "usage_only",
+            "timestamp": "2026-12-05T17:00:00.123Z",
+            "session_id": "ses_A",
+            "raw_event_name": "session.updated",
+            "usage": {
+                "data_source": "opencode-plugin", "tool_id": "opencode-cli",
+                "observed_at": "2026-12-05T17:00:00.123Z",
+                "input_tokens": 1000, "output_tokens": 200, "reasoning_tokens": 50,
+                "cache_read_tokens": 300, "cache_write_tokens": 40, "total_tokens": 1590,
+                "cost_amount": 0.0123, "cost_currency": "USD", "model": "gpt-fake", "provider": "openai",
+            },
+        })
+
+    def test_cost_only_and_fallbacks(self):
+        env = dict(self.env, GLIMMET_EVENT_FILE="~/oc/events.jsonl")
+        self.run_plugin([{"type": "session.updated", "properties": {"info": {"cost": 0, "tokens": None}}}], env=env)
+        event = self.events(self.home / "oc" / "events.jsonl")[0]
+        self.assertTrue(event["event_id"].startswith("opencode-session-"))
+        self.assertEqual(event["cwd"], "/plugin/dir")
+        self.assertEqual(event["project"], "dir")
+        self.assertEqual(event["usage"]["cost_amount"], 0)
+        self.assertNotIn("total_tokens", event["usage"])
+        self.assertEqual(event["timestamp"], event["usage"]["observed_at"])
+        self.assertFalse(self.event_file.exists())
+
+
+if __name__ == "__main__":
+    unittest.main()
