@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/result.hpp"
 #include "base/time.hpp"
@@ -42,5 +43,20 @@ struct FileSystemCounters {
   uint64_t bytesRead = 0;
 };
 FileSystemCounters fileSystemCounters();
+
+}  // namespace glimmet
+
+namespace glimmet {
+
+// Regular files below `directory` (recursively, links not followed) whose names start with
+// `prefix` and end with `suffix`; at most `limit` of them, in no particular order. A missing or
+// unreadable directory yields none.
+struct ListedFile {
+  std::string path;
+  uint64_t size = 0;
+  Timestamp modified;
+};
+std::vector<ListedFile> listFiles(const std::string& directory, std::string_view prefix,
+                                  std::string_view suffix, size_t limit);
 
 }  // namespace glimmet

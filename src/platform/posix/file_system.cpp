@@ -180,3 +180,28 @@ FileSystemCounters fileSystemCounters() {
 }
 
 }  // namespace glimmet
+
+namespace glimmet {
+
+std::vector<ListedFile> listFiles(const std::string& directory, std::string_view prefix,
+                                  std::string_view suffix, size_t limit) {
+  std::vector<ListedFile> files;
+  std::error_code error;
+  std::filesystem::recursive_directory_iterator it(
+      directory, std::filesystem::directory_options::skip_permission_denied, error);
+  const std::filesystem::recursive_directory_iterator end;
+  for (; !error && it != end && files.size() < limit; it.increment(error)) {
+    std::error_code entryError;
+    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
+    const std::string name = it->path().filename().string();
+    if (name.size() < prefix.size() + suffix.size()) continue;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+    if (auto metadata = fileMetadata(it->path().string())) {
+      files.push_back({it->path().string(), metadata->size, metadata->modified});
+    }
+  }
+  return files;
+}
+
+}  // namespace glimmet

@@ -1,0 +1,170 @@
+#include "events/bridge_event_tail.hpp"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "base/text.hpp"
+#include "platform/file_system.hpp"
+
+namespace glimmet {
+
+namespace {
+
+bool isUsageOnly(const GlimmetEvent& event) {
+  return event.usage.has_value() && event.notifyPolicy == "usage_only";
+}
+
+}  // namespace
+
+std::vector<GlimmetEvent> bridgeUsageHistoryEvents(const std::vector<GlimmetEvent>& candidates) {
+  std::map<std::string, size_t> keptPerTool;
+  std::vector<GlimmetEvent> kept;
+  for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
+    if (!isUsageOnly(*it)) continue;
+    size_t& count = keptPerTool[it->usage->toolID];
+    if (count >= BridgeEventTail::kUsageHistoryPerTool) continue;
+    ++count;
+    kept.push_back(*it);
+  }
+  std::reverse(kept.begin(), kept.end());
+  return kept;
+}
+
+BridgeEventTail::BridgeEventTail(std::string eventFile, EventParseContext context)
+    : eventFile_(std::move(eventFile)), context_(std::move(context)) {}
+
+void BridgeEventTail::reset() {
+  lastSize_.reset();
+  lastModified_.reset();
+  lastInode_.reset();
+  lastMetadataCheckAt_ = kDistantPast;
+  fragment_.clear();
+  activeTail_.clear();
+  usageHistory_.clear();
+  bridgeEvents_.clear();
+}
+
+bool BridgeEventTail::reload(Timestamp now, bool force) {
+  if (!force && secondsBetween(lastMetadataCheckAt_, now) < kMetadataCheckThrottleSeconds) {
+    return false;
+  }
+  lastMetadataCheckAt_ = now;
+
+  const auto metadata = fileMetadata(eventFile_);
+  if (!metadata || metadata->isDirectory) {
+    const bool hadEvents = !bridgeEvents_.empty();
+    const Timestamp checkedAt = lastMetadataCheckAt_;
+    reset();
+    lastMetadataCheckAt_ = checkedAt;
+    return hadEvents;
+  }
+  if (lastSize_ == metadata->size && lastModified_ == metadata->modified &&
+      lastInode_ == metadata->inode) {
+    return false;
+  }
+  const auto previousSize = lastSize_;
+  const bool sameFile = lastInode_ == metadata->inode;
+  lastSize_ = metadata->size;
+  lastModified_ = metadata->modified;
+  lastInode_ = metadata->inode;
+
+  const bool grew = previousSize && metadata->size > *previousSize;
+  if (grew && sameFile && (!activeTail_.empty() || !usageHistory_.empty() || !fragment_.empty())) {
+    switch (readAppended(*previousSize)) {
+      case AppendOutcome::unchanged: return false;
+      case AppendOutcome::changed: return true;
+      case AppendOutcome::needsFullRead: break;
+    }
+  }
+  return readFull(metadata->size);
+}
+
+BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSize) {
+  auto appended = readFileFrom(eventFile_, previousSize);
+  if (!appended) return AppendOutcome::needsFullRead;
+  std::string text = fragment_ + *appended;
+  const size_t lastNewline = text.rfind('\n');
+  if (lastNewline == std::string::npos) {
+    fragment_ = std::move(text);
+    return AppendOutcome::unchanged;
+  }
+  fragment_ = text.substr(lastNewline + 1);
+  text.resize(lastNewline + 1);
+  std::vector<GlimmetEvent> parsed = parseLines(text);
+  if (parsed.empty()) return AppendOutcome::unchanged;
+
+  std::vector<GlimmetEvent> candidates = usageHistory_;
+  candidates.insert(candidates.end(), parsed.begin(), parsed.end());
+  for (auto& event : parsed) activeTail_.push_back(std::move(event));
+  if (activeTail_.size() > kActiveTailLength) {
+    activeTail_.erase(activeTail_.begin(),
+                      activeTail_.begin() + static_cast<long>(activeTail_.size() - kActiveTailLength));
+  }
+  rebuildUsageHistory(std::move(candidates));
+  rebuildBridgeEvents();
+  return AppendOutcome::changed;
+}
+
+bool BridgeEventTail::readFull(uint64_t size) {
+  fragment_.clear();
+  const uint64_t start = size > kTailReadWindow ? size - kTailReadWindow : 0;
+  auto text = readFileFrom(eventFile_, start, kTailReadWindow);
+  if (!text) return false;
+  std::string_view view = *text;
+  if (start > 0) {
+    // The window began inside a line: that partial line is not an event.
+    const size_t firstNewline = view.find('\n');
+    view = firstNewline == std::string_view::npos ? std::string_view{} : view.substr(firstNewline + 1);
+  }
+  // A line still being written is held until its newline arrives, like on the append path.
+  const size_t lastNewline = view.rfind('\n');
+  fragment_ = std::string(lastNewline == std::string_view::npos ? view : view.substr(lastNewline + 1));
+  view = lastNewline == std::string_view::npos ? std::string_view{} : view.substr(0, lastNewline + 1);
+
+  std::vector<GlimmetEvent> parsed = parseLines(view);
+  std::vector<GlimmetEvent> candidates;
+  for (const auto& event : parsed) {
+    if (isUsageOnly(event)) candidates.push_back(event);
+  }
+  if (parsed.size() > kActiveTailLength) {
+    parsed.erase(parsed.begin(), parsed.begin() + static_cast<long>(parsed.size() - kActiveTailLength));
+  }
+  activeTail_ = std::move(parsed);
+  rebuildUsageHistory(std::move(candidates));
+  rebuildBridgeEvents();
+  return true;
+}
+
+std::vector<GlimmetEvent> BridgeEventTail::parseLines(std::string_view text) const {
+  std::vector<GlimmetEvent> events;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    // A line with broken UTF-8 is skipped on its own; its neighbours are still read.
+    if (!isValidUtf8(line)) continue;
+    if (auto event = parseGlimmetEventLine(line, context_)) events.push_back(std::move(*event));
+  }
+  return events;
+}
+
+void BridgeEventTail::rebuildUsageHistory(std::vector<GlimmetEvent> candidates) {
+  usageHistory_ = bridgeUsageHistoryEvents(candidates);
+}
+
+void BridgeEventTail::rebuildBridgeEvents() {
+  bridgeEvents_.clear();
+  bridgeEvents_.reserve(usageHistory_.size() + activeTail_.size());
+  std::set<std::string_view> seen;
+  for (const auto* list : {&usageHistory_, &activeTail_}) {
+    for (const auto& event : *list) {
+      if (seen.insert(event.id).second) bridgeEvents_.push_back(event);
+    }
+  }
+}
+
+}  // namespace glimmet

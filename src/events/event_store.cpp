@@ -1,0 +1,404 @@
+#include "events/event_store.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "bridge/receipt_notices.hpp"
+#include "events/message_grouping.hpp"
+#include "events/reminder_policy.hpp"
+#include "events/usage_date.hpp"
+#include "platform/file_system.hpp"
+
+namespace glimmet {
+
+namespace {
+
+constexpr const char* kHiddenEventIDsKey = "hiddenEventIDs";
+constexpr const char* kReadEventIDsKey = "readEventIDs";
+
+std::set<std::string> loadIDs(const UserDefaults* defaults, const char* key) {
+  if (!defaults) return {};
+  const auto ids = defaults->stringArrayValue(key);
+  return {ids.begin(), ids.end()};
+}
+
+bool anyRootExists(std::initializer_list<const std::optional<std::string>*> roots) {
+  return std::any_of(roots.begin(), roots.end(),
+                     [](const auto* root) { return *root && isDirectory(**root); });
+}
+
+}  // namespace
+
+EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
+    : loop_(loop), options_(std::move(options)), tail_(options_.eventFile, options_.parseContext) {
+  localUsageQueue_ = std::make_unique<SerialQueue>("app.glimmet.local-usage", loop_);
+  localHotplugQueue_ = std::make_unique<SerialQueue>("app.glimmet.local-hotplug", loop_);
+  if (!options_.isolated) {
+    hiddenIDs_ = loadIDs(options_.userDefaults, kHiddenEventIDsKey);
+    readIDs_ = loadIDs(options_.userDefaults, kReadEventIDsKey);
+  }
+}
+
+EventStore::~EventStore() {
+  *alive_ = false;
+  stopMonitoringBridgeEvents();
+  // The queues join their threads here; results they post find the store gone.
+  localUsageQueue_.reset();
+  localHotplugQueue_.reset();
+}
+
+void EventStore::reload(bool forceBridgeMetadataCheck) {
+  const Timestamp now = options_.clock();
+  const bool bridgeChanged = tail_.reload(now, forceBridgeMetadataCheck);
+  const bool synchronous = options_.localUsageLoadMode == LocalUsageLoadMode::synchronous;
+  const bool usageChanged = reloadLocalUsage(now, synchronous);
+  bool hotplugChanged = false;
+  if (synchronous || !didAttemptInitialLocalHotplugLoad_) {
+    didAttemptInitialLocalHotplugLoad_ = true;
+    hotplugChanged = reloadLocalHotplug(now, true);
+  } else {
+    hotplugChanged = reloadLocalHotplug(now, false);
+  }
+  if (bridgeChanged || usageChanged || hotplugChanged) publishEvents();
+}
+
+void EventStore::reloadIfFallbackDue() {
+  const Timestamp now = options_.clock();
+  if (secondsBetween(lastFallbackReloadAt_, now) < kFallbackReloadSeconds) return;
+  lastFallbackReloadAt_ = now;
+  reload(false);
+}
+
+bool EventStore::shouldSkipUnchangedLocalUsageCandidates() {
+  const std::string fingerprint = localUsageCandidateFingerprint(options_.roots);
+  if (fingerprint != lastLocalUsageCandidateFingerprint_) {
+    lastLocalUsageCandidateFingerprint_ = fingerprint;
+    unchangedLocalUsageCandidateSkips_ = 0;
+    return false;
+  }
+  ++unchangedLocalUsageCandidateSkips_;
+  if (unchangedLocalUsageCandidateSkips_ < kUnchangedCandidateSkipLimit) return true;
+  unchangedLocalUsageCandidateSkips_ = 0;
+  if (options_.clearLocalUsageCaches) options_.clearLocalUsageCaches();
+  return false;
+}
+
+bool EventStore::reloadLocalUsage(Timestamp now, bool synchronous) {
+  const auto& roots = options_.roots;
+  if (!options_.localUsageLoader ||
+      !anyRootExists({&roots.codexSessionsRoot, &roots.claudeProjectsRoot, &roots.traeTrajectoryRoot})) {
+    const bool had = !localUsageEvents_.empty();
+    localUsageEvents_.clear();
+    lastLocalUsageFingerprint_.clear();
+    return had;
+  }
+  const double interval = options_.isolated ? 0 : kLocalUsageScanSeconds;
+  if (localUsageLoadInFlight_ || secondsBetween(lastLocalUsageScanAt_, now) < interval) return false;
+  lastLocalUsageScanAt_ = now;
+  if (shouldSkipUnchangedLocalUsageCandidates()) return false;
+  ++localUsageScans_;
+
+  if (synchronous) {
+    auto events = options_.localUsageLoader(roots);
+    std::string fingerprint = loaderResultFingerprint(events);
+    if (fingerprint == lastLocalUsageFingerprint_) return false;
+    localUsageEvents_ = std::move(events);
+    lastLocalUsageFingerprint_ = std::move(fingerprint);
+    return true;
+  }
+  localUsageLoadInFlight_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  localUsageQueue_->asyncThen(
+      [loader = options_.localUsageLoader, roots] {
+        auto events = loader(roots);
+        auto fingerprint = loaderResultFingerprint(events);
+        return std::make_pair(std::move(events), std::move(fingerprint));
+      },
+      [this, alive](std::pair<std::vector<GlimmetEvent>, std::string> result) {
+        if (alive.expired() || !*alive.lock()) return;
+        localUsageLoadInFlight_ = false;
+        if (result.second == lastLocalUsageFingerprint_) return;
+        localUsageEvents_ = std::move(result.first);
+        lastLocalUsageFingerprint_ = std::move(result.second);
+        publishEvents();
+      });
+  return false;
+}
+
+bool EventStore::reloadLocalHotplug(Timestamp now, bool synchronous) {
+  const auto& roots = options_.roots;
+  if (!options_.localHotplugLoader ||
+      !anyRootExists({&roots.codexSessionsRoot, &roots.cursorProjectsRoot, &roots.traeLogsRoot})) {
+    const bool had = !localHotplugEvents_.empty();
+    localHotplugEvents_.clear();
+    lastLocalHotplugFingerprint_.clear();
+    return had;
+  }
+  const double interval = options_.isolated ? 0 : kHotplugScanSeconds;
+  if (localHotplugLoadInFlight_ || secondsBetween(lastLocalHotplugScanAt_, now) < interval) {
+    return false;
+  }
+  lastLocalHotplugScanAt_ = now;
+  if (synchronous) {
+    auto events = options_.localHotplugLoader(roots);
+    std::string fingerprint = loaderResultFingerprint(events);
+    if (fingerprint == lastLocalHotplugFingerprint_) return false;
+    localHotplugEvents_ = std::move(events);
+    lastLocalHotplugFingerprint_ = std::move(fingerprint);
+    return true;
+  }
+  localHotplugLoadInFlight_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  localHotplugQueue_->asyncThen(
+      [loader = options_.localHotplugLoader, roots] {
+        auto events = loader(roots);
+        auto fingerprint = loaderResultFingerprint(events);
+        return std::make_pair(std::move(events), std::move(fingerprint));
+      },
+      [this, alive](std::pair<std::vector<GlimmetEvent>, std::string> result) {
+        if (alive.expired() || !*alive.lock()) return;
+        localHotplugLoadInFlight_ = false;
+        if (result.second == lastLocalHotplugFingerprint_) return;
+        localHotplugEvents_ = std::move(result.first);
+        lastLocalHotplugFingerprint_ = std::move(result.second);
+        publishEvents();
+      });
+  return false;
+}
+
+void EventStore::publishEvents() {
+  const auto& bridge = tail_.bridgeEvents();
+  std::vector<GlimmetEvent> merged = bridge;
+  merged.insert(merged.end(), localUsageEvents_.begin(), localUsageEvents_.end());
+  for (auto& event : dedupedLocalHotplugEvents(localHotplugEvents_, bridge)) {
+    merged.push_back(std::move(event));
+  }
+  auto notices =
+      ingestResponseReceipts(merged, responseReceipts_, options_.clock(), options_.parseContext);
+  for (auto& notice : notices) merged.push_back(std::move(notice));
+  events_ = std::move(merged);
+  ++revision_;
+  if (onChange) onChange();
+}
+
+// Event-file monitoring. Watch callbacks arrive on the main loop; the reload they trigger is
+// debounced so that a burst of appends costs one read.
+
+void EventStore::startMonitoringBridgeEvents() {
+  if (options_.isolated || bridgeEventMonitoringStarted_) return;
+  bridgeEventMonitoringStarted_ = true;
+  const std::string directory = std::filesystem::path(options_.eventFile).parent_path().string();
+  (void)createDirectories(directory);
+  auto watcher = FileWatcher::watch(loop_, directory.empty() ? "." : directory,
+                                    [this](FileEventKind) { scheduleBridgeReload(true); });
+  if (watcher) {
+    bridgeEventDirectorySource_ = std::move(watcher.value());
+  } else {
+    std::fprintf(stderr, "[Glimmet] %s\n", watcher.error().c_str());
+  }
+  installFileWatcher();
+}
+
+void EventStore::stopMonitoringBridgeEvents() {
+  bridgeEventMonitoringStarted_ = false;
+  pendingBridgeReloadWorkItem_.cancel();
+  bridgeEventFileSource_.reset();
+  bridgeEventDirectorySource_.reset();
+}
+
+void EventStore::installFileWatcher() {
+  bridgeEventFileSource_.reset();
+  auto watcher = FileWatcher::watch(loop_, options_.eventFile, [this](FileEventKind kind) {
+    scheduleBridgeReload(kind == FileEventKind::removed);
+  });
+  // A missing file has no watcher until the directory watcher sees it appear.
+  if (watcher) bridgeEventFileSource_ = std::move(watcher.value());
+}
+
+void EventStore::scheduleBridgeReload(bool reinstallFileWatcher) {
+  pendingReloadReinstallsWatcher_ = pendingReloadReinstallsWatcher_ || reinstallFileWatcher;
+  pendingBridgeReloadWorkItem_ = loop_.schedule(Seconds(kReloadDebounceSeconds), [this] {
+    const bool reinstall = pendingReloadReinstallsWatcher_;
+    pendingReloadReinstallsWatcher_ = false;
+    if (reinstall && bridgeEventMonitoringStarted_) installFileWatcher();
+    reload(true);
+  });
+}
+
+// Views.
+
+void EventStore::ensureMessageCache() {
+  if (messageCacheRevision_ == revision_) return;
+  messageCacheRevision_ = revision_;
+  GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
+  cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
+  cachedGroupedActiveEvents_ = std::move(grouped.groups);
+  const Timestamp now = options_.clock();
+  cachedAllMessages_.clear();
+  cachedApprovalCount_ = 0;
+  for (const auto& group : cachedGroupedActiveEvents_) {
+    cachedAllMessages_.push_back(makeIslandMessage(group, readIDs_, options_.jumpFor, now));
+    if (group.front().waitsForHuman()) ++cachedApprovalCount_;
+  }
+  cachedLatestEvent_.reset();
+  if (!cachedSortedActiveEvents_.empty()) cachedLatestEvent_ = cachedSortedActiveEvents_.front();
+}
+
+const std::vector<IslandMessage>& EventStore::allMessages() {
+  ensureMessageCache();
+  return cachedAllMessages_;
+}
+
+const std::vector<GlimmetEvent>& EventStore::sortedActiveEvents() {
+  ensureMessageCache();
+  return cachedSortedActiveEvents_;
+}
+
+std::optional<GlimmetEvent> EventStore::latestEvent() {
+  ensureMessageCache();
+  return cachedLatestEvent_;
+}
+
+int EventStore::approvalCount() {
+  ensureMessageCache();
+  return cachedApprovalCount_;
+}
+
+void EventStore::ensureCompanionCache() {
+  if (companionCacheRevision_ == revision_) return;
+  ensureMessageCache();
+  companionCacheRevision_ = revision_;
+  cachedCompanionCandidateEvents_ = companionCandidateEvents(cachedSortedActiveEvents_);
+  cachedCompanionStatus_ = companionStatusItem(cachedCompanionCandidateEvents_);
+  cachedCompanionTickerItems_ = glimmet::companionTickerItems(cachedCompanionCandidateEvents_);
+}
+
+std::optional<CompanionStatusItem> EventStore::companionStatus() {
+  ensureCompanionCache();
+  return cachedCompanionStatus_;
+}
+
+const std::vector<CompanionStatusItem>& EventStore::companionTickerItems() {
+  ensureCompanionCache();
+  return cachedCompanionTickerItems_;
+}
+
+PetState EventStore::petState(bool hasSocketLoopPending) {
+  ensureCompanionCache();
+  const auto usage = latestUsage();
+  return PetStateResolver::resolve(cachedCompanionCandidateEvents_, usage && usage->reportsError(),
+                                   hasSocketLoopPending);
+}
+
+void EventStore::ensureUsageCache() {
+  if (usageCacheRevision_ == revision_) return;
+  usageCacheRevision_ = revision_;
+  cachedUsageSnapshotsByToolID_.clear();
+  cachedLatestUsage_.reset();
+  Timestamp latest = kDistantPast;
+  for (const auto& event : events_) {
+    if (!event.usage) continue;
+    cachedUsageSnapshotsByToolID_[event.usage->toolID].push_back(*event.usage);
+    const Timestamp observed = parseUsageDate(event.usage->observedAt).value_or(kDistantPast);
+    if (!cachedLatestUsage_ || observed >= latest) {
+      cachedLatestUsage_ = *event.usage;
+      latest = observed;
+    }
+  }
+}
+
+std::vector<UsageSnapshot> EventStore::usageSnapshots(const std::string& toolID) {
+  ensureUsageCache();
+  const auto found = cachedUsageSnapshotsByToolID_.find(toolID);
+  if (found == cachedUsageSnapshotsByToolID_.end()) return {};
+  return found->second;
+}
+
+std::optional<UsageSnapshot> EventStore::latestUsage() {
+  ensureUsageCache();
+  return cachedLatestUsage_;
+}
+
+// User marks.
+
+void EventStore::persistMarks() {
+  if (options_.isolated || !options_.userDefaults) return;
+  const auto save = [this](const char* key, const std::set<std::string>& ids) {
+    if (auto status = options_.userDefaults->setValue(key, Json(std::vector<std::string>(ids.begin(), ids.end())));
+        !status) {
+      std::fprintf(stderr, "[Glimmet] %s\n", status.error().c_str());
+    }
+  };
+  save(kHiddenEventIDsKey, hiddenIDs_);
+  save(kReadEventIDsKey, readIDs_);
+}
+
+void EventStore::bumpRevision() { ++revision_; }
+
+void EventStore::markRead(const IslandMessage& message) {
+  for (const auto& event : message.events) readIDs_.insert(event.id);
+  persistMarks();
+  bumpRevision();
+}
+
+void EventStore::hide(const IslandMessage& message) {
+  for (const auto& event : message.events) hiddenIDs_.insert(event.id);
+  persistMarks();
+  bumpRevision();
+}
+
+int EventStore::clear(const std::vector<IslandMessage>& messages, const std::string& auditRole) {
+  auto& target = auditRole == "clear_all" ? hiddenIDs_ : readIDs_;
+  for (const auto& message : messages) {
+    for (const auto& event : message.events) target.insert(event.id);
+    audit(auditRole, message.event, static_cast<int>(message.events.size()));
+  }
+  persistMarks();
+  bumpRevision();
+  return static_cast<int>(messages.size());
+}
+
+int EventStore::clearAll() {
+  const std::vector<IslandMessage> messages = allMessages();
+  return clear(messages, "clear_all");
+}
+
+Status EventStore::clearHistory() {
+  for (const auto* path : {&options_.eventFile, &options_.auditFile}) {
+    if (auto status = removeFile(*path); !status) return status;
+  }
+  hiddenIDs_.clear();
+  readIDs_.clear();
+  persistMarks();
+  tail_.reset();
+  bumpRevision();
+  return {};
+}
+
+void EventStore::audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
+                       const Json& extra) {
+  const std::string directory = std::filesystem::path(options_.auditFile).parent_path().string();
+  (void)createDirectories(directory);
+  Json entry = {
+      {"timestamp", formatIso8601(options_.clock())},
+      {"role", role},
+      {"event_id", event.id},
+      {"source", event.source},
+      {"event_type", event.eventType},
+      {"title", event.title},
+      {"project", event.project},
+  };
+  if (collapsedCount >= 2) entry["collapsed_count"] = collapsedCount;
+  if (extra.is_object()) {
+    for (const auto& [key, value] : extra.items()) entry[key] = value;
+  }
+  const std::string line = entry.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  if (fileExists(options_.auditFile)) {
+    (void)appendToFile(options_.auditFile, line);
+  } else {
+    (void)writeFileAtomically(options_.auditFile, line);
+  }
+}
+
+}  // namespace glimmet
