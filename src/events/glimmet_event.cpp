@@ -153,8 +153,9 @@ SourceEventClass sourceClassFor(const std::string& sourceType, const std::string
   const std::string name = toLower(source);
   if (contains(type, "loader")) return SourceEventClass::stableLocalLoader;
   if (contains(type, "remote") || contains(type, "webhook")) return SourceEventClass::remoteOptIn;
-  if (contains(name, "app") || contains(type, "app")) return SourceEventClass::jumpOnly;
+  // "wrapper" itself contains "app", so it is recognised before the app sources.
   if (contains(type, "wrapper")) return SourceEventClass::wrapperExplicit;
+  if (contains(name, "app") || contains(type, "app")) return SourceEventClass::jumpOnly;
   return SourceEventClass::officialPush;
 }
 

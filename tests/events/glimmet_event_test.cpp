@@ -1,0 +1,251 @@
+#include "events/glimmet_event.hpp"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "events/event_text.hpp"
+#include "events/tool_names.hpp"
+#include "events/usage_date.hpp"
+
+namespace glimmet {
+namespace {
+
+const EventParseContext kContext{"/home/dev"};
+
+GlimmetEvent parse(const char* json) {
+  auto event = parseGlimmetEventLine(json, kContext);
+  EXPECT_TRUE(event.has_value()) << json;
+  return event.value_or(GlimmetEvent{});
+}
+
+TEST(GlimmetEventTest, RejectsLinesWithoutStringEventIDAndReadsOtherTypesLeniently) {
+  EXPECT_FALSE(parseGlimmetEventLine(R"({"event_id": 42})", kContext));
+  EXPECT_FALSE(parseGlimmetEventLine(R"({"source": "codex"})", kContext));
+  EXPECT_FALSE(parseGlimmetEventLine(R"(["event_id"])", kContext));
+  EXPECT_FALSE(parseGlimmetEventLine("not json", kContext));
+
+  const auto event = parse(R"({"event_id":"a","source":42,"note_enabled":"YES","pid":123})");
+  EXPECT_EQ(event.source, "42");
+  EXPECT_TRUE(event.noteEnabled);
+  EXPECT_EQ(event.pid, "123");
+  EXPECT_FALSE(parse(R"({"event_id":"b","note_enabled":"maybe"})").noteEnabled);
+  EXPECT_EQ(parse(R"({"event_id":"c","note_max_length":"120"})").noteMaxLength, 120);
+  EXPECT_EQ(parse(R"({"event_id":"c","note_max_length":"lots"})").noteMaxLength, 500);
+}
+
+TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
+  const auto event = parse(R"({"event_id":"a","source":"codex"})");
+  EXPECT_EQ(event.cwd, "/home/dev");
+  EXPECT_FALSE(event.hasExplicitCwd);
+  EXPECT_EQ(event.project, "dev");
+  EXPECT_EQ(event.eventType, "task_updated");
+  EXPECT_EQ(event.status, "task_updated");
+  EXPECT_EQ(event.phase, "runningTool");
+  EXPECT_EQ(event.notifyPolicy, "silent");
+  EXPECT_EQ(event.title, "Codex CLI event");
+  EXPECT_EQ(event.severity, "info");
+  EXPECT_EQ(event.sourceType, "cli_agent");
+  EXPECT_EQ(event.notePlaceholder, "Add context");
+  EXPECT_EQ(event.taskKey, "codex cli|/home/dev|dev");
+  EXPECT_EQ(event.timestamp, kDistantPast);
+  // No jump target, transcript or explicit cwd: nothing to jump to.
+  EXPECT_EQ(event.sourceCapabilities, std::vector<SourceCapability>{SourceCapability::messages});
+
+  const auto permission =
+      parse(R"({"event_id":"p","event_type":"permission_request","cwd":"/w/My Proj",)"
+            R"("action":{"risk":"high","kind":"bash","decision_file":"/tmp/d"}})");
+  EXPECT_EQ(permission.notifyPolicy, "immediate");
+  EXPECT_EQ(permission.phase, "waitingHuman");
+  EXPECT_EQ(permission.project, "My Proj");
+  EXPECT_EQ(permission.decisionFile, "/tmp/d");
+  EXPECT_EQ(permission.taskKey, "unknown|/w/my proj|my proj");
+  EXPECT_EQ(permission.sourceCapabilities,
+            (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::approval,
+                                           SourceCapability::jump}));
+
+  EXPECT_EQ(parse(R"({"event_id":"x","event_type":"custom_thing","status":"in_review"})").phase,
+            "inreview");
+  EXPECT_EQ(parse(R"({"event_id":"x","event_type":"task_updated","status":"completed"})").notifyPolicy,
+            "milestone");
+  EXPECT_EQ(parse(R"({"event_id":"x","notify_policy":"usage_only"})").notifyPolicy, "usage_only");
+}
+
+TEST(GlimmetEventTest, TaskKeyPrefersSessionTurnThenPid) {
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"claude","session_id":"S1","turn_id":"T1"})").taskKey,
+            "claude code|s1|t1");
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"claude","thread-id":"S1"})").taskKey,
+            "claude code|s1");
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"claude","nonce":"T9"})").taskKey, "claude code|t9");
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"claude","cwd":"/a","process_id":7})").taskKey,
+            "claude code|/a|7");
+  EXPECT_EQ(parse(R"({"event_id":"a","task_key":"Mine"})").taskKey, "Mine");
+}
+
+TEST(GlimmetEventTest, ReadsPreviewsOptionsChannelAndJumpTargets) {
+  const auto event = parse(R"({
+    "event_id":"c","event_type":"waiting_input","source":"claude-code",
+    "preview":{"prompt":"  fix\n the   build "},"agent_message":"working on it",
+    "options":[{"id":"a","label":"Yes","risk":"HIGH"},{"id":"b"},{"id":"c","label":"No",
+               "description":"skip","disabled_reason":"not now","risk":"low"}],
+    "selection_mode":"multiple",
+    "response":{"response_file":"/tmp/r.json","note_enabled":true,"note_max_length":80},
+    "note_enabled":false,
+    "jump_target":{"kind":"iTerm","session_id":"w0t1p0"}})");
+  EXPECT_EQ(event.preview.user, "fix the   build");
+  EXPECT_EQ(event.preview.agent, "working on it");
+  ASSERT_EQ(event.choiceOptions.size(), 2u);
+  EXPECT_FALSE(event.choiceOptions[0].risk);  // risk values are case sensitive here
+  EXPECT_EQ(event.choiceOptions[1].detail, "skip");
+  EXPECT_EQ(event.choiceOptions[1].disabledReason, "not now");
+  EXPECT_EQ(event.choiceOptions[1].risk, MessageRisk::low);
+  EXPECT_EQ(event.selectionMode, MessageSelectionMode::multiple);
+  EXPECT_EQ(event.responseChannel, ResponseChannel::responseFile("/tmp/r.json"));
+  EXPECT_TRUE(event.noteEnabled);  // the response object wins over the top level
+  EXPECT_EQ(event.noteMaxLength, 80);
+  ASSERT_TRUE(event.typedJumpTarget);
+  EXPECT_EQ(event.typedJumpTarget->kind, JumpTarget::Kind::terminalWindow);
+  EXPECT_EQ(event.typedJumpTarget->terminal, "iTerm2");
+  EXPECT_EQ(event.typedJumpTarget->sessionID, "w0t1p0");
+  EXPECT_EQ(event.sourceCapabilities,
+            (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::choice,
+                                           SourceCapability::input, SourceCapability::jump}));
+
+  const auto socket = parse(R"({"event_id":"s","socket_path":"/tmp/s.sock","jump_target":"cmux:1"})");
+  EXPECT_EQ(socket.responseChannel, ResponseChannel::localSocket("/tmp/s.sock", "line_json"));
+  EXPECT_EQ(socket.jumpTarget, "cmux:1");
+  const auto app = parse(R"({"event_id":"s","base_url":"http://127.0.0.1:9","endpoint":"/r"})");
+  EXPECT_EQ(app.responseChannel, ResponseChannel::appServer("http://127.0.0.1:9", "/r"));
+  const auto file = parse(R"({"event_id":"f","jump":{"kind":"file","value":"/a.txt","line":"12"}})");
+  ASSERT_TRUE(file.typedJumpTarget);
+  EXPECT_EQ(file.typedJumpTarget->path, "/a.txt");
+  EXPECT_EQ(file.typedJumpTarget->line, 12);
+}
+
+TEST(GlimmetEventTest, ReadsReceiptsOnlyWithKnownActionAndStatus) {
+  const auto event = parse(R"({"event_id":"r1","event_type":"response_receipt",
+    "receipt":{"target_event_id":"c1","action":"choose_option","status":"failed","error":"gone"}})");
+  ASSERT_TRUE(event.responseReceipt);
+  EXPECT_EQ(event.responseReceipt->eventID, "c1");
+  EXPECT_EQ(event.responseReceipt->status, ResponseReceiptStatus::failed);
+  EXPECT_EQ(event.responseReceipt->sourceEventID, "r1");
+  EXPECT_EQ(event.responseReceipt->error, "gone");
+  EXPECT_FALSE(parse(R"({"event_id":"r2","event_type":"response_receipt",
+    "receipt":{"target_event_id":"c1","action":"dance","status":"failed"}})").responseReceipt);
+  EXPECT_FALSE(parse(R"({"event_id":"r3","event_type":"task_updated",
+    "receipt":{"target_event_id":"c1","action":"approve","status":"failed"}})").responseReceipt);
+  // Without an event type the line's "type" decides.
+  EXPECT_TRUE(parse(R"({"event_id":"r4","type":"response_receipt",
+    "response_receipt":{"event_id":"c1","action":"approve","receipt_status":"applied"}})").responseReceipt);
+}
+
+TEST(GlimmetEventTest, SourceClassFollowsSourceTypeThenSource) {
+  EXPECT_EQ(parse(R"({"event_id":"a","source_type":"local_loader"})").sourceClass,
+            SourceEventClass::stableLocalLoader);
+  EXPECT_EQ(parse(R"({"event_id":"a","source_type":"webhook"})").sourceClass,
+            SourceEventClass::remoteOptIn);
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"claude-app"})").sourceClass,
+            SourceEventClass::jumpOnly);
+  EXPECT_EQ(parse(R"({"event_id":"a","source_type":"wrapper"})").sourceClass,
+            SourceEventClass::wrapperExplicit);
+  EXPECT_EQ(parse(R"({"event_id":"a"})").sourceClass, SourceEventClass::officialPush);
+}
+
+TEST(GlimmetEventTest, BuildsUsageSnapshotFromUsageObject) {
+  const auto event = parse(R"({"event_id":"u","source":"claude-code","notify_policy":"usage_only",
+    "timestamp":"2026-05-11T12:00:00Z",
+    "usage":{"data_source":"statusline","five_hour_percent":41.6,"weekly_percent":"18",
+             "input_tokens":1530,"output_tokens":20,"context_remaining_percent":70}})");
+  ASSERT_TRUE(event.usage);
+  const auto& usage = *event.usage;
+  EXPECT_EQ(usage.toolID, "claude-code");
+  EXPECT_EQ(usage.tool, "Claude Code");
+  EXPECT_EQ(usage.dataSource, "statusline");
+  EXPECT_EQ(usage.observedAt, "2026-05-11T12:00:00Z");
+  ASSERT_TRUE(usage.fiveHour);
+  EXPECT_EQ(usage.fiveHour->label, "42% used");
+  EXPECT_DOUBLE_EQ(*usage.fiveHour->percent, 41.6);
+  EXPECT_EQ(usage.label, "5h 42% · 7d 18%");
+  ASSERT_TRUE(usage.tokens);
+  EXPECT_EQ(usage.tokens->label, "1.5k in");
+  EXPECT_EQ(usage.context->label, "Context 70% left");
+  EXPECT_EQ(event.sourceCapabilities[1], SourceCapability::usage);
+
+  const auto remaining = parse(R"({"event_id":"v","source":"codex",
+    "usage":{"five_hour_remaining_percent":99.6}})");
+  EXPECT_EQ(remaining.usage->fiveHour->label, "99% left");  // never a false "100%"
+}
+
+TEST(ToolNamesTest, CanonicalIDsAndDisplayNames) {
+  EXPECT_EQ(canonicalToolID("Claude_App"), "claude-app");
+  EXPECT_EQ(canonicalToolID("claude"), "claude-code");
+  EXPECT_EQ(canonicalToolID("Trae SOLO CN"), "trae-solo");
+  EXPECT_EQ(canonicalToolID("trae-cli"), "trae-agent-cli");
+  EXPECT_EQ(canonicalToolID("my tool"), "my-tool");
+  EXPECT_EQ(canonicalToolID("Codex App"), "codex-app");
+  EXPECT_EQ(canonicalToolID("cursor agent"), "cursor-agent-cli");
+  EXPECT_EQ(canonicalToolID("@earendil-works-pi/x"), "pi");
+  EXPECT_EQ(canonicalToolID("saoudrizwan.claude-dev"), "cline");
+  EXPECT_EQ(canonicalToolID("github copilot vscode"), "copilot-vscode-extension");
+  EXPECT_EQ(canonicalToolID("kimi"), "kimi-app-web");
+  EXPECT_EQ(toolDisplayName("codex_cli"), "Codex CLI");
+  EXPECT_EQ(toolDisplayName("codex"), "Codex CLI");
+  EXPECT_EQ(toolDisplayName("claude-desktop-app"), "Claude App");
+  EXPECT_EQ(toolDisplayName("cursor-agent"), "Cursor Agent CLI");
+  EXPECT_EQ(toolDisplayName("trae solo"), "Trae SOLO");
+  EXPECT_EQ(toolDisplayName("kimi-cli"), "Kimi CLI");
+  EXPECT_EQ(toolDisplayName("pi"), "Pi");
+  EXPECT_EQ(toolDisplayName("My Agent"), "My Agent");
+  EXPECT_EQ(toolDisplayName(""), "Agent");
+}
+
+TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
+  const auto whole = parseUsageDate("2026-05-11T12:01:00Z");
+  const auto fractional = parseUsageDate("2026-05-11T12:01:00.250Z");
+  ASSERT_TRUE(whole && fractional);
+  EXPECT_EQ(*fractional - *whole, std::chrono::milliseconds(250));
+  EXPECT_EQ(parseUsageDate("2026-05-11T14:01:00+02:00"), whole);
+  EXPECT_FALSE(parseUsageDate("yesterday"));
+  EXPECT_FALSE(parseUsageDate(""));
+  EXPECT_FALSE(parseUsageDate("2026-02-30T00:00:00Z"));
+  EXPECT_FALSE(parseUsageDate("2026-05-11 12:01:00Z"));
+  EXPECT_EQ(formatIso8601(*fractional), "2026-05-11T12:01:00Z");
+
+  // The shared cache is cleared at 2048 entries; concurrent parses must stay correct.
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 3000; ++i) {
+        const int second = (i + t) % 60;
+        const auto text = "2026-01-01T00:00:" + std::string(second < 10 ? "0" : "") +
+                          std::to_string(second) + "." + std::to_string(i) + "Z";
+        const auto parsed = parseUsageDate(text);
+        if (!parsed || std::chrono::floor<std::chrono::seconds>(*parsed).time_since_epoch().count() %
+                               60 != second) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(EventTextTest, ShortPreviewCutsAtCharactersNotBytes) {
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "line é number " + std::to_string(i) + "\r\n";
+  const std::string preview = shortPreviewText(text);
+  EXPECT_EQ(preview.find('\n'), std::string::npos);
+  EXPECT_TRUE(preview.ends_with("…"));
+  // 239 characters plus the ellipsis, counted in code points.
+  size_t characters = 0;
+  for (unsigned char c : preview) characters += (c & 0xC0) != 0x80;
+  EXPECT_LE(characters, 240u);
+  EXPECT_GE(characters, 236u);  // trailing white space before the ellipsis is trimmed
+  EXPECT_EQ(shortPreviewText(std::string(240, 'x')), std::string(240, 'x'));
+  EXPECT_EQ(shortPreviewText(std::string(241, 'x')), std::string(239, 'x') + "…");
+}
+
+}  // namespace
+}  // namespace glimmet
