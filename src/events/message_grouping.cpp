@@ -22,10 +22,18 @@ std::vector<std::string> requestParts(const GlimmetEvent& event) {
   return {normalizedKeyPart(question)};
 }
 
+// Notices and cancellations never remind, yet each is a message the user should see.
+bool isInformationalMessage(const GlimmetEvent& event) {
+  return !event.responseReceipt &&
+         (event.eventType == "integration_notice" || event.eventType == "jump_notice" ||
+          event.eventType == "task_cancelled" || event.eventType == "cancelled");
+}
+
 bool becomesMessage(const GlimmetEvent& event, const std::set<std::string>& hiddenIDs) {
   if (hiddenIDs.count(event.id)) return false;
   if (eventReminderSuppressesOrdinaryStatus(event)) return false;
-  return eventReminderPolicy(event).kind != EventReminderKind::none;
+  return eventReminderPolicy(event).kind != EventReminderKind::none ||
+         isInformationalMessage(event);
 }
 
 }  // namespace

@@ -1,0 +1,279 @@
+#include "events/event_store.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "base/text.hpp"
+#include "support/test_support.hpp"
+
+namespace glimmet {
+namespace {
+
+using testing::appendText;
+using testing::readText;
+using testing::TempDir;
+using testing::writeText;
+
+std::string line(const std::string& id, const std::string& fields = "") {
+  return fmt::format(R"({{"event_id":"{}","source":"codex","session_id":"{}","title":"T {}",)"
+                     R"("timestamp":"2026-05-11T12:00:00Z"{}}})",
+                     id, id, id, fields) +
+         "\n";
+}
+
+class EventStoreTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  MainLoop loop;
+  Timestamp now = *parseInternetDateTime("2026-05-11T12:05:00Z", false);
+  JsonFileUserDefaults defaults{dir.file("defaults.json")};
+  int publishes = 0;
+
+  EventStoreOptions options() {
+    EventStoreOptions options;
+    options.eventFile = dir.file("events/events.jsonl");
+    options.auditFile = dir.file("support/audit.jsonl");
+    options.parseContext.homeDirectory = "/home/dev";
+    options.clock = [this] { return now; };
+    options.userDefaults = &defaults;
+    options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
+    return options;
+  }
+
+  std::unique_ptr<EventStore> makeStore(EventStoreOptions storeOptions) {
+    auto store = std::make_unique<EventStore>(loop, std::move(storeOptions));
+    store->onChange = [this] { ++publishes; };
+    return store;
+  }
+
+  std::vector<std::string> messageTitles(EventStore& store) {
+    std::vector<std::string> titles;
+    for (const auto& message : store.allMessages()) titles.push_back(message.title);
+    return titles;
+  }
+};
+
+TEST_F(EventStoreTest, WatchesTheFileAndPublishesAppendsFromAnotherProcess) {
+  auto store = makeStore(options());
+  store->reload(true);
+  EXPECT_EQ(publishes, 0);  // no file yet: nothing changed
+  store->startMonitoringBridgeEvents();
+
+  // The file does not exist yet: its directory watcher notices it being created.
+  const std::string file = dir.file("events/events.jsonl");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (int i = 0; i < 20; ++i) appendText(file, line(fmt::format("child{}", i)));
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 20; }, Seconds(10)));
+  waitpid(child, &status, 0);
+  EXPECT_EQ(store->allMessages().size(), 20u);
+  // Bursts of appends are coalesced by the debounce: far fewer publishes than lines.
+  EXPECT_LT(publishes, 20);
+
+  // A line without its newline stays out until the newline arrives.
+  const std::string pending = line("late");
+  appendText(file, pending.substr(0, pending.size() - 1));
+  loop.runUntil([] { return false; }, Seconds(0.3));
+  EXPECT_EQ(store->bridgeEvents().size(), 20u);
+  appendText(file, "\n");
+  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 21; }, Seconds(10)));
+
+  // Truncating empties the inbox.
+  writeText(file, "");
+  ASSERT_TRUE(loop.runUntil([&] { return store->allMessages().empty(); }, Seconds(10)));
+
+  // Deleted and created again: the file watcher is reinstalled.
+  ASSERT_EQ(std::remove(file.c_str()), 0);
+  loop.runUntil([] { return false; }, Seconds(0.2));
+  writeText(file, line("again"));
+  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 1; }, Seconds(10)));
+  appendText(file, line("again2"));
+  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 2; }, Seconds(10)));
+}
+
+TEST_F(EventStoreTest, IsolatedStoreNeitherWatchesNorPersistsMarks) {
+  auto storeOptions = options();
+  storeOptions.isolated = true;
+  writeText(dir.file("defaults.json"), R"({"readEventIDs":["a"],"hiddenEventIDs":["b"]})");
+  JsonFileUserDefaults preset(dir.file("defaults.json"));
+  storeOptions.userDefaults = &preset;
+  auto store = makeStore(storeOptions);
+  EXPECT_TRUE(store->readIDs().empty());
+  store->startMonitoringBridgeEvents();
+  std::filesystem::create_directories(dir.file("events"));
+  writeText(dir.file("events/events.jsonl"), line("a"));
+  loop.runUntil([] { return false; }, Seconds(0.3));
+  EXPECT_EQ(publishes, 0);
+  store->reload(true);
+  ASSERT_EQ(store->allMessages().size(), 1u);
+  store->markRead(store->allMessages()[0]);
+  EXPECT_EQ(readText(dir.file("defaults.json")).find("\"a\",") , std::string::npos);
+  EXPECT_EQ(JsonFileUserDefaults(dir.file("defaults.json")).stringArrayValue("readEventIDs"),
+            std::vector<std::string>{"a"});  // untouched
+}
+
+TEST_F(EventStoreTest, MarksPersistAndClearAuditsEachMessage) {
+  std::filesystem::create_directories(dir.file("events"));
+  writeText(dir.file("events/events.jsonl"),
+            line("a") + line("b") + line("c", R"(,"event_type":"task_completed")"));
+  {
+    auto store = makeStore(options());
+    store->reload(true);
+    ASSERT_EQ(store->allMessages().size(), 3u);
+    const int64_t revision = store->revision();
+    store->markRead(store->allMessages()[0]);
+    EXPECT_GT(store->revision(), revision);
+    EXPECT_EQ(store->allMessages()[0].normalized->readState, MessageReadState::read);
+    EXPECT_EQ(store->clearAll(), 3);
+    EXPECT_TRUE(store->allMessages().empty());
+  }
+  // A new store (a restart) keeps the marks.
+  auto store = makeStore(options());
+  store->reload(true);
+  EXPECT_TRUE(store->allMessages().empty());
+  EXPECT_EQ(store->hiddenIDs().size(), 3u);
+
+  const auto audit = readText(dir.file("support/audit.jsonl"));
+  std::vector<Json> lines;
+  for (const auto& text : split(audit, '\n')) {
+    if (!text.empty()) lines.push_back(Json::parse(text));
+  }
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0]["role"], "clear_all");
+  EXPECT_EQ(lines[0]["event_type"], "task_updated");
+  EXPECT_EQ(lines[0]["timestamp"], "2026-05-11T12:05:00Z");
+  EXPECT_FALSE(lines[0].contains("collapsed_count"));
+
+  // Clearing history deletes the files and forgets the marks.
+  ASSERT_TRUE(store->clearHistory().ok());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("events/events.jsonl")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("support/audit.jsonl")));
+  EXPECT_TRUE(store->hiddenIDs().empty());
+  EXPECT_TRUE(store->bridgeEvents().empty());
+}
+
+TEST_F(EventStoreTest, FailedChoiceReceiptGivesExactlyOneNotice) {
+  std::filesystem::create_directories(dir.file("events"));
+  const std::string receipt =
+      R"({"event_id":"r1","event_type":"response_receipt","timestamp":"2026-05-11T12:01:00Z",)"
+      R"("receipt":{"target_event_id":"c1","action":"choose_option","status":"failed","error":"gone"}})"
+      "\n";
+  const std::string approveReceipt =
+      R"({"event_id":"r2","event_type":"response_receipt",)"
+      R"("receipt":{"target_event_id":"p1","action":"approve","status":"failed"}})"
+      "\n";
+  writeText(dir.file("events/events.jsonl"), receipt + approveReceipt);
+  auto store = makeStore(options());
+  store->reload(true);
+  const auto& messages = store->allMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].title, "Response failed");
+  EXPECT_EQ(messages[0].detail, "gone");
+  EXPECT_EQ(messages[0].event.id, "receipt-failed-c1-r1");
+  EXPECT_EQ(store->responseReceipts().latestReceipt("p1")->status, ResponseReceiptStatus::failed);
+  // Publishing again does not add a second notice.
+  store->publishEvents();
+  EXPECT_EQ(store->allMessages().size(), 1u);
+}
+
+TEST_F(EventStoreTest, HotplugDuplicatesOfBridgeEventsAreDropped) {
+  std::filesystem::create_directories(dir.file("events"));
+  std::filesystem::create_directories(dir.file("codex"));
+  writeText(dir.file("events/events.jsonl"),
+            R"({"event_id":"b1","event_type":"permission_request","session_id":"s","tool_name":"Bash",)"
+            R"("message":"ls","timestamp":"2026-05-11T12:00:00Z","action":{"kind":"bash"}})"
+            "\n");
+  std::string hotplugTime = "2026-05-11T12:05:00Z";
+  auto storeOptions = options();
+  storeOptions.roots.codexSessionsRoot = dir.file("codex");
+  storeOptions.isolated = true;  // scans run at every reload
+  storeOptions.localHotplugLoader = [&](const LocalToolRoots&) {
+    Json object = {{"event_id", "h-" + hotplugTime}, {"event_type", "permission_request"},
+                   {"session_id", "s"}, {"tool_name", "Bash"}, {"message", "ls"},
+                   {"timestamp", hotplugTime}, {"source_type", "local_hotplug"}};
+    return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  EXPECT_EQ(store->events().size(), 1u);  // five minutes apart: the same request
+  hotplugTime = "2026-05-11T12:11:00Z";
+  store->reload(true);
+  EXPECT_EQ(store->events().size(), 2u);  // eleven minutes apart: a new one
+}
+
+TEST_F(EventStoreTest, UnchangedUsageCandidatesSkipNineScansThenForceOne) {
+  std::filesystem::create_directories(dir.file("claude/p"));
+  writeText(dir.file("claude/p/session.jsonl"), "{}\n");
+  int loads = 0;
+  int cacheClears = 0;
+  auto storeOptions = options();
+  storeOptions.isolated = true;
+  storeOptions.roots.claudeProjectsRoot = dir.file("claude");
+  storeOptions.clearLocalUsageCaches = [&] { ++cacheClears; };
+  storeOptions.localUsageLoader = [&](const LocalToolRoots&) {
+    ++loads;
+    Json object = {{"event_id", "usage-1"}, {"source", "claude-code"},
+                   {"source_type", "local_loader"}, {"notify_policy", "usage_only"},
+                   {"usage", {{"data_source", "transcript"}, {"input_tokens", 1000 + loads}}}};
+    return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(publishes, 1);
+  for (int i = 0; i < 9; ++i) store->reload(true);
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(cacheClears, 0);
+  store->reload(true);  // the tenth unchanged check forces a scan with cleared caches
+  EXPECT_EQ(loads, 2);
+  EXPECT_EQ(cacheClears, 1);
+  // Only the token count changed, yet it is published.
+  EXPECT_EQ(publishes, 2);
+  EXPECT_EQ(store->usageSnapshots("claude-code").size(), 1u);
+  EXPECT_TRUE(store->allMessages().empty());  // usage never becomes a message
+
+  // A changed candidate file is scanned at once.
+  appendText(dir.file("claude/p/session.jsonl"), "{}\n");
+  store->reload(true);
+  EXPECT_EQ(loads, 3);
+}
+
+TEST_F(EventStoreTest, ViewsAreRebuiltOnlyWhenTheRevisionMoves) {
+  std::filesystem::create_directories(dir.file("events"));
+  writeText(dir.file("events/events.jsonl"),
+            line("a", R"(,"event_type":"permission_request","action":{"decision_file":"/tmp/d"})") +
+                line("b"));
+  int jumps = 0;
+  auto storeOptions = options();
+  storeOptions.jumpFor = [&](const GlimmetEvent&) -> std::optional<ResolvedJumpTarget> {
+    ++jumps;
+    return std::nullopt;
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  EXPECT_EQ(store->approvalCount(), 1);
+  const int afterFirstBuild = jumps;
+  store->allMessages();
+  store->approvalCount();
+  EXPECT_EQ(jumps, afterFirstBuild);
+  store->reload(false);  // within the throttle, nothing is read and nothing rebuilt
+  store->allMessages();
+  EXPECT_EQ(jumps, afterFirstBuild);
+  EXPECT_EQ(store->petState(false), PetState::approval);
+  ASSERT_EQ(store->companionTickerItems().size(), 2u);
+  EXPECT_EQ(store->companionTickerItems()[0].kind, CompanionStatusKind::approval);
+}
+
+}  // namespace
+}  // namespace glimmet
