@@ -1,0 +1,208 @@
+#include "platform/console_input.hpp"
+
+#include <uv.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include "platform/socket_server.hpp"
+
+namespace glimmet {
+
+namespace {
+
+// A read from a plain file or character device runs on libuv's thread pool; it outlives the
+// reader when that is destroyed mid-read, and then only frees itself.
+struct FileRead {
+  uv_fs_t request{};
+  char buffer[4096];
+  ConsoleInput::Impl* owner = nullptr;
+};
+
+}  // namespace
+
+struct ConsoleInput::Impl {
+  MainLoop& loop;
+  int fd;
+  LineHandler onLine;
+  std::function<void()> onEnd;
+  Logger log;
+  uv_stream_t* stream = nullptr;
+  FileRead* fileRead = nullptr;
+  std::string pending;
+  bool discardingLongLine = false;
+  bool ended = false;
+
+  Impl(MainLoop& mainLoop, int descriptor, LineHandler lines, std::function<void()> end,
+       Logger logger)
+      : loop(mainLoop),
+        fd(descriptor),
+        onLine(std::move(lines)),
+        onEnd(std::move(end)),
+        log(std::move(logger)) {}
+
+  uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
+
+  void diagnose(const std::string& line) {
+    if (log) {
+      log(line);
+    } else {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
+  }
+
+  void start() {
+    int rc = 0;
+    const uv_handle_type type = uv_guess_handle(fd);
+    switch (type) {
+      case UV_TTY: {
+        auto* tty = new uv_tty_t();
+        rc = uv_tty_init(uvLoop(), tty, fd, 1);
+        stream = reinterpret_cast<uv_stream_t*>(tty);
+        break;
+      }
+      case UV_NAMED_PIPE: {
+        auto* pipe = new uv_pipe_t();
+        rc = uv_pipe_init(uvLoop(), pipe, 0);
+        if (rc == 0) rc = uv_pipe_open(pipe, fd);
+        stream = reinterpret_cast<uv_stream_t*>(pipe);
+        break;
+      }
+      case UV_TCP: {
+        auto* tcp = new uv_tcp_t();
+        rc = uv_tcp_init(uvLoop(), tcp);
+        if (rc == 0) rc = uv_tcp_open(tcp, fd);
+        stream = reinterpret_cast<uv_stream_t*>(tcp);
+        break;
+      }
+      case UV_FILE:
+        readFileChunk();
+        return;
+      default:
+        diagnose("[Glimmet] console commands are off: standard input cannot be read");
+        return;
+    }
+    if (rc == 0) {
+      stream->data = this;
+      rc = uv_read_start(
+          stream,
+          [](uv_handle_t*, size_t suggested, uv_buf_t* buffer) {
+            buffer->base = new char[suggested];
+            buffer->len = suggested;
+          },
+          [](uv_stream_t* from, ssize_t count, const uv_buf_t* buffer) {
+            auto* self = static_cast<Impl*>(from->data);
+            if (self && count > 0) self->consume(std::string_view(buffer->base, count));
+            delete[] buffer->base;
+            if (self && count < 0) self->finish();
+          });
+    }
+    if (rc != 0) {
+      diagnose("[Glimmet] console commands are off: " +
+               POSIXError{-rc, "reading standard input"}.description());
+      closeStream();
+      return;
+    }
+    // Waiting for commands must not by itself keep the loop running.
+    uv_unref(reinterpret_cast<uv_handle_t*>(stream));
+  }
+
+  void readFileChunk() {
+    auto* read = new FileRead();
+    read->owner = this;
+    read->request.data = read;
+    fileRead = read;
+    const uv_buf_t buffer = uv_buf_init(read->buffer, sizeof(read->buffer));
+    const int rc = uv_fs_read(uvLoop(), &read->request, fd, &buffer, 1, -1, [](uv_fs_t* request) {
+      auto* done = static_cast<FileRead*>(request->data);
+      const ssize_t count = request->result;
+      uv_fs_req_cleanup(request);
+      Impl* self = done->owner;
+      if (self) {
+        self->fileRead = nullptr;
+        if (count > 0) {
+          self->consume(std::string_view(done->buffer, static_cast<size_t>(count)));
+          self->readFileChunk();
+        } else {
+          self->finish();
+        }
+      }
+      delete done;
+    });
+    if (rc != 0) {
+      fileRead = nullptr;
+      delete read;
+      diagnose("[Glimmet] console commands are off: " +
+               POSIXError{-rc, "reading standard input"}.description());
+    }
+  }
+
+  void consume(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const size_t newline = bytes.find('\n');
+      const std::string_view part = bytes.substr(0, newline);
+      if (!discardingLongLine) pending.append(part);
+      if (pending.size() > kMaxLineBytes) {
+        if (!discardingLongLine) diagnose("[Glimmet] console line too long; ignored");
+        pending.clear();
+        discardingLongLine = true;
+      }
+      if (newline == std::string_view::npos) return;
+      bytes.remove_prefix(newline + 1);
+      if (!discardingLongLine) emit();
+      pending.clear();
+      discardingLongLine = false;
+    }
+  }
+
+  void emit() {
+    std::string line = std::move(pending);
+    pending.clear();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (onLine) onLine(line);
+  }
+
+  void finish() {
+    if (ended) return;
+    ended = true;
+    if (!pending.empty() && !discardingLongLine) emit();
+    closeStream();
+    if (onEnd) onEnd();
+  }
+
+  void closeStream() {
+    if (!stream) return;
+    uv_stream_t* closing = stream;
+    stream = nullptr;
+    closing->data = nullptr;
+    if (uv_is_active(reinterpret_cast<uv_handle_t*>(closing))) uv_read_stop(closing);
+    uv_close(reinterpret_cast<uv_handle_t*>(closing), [](uv_handle_t* handle) {
+      switch (handle->type) {
+        case UV_TTY:
+          delete reinterpret_cast<uv_tty_t*>(handle);
+          break;
+        case UV_NAMED_PIPE:
+          delete reinterpret_cast<uv_pipe_t*>(handle);
+          break;
+        default:
+          delete reinterpret_cast<uv_tcp_t*>(handle);
+          break;
+      }
+    });
+  }
+
+  ~Impl() {
+    if (fileRead) fileRead->owner = nullptr;
+    closeStream();
+  }
+};
+
+ConsoleInput::ConsoleInput(MainLoop& loop, int fd, LineHandler onLine, std::function<void()> onEnd,
+                           Logger log)
+    : impl_(std::make_unique<Impl>(loop, fd, std::move(onLine), std::move(onEnd), std::move(log))) {
+  impl_->start();
+}
+
+ConsoleInput::~ConsoleInput() = default;
+
+}  // namespace glimmet

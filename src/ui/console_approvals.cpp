@@ -1,0 +1,196 @@
+#include "ui/console_approvals.hpp"
+
+#include <fmt/format.h>
+
+#include "base/text.hpp"
+#include "bridge/notification_text.hpp"
+
+namespace glimmet {
+
+namespace {
+
+bool isNumber(const std::string& token) {
+  if (token.empty() || token.size() > 9) return false;
+  for (const char c : token) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// The words of a line, and where each starts (a reply's text keeps its own spacing).
+struct Word {
+  std::string text;
+  size_t start = 0;
+};
+
+std::vector<Word> words(const std::string& line) {
+  std::vector<Word> result;
+  size_t index = 0;
+  while (index < line.size()) {
+    while (index < line.size() && (line[index] == ' ' || line[index] == '\t')) ++index;
+    if (index >= line.size()) break;
+    const size_t start = index;
+    while (index < line.size() && line[index] != ' ' && line[index] != '\t') ++index;
+    result.push_back({line.substr(start, index - start), start});
+  }
+  return result;
+}
+
+std::string commandsFor(const PendingAction& action, const std::string& n) {
+  switch (action.kind) {
+    case PendingActionKind::permissionRequest:
+      return fmt::format("allow {0} | always {0} | deny {0}", n);
+    case PendingActionKind::waitingChoice:
+      return fmt::format("choose {0} OPTION-ID | reply {0} TEXT", n);
+    case PendingActionKind::waitingInput:
+      break;
+  }
+  return fmt::format("reply {0} TEXT | deny {0}", n);
+}
+
+}  // namespace
+
+ConsoleApprovals::ConsoleApprovals(PendingActionStore& store, DecisionDispatcher& dispatcher)
+    : store_(store), dispatcher_(dispatcher) {}
+
+std::string ConsoleApprovals::number(const std::string& requestID) const {
+  auto found = numbersByID_.find(requestID);
+  return found == numbersByID_.end() ? requestID : std::to_string(found->second);
+}
+
+std::string ConsoleApprovals::announce(const PendingAction& action) {
+  if (!numbersByID_.count(action.requestID)) {
+    requestIDs_.push_back(action.requestID);
+    numbersByID_[action.requestID] = requestIDs_.size();
+  }
+  const std::string n = number(action.requestID);
+  const NotificationText text = notificationText(action);
+  std::string out = fmt::format("[#{}] {}: {}\n", n, text.title, text.body);
+  out += fmt::format("     {} · agent {} · session {} · request {}\n", rawValue(action.kind),
+                     action.agent, action.sessionID.empty() ? "-" : action.sessionID,
+                     action.requestID);
+  if (action.payload.options) {
+    for (const auto& option : *action.payload.options) {
+      out += fmt::format("     option {}: {}{}\n", option.id, option.label,
+                         option.detail ? " (" + *option.detail + ")" : "");
+    }
+  }
+  out += fmt::format("     answer: {}\n", commandsFor(action, n));
+  return out;
+}
+
+std::string ConsoleApprovals::statusLine(const PendingAction& action) const {
+  if (action.status == PendingActionStatus::awaitingUser) return {};
+  return fmt::format("[#{}] {}\n", number(action.requestID), rawValue(action.status));
+}
+
+std::optional<PendingAction> ConsoleApprovals::resolve(const std::string& token,
+                                                       std::string& error) const {
+  std::string requestID = token;
+  if (isNumber(token)) {
+    const size_t n = std::stoul(token);
+    if (n == 0 || n > requestIDs_.size()) {
+      error = fmt::format("[Glimmet] no request #{}\n", token);
+      return std::nullopt;
+    }
+    requestID = requestIDs_[n - 1];
+  }
+  auto action = store_.action(requestID);
+  if (!action) {
+    error = fmt::format("[Glimmet] no request {}\n", token);
+    return std::nullopt;
+  }
+  if (action->status != PendingActionStatus::awaitingUser) {
+    error = fmt::format("[Glimmet] request #{} is already {}\n", number(requestID),
+                        rawValue(action->status));
+    return std::nullopt;
+  }
+  return action;
+}
+
+std::string ConsoleApprovals::listWaiting() const {
+  const auto waiting = store_.waitingActions();
+  if (waiting.empty()) return "No requests waiting.\n";
+  std::string out;
+  for (const auto& action : waiting) {
+    const NotificationText text = notificationText(action);
+    out += fmt::format("[#{}] {}: {} ({}, {})\n", number(action.requestID), text.title, text.body,
+                       rawValue(action.kind), action.agent);
+  }
+  return out;
+}
+
+std::string ConsoleApprovals::execute(const std::string& line) {
+  const auto parts = words(line);
+  if (parts.empty()) return {};
+  const std::string& verb = parts[0].text;
+  if (verb == "list") return listWaiting();
+  if (verb == "help") return kCommandHelp;
+  const bool known =
+      verb == "allow" || verb == "always" || verb == "deny" || verb == "choose" || verb == "reply";
+  if (!known) return fmt::format("[Glimmet] unknown command \"{}\"; type help\n", verb);
+  if (parts.size() < 2) return fmt::format("[Glimmet] {} needs a request number\n", verb);
+  std::string error;
+  const auto action = resolve(parts[1].text, error);
+  if (!action) return error;
+  std::string argument;
+  if (verb == "choose") {
+    if (parts.size() != 3) return "[Glimmet] usage: choose N OPTION-ID\n";
+    argument = parts[2].text;
+  } else if (verb == "reply") {
+    if (parts.size() < 3) return "[Glimmet] usage: reply N TEXT...\n";
+    argument = line.substr(parts[2].start);
+    while (!argument.empty() && (argument.back() == ' ' || argument.back() == '\t')) {
+      argument.pop_back();
+    }
+  } else if (parts.size() != 2) {
+    return fmt::format("[Glimmet] usage: {} N\n", verb);
+  }
+  return decide(verb, *action, argument);
+}
+
+std::string ConsoleApprovals::decide(const std::string& verb, const PendingAction& action,
+                                     const std::string& argument) {
+  using namespace NotificationAction;
+  const std::string n = number(action.requestID);
+  const std::string kind(rawValue(action.kind));
+  const bool permission = action.kind == PendingActionKind::permissionRequest;
+  const bool choice = action.kind == PendingActionKind::waitingChoice;
+  const bool input = action.kind == PendingActionKind::waitingInput;
+  auto wrongKind = [&] {
+    return fmt::format("[Glimmet] #{} is a {} request; answer with {}\n", n, kind,
+                       commandsFor(action, n));
+  };
+  bool sent = false;
+  if (verb == "allow" || verb == "always") {
+    if (!permission) return wrongKind();
+    sent = dispatcher_.dispatch(verb == "allow" ? kApproveOnce : kApproveAlways, action.requestID,
+                                kind);
+  } else if (verb == "deny") {
+    if (choice) return wrongKind();
+    sent = dispatcher_.dispatch(input ? kTextDeny : kPermissionDeny, action.requestID, kind);
+  } else if (verb == "choose") {
+    if (!choice) return wrongKind();
+    if (action.payload.options && !action.payload.options->empty()) {
+      bool offered = false;
+      std::vector<std::string> ids;
+      for (const auto& option : *action.payload.options) {
+        offered = offered || option.id == argument;
+        ids.push_back(option.id);
+      }
+      if (!offered) {
+        return fmt::format("[Glimmet] #{} has no option \"{}\"; options: {}\n", n, argument,
+                           join(ids, ", "));
+      }
+    }
+    sent =
+        dispatcher_.dispatch(std::string(kChoiceOptionPrefix) + argument, action.requestID, kind);
+  } else if (verb == "reply") {
+    if (permission) return wrongKind();
+    sent = dispatcher_.submitText(action.requestID, kind, argument);
+  }
+  if (!sent) return fmt::format("[Glimmet] request #{} was not answered\n", n);
+  return {};
+}
+
+}  // namespace glimmet
