@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/application.hpp"
+#include "app/tool_commands.hpp"
 #include "ui/console_inbox.hpp"
 #include "ui/message_json.hpp"
 
@@ -22,6 +23,9 @@ constexpr const char* kUsage =
     "  run             Start Glimmet: watch the event file, print the inbox on every change and\n"
     "                  answer approval requests from standard input (see run --help)\n"
     "  inbox [--json]  Print the current messages of the event file once and exit\n"
+    "  tools [--json]  Show every supported AI tool with its integration health\n"
+    "  install <tool-id> [--preview]\n"
+    "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
     "  help            Show this text\n"
     "\n"
     "Environment:\n"
@@ -105,6 +109,8 @@ int runCommandLine(int argc, char** argv) {
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());
   if (command == "inbox") return runInbox(rest);
   if (command == "run") return runApplication(rest);
+  if (command == "tools") return runToolsCommand(rest);
+  if (command == "install") return runInstallCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
   return 2;

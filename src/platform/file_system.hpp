@@ -60,3 +60,32 @@ std::vector<ListedFile> listFiles(const std::string& directory, std::string_view
                                   std::string_view suffix, size_t limit);
 
 }  // namespace glimmet
+
+namespace glimmet {
+
+// The names of the direct entries of `directory` ("." and ".." left out), or absent when it
+// cannot be listed.
+std::optional<std::vector<std::string>> directoryEntryNames(const std::string& directory);
+
+// Copies `from` to `to`, keeping the source's permission bits. Fails when `to` already exists,
+// so an earlier copy is never replaced; a half-written copy is removed.
+Status copyFileExclusive(const std::string& from, const std::string& to);
+
+// Sets the permission bits of an existing file.
+Status setFileMode(const std::string& path, unsigned mode);
+
+// The permission bits of a file, or absent when it cannot be inspected.
+std::optional<unsigned> fileMode(const std::string& path);
+
+}  // namespace glimmet
+
+namespace glimmet {
+
+// The whole file, or an error naming the file and the system's reason.
+Result<std::string> readFileReportingError(const std::string& path);
+
+// The file a write to `path` should replace: the final target when `path` is a symbolic link
+// (so that a linked configuration file stays linked), else `path` itself.
+std::string writeTargetOf(const std::string& path);
+
+}  // namespace glimmet

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/environment.hpp"
+
+namespace glimmet {
+
+// The search path used when the environment has no PATH.
+inline constexpr std::string_view kDefaultSearchPath =
+    "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+
+// The first `<dir>/<name>` that is an executable file, for the directories of PATH in order.
+std::optional<std::string> executableInPath(std::string_view name, const Environment& environment);
+
+// Where application bundles are looked for: the home directory for "~/" paths, and a root that
+// tests point at a temporary directory for absolute paths ("" is the real root).
+struct AppLocationRoots {
+  std::string homeDirectory;
+  std::string systemRoot;
+};
+
+// "~/x" becomes the home directory joined with "x"; other paths are returned unchanged.
+std::string expandHomePath(std::string_view path, const std::string& homeDirectory);
+// The file-system location of a catalogue path, for probing.
+std::string probePath(std::string_view path, const AppLocationRoots& roots);
+
+// The first of `paths` (with "~/" expanded) that exists, else the first path; absent for none.
+std::optional<std::string> preferredExistingAppPath(const std::vector<std::string>& paths,
+                                                    const AppLocationRoots& roots);
+
+// The application bundle whose icon represents a tool, by its canonical id.
+std::optional<std::string> softwareLogoAppPath(std::string_view toolID,
+                                               const AppLocationRoots& roots);
+
+}  // namespace glimmet

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/environment.hpp"
+#include "app/paths.hpp"
+#include "base/result.hpp"
+#include "integrations/app_locations.hpp"
+#include "integrations/tool_catalog.hpp"
+#include "integrations/tool_health.hpp"
+
+namespace glimmet {
+
+// The directories the installer and the health check work in. Every one comes from the resolved
+// paths of the process, so a test that sets HOME never touches the developer's real files.
+struct HookManagerLocations {
+  std::string homeDirectory;
+  std::string bridgeDirectory;        // ~/.glimmet/bin
+  std::string bridgeConfigDirectory;  // ~/.glimmet/config
+  std::string opencodeConfigRoot;
+  // Prefix for absolute application paths ("/Applications/..."); empty is the real root.
+  std::string systemRoot;
+
+  static HookManagerLocations fromPaths(const Paths& paths);
+};
+
+// Puts Glimmet's bridges in place and judges, for every catalogue tool, how far the integration
+// is. It holds no mutable state: every call reads the files afresh.
+class HookManager {
+ public:
+  using Clock = std::function<int64_t()>;  // seconds since 1970
+
+  HookManager(HookManagerLocations locations, Environment environment, Clock clock = {});
+  // For the running program: the paths resolved from its own environment.
+  static HookManager forProcess();
+
+  const HookManagerLocations& locations() const { return locations_; }
+
+  // Files the installer writes and the health check inspects.
+  std::string claudeSettings() const;
+  std::string codexConfig() const;
+  std::string codexHooks() const;
+  std::string opencodePlugin() const;
+  std::string bridgePath(std::string_view name) const;
+  std::string eventCommandPath() const { return bridgePath("glimmet-event"); }
+  std::string codexNotifyPath() const { return bridgePath("glimmet-codex-notify"); }
+  std::string claudeStatusLinePath() const { return bridgePath("glimmet-claude-statusline"); }
+  std::string claudeHookPath() const { return bridgePath("glimmet-hook-claude"); }
+  std::string codexHookPath() const { return bridgePath("glimmet-hook-codex"); }
+  std::string wrapPath() const { return bridgePath("glimmet-wrap"); }
+  std::string codexNotifyChain() const;
+  std::string claudeStatusLineChain() const;
+
+  // Health (one row per catalogue tool, in catalogue order) and the detection it rests on.
+  std::vector<ToolHealth> health() const;
+  bool isDetected(const AIToolCatalogItem& item) const;
+  std::string displayPath(const AIToolCatalogItem& item, bool includeWrapper) const;
+  bool wrapperBridgeReady() const;
+  bool directoryContains(std::string_view prefix, const std::string& directory) const;
+  bool directoryContainsAny(const std::vector<std::string_view>& prefixes,
+                            const std::string& directory) const;
+  std::string resolvedPath(std::string_view path) const;
+  std::string tilde(std::string_view relative) const;
+  std::optional<std::string> executableInPath(std::string_view name) const;
+  std::optional<std::string> preferredExistingAppPath(const std::vector<std::string>& paths) const;
+  std::optional<std::string> softwareLogoAppPath(std::string_view toolID) const;
+  std::optional<std::string> jumpTarget(const AIToolCatalogItem& item) const;
+
+  // Installation. Each step stops at the first failure and reports it; what was written before
+  // stays in place.
+  Status install(std::string_view toolID) const;
+  Status installBridgeScripts() const;
+  Status installClaudeHooks() const;
+  Status installCodexNotify() const;
+  Status installOpenCodePlugin() const;
+
+  // The planned file texts, computed without writing anything.
+  Result<std::string> plannedClaudeSettings() const;
+  Result<std::string> plannedCodexConfig() const;
+  Result<std::string> plannedCodexHooks() const;
+  // A title and a body describing every change an install would make.
+  std::pair<std::string, std::string> installationPreview(std::string_view toolID) const;
+
+  // Copies an existing file to "<name>.glimmet-backup-<epoch seconds>" beside it. False when
+  // the file exists and the copy failed.
+  bool backupIfNeeded(const std::string& file) const;
+
+ private:
+  struct Readiness;
+  Readiness readiness() const;
+  ToolHealth healthOf(const AIToolCatalogItem& item, const Readiness& ready) const;
+  bool anyCommandInPath(const AIToolCatalogItem& item) const;
+  bool extensionInstalled(const std::vector<std::string_view>& prefixes) const;
+  bool scriptIsCurrent(std::string_view name) const;
+  AppLocationRoots roots() const { return {locations_.homeDirectory, locations_.systemRoot}; }
+
+  HookManagerLocations locations_;
+  Environment environment_;
+  Clock clock_;
+};
+
+// The tool ids `install` and the preview accept besides the catalogue ids.
+std::string installToolID(std::string_view toolID);
+
+}  // namespace glimmet

@@ -1,0 +1,157 @@
+#include "platform/file_system.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <fmt/format.h>
+
+namespace glimmet {
+
+namespace {
+
+std::string systemError(int error) {
+  return std::strerror(error);
+}
+
+struct DirCloser {
+  void operator()(DIR* directory) const {
+    if (directory) ::closedir(directory);
+  }
+};
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> directoryEntryNames(const std::string& directory) {
+  std::unique_ptr<DIR, DirCloser> handle(::opendir(directory.c_str()));
+  if (!handle) return std::nullopt;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(handle.get())) {
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    names.emplace_back(name);
+  }
+  return names;
+}
+
+Status copyFileExclusive(const std::string& from, const std::string& to) {
+  Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (source.get() < 0) {
+    return Status::failure(fmt::format("Cannot read {}: {}", from, systemError(errno)));
+  }
+  struct stat info {};
+  if (::fstat(source.get(), &info) != 0) {
+    return Status::failure(fmt::format("Cannot read {}: {}", from, systemError(errno)));
+  }
+  const auto mode = static_cast<mode_t>(info.st_mode & 07777);
+  Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (target.get() < 0) {
+    return Status::failure(fmt::format("Cannot write {}: {}", to, systemError(errno)));
+  }
+  char buffer[65536];
+  while (true) {
+    const ssize_t got = ::read(source.get(), buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || !writeAll(target.get(), buffer, static_cast<size_t>(got))) {
+      const int error = errno;
+      ::unlink(to.c_str());
+      return Status::failure(fmt::format("Cannot copy {}: {}", from, systemError(error)));
+    }
+  }
+  // The umask may have narrowed the requested mode.
+  ::fchmod(target.get(), mode);
+  return {};
+}
+
+Status setFileMode(const std::string& path, unsigned mode) {
+  if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) {
+    return Status::failure(
+        fmt::format("Cannot set permissions of {}: {}", path, systemError(errno)));
+  }
+  return {};
+}
+
+std::optional<unsigned> fileMode(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<unsigned>(info.st_mode & 07777);
+}
+
+}  // namespace glimmet
+
+namespace glimmet {
+
+Result<std::string> readFileReportingError(const std::string& path) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    return Result<std::string>::failure(
+        fmt::format("Cannot read {}: {}", path, systemError(errno)));
+  }
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) {
+    return Result<std::string>::failure(
+        fmt::format("Cannot read {}: {}", path, systemError(errno)));
+  }
+  if (S_ISDIR(info.st_mode)) {
+    return Result<std::string>::failure(
+        fmt::format("Cannot read {}: {}", path, systemError(EISDIR)));
+  }
+  std::string bytes;
+  char buffer[65536];
+  while (true) {
+    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Result<std::string>::failure(
+          fmt::format("Cannot read {}: {}", path, systemError(errno)));
+    }
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  return bytes;
+}
+
+std::string writeTargetOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (!::realpath(path.c_str(), resolved)) return path;  // a dangling link is replaced
+  return resolved;
+}
+
+}  // namespace glimmet
