@@ -142,6 +142,9 @@ WorkItem MainLoop::schedule(Seconds delay, std::function<void()> work) {
   timer->work = std::move(work);
   uv_timer_init(&impl_->loop, &timer->handle);
   timer->handle.data = timer;
+  // libuv counts from the time cached at the start of the loop iteration; a callback that ran
+  // for a while would otherwise get its delay shortened by that long, down to nothing.
+  uv_update_time(&impl_->loop);
   const auto ms = static_cast<uint64_t>(std::max(0.0, delay.count() * 1000.0) + 0.5);
   uv_timer_start(
       &timer->handle,
@@ -166,6 +169,7 @@ WorkItem MainLoop::every(Seconds interval, Seconds /*tolerance*/, std::function<
   timer->repeating = true;
   uv_timer_init(&impl_->loop, &timer->handle);
   timer->handle.data = timer;
+  uv_update_time(&impl_->loop);  // as in schedule(): the first tick counts from now
   const auto ms = std::max<uint64_t>(1, static_cast<uint64_t>(interval.count() * 1000.0 + 0.5));
   uv_timer_start(
       &timer->handle,

@@ -1,0 +1,120 @@
+// A serial queue with its real worker thread, handing results back to a real main loop.
+
+#include "platform/serial_queue.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace glimmet {
+namespace {
+
+constexpr Seconds kDeadline{10.0};
+
+TEST(SerialQueueTest, RunsJobsOneAtATimeInOrderOffTheLoopThread) {
+  MainLoop loop;
+  SerialQueue queue("app.glimmet.test-serial", loop);
+  EXPECT_EQ(queue.label(), "app.glimmet.test-serial");
+  EXPECT_EQ(&queue.loop(), &loop);
+
+  std::mutex mutex;
+  std::vector<int> order;
+  std::set<std::thread::id> threads;
+  std::atomic<int> running{0};
+  std::atomic<int> maxRunning{0};
+  bool anyOnLoopThread = false;
+  constexpr int kJobs = 200;
+  for (int i = 0; i < kJobs; ++i) {
+    queue.async([&, i] {
+      const int now = ++running;
+      int seen = maxRunning.load();
+      while (now > seen && !maxRunning.compare_exchange_weak(seen, now)) {
+      }
+      // A little work, so that overlapping jobs would be noticed.
+      if (i % 20 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      {
+        std::lock_guard lock(mutex);
+        order.push_back(i);
+        threads.insert(std::this_thread::get_id());
+        anyOnLoopThread = anyOnLoopThread || loop.isLoopThread();
+      }
+      --running;
+      // runUntil re-checks its condition only after a callback on the loop.
+      loop.post([] {});
+    });
+  }
+  ASSERT_TRUE(loop.runUntil(
+      [&] {
+        std::lock_guard lock(mutex);
+        return order.size() == kJobs;
+      },
+      kDeadline));
+
+  std::lock_guard lock(mutex);
+  for (int i = 0; i < kJobs; ++i) ASSERT_EQ(order[i], i);
+  EXPECT_EQ(maxRunning.load(), 1) << "two jobs ran at the same time";
+  EXPECT_EQ(threads.size(), 1u);
+  EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
+  EXPECT_FALSE(anyOnLoopThread);
+}
+
+TEST(SerialQueueTest, AsyncThenAppliesResultsOnTheLoopThreadInOrder) {
+  MainLoop loop;
+  SerialQueue queue("app.glimmet.test-then", loop);
+  struct Applied {
+    int value;
+    std::thread::id workThread;
+    bool onLoopThread;
+  };
+  std::vector<Applied> applied;
+  constexpr int kJobs = 50;
+  for (int i = 0; i < kJobs; ++i) {
+    queue.asyncThen([i] { return std::make_pair(i * i, std::this_thread::get_id()); },
+                    [&](std::pair<int, std::thread::id> result) {
+                      applied.push_back({result.first, result.second, loop.isLoopThread()});
+                    });
+  }
+  ASSERT_TRUE(loop.runUntil([&] { return applied.size() == kJobs; }, kDeadline));
+  for (int i = 0; i < kJobs; ++i) {
+    EXPECT_EQ(applied[i].value, i * i);
+    EXPECT_NE(applied[i].workThread, std::this_thread::get_id());
+    EXPECT_TRUE(applied[i].onLoopThread);
+  }
+
+  // Results of any copyable type travel whole.
+  std::vector<std::string> lines;
+  queue.asyncThen(
+      [] {
+        return std::vector<std::string>{"one", "two", "three"};
+      },
+      [&](std::vector<std::string> result) { lines = std::move(result); });
+  ASSERT_TRUE(loop.runUntil([&] { return !lines.empty(); }, kDeadline));
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST(SerialQueueTest, JobsQueuedFromOtherThreadsAllRun) {
+  MainLoop loop;
+  SerialQueue queue("app.glimmet.test-many", loop);
+  std::atomic<int> count{0};
+  std::vector<std::thread> producers;
+  for (int t = 0; t < 4; ++t) {
+    producers.emplace_back([&] {
+      for (int i = 0; i < 500; ++i)
+        queue.async([&] {
+          ++count;
+          loop.post([] {});
+        });
+    });
+  }
+  for (auto& producer : producers) producer.join();
+  ASSERT_TRUE(loop.runUntil([&] { return count.load() == 2000; }, kDeadline)) << count.load();
+}
+
+}  // namespace
+}  // namespace glimmet
