@@ -1,0 +1,321 @@
+#include "platform/socket_server.hpp"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "bridge/child_process.hpp"
+#include "bridge/hook_request_handler.hpp"
+#include "bridge/socket_frame_codec.hpp"
+#include "support/test_support.hpp"
+
+namespace glimmet {
+namespace {
+
+using testing::ChildProcess;
+using testing::splitLines;
+using testing::TempDir;
+
+HookRequest sampleRequest(std::string id, std::string kind = "permission_request") {
+  HookRequest request;
+  request.requestID = std::move(id);
+  request.agent = "claude_code";
+  request.sessionID = "session-1";
+  request.agentPID = static_cast<int32_t>(::getpid());
+  request.kind = std::move(kind);
+  request.timeoutSeconds = 120;
+  request.payload.command = "rm -rf build";
+  return request;
+}
+
+std::string line(const HookRequest& request) {
+  return SocketFrameCodec::encode(request);
+}
+
+HookReply replyTo(const HookRequest& request) {
+  HookReply reply = storeReply(request.requestID, "allow");
+  reply.rawAgentPayload = R"({"id":")" + request.requestID + R"("})";
+  return reply;
+}
+
+std::string replyLine(const HookRequest& request) {
+  return encodeHookReply(replyTo(request));
+}
+
+// A request line (without its line feed) of exactly `bytes` bytes, padded in the prompt.
+std::string requestOfSize(const std::string& id, size_t bytes) {
+  HookRequest request = sampleRequest(id);
+  request.payload.prompt = "";
+  const size_t base = encodeHookRequest(request).size();
+  request.payload.prompt = std::string(bytes - base, 'x');
+  std::string text = encodeHookRequest(request);
+  EXPECT_EQ(text.size(), bytes);
+  return text;
+}
+
+class SocketServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server = std::make_unique<SocketServer>(
+        loop, socketPath,
+        [this](HookRequest request, SocketReplyHandle handle) {
+          requests.push_back(request);
+          handles.push_back(handle);
+          if (autoReply) handle.send(replyTo(request));
+        },
+        [this](const std::string& text) { logs.push_back(text); });
+    auto started = server->start();
+    ASSERT_TRUE(started.ok()) << started.error();
+  }
+
+  ChildProcess startClient(const std::string& input, std::vector<std::string> options = {},
+                           std::vector<std::string> prefix = {}) {
+    std::vector<std::string> argv = prefix;
+    argv.insert(argv.end(), {"python3", testing::hookClientScript(), socketPath});
+    argv.insert(argv.end(), options.begin(), options.end());
+    return ChildProcess::spawn(argv, {}, input);
+  }
+
+  // Runs the main loop until `done` (woken every 10 ms) or the deadline.
+  bool runUntil(const std::function<bool()>& done, double seconds = 30) {
+    WorkItem waker = loop.every(Seconds(0.01), Seconds(0), [] {});
+    return loop.runUntil(done, Seconds(seconds));
+  }
+
+  std::vector<std::string> runClient(const std::string& input,
+                                     std::vector<std::string> options = {}) {
+    auto child = startClient(input, std::move(options));
+    EXPECT_TRUE(runUntil([&] { return child.exited(); }));
+    return splitLines(child.output());
+  }
+
+  bool logged(std::string_view part) const {
+    for (const auto& text : logs) {
+      if (text.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  TempDir dir;
+  std::string socketPath = dir.path() + "/gh/glimmet.sock";
+  MainLoop loop;
+  std::vector<HookRequest> requests;
+  std::vector<SocketReplyHandle> handles;
+  std::vector<std::string> logs;
+  bool autoReply = true;
+  std::unique_ptr<SocketServer> server;
+};
+
+TEST_F(SocketServerTest, TwoRequestsInOneWriteAreHandledInOrderEachWithItsOwnReply) {
+  const auto first = sampleRequest("req-a");
+  const auto second = sampleRequest("req-b", "waiting_input");
+  const auto output = runClient(line(first) + line(second), {"--replies", "2"});
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], first);
+  EXPECT_EQ(requests[1], second);
+  EXPECT_EQ(output, (std::vector<std::string>{replyLine(first), replyLine(second), "<DONE>"}));
+}
+
+TEST_F(SocketServerTest, RequestSplitOverManyWritesIsDecodedOnceItsLineFeedArrives) {
+  const auto request = sampleRequest("req-split");
+  const auto output = runClient(line(request), {"--chunk", "5", "--pause", "0.002"});
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0], request);
+  EXPECT_EQ(output, (std::vector<std::string>{replyLine(request), "<DONE>"}));
+}
+
+TEST_F(SocketServerTest, LineOf262144BytesIsAcceptedAndOneByteMoreClosesTheConnection) {
+  const std::string atLimit = requestOfSize("req-limit", SocketFrameCodec::kMaxLineBytes);
+  auto output = runClient(atLimit + "\n", {"--chunk", "65536"});
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(output, (std::vector<std::string>{replyLine(requests[0]), "<DONE>"}));
+
+  const std::string over = requestOfSize("req-over", SocketFrameCodec::kMaxLineBytes + 1);
+  output = runClient(over + "\n", {"--chunk", "65536"});
+  EXPECT_EQ(requests.size(), 1u);
+  EXPECT_EQ(output, std::vector<std::string>{"<EOF>"});
+  EXPECT_TRUE(logged("oversized frame"));
+}
+
+TEST_F(SocketServerTest, MoreThanTheLimitWithoutALineFeedClosesTheConnection) {
+  const auto output =
+      runClient(std::string(SocketFrameCodec::kMaxLineBytes + 1, 'x'), {"--chunk", "65536"});
+  EXPECT_TRUE(requests.empty());
+  EXPECT_EQ(output, std::vector<std::string>{"<EOF>"});
+}
+
+TEST_F(SocketServerTest, PeerThatConnectsAndClosesIsTornDownWithoutAHandlerCall) {
+  const auto output = runClient("", {"--replies", "0"});
+  EXPECT_EQ(output, std::vector<std::string>{"<DONE>"});
+  EXPECT_TRUE(runUntil([&] { return server->connectionCount() == 0; }, 10));
+  EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(SocketServerTest, UndecodableLinesCloseTheConnectionWithoutAReply) {
+  std::string pidTooLarge = line(sampleRequest("req-pid"));
+  pidTooLarge.replace(pidTooLarge.find(std::to_string(::getpid())),
+                      std::to_string(::getpid()).size(), "2147483648");
+  std::string pidTooSmall = line(sampleRequest("req-pid"));
+  pidTooSmall.replace(pidTooSmall.find(std::to_string(::getpid())),
+                      std::to_string(::getpid()).size(), "-2147483649");
+  std::string noSession = line(sampleRequest("req-session"));
+  noSession.replace(noSession.find("\"session_id\""), std::strlen("\"session_id\""),
+                    "\"sessionless\"");
+  const std::vector<std::string> frames = {
+      "this is not json\n",
+      "{}\n",
+      "[1,2,3]\n",
+      pidTooLarge,
+      pidTooSmall,
+      noSession,
+      R"({"agent":"codex","agent_pid":1,"kind":"waiting_choice","payload":{"options":[{"id":"a"}]},"request_id":"r","session_id":"","timeout_seconds":5,"type":"hook.request","v":1})"
+      "\n",
+      R"({"agent":"codex","agent_pid":1,"kind":"waiting_choice","payload":"none","request_id":"r","session_id":"","timeout_seconds":5,"type":"hook.request","v":1})"
+      "\n",
+  };
+  for (const auto& frame : frames) {
+    SCOPED_TRACE(frame.substr(0, 80));
+    EXPECT_EQ(runClient(frame), std::vector<std::string>{"<EOF>"});
+  }
+  EXPECT_TRUE(requests.empty());
+  EXPECT_TRUE(logged("malformed frame: HookRequest: "));
+  // The server still serves everyone else.
+  const auto request = sampleRequest("req-after");
+  EXPECT_EQ(runClient(line(request)), (std::vector<std::string>{replyLine(request), "<DONE>"}));
+}
+
+TEST_F(SocketServerTest, RequestDecodedBeforeAMalformedLineStillReachesTheHandler) {
+  const auto request = sampleRequest("req-before");
+  EXPECT_EQ(runClient(line(request) + "garbage\n"), std::vector<std::string>{"<EOF>"});
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 1; }, 10));
+  EXPECT_EQ(requests[0], request);
+}
+
+TEST_F(SocketServerTest, ReplyAfterTearDownIsDroppedAndNeverReachesANewerPeer) {
+  autoReply = false;
+  const auto gone = sampleRequest("req-gone");
+  EXPECT_EQ(runClient(line(gone), {"--replies", "0"}), std::vector<std::string>{"<DONE>"});
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 1 && server->connectionCount() == 0; }));
+
+  const auto waiting = sampleRequest("req-waiting");
+  auto client = startClient(line(waiting), {"--replies", "1"});
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 2; }));
+  // The old handle's descriptor number may now belong to the new peer.
+  handles[0].send(replyTo(gone));
+  handles[0].close();
+  handles[1].send(replyTo(waiting));
+  ASSERT_TRUE(runUntil([&] { return client.exited(); }));
+  EXPECT_EQ(splitLines(client.output()), (std::vector<std::string>{replyLine(waiting), "<DONE>"}));
+}
+
+TEST_F(SocketServerTest, CloseFromTheHandlerEndsTheConnectionWithoutAReply) {
+  autoReply = false;
+  auto client = startClient(line(sampleRequest("req-close")));
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 1; }));
+  handles[0].close();
+  handles[0].close();
+  ASSERT_TRUE(runUntil([&] { return client.exited(); }));
+  EXPECT_EQ(splitLines(client.output()), std::vector<std::string>{"<EOF>"});
+}
+
+TEST_F(SocketServerTest, PeerOfAnotherUserIsClosedWithoutReplyWhileTheOwnerKeepsWorking) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a client as user nobody";
+  const passwd* nobody = ::getpwnam("nobody");
+  if (!nobody) GTEST_SKIP() << "no user named nobody on this machine";
+  // Loosen everything the way a careless chmod would.
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((dir.path() + "/gh").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(socketPath.c_str(), 0666), 0);
+
+  const auto foreign = sampleRequest("req-foreign");
+  const auto output = runClient(line(foreign), {"--as-user", "nobody"});
+  EXPECT_EQ(output, std::vector<std::string>{"<EOF>"});
+  EXPECT_TRUE(requests.empty());
+  EXPECT_TRUE(
+      logged("[Glimmet] socket peer with uid " + std::to_string(nobody->pw_uid) + " refused"));
+
+  const auto own = sampleRequest("req-own");
+  EXPECT_EQ(runClient(line(own)), (std::vector<std::string>{replyLine(own), "<DONE>"}));
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].requestID, "req-own");
+}
+
+TEST(SocketServerStart, ReplacesAStaleFileCreatesTheDirectoryAndSetsMode0600) {
+  TempDir dir;
+  const std::string path = dir.path() + "/a/b/glimmet.sock";
+  ASSERT_EQ(::mkdir((dir.path() + "/a").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((dir.path() + "/a/b").c_str(), 0755), 0);
+  testing::writeText(path, "stale");
+  MainLoop loop;
+  SocketServer server(loop, path, [](HookRequest, SocketReplyHandle) {});
+  auto started = server.start();
+  ASSERT_TRUE(started.ok()) << started.error();
+  EXPECT_TRUE(server.isRunning());
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISSOCK(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  TempDir fresh;
+  const std::string nested = fresh.path() + "/x/y/glimmet.sock";
+  SocketServer second(loop, nested, [](HookRequest, SocketReplyHandle) {});
+  ASSERT_TRUE(second.start().ok());
+  ASSERT_EQ(::stat(nested.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(SocketServerStart, FailuresAreReportedAndLeaveTheServerStopped) {
+  TempDir dir;
+  MainLoop loop;
+  const std::string tooLong = dir.path() + "/" + std::string(120, 'n') + ".sock";
+  SocketServer longServer(loop, tooLong, [](HookRequest, SocketReplyHandle) {});
+  auto started = longServer.start();
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(started.error(),
+            "POSIX sun_path overflow failed: errno=" + std::to_string(ENAMETOOLONG) + " (" +
+                std::strerror(ENAMETOOLONG) + ")");
+  EXPECT_FALSE(longServer.isRunning());
+
+  testing::writeText(dir.file("plain"), "not a directory");
+  SocketServer blocked(loop, dir.file("plain") + "/glimmet.sock",
+                       [](HookRequest, SocketReplyHandle) {});
+  started = blocked.start();
+  EXPECT_FALSE(started.ok());
+  EXPECT_FALSE(started.error().empty());
+  EXPECT_FALSE(blocked.isRunning());
+}
+
+TEST(SocketServerHandler, UnknownKindClosesWithoutReplyAndKnownKindsWait) {
+  TempDir dir;
+  const std::string path = dir.path() + "/glimmet.sock";
+  MainLoop loop;
+  PendingActionStore store(loop);
+  std::vector<std::string> announced;
+  SocketServer server(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
+    handleHookRequest(store, std::move(request), std::move(handle),
+                      [&](const PendingAction& action) { announced.push_back(action.requestID); });
+  });
+  ASSERT_TRUE(server.start().ok());
+  WorkItem waker = loop.every(Seconds(0.01), Seconds(0), [] {});
+
+  auto unknown = ChildProcess::spawn({"python3", testing::hookClientScript(), path}, {},
+                                     line(sampleRequest("req-unknown", "waiting_forever")));
+  ASSERT_TRUE(loop.runUntil([&] { return unknown.exited(); }, Seconds(30)));
+  EXPECT_EQ(splitLines(unknown.output()), std::vector<std::string>{"<EOF>"});
+  EXPECT_FALSE(store.action("req-unknown"));
+
+  auto known =
+      ChildProcess::spawn({"python3", testing::hookClientScript(), path, "--timeout", "0.5"}, {},
+                          line(sampleRequest("req-known", "waiting_choice")));
+  ASSERT_TRUE(loop.runUntil([&] { return known.exited(); }, Seconds(30)));
+  EXPECT_EQ(splitLines(known.output()), std::vector<std::string>{"<TIMEOUT>"});
+  ASSERT_TRUE(store.action("req-known"));
+  EXPECT_EQ(store.action("req-known")->kind, PendingActionKind::waitingChoice);
+  EXPECT_EQ(announced, std::vector<std::string>{"req-known"});
+}
+
+}  // namespace
+}  // namespace glimmet
