@@ -1,0 +1,149 @@
+#include "bridge/socket_frame_codec.hpp"
+
+#include <gtest/gtest.h>
+
+namespace glimmet {
+namespace {
+
+using SocketFrameCodec::consumeLine;
+using SocketFrameCodec::decodeRequest;
+using SocketFrameCodec::kMaxLineBytes;
+
+const char* kRequest =
+    R"({"v":1,"type":"hook.request","request_id":"r1","agent":"claude_code","session_id":"s",)"
+    R"("agent_pid":4242,"kind":"permission_request","timeout_seconds":120,"payload":{}})";
+
+FrameDecodeError::Kind errorKind(const std::variant<std::string, FrameDecodeError>& result) {
+  return std::get<FrameDecodeError>(result).kind;
+}
+
+TEST(ConsumeLine, TakesLinesInOrderAndKeepsTheRest) {
+  std::string buffer = "one\ntwo\nthr";
+  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "one");
+  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "two");
+  EXPECT_EQ(errorKind(consumeLine(buffer)), FrameDecodeError::Kind::incomplete);
+  EXPECT_EQ(buffer, "thr");
+  buffer += "ee\n\n";
+  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "three");
+  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "");
+  EXPECT_TRUE(buffer.empty());
+}
+
+TEST(ConsumeLine, LimitIs262144BytesWithoutTheLineFeed) {
+  std::string buffer(kMaxLineBytes, 'a');
+  // A full-length line still waiting for its line feed is incomplete, not oversized.
+  EXPECT_EQ(errorKind(consumeLine(buffer)), FrameDecodeError::Kind::incomplete);
+  buffer += '\n';
+  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)).size(), kMaxLineBytes);
+
+  buffer = std::string(kMaxLineBytes + 1, 'a') + "\n";
+  auto result = consumeLine(buffer);
+  EXPECT_EQ(errorKind(result), FrameDecodeError::Kind::oversized);
+  EXPECT_EQ(std::get<FrameDecodeError>(result).byteCount, kMaxLineBytes + 1);
+
+  buffer = std::string(kMaxLineBytes + 1, 'a');
+  result = consumeLine(buffer);
+  EXPECT_EQ(errorKind(result), FrameDecodeError::Kind::oversized);
+  EXPECT_EQ(std::get<FrameDecodeError>(result).byteCount, kMaxLineBytes + 1);
+}
+
+TEST(DecodeRequest, EmptyPayloadHasEveryFieldAbsent) {
+  std::string buffer = std::string(kRequest) + "\n";
+  auto decoded = decodeRequest(buffer);
+  ASSERT_TRUE(std::holds_alternative<HookRequest>(decoded))
+      << std::get<FrameDecodeError>(decoded).message();
+  const auto& request = std::get<HookRequest>(decoded);
+  EXPECT_EQ(request.requestID, "r1");
+  EXPECT_EQ(request.agentPID, 4242);
+  EXPECT_EQ(request.timeoutSeconds, 120);
+  EXPECT_EQ(request.payload, HookRequestPayload{});
+  EXPECT_TRUE(buffer.empty());
+}
+
+TEST(DecodeRequest, ReadsLenientlyAndCarriesUnknownKindsAndVersions) {
+  const char* line =
+      R"({"v":"7","type":"other","requestId":"r2","agent":"gemini","sessionId":12,)"
+      R"("agentPid":"-5","kind":"something_new","timeoutSeconds":3.0,"extra":true,)"
+      R"("payload":{"tool":"Bash","command":null,"transcriptPath":"/t","multiline":"yes",)"
+      R"("options":[{"id":"a","label":"Alpha","detail":"first"},{"id":2,"label":"Two"}],)"
+      R"("extras":{"k":"v","n":3,"nested":{"x":1}}}})";
+  auto request = decodeHookRequest(line);
+  ASSERT_TRUE(request.ok()) << request.error();
+  const auto& value = request.value();
+  EXPECT_EQ(value.v, 7);
+  EXPECT_EQ(value.type, "other");
+  EXPECT_EQ(value.requestID, "r2");
+  EXPECT_EQ(value.sessionID, "12");
+  EXPECT_EQ(value.agentPID, -5);
+  EXPECT_EQ(value.kind, "something_new");
+  EXPECT_EQ(value.timeoutSeconds, 3);
+  EXPECT_EQ(value.payload.tool, "Bash");
+  EXPECT_FALSE(value.payload.command);
+  EXPECT_EQ(value.payload.transcriptPath, "/t");
+  EXPECT_EQ(value.payload.multiline, true);
+  ASSERT_TRUE(value.payload.options);
+  EXPECT_EQ(*value.payload.options,
+            (std::vector<HookRequestOption>{{"a", "Alpha", "first"}, {"2", "Two", std::nullopt}}));
+  EXPECT_EQ(*value.payload.extras, (std::map<std::string, std::string>{{"k", "v"}, {"n", "3"}}));
+}
+
+TEST(DecodeRequest, RejectsMissingKeysWrongTypesAndPidsOutside32Bits) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"("request_id":"r1",)", "missing key request_id"},
+      {R"("agent_pid":4242,)", "missing key agent_pid"},
+      {R"("payload":{})", "missing key payload"},
+  };
+  for (const auto& [removed, message] : cases) {
+    std::string text = kRequest;
+    text.erase(text.find(removed), removed.size());
+    if (text[text.size() - 2] == ',') text.erase(text.size() - 2, 1);
+    std::string buffer = text + "\n";
+    auto decoded = decodeRequest(buffer);
+    ASSERT_TRUE(std::holds_alternative<FrameDecodeError>(decoded)) << text;
+    const auto& error = std::get<FrameDecodeError>(decoded);
+    EXPECT_EQ(error.kind, FrameDecodeError::Kind::malformed);
+    EXPECT_EQ(error.description, "HookRequest: " + message);
+  }
+  for (const char* pid : {"2147483648", "-2147483649", "1.5", "\"12x\"", "true"}) {
+    std::string text = kRequest;
+    text.replace(text.find("4242"), 4, pid);
+    EXPECT_FALSE(decodeHookRequest(text).ok()) << pid;
+  }
+  for (const char* pid : {"2147483647", "-2147483648"}) {
+    std::string text = kRequest;
+    text.replace(text.find("4242"), 4, pid);
+    EXPECT_TRUE(decodeHookRequest(text).ok()) << pid;
+  }
+  EXPECT_EQ(decodeHookRequest("{not json").error(), "not valid JSON");
+  EXPECT_EQ(decodeHookRequest("[]").error(), "not a JSON object");
+}
+
+TEST(Encode, ReplyIsCompactWithSortedKeysAndOneLineFeed) {
+  HookReply reply = storeReply("r-9", "allow");
+  reply.mode = "always";
+  reply.rawAgentPayload = R"({"a":"x/y"})";
+  EXPECT_EQ(SocketFrameCodec::encode(reply),
+            R"({"decision":"allow","mode":"always","raw_agent_payload":"{\"a\":\"x/y\"}",)"
+            R"("request_id":"r-9","type":"hook.reply","v":1})"
+            "\n");
+  auto decoded = decodeHookReply(encodeHookReply(reply));
+  ASSERT_TRUE(decoded.ok());
+  EXPECT_EQ(decoded.value(), reply);
+}
+
+TEST(Encode, RequestRoundTrips) {
+  HookRequest request;
+  request.requestID = "r";
+  request.agent = "codex";
+  request.agentPID = -1;
+  request.kind = "waiting_choice";
+  request.timeoutSeconds = 9;
+  request.payload.options = std::vector<HookRequestOption>{{"a", "A", std::nullopt}};
+  request.payload.extras = std::map<std::string, std::string>{{"k", "v"}};
+  auto decoded = decodeHookRequest(encodeHookRequest(request));
+  ASSERT_TRUE(decoded.ok()) << decoded.error();
+  EXPECT_EQ(decoded.value(), request);
+}
+
+}  // namespace
+}  // namespace glimmet
