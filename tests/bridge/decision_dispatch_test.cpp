@@ -1,0 +1,169 @@
+#include "bridge/decision_dispatch.hpp"
+
+#include "base/json_values.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "bridge/notification_text.hpp"
+#include "bridge/socket_frame_codec.hpp"
+#include "ui/console_approvals.hpp"
+
+namespace glimmet {
+namespace {
+
+using namespace NotificationAction;
+
+PendingAction action(std::string id, PendingActionKind kind, std::string agent = "claude_code") {
+  PendingAction result;
+  result.requestID = std::move(id);
+  result.agent = std::move(agent);
+  result.sessionID = "s1";
+  result.agentPID = static_cast<int32_t>(::getpid());
+  result.kind = kind;
+  result.createdAt = systemNow();
+  result.timeoutSeconds = 600;
+  return result;
+}
+
+class DecisionTest : public ::testing::Test {
+ protected:
+  PendingActionStore::Sender sender(const std::string& id) {
+    return [this, id](const HookReply& reply) { replies[id].push_back(reply); };
+  }
+  void add(PendingAction pending) {
+    const std::string id = pending.requestID;
+    store.insert(std::move(pending), sender(id));
+  }
+
+  MainLoop loop;
+  PendingActionStore store{loop};
+  std::vector<std::string> withdrawn;
+  std::vector<std::string> panels;
+  int broughtForward = 0;
+  DecisionDispatcher dispatcher{
+      store, DecisionFrontEnd{[this](const std::string& id) { withdrawn.push_back(id); },
+                              [this] { ++broughtForward; },
+                              [this](const PendingAction& a) { panels.push_back(a.requestID); },
+                              {}}};
+  std::map<std::string, std::vector<HookReply>> replies;
+};
+
+TEST_F(DecisionTest, ApproveAlwaysSendsTheClaudeReplyOnceAndWithdraws) {
+  add(action("r1", PendingActionKind::permissionRequest));
+  EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "r1", "permission_request"));
+  EXPECT_FALSE(dispatcher.dispatch(kApproveOnce, "r1", "permission_request"));
+  EXPECT_FALSE(dispatcher.submitText("r1", "permission_request", "late"));
+  ASSERT_EQ(replies["r1"].size(), 1u);
+  EXPECT_EQ(
+      SocketFrameCodec::encode(replies["r1"][0]),
+      R"({"decision":"allow","mode":"always","raw_agent_payload":"{\"hookSpecificOutput\":)"
+      R"({\"hookEventName\":\"PreToolUse\",\"permissionDecision\":\"allow\",)"
+      R"(\"permissionDecisionReason\":\"always\"}}","request_id":"r1","type":"hook.reply","v":1})"
+      "\n");
+  EXPECT_EQ(store.action("r1")->status, PendingActionStatus::answered);
+  EXPECT_EQ(withdrawn, std::vector<std::string>{"r1"});
+}
+
+TEST_F(DecisionTest, ActionIdsMapToDecisions) {
+  add(action("deny", PendingActionKind::permissionRequest, "codex"));
+  add(action("choice", PendingActionKind::waitingChoice, "codex"));
+  add(action("text", PendingActionKind::waitingInput, "codex"));
+  EXPECT_TRUE(dispatcher.dispatch(kPermissionDeny, "deny", "permission_request"));
+  EXPECT_TRUE(dispatcher.dispatch("GMChoice.option.b", "choice", "waiting_choice"));
+  EXPECT_TRUE(dispatcher.dispatch(kTextDeny, "text", "waiting_input"));
+  EXPECT_EQ(replies["deny"][0].decision, "deny");
+  EXPECT_EQ(replies["deny"][0].rawAgentPayload, R"({"approval":"deny","scope":"once"})");
+  EXPECT_EQ(replies["choice"][0].decision, "choice");
+  EXPECT_EQ(replies["choice"][0].mode, "once");
+  EXPECT_EQ(replies["choice"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
+  EXPECT_EQ(replies["text"][0].decision, "deny");
+}
+
+TEST_F(DecisionTest, NonDecidingAndUnknownActionsSendNothing) {
+  add(action("r1", PendingActionKind::waitingInput));
+  EXPECT_FALSE(dispatcher.dispatch(kTextOpen, "r1", "waiting_input"));
+  EXPECT_EQ(panels, std::vector<std::string>{"r1"});
+  EXPECT_FALSE(dispatcher.dispatch(kChoiceMore, "r1", "waiting_input"));
+  EXPECT_FALSE(dispatcher.dispatch(kDefault, "r1", "waiting_input"));
+  EXPECT_EQ(broughtForward, 3);
+  EXPECT_FALSE(dispatcher.dispatch(kJump, "r1", "waiting_input"));
+  EXPECT_FALSE(dispatcher.dispatch("GMSomething.else", "r1", "waiting_input"));
+  EXPECT_FALSE(dispatcher.dispatch(kApproveOnce, "r1", "not_a_kind"));
+  EXPECT_FALSE(dispatcher.dispatch(kApproveOnce, "missing", "waiting_input"));
+  EXPECT_TRUE(replies["r1"].empty());
+  EXPECT_EQ(store.action("r1")->status, PendingActionStatus::awaitingUser);
+}
+
+TEST_F(DecisionTest, SubmittedTextIsCutTo8192BytesAtACharacter) {
+  add(action("r1", PendingActionKind::waitingInput));
+  std::string text;
+  while (text.size() < 10000) text += "\xe2\x82\xac";
+  EXPECT_TRUE(dispatcher.submitText("r1", "waiting_input", text));
+  ASSERT_EQ(replies["r1"].size(), 1u);
+  EXPECT_EQ(replies["r1"][0].decision, "input");
+  const Json payload = Json::parse(replies["r1"][0].rawAgentPayload);
+  EXPECT_EQ(payload["hookSpecificOutput"]["userPromptResponse"], text.substr(0, 8190));
+}
+
+TEST(NotificationText, TitlesAndBodiesPerKind) {
+  auto permission = action("p", PendingActionKind::permissionRequest);
+  EXPECT_EQ(notificationText(permission).title, "Approval needed");
+  EXPECT_EQ(notificationText(permission).body, "Agent requested permission");
+  permission.payload.command = "rm -rf build";
+  EXPECT_EQ(notificationText(permission).body, "Run: rm -rf build");
+  auto choice = action("c", PendingActionKind::waitingChoice);
+  EXPECT_EQ(notificationText(choice).title, "Choice needed");
+  EXPECT_EQ(notificationText(choice).body, "Agent is waiting for a choice");
+  auto input = action("i", PendingActionKind::waitingInput);
+  EXPECT_EQ(notificationText(input).title, "Input needed");
+  EXPECT_EQ(notificationText(input).body, "Agent is waiting for your text");
+  input.payload.prompt = "Name?";
+  EXPECT_EQ(notificationText(input).body, "Name?");
+}
+
+class ConsoleApprovalsTest : public DecisionTest {
+ protected:
+  ConsoleApprovals console{store, dispatcher};
+};
+
+TEST_F(ConsoleApprovalsTest, NumbersActionsAndRoutesCommandsThroughDispatch) {
+  auto permission = action("req-p", PendingActionKind::permissionRequest);
+  permission.payload.command = "rm -rf build";
+  auto choice = action("req-c", PendingActionKind::waitingChoice, "codex");
+  choice.payload.options = std::vector<HookRequestOption>{{"a", "Alpha", {}}, {"b", "Beta", {}}};
+  auto input = action("req-i", PendingActionKind::waitingInput);
+  for (auto* pending : {&permission, &choice, &input}) {
+    add(*pending);
+    console.announce(*pending);
+  }
+  EXPECT_EQ(console.announce(permission).substr(0, 44),
+            "[#1] Approval needed: Run: rm -rf build\n    ");
+
+  EXPECT_EQ(console.execute("choose 1 a"),
+            "[Glimmet] #1 is a permission_request request; answer with allow 1 | always 1 | "
+            "deny 1\n");
+  EXPECT_EQ(console.execute("choose 2 z"), "[Glimmet] #2 has no option \"z\"; options: a, b\n");
+  EXPECT_EQ(console.execute("always 4"), "[Glimmet] no request #4\n");
+  EXPECT_EQ(console.execute("allow nope"), "[Glimmet] no request nope\n");
+  EXPECT_EQ(console.execute("frobnicate 1"),
+            "[Glimmet] unknown command \"frobnicate\"; type help\n");
+  EXPECT_EQ(console.execute("   "), "");
+  EXPECT_TRUE(replies.empty());
+
+  EXPECT_EQ(console.execute("always 1"), "");
+  EXPECT_EQ(console.execute("choose req-c b"), "");
+  EXPECT_EQ(console.execute("reply 3   two  words  "), "");
+  EXPECT_EQ(replies["req-p"][0].mode, "always");
+  EXPECT_EQ(replies["req-c"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
+  EXPECT_EQ(
+      Json::parse(replies["req-i"][0].rawAgentPayload)["hookSpecificOutput"]["userPromptResponse"],
+      "two  words");
+  EXPECT_EQ(console.execute("deny 1"), "[Glimmet] request #1 is already answered\n");
+  EXPECT_EQ(console.statusLine(*store.action("req-p")), "[#1] answered\n");
+  EXPECT_EQ(console.execute("list"), "No requests waiting.\n");
+  for (const auto& [id, list] : replies) EXPECT_EQ(list.size(), 1u) << id;
+}
+
+}  // namespace
+}  // namespace glimmet

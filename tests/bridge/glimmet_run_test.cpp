@@ -1,0 +1,264 @@
+// `glimmet run` as a whole: a real glimmet child process, real clients over the real socket,
+// decisions typed into its standard input.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "base/json_values.hpp"
+#include "bridge/child_process.hpp"
+#include "bridge/socket_frame_codec.hpp"
+#include "support/test_support.hpp"
+
+namespace glimmet {
+namespace {
+
+using testing::ChildProcess;
+using testing::readText;
+using testing::splitLines;
+using testing::TempDir;
+
+constexpr double kDeadline = 30;
+
+std::string requestLine(const std::string& id, const std::string& kind, const std::string& session,
+                        int pid, int timeoutSeconds = 120,
+                        const std::string& agent = "claude_code") {
+  HookRequest request;
+  request.requestID = id;
+  request.agent = agent;
+  request.sessionID = session;
+  request.agentPID = pid;
+  request.kind = kind;
+  request.timeoutSeconds = timeoutSeconds;
+  request.payload.command = "rm -rf build";
+  request.payload.cwd = "/tmp/project";
+  return SocketFrameCodec::encode(request);
+}
+
+class GlimmetRunTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> environment(bool withGlimmetHome) const {
+    std::vector<std::string> env = {"HOME=" + home, "PATH=" + std::string(std::getenv("PATH"))};
+    if (withGlimmetHome) env.push_back("GLIMMET_HOME=" + glimmetHome);
+    return env;
+  }
+
+  ChildProcess startGlimmet(bool withGlimmetHome = false) {
+    auto child = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment(withGlimmetHome), {},
+                                     /*keepInputOpen=*/true);
+    const std::string socket =
+        withGlimmetHome ? glimmetHome + "/glimmet.sock" : home + "/.glimmet/glimmet.sock";
+    EXPECT_TRUE(
+        child.waitForOutput("[Glimmet] socket server listening at " + socket + "\n", kDeadline))
+        << child.output();
+    return child;
+  }
+
+  void stopGlimmet(ChildProcess& glimmet) {
+    glimmet.signal(SIGTERM);
+    EXPECT_TRUE(glimmet.waitExit(kDeadline)) << glimmet.output();
+  }
+
+  ChildProcess client(const std::string& socket, const std::string& request,
+                      std::vector<std::string> options = {}) {
+    std::vector<std::string> argv = {"python3", testing::hookClientScript(), socket};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return ChildProcess::spawn(argv, {}, request);
+  }
+
+  // The one reply a finished client printed, decoded.
+  static HookReply onlyReply(ChildProcess& finished) {
+    EXPECT_TRUE(finished.waitExit(kDeadline));
+    const auto lines = splitLines(finished.output());
+    EXPECT_EQ(lines.size(), 2u) << finished.output();
+    EXPECT_EQ(lines.back(), "<DONE>");
+    auto reply = decodeHookReply(lines.front());
+    EXPECT_TRUE(reply.ok()) << finished.output();
+    return reply.ok() ? reply.value() : HookReply{};
+  }
+
+  std::vector<Json> auditLines() const {
+    std::vector<Json> lines;
+    for (const auto& text : splitLines(readText(home + "/.glimmet/audit.jsonl"))) {
+      Json line = Json::parse(text);
+      EXPECT_EQ(line.dump(), text) << "keys must be sorted and compact";
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  }
+
+  std::vector<Json> auditLinesWithRole(const std::string& role) const {
+    std::vector<Json> matching;
+    for (auto& line : auditLines()) {
+      if (line["role"] == role) matching.push_back(line);
+    }
+    return matching;
+  }
+
+  TempDir dir;
+  std::string home = dir.path() + "/home";
+  std::string glimmetHome = dir.path() + "/gh";
+};
+
+TEST_F(GlimmetRunTest, AlwaysFromTheConsoleSendsExactlyOneSortedClaudeReply) {
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  auto glimmet = startGlimmet();
+  const std::string socket = home + "/.glimmet/glimmet.sock";
+  struct stat info {};
+  ASSERT_EQ(::stat(socket.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  auto raw = client(socket, requestLine("req-always", "permission_request", "s1", ::getpid()));
+  ASSERT_TRUE(glimmet.waitForOutput("[#1] Approval needed: Run: rm -rf build\n", kDeadline))
+      << glimmet.output();
+  glimmet.write("always 1\n");
+  ASSERT_TRUE(raw.waitExit(kDeadline));
+  EXPECT_EQ(
+      splitLines(raw.output()),
+      (std::vector<std::string>{
+          R"({"decision":"allow","mode":"always","raw_agent_payload":"{\"hookSpecificOutput\":)"
+          R"({\"hookEventName\":\"PreToolUse\",\"permissionDecision\":\"allow\",)"
+          R"(\"permissionDecisionReason\":\"always\"}}","request_id":"req-always",)"
+          R"("type":"hook.reply","v":1})",
+          "<DONE>"}));
+  glimmet.write("allow 1\n");
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #1 is already answered\n", kDeadline));
+
+  // The real Claude Code bridge, exactly as Claude runs it.
+  auto bridge =
+      ChildProcess::spawn({"python3", std::string(GLIMMET_SOURCE_DIR) +
+                                          "/src/integrations/scripts/glimmet-hook-claude"},
+                          environment(false),
+                          R"({"session_id":"s2","hook_event_name":"PreToolUse","tool_name":"Bash",)"
+                          R"("tool_input":{"command":"make test"},"cwd":"/tmp/project"})");
+  ASSERT_TRUE(glimmet.waitForOutput("[#2] Approval needed: Run: make test\n", kDeadline))
+      << glimmet.output();
+  glimmet.write("deny 2\n");
+  ASSERT_TRUE(bridge.waitExit(kDeadline));
+  EXPECT_EQ(bridge.output(),
+            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny"}})"
+            "\n");
+
+  const auto replies = auditLinesWithRole("pending_reply");
+  ASSERT_EQ(replies.size(), 2u);
+  for (const auto& reply : replies) {
+    EXPECT_EQ(reply["status"], "answered");
+    EXPECT_TRUE(reply["latency_ms"].is_number_integer());
+  }
+  stopGlimmet(glimmet);
+  EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
+TEST_F(GlimmetRunTest, TimeOutAgentExitSupersessionAuditAndReconcileAcrossRestarts) {
+  auto glimmet = startGlimmet(/*withGlimmetHome=*/true);
+  const std::string socket = glimmetHome + "/glimmet.sock";
+
+  auto timing = client(socket, requestLine("r-timeout", "permission_request", "s1", ::getpid(), 2));
+  ASSERT_TRUE(glimmet.waitForOutput("[#1] ", kDeadline));
+
+  auto agent = ChildProcess::spawn({"sleep", "60"});
+  auto dying = client(socket, requestLine("r-dies", "permission_request", "s2", agent.pid()));
+  ASSERT_TRUE(glimmet.waitForOutput("[#2] ", kDeadline));
+  agent.signal(SIGKILL);
+
+  auto older = client(socket, requestLine("r-old", "waiting_input", "s3", ::getpid()));
+  ASSERT_TRUE(glimmet.waitForOutput("[#3] Input needed", kDeadline));
+  auto newer = client(socket, requestLine("r-new", "waiting_input", "s3", ::getpid()));
+  ASSERT_TRUE(glimmet.waitForOutput("[#4] Input needed", kDeadline));
+
+  EXPECT_EQ(onlyReply(older), storeReply("r-old", "superseded"));
+  EXPECT_EQ(onlyReply(dying), storeReply("r-dies", "agentDied"));
+  EXPECT_EQ(onlyReply(timing), storeReply("r-timeout", "timed_out"));
+
+  glimmet.write("reply 3 too late\n");
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #3 is already superseded\n", kDeadline));
+  glimmet.write("reply 4 ship it\n");
+  const HookReply answered = onlyReply(newer);
+  EXPECT_EQ(answered.decision, "input");
+  EXPECT_EQ(
+      answered.rawAgentPayload,
+      R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","userPromptResponse":"ship it"}})");
+
+  auto open = client(socket, requestLine("r-open", "waiting_choice", "s4", ::getpid()),
+                     {"--timeout", "60"});
+  ASSERT_TRUE(glimmet.waitForOutput("[#5] Choice needed", kDeadline));
+  stopGlimmet(glimmet);
+  ASSERT_TRUE(open.waitExit(kDeadline));
+  EXPECT_EQ(splitLines(open.output()), std::vector<std::string>{"<EOF>"});
+
+  // The audit log stays in ~/.glimmet even when GLIMMET_HOME moves the socket.
+  std::map<std::string, Json> replies;
+  for (const auto& reply : auditLinesWithRole("pending_reply")) {
+    replies[reply["request_id"]] = reply;
+  }
+  ASSERT_EQ(replies.size(), 4u);
+  EXPECT_EQ(replies["r-timeout"]["status"], "timedOut");
+  EXPECT_GE(replies["r-timeout"]["latency_ms"].get<int64_t>(), 1990);
+  EXPECT_LT(replies["r-timeout"]["latency_ms"].get<int64_t>(), 8000);
+  EXPECT_EQ(replies["r-dies"]["status"], "agentDied");
+  EXPECT_EQ(replies["r-old"]["status"], "superseded");
+  EXPECT_EQ(replies["r-new"]["status"], "answered");
+  EXPECT_EQ(auditLinesWithRole("pending_request").size(), 5u);
+  EXPECT_TRUE(auditLinesWithRole("pending_reconcile").empty());
+
+  auto second = startGlimmet(true);
+  stopGlimmet(second);
+  std::map<std::string, std::string> reconciled;
+  for (const auto& line : auditLinesWithRole("pending_reconcile")) {
+    EXPECT_EQ(reconciled.count(line["request_id"]), 0u);
+    reconciled[line["request_id"]] = line["status"];
+  }
+  EXPECT_EQ(reconciled, (std::map<std::string, std::string>{{"r-dies", "applied_after_crash"},
+                                                            {"r-new", "applied_after_crash"},
+                                                            {"r-old", "applied_after_crash"},
+                                                            {"r-open", "dropped_on_restart"},
+                                                            {"r-timeout", "applied_after_crash"}}));
+  const size_t linesAfterFirstRestart = auditLines().size();
+
+  auto third = startGlimmet(true);
+  stopGlimmet(third);
+  EXPECT_EQ(auditLines().size(), linesAfterFirstRestart);
+}
+
+TEST_F(GlimmetRunTest, KeepsServingWhenStandardInputIsDevNull) {
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  const std::string command = "exec '" + std::string(GLIMMET_BINARY) + "' run </dev/null";
+  auto glimmet = ChildProcess::spawn({"/bin/sh", "-c", command}, environment(false));
+  const std::string socket = home + "/.glimmet/glimmet.sock";
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] socket server listening at " + socket, kDeadline));
+  auto waiting = client(socket, requestLine("r1", "permission_request", "s1", ::getpid(), 1));
+  EXPECT_EQ(onlyReply(waiting), storeReply("r1", "timed_out"));
+  EXPECT_TRUE(glimmet.output().find("[#1] Approval needed") != std::string::npos);
+  EXPECT_FALSE(glimmet.exited());
+  stopGlimmet(glimmet);
+}
+
+#ifdef __linux__
+TEST_F(GlimmetRunTest, SocketApprovalTurnedOffStartsNoServer) {
+  std::filesystem::create_directories(home + "/.config/Glimmet");
+  testing::writeText(home + "/.config/Glimmet/defaults.json",
+                     R"({"useSocketApprovalEnabled": false})");
+  auto glimmet = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment(false), {}, true);
+  ASSERT_TRUE(glimmet.waitForOutput(
+      "[Glimmet] socket-based approval disabled by user; skipping server start\n", kDeadline))
+      << glimmet.output();
+  EXPECT_FALSE(std::filesystem::exists(home + "/.glimmet/glimmet.sock"));
+  stopGlimmet(glimmet);
+}
+#endif
+
+TEST(GlimmetRunHelp, DocumentsTheConsoleCommands) {
+  auto help = ChildProcess::spawn({GLIMMET_BINARY, "run", "--help"});
+  ASSERT_TRUE(help.waitExit(kDeadline));
+  for (const char* command :
+       {"allow N", "always N", "deny N", "choose N OPTION-ID", "reply N TEXT", "list"}) {
+    EXPECT_NE(help.output().find(command), std::string::npos) << command;
+  }
+}
+
+}  // namespace
+}  // namespace glimmet
