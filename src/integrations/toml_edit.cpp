@@ -212,8 +212,10 @@ std::string ensureCodexHooksFeature(std::string_view text) {
   if (header == lines.size()) {
     if (trim(text).empty()) return "[features]\nhooks = true\n";
     std::string out(text);
-    if (out.back() != '\n') out += '\n';
-    return out + "\n[features]\nhooks = true\n";
+    if (!out.ends_with('\n')) out += '\n';
+    // One blank line before the table; a text that already ends with one gets no second.
+    if (!out.ends_with("\n\n")) out += '\n';
+    return out + "[features]\nhooks = true\n";
   }
 
   std::vector<std::string> result(lines.begin(), lines.begin() + static_cast<long>(header) + 1);

@@ -1,0 +1,68 @@
+#pragma once
+
+// A temporary world for the installer and the health check: a home directory, a search path
+// holding only the commands a test puts there, and a root for absolute application paths.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "integrations/hook_manager.hpp"
+#include "support/test_support.hpp"
+
+namespace glimmet::testing {
+
+class ToolWorld {
+ public:
+  ToolWorld() {
+    for (const auto* dir : {"home", "path", "root"})
+      std::filesystem::create_directories(dir_.file(dir));
+  }
+
+  std::string home() const { return dir_.file("home"); }
+  std::string homeFile(std::string_view relative) const {
+    return home() + "/" + std::string(relative);
+  }
+  std::string pathDirectory() const { return dir_.file("path"); }
+  std::string root() const { return dir_.file("root"); }
+
+  HookManagerLocations locations() const {
+    HookManagerLocations locations;
+    locations.homeDirectory = home();
+    locations.bridgeDirectory = homeFile(".glimmet/bin");
+    locations.bridgeConfigDirectory = homeFile(".glimmet/config");
+    locations.opencodeConfigRoot = homeFile(".config/opencode");
+    locations.systemRoot = root();
+    return locations;
+  }
+
+  HookManager manager(HookManager::Clock clock = {}) const {
+    Environment environment;
+    environment.set("HOME", home());
+    environment.set("PATH", pathDirectory());
+    return HookManager(locations(), environment, std::move(clock));
+  }
+
+  // An executable (or not) file at `path`, with its directories.
+  static void makeFile(const std::string& path, bool executable = false,
+                       std::string_view text = "") {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    writeText(path, text);
+    ::chmod(path.c_str(), executable ? 0755 : 0644);
+  }
+  void addCommand(std::string_view name) const {
+    makeFile(pathDirectory() + "/" + std::string(name), true, "#!/bin/sh\n");
+  }
+  // An application bundle at an absolute path ("/Applications/X.app") or a "~/" path.
+  void addApp(std::string_view path) const {
+    const std::string location =
+        path.starts_with("~/") ? homeFile(path.substr(2)) : root() + std::string(path);
+    std::filesystem::create_directories(location + "/Contents");
+  }
+
+ private:
+  TempDir dir_;
+};
+
+}  // namespace glimmet::testing
