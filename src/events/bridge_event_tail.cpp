@@ -11,6 +11,18 @@ namespace glimmet {
 
 namespace {
 
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  return lines;
+}
+
 bool isUsageOnly(const GlimmetEvent& event) {
   return event.usage.has_value() && event.notifyPolicy == "usage_only";
 }
@@ -122,32 +134,44 @@ bool BridgeEventTail::readFull(uint64_t size) {
   fragment_ = std::string(lastNewline == std::string_view::npos ? view : view.substr(lastNewline + 1));
   view = lastNewline == std::string_view::npos ? std::string_view{} : view.substr(0, lastNewline + 1);
 
-  std::vector<GlimmetEvent> parsed = parseLines(view);
-  std::vector<GlimmetEvent> candidates;
-  for (const auto& event : parsed) {
-    if (isUsageOnly(event)) candidates.push_back(event);
+  // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
+  // matter only when they carry usage-only snapshots, and a line without the text "usage_only"
+  // cannot be one, so most of a large file is skipped without being parsed.
+  std::vector<std::string_view> lines = splitLines(view);
+  std::vector<GlimmetEvent> newestFirst;
+  std::vector<GlimmetEvent> candidatesNewestFirst;
+  std::map<std::string, size_t> candidatesPerTool;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    const bool inTail = newestFirst.size() < kActiveTailLength;
+    if (!inTail && it->find("usage_only") == std::string_view::npos) continue;
+    auto event = parseLine(*it);
+    if (!event) continue;
+    if (isUsageOnly(*event) && candidatesPerTool[event->usage->toolID]++ < kUsageHistoryPerTool) {
+      candidatesNewestFirst.push_back(*event);
+    }
+    if (inTail) newestFirst.push_back(std::move(*event));
   }
-  if (parsed.size() > kActiveTailLength) {
-    parsed.erase(parsed.begin(), parsed.begin() + static_cast<long>(parsed.size() - kActiveTailLength));
-  }
+  std::vector<GlimmetEvent> parsed(std::make_move_iterator(newestFirst.rbegin()),
+                                   std::make_move_iterator(newestFirst.rend()));
+  std::vector<GlimmetEvent> candidates(std::make_move_iterator(candidatesNewestFirst.rbegin()),
+                                       std::make_move_iterator(candidatesNewestFirst.rend()));
   activeTail_ = std::move(parsed);
   rebuildUsageHistory(std::move(candidates));
   rebuildBridgeEvents();
   return true;
 }
 
+std::optional<GlimmetEvent> BridgeEventTail::parseLine(std::string_view line) const {
+  if (line.find_first_not_of(" \t\r") == std::string_view::npos) return std::nullopt;
+  // A line with broken UTF-8 is skipped on its own; its neighbours are still read.
+  if (!isValidUtf8(line)) return std::nullopt;
+  return parseGlimmetEventLine(line, context_);
+}
+
 std::vector<GlimmetEvent> BridgeEventTail::parseLines(std::string_view text) const {
   std::vector<GlimmetEvent> events;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
-    // A line with broken UTF-8 is skipped on its own; its neighbours are still read.
-    if (!isValidUtf8(line)) continue;
-    if (auto event = parseGlimmetEventLine(line, context_)) events.push_back(std::move(*event));
+  for (const auto line : splitLines(text)) {
+    if (auto event = parseLine(line)) events.push_back(std::move(*event));
   }
   return events;
 }

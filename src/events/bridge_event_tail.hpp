@@ -40,6 +40,7 @@ class BridgeEventTail {
   enum class AppendOutcome { unchanged, changed, needsFullRead };
   AppendOutcome readAppended(uint64_t previousSize);
   bool readFull(uint64_t size);
+  std::optional<GlimmetEvent> parseLine(std::string_view line) const;
   std::vector<GlimmetEvent> parseLines(std::string_view text) const;
   void rebuildUsageHistory(std::vector<GlimmetEvent> candidates);
   void rebuildBridgeEvents();

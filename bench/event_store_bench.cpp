@@ -1,0 +1,157 @@
+// Event-file reading: a full parse of the 8 MiB read window (with a plain simdjson pass over
+// the same bytes for reference) and the latency from appending one line to a 40 MB file until
+// the store publishes it.
+#include <benchmark/benchmark.h>
+
+#include <simdjson.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "events/bridge_event_tail.hpp"
+#include "events/event_store.hpp"
+
+namespace glimmet {
+namespace {
+
+std::string benchDirectory() {
+  static const std::string directory = [] {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "glimmet-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(benchDirectory(), ignored);
+    });
+    return pattern;
+  }();
+  return directory;
+}
+
+// A realistic mix: tool updates, approvals with actions, completions with previews, usage.
+std::string sampleLine(int index) {
+  switch (index % 4) {
+    case 0:
+      return fmt::format(
+          R"({{"event_id":"evt-{0}","source":"codex","source_type":"cli_agent","event_type":"task_updated","session_id":"019a-{1}","turn_id":"turn-{0}","cwd":"/home/dev/src/project-{1}","title":"Codex CLI working","message":"Running tool shell: cargo build --release","tool_name":"shell","timestamp":"2026-05-11T12:{2:02d}:{3:02d}.{4:03d}Z"}})",
+          index, index % 17, (index / 60) % 60, index % 60, index % 1000);
+    case 1:
+      return fmt::format(
+          R"({{"event_id":"evt-{0}","source":"claude-code","event_type":"permission_request","session_id":"sess-{1}","cwd":"/home/dev/src/app","title":"Run: rm -rf build/cache-{0}","message":"Bash","tool_name":"Bash","risk":"high","action":{{"kind":"bash","risk":"high","decision_file":"/tmp/decisions/{0}.json"}},"timestamp":"2026-05-11T12:{2:02d}:{3:02d}Z","pid":"4242","terminal":"iTerm2"}})",
+          index, index % 9, (index / 60) % 60, index % 60);
+    case 2:
+      return fmt::format(
+          R"({{"event_id":"evt-{0}","source":"claude-code","event_type":"task_completed","session_id":"sess-{1}","title":"Claude Code finished","completion_snippet":"Updated the parser and added tests for the new flag; all 42 tests pass.","preview":{{"user":"please add a --verbose flag","agent":"Done: the flag is wired through"}},"hook_event_name":"Stop","timestamp":"2026-05-11T12:{2:02d}:{3:02d}Z"}})",
+          index, index % 9, (index / 60) % 60, index % 60);
+    default:
+      return fmt::format(
+          R"({{"event_id":"evt-{0}","source":"codex","event_type":"task_updated","notify_policy":"usage_only","usage":{{"data_source":"notify","five_hour_percent":{1},"weekly_percent":18,"input_tokens":{2},"output_tokens":{3},"cached_input_tokens":1200}},"timestamp":"2026-05-11T12:{4:02d}:{5:02d}Z"}})",
+          index, index % 100, 12000 + index, 300 + index % 50, (index / 60) % 60, index % 60);
+  }
+}
+
+std::string writeEventFile(const std::string& name, uint64_t bytes) {
+  const std::string path = benchDirectory() + "/" + name;
+  if (std::filesystem::exists(path)) return path;
+  std::ofstream out(path, std::ios::binary);
+  uint64_t written = 0;
+  for (int i = 0; written < bytes; ++i) {
+    const std::string line = sampleLine(i) + "\n";
+    out << line;
+    written += line.size();
+  }
+  return path;
+}
+
+void BM_FullParseOfReadWindow(benchmark::State& state) {
+  const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);
+  const auto size = std::filesystem::file_size(path);
+  for (auto _ : state) {
+    BridgeEventTail tail(path, EventParseContext{"/home/dev"});
+    benchmark::DoNotOptimize(tail.reload(systemNow(), true));
+    if (tail.activeTail().size() != BridgeEventTail::kActiveTailLength) {
+      state.SkipWithError("unexpected tail length");
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_FullParseOfReadWindow)->Unit(benchmark::kMillisecond);
+
+// Every line of the window through the event parser, for the parser's own throughput.
+void BM_ParseEveryLineOfReadWindow(benchmark::State& state) {
+  const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);
+  std::ifstream in(path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const EventParseContext context{"/home/dev"};
+  for (auto _ : state) {
+    size_t events = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+      const size_t end = text.find('\n', pos);
+      events += parseGlimmetEventLine(std::string_view(text).substr(pos, end - pos), context) ? 1 : 0;
+      pos = end + 1;
+    }
+    benchmark::DoNotOptimize(events);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ParseEveryLineOfReadWindow)->Unit(benchmark::kMillisecond);
+
+void BM_PlainSimdjsonParseOfReadWindow(benchmark::State& state) {
+  const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);
+  const simdjson::padded_string text = simdjson::padded_string::load(path).value();
+  simdjson::ondemand::parser parser;
+  for (auto _ : state) {
+    size_t ids = 0;
+    auto stream = parser.iterate_many(text).value();
+    for (auto document : stream) {
+      std::string_view id;
+      if (document.find_field("event_id").get_string().get(id) == simdjson::SUCCESS) ++ids;
+    }
+    benchmark::DoNotOptimize(ids);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_PlainSimdjsonParseOfReadWindow)->Unit(benchmark::kMillisecond);
+
+// From the append of one line to a 40 MB file until the store has published it, through the
+// real watcher and debounce; includes the 50 ms debounce by design.
+void BM_AppendToPublishLatency(benchmark::State& state) {
+  const std::string path = writeEventFile("large.jsonl", 40'000'000);
+  MainLoop loop;
+  EventStoreOptions options;
+  options.eventFile = path;
+  options.auditFile = benchDirectory() + "/audit.jsonl";
+  options.parseContext.homeDirectory = "/home/dev";
+  EventStore store(loop, options);
+  int publishes = 0;
+  store.onChange = [&] { ++publishes; };
+  store.reload(true);
+  store.startMonitoringBridgeEvents();
+  int index = 10'000'000;
+  for (auto _ : state) {
+    const int before = publishes;
+    const std::string line = sampleLine(index++) + "\n";
+    const auto start = std::chrono::steady_clock::now();
+    {
+      std::ofstream out(path, std::ios::binary | std::ios::app);
+      out << line;
+    }
+    if (!loop.runUntil([&] { return publishes > before; }, Seconds(5))) {
+      state.SkipWithError("no publish within 5 s");
+      break;
+    }
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+}
+BENCHMARK(BM_AppendToPublishLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+}  // namespace
+}  // namespace glimmet
