@@ -41,13 +41,18 @@ def main():
     except OSError as error:
         out.write("<CONNECT-FAILED %d>\n" % (error.errno or 0))
         return 0
-    if args.chunk > 0:
-        for start in range(0, len(data), args.chunk):
-            conn.sendall(data[start:start + args.chunk])
-            if args.pause:
-                time.sleep(args.pause)
-    elif data:
-        conn.sendall(data)
+    try:
+        if args.chunk > 0:
+            for start in range(0, len(data), args.chunk):
+                conn.sendall(data[start:start + args.chunk])
+                if args.pause:
+                    time.sleep(args.pause)
+        elif data:
+            conn.sendall(data)
+    except OSError:
+        # The server hung up before taking everything: the same outcome as a close.
+        out.write("<EOF>\n")
+        return 0
     if args.replies == 0:
         conn.close()
         out.write("<DONE>\n")
