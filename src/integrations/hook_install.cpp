@@ -119,9 +119,11 @@ Status HookManager::installCodexNotify() const {
 
   // The notify program configured before keeps running: the notify bridge calls it after
   // recording the event.
-  if (!contains(current.value(), "glimmet-codex-notify")) {
+  // A notify that is Glimmet's own bridge is never chained: the bridge would call itself.
+  if (!contains(current.value(), codexNotifyPath())) {
     const auto existing = findTomlNotify(split(current.value(), '\n'));
-    if (existing && existing->command && !existing->command->empty()) {
+    if (existing && existing->command && !existing->command->empty() &&
+        !contains(existing->command->front(), "glimmet-codex-notify")) {
       const Json chain = {{"notify", *existing->command}};
       if (auto status = writeFileAtomically(codexNotifyChain(), serializeConfig(chain)); !status) {
         return status;

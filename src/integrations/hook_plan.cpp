@@ -60,9 +60,9 @@ Result<std::string> HookManager::plannedClaudeSettings() const {
 Result<std::string> HookManager::plannedCodexConfig() const {
   auto text = readConfigText(codexConfig());
   if (!text) return Result<std::string>::failure(text.error());
-  if (contains(text.value(), "glimmet-codex-notify")) {
-    return ensureCodexHooksFeature(text.value());
-  }
+  // Only the current bridge path counts as installed: a notify line naming the bridge in another
+  // location (an older Glimmet home) is replaced, or a repair would never make Codex healthy.
+  if (contains(text.value(), codexNotifyPath())) return ensureCodexHooksFeature(text.value());
   const std::string notifyLine = "notify = [" + tomlQuoted(codexNotifyPath()) + "]";
   return ensureCodexHooksFeature(setTomlNotify(text.value(), notifyLine));
 }

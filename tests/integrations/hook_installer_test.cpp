@@ -221,6 +221,17 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
   EXPECT_EQ(backupsOf(manager.codexHooks()).size(), 1u);  // it existed only before the second
 }
 
+TEST(CodexInstallTest, BridgeFromAnOldLocationIsReplacedNotChained) {
+  ToolWorld world;
+  const HookManager manager = world.manager();
+  ToolWorld::makeFile(manager.codexConfig(), false,
+                      "notify = [\"/old/home/.glimmet/bin/glimmet-codex-notify\"]\n");
+  ASSERT_TRUE(manager.install("codex-cli").ok());
+  EXPECT_EQ(readText(manager.codexConfig()),
+            "notify = [\"" + manager.codexNotifyPath() + "\"]\n\n[features]\nhooks = true\n");
+  EXPECT_FALSE(std::filesystem::exists(manager.codexNotifyChain()));
+}
+
 TEST(CodexInstallTest, EmptyOrMissingConfigGetsNotifyAndFeatures) {
   for (const bool exists : {true, false}) {
     SCOPED_TRACE(exists ? "empty file" : "no file");
