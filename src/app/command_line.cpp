@@ -31,6 +31,7 @@ constexpr const char* kUsage =
     "Environment:\n"
     "  GLIMMET_EVENT_FILE  the event file (default: <data dir>/Glimmet/events.jsonl)\n"
     "  GLIMMET_HOME        Glimmet's home directory (default: ~/.glimmet)\n"
+    "  GLIMMET_BIN         where the bridge scripts are installed (default: ~/.glimmet/bin)\n"
     "  GLIMMET_TEST_MODE   \"1\" keeps Glimmet off your real tool directories\n";
 
 constexpr const char* kRunUsage =

@@ -75,7 +75,9 @@ Paths resolvePaths(const Environment& environment, bool isolated) {
       environment.nonEmptyString("GLIMMET_HOME").value_or(tilde(home, ".glimmet"));
   paths.socketPath = paths.glimmetHome + "/glimmet.sock";
   paths.approvalAuditFile = paths.glimmetHome + "/audit.jsonl";
-  paths.bridgeDirectory = paths.glimmetHome + "/bin";
+  // The bridges find each other next to themselves, so moving them all is safe.
+  paths.bridgeDirectory =
+      environment.nonEmptyString("GLIMMET_BIN").value_or(paths.glimmetHome + "/bin");
   paths.configDirectory = paths.glimmetHome + "/config";
 
   paths.codexSessionsRoot = toolRoot(environment, "GLIMMET_CODEX_SESSIONS_DIR", isolated,

@@ -113,7 +113,7 @@ BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSi
     activeTail_.erase(activeTail_.begin(),
                       activeTail_.begin() + static_cast<long>(activeTail_.size() - kActiveTailLength));
   }
-  rebuildUsageHistory(std::move(candidates));
+  rebuildUsageHistory(candidates);
   rebuildBridgeEvents();
   return AppendOutcome::changed;
 }
@@ -156,7 +156,7 @@ bool BridgeEventTail::readFull(uint64_t size) {
   std::vector<GlimmetEvent> candidates(std::make_move_iterator(candidatesNewestFirst.rbegin()),
                                        std::make_move_iterator(candidatesNewestFirst.rend()));
   activeTail_ = std::move(parsed);
-  rebuildUsageHistory(std::move(candidates));
+  rebuildUsageHistory(candidates);
   rebuildBridgeEvents();
   return true;
 }
@@ -176,7 +176,7 @@ std::vector<GlimmetEvent> BridgeEventTail::parseLines(std::string_view text) con
   return events;
 }
 
-void BridgeEventTail::rebuildUsageHistory(std::vector<GlimmetEvent> candidates) {
+void BridgeEventTail::rebuildUsageHistory(const std::vector<GlimmetEvent>& candidates) {
   usageHistory_ = bridgeUsageHistoryEvents(candidates);
 }
 

@@ -16,7 +16,7 @@ namespace glimmet {
 class BridgeEventTail {
  public:
   static constexpr size_t kActiveTailLength = 500;
-  static constexpr uint64_t kTailReadWindow = 8 * 1024 * 1024;
+  static constexpr uint64_t kTailReadWindow = uint64_t{8} * 1024 * 1024;
   static constexpr size_t kUsageHistoryPerTool = 12;
   static constexpr double kMetadataCheckThrottleSeconds = 0.35;
 
@@ -42,7 +42,7 @@ class BridgeEventTail {
   bool readFull(uint64_t size);
   std::optional<GlimmetEvent> parseLine(std::string_view line) const;
   std::vector<GlimmetEvent> parseLines(std::string_view text) const;
-  void rebuildUsageHistory(std::vector<GlimmetEvent> candidates);
+  void rebuildUsageHistory(const std::vector<GlimmetEvent>& candidates);
   void rebuildBridgeEvents();
 
   std::string eventFile_;

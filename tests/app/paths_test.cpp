@@ -41,6 +41,11 @@ TEST(PathsTest, DefaultsComeFromTheHomeDirectoryAndBlankOverridesAreIgnored) {
   EXPECT_EQ(custom.eventFile, "/tmp/e.jsonl");
   EXPECT_EQ(custom.appSupportDirectory, "/data/Glimmet");
   EXPECT_EQ(custom.socketPath, "/g/glimmet.sock");
+  EXPECT_EQ(custom.bridgeDirectory, "/g/bin");
+  EXPECT_EQ(resolvePaths(environmentWith({{"HOME", "/h"}, {"GLIMMET_BIN", " /opt/glimmet/bin "}}),
+                         false)
+                .bridgeDirectory,
+            "/opt/glimmet/bin");
   EXPECT_EQ(custom.codexSessionsRoot, "/codex");
   EXPECT_EQ(custom.opencodeConfigRoot, "/cfg/opencode");
   EXPECT_EQ(resolvePaths(environmentWith({{"HOME", "/h"}, {"OPENCODE_CONFIG_DIR", "/oc"},
