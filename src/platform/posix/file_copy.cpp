@@ -13,6 +13,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/posix/unique_fd.hpp"
+
 namespace glimmet {
 
 namespace {
@@ -25,20 +27,6 @@ struct DirCloser {
   void operator()(DIR* directory) const {
     if (directory) ::closedir(directory);
   }
-};
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 bool writeAll(int fd, const char* data, size_t size) {
@@ -69,8 +57,8 @@ std::optional<std::vector<std::string>> directoryEntryNames(const std::string& d
 }
 
 Status copyFileExclusive(const std::string& from, const std::string& to) {
-  Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (source.get() < 0) {
+  UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source.valid()) {
     return Status::failure(fmt::format("Cannot read {}: {}", from, systemError(errno)));
   }
   struct stat info {};
@@ -78,8 +66,8 @@ Status copyFileExclusive(const std::string& from, const std::string& to) {
     return Status::failure(fmt::format("Cannot read {}: {}", from, systemError(errno)));
   }
   const auto mode = static_cast<mode_t>(info.st_mode & 07777);
-  Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-  if (target.get() < 0) {
+  UniqueFd target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (!target.valid()) {
     return Status::failure(fmt::format("Cannot write {}: {}", to, systemError(errno)));
   }
   char buffer[65536];
@@ -117,8 +105,8 @@ std::optional<unsigned> fileMode(const std::string& path) {
 namespace glimmet {
 
 Result<std::string> readFileReportingError(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
     return Result<std::string>::failure(
         fmt::format("Cannot read {}: {}", path, systemError(errno)));
   }

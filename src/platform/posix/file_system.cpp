@@ -12,6 +12,8 @@
 
 #include <fmt/format.h>
 
+#include "platform/posix/unique_fd.hpp"
+
 namespace glimmet {
 
 namespace {
@@ -19,26 +21,9 @@ namespace {
 std::atomic<uint64_t> gMetadataReads{0};
 std::atomic<uint64_t> gBytesRead{0};
 
-std::string systemError(int error) { return std::strerror(error); }
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+std::string systemError(int error) {
+  return std::strerror(error);
+}
 
 Timestamp modificationTime(const struct stat& info) {
 #if defined(__APPLE__)
@@ -76,7 +61,9 @@ std::optional<FileMetadata> fileMetadata(const std::string& path) {
   return metadata;
 }
 
-bool fileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool fileExists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
 
 bool isDirectory(const std::string& path) {
   struct stat info {};
@@ -89,12 +76,14 @@ bool isExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
-std::optional<std::string> readFile(const std::string& path) { return readFileFrom(path, 0); }
+std::optional<std::string> readFile(const std::string& path) {
+  return readFileFrom(path, 0);
+}
 
 std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset,
                                         uint64_t maxBytes) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return std::nullopt;
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
   std::string bytes;
@@ -128,8 +117,8 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes, unsi
   const std::string temporary =
       fmt::format("{}/.{}.tmp-{:x}", directory.empty() ? "." : directory.string(),
                   target.filename().string(), random());
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (fd.get() < 0) {
+  UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!fd.valid()) {
     return Status::failure(fmt::format("Cannot write {}: {}", path, systemError(errno)));
   }
   if (!writeAll(fd.get(), bytes) || ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0 ||
@@ -138,7 +127,7 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes, unsi
     ::unlink(temporary.c_str());
     return Status::failure(fmt::format("Cannot write {}: {}", path, systemError(error)));
   }
-  ::close(fd.release());
+  fd.reset();
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
@@ -148,8 +137,8 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes, unsi
 }
 
 Status appendToFile(const std::string& path, std::string_view bytes) {
-  Descriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-  if (fd.get() < 0) {
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd.valid()) {
     return Status::failure(fmt::format("Cannot open {}: {}", path, systemError(errno)));
   }
   if (!writeAll(fd.get(), bytes)) {

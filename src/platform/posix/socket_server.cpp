@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -21,6 +22,7 @@
 
 #include "bridge/socket_frame_codec.hpp"
 #include "platform/file_system.hpp"
+#include "platform/posix/unique_fd.hpp"
 
 namespace glimmet {
 
@@ -47,17 +49,16 @@ constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on every client instead
 // released the handle, so its number cannot be reused while the loop still watches it.
 struct PolledFd {
   uv_poll_t handle{};
-  int fd = -1;
+  UniqueFd fd;
 };
+// The close callback gets the handle back and finds its PolledFd at the same address.
+static_assert(std::is_standard_layout_v<PolledFd>);
 
 void closePolledFd(PolledFd* polled) {
   uv_poll_stop(&polled->handle);
   polled->handle.data = nullptr;
-  uv_close(reinterpret_cast<uv_handle_t*>(&polled->handle), [](uv_handle_t* handle) {
-    auto* closed = reinterpret_cast<PolledFd*>(handle);
-    ::close(closed->fd);
-    delete closed;
-  });
+  uv_close(reinterpret_cast<uv_handle_t*>(&polled->handle),
+           [](uv_handle_t* handle) { delete reinterpret_cast<PolledFd*>(handle); });
 }
 
 Status posixFailure(int code, std::string op) {
@@ -143,7 +144,7 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   void resumeAccepting();
   void acceptAll();
   bool peerAllowed(int fd);
-  void startReading(int fd);
+  void startReading(UniqueFd fd);
   void readAvailable(Connection& connection);
   bool drain(Connection& connection);
   SocketReplyHandle makeHandle(uint64_t connectionID);
@@ -174,39 +175,37 @@ Status SocketServer::Impl::start() {
   if (slash != std::string::npos && slash > 0) {
     if (auto created = createDirectories(socketPath.substr(0, slash)); !created) return created;
   }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  if (fd < 0) return posixFailure(errno, "socket");
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
+  if (!fd.valid()) return posixFailure(errno, "socket");
   // Agents and helpers started by this process must not inherit the listening socket.
-  setFlag(fd, F_GETFD, F_SETFD, FD_CLOEXEC);
+  setFlag(fd.get(), F_GETFD, F_SETFD, FD_CLOEXEC);
   std::signal(SIGPIPE, SIG_IGN);
 
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath.size() + 1 > sizeof(address.sun_path)) {
-    ::close(fd);
     return posixFailure(ENAMETOOLONG, "sun_path overflow");
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
     const int error = errno;
-    ::close(fd);
     return posixFailure(error, "bind " + socketPath);
   }
   auto fail = [&](int error, std::string op) {
-    ::close(fd);
+    fd.reset();
     ::unlink(socketPath.c_str());
     return posixFailure(error, std::move(op));
   };
   if (::chmod(socketPath.c_str(), 0600) != 0) {
     diagnose("[Glimmet] " + POSIXError{errno, "chmod " + socketPath}.description());
   }
-  if (::listen(fd, kBacklog) != 0) return fail(errno, "listen");
-  if (!setFlag(fd, F_GETFL, F_SETFL, O_NONBLOCK)) return fail(errno, "fcntl O_NONBLOCK");
+  if (::listen(fd.get(), kBacklog) != 0) return fail(errno, "listen");
+  if (!setFlag(fd.get(), F_GETFL, F_SETFL, O_NONBLOCK)) return fail(errno, "fcntl O_NONBLOCK");
 
   auto* polled = new PolledFd();
-  polled->fd = fd;
-  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, fd); rc != 0) {
-    delete polled;
+  polled->fd = std::move(fd);
+  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, polled->fd.get()); rc != 0) {
+    delete polled;  // closes the descriptor
     return fail(-rc, "uv_poll_init");
   }
   polled->handle.data = this;
@@ -239,13 +238,9 @@ void SocketServer::Impl::shutDown() {
 void SocketServer::Impl::acceptAll() {
   // The listening socket is non-blocking, so this drains every pending connection.
   for (;;) {
-    const int fd = acceptClient(listening->fd);
-    if (fd >= 0) {
-      if (peerAllowed(fd)) {
-        startReading(fd);
-      } else {
-        ::close(fd);
-      }
+    UniqueFd client(acceptClient(listening->fd.get()));
+    if (client.valid()) {
+      if (peerAllowed(client.get())) startReading(std::move(client));
       continue;
     }
     const int error = errno;
@@ -276,10 +271,10 @@ bool SocketServer::Impl::peerAllowed(int fd) {
   return false;
 }
 
-void SocketServer::Impl::startReading(int fd) {
+void SocketServer::Impl::startReading(UniqueFd fd) {
 #ifdef SO_NOSIGPIPE
   const int on = 1;
-  if (setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof(on)) != 0) {
+  if (setsockopt(fd.get(), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof(on)) != 0) {
     diagnose("[Glimmet] " + POSIXError{errno, "setsockopt SO_NOSIGPIPE"}.description());
   }
 #endif
@@ -287,11 +282,10 @@ void SocketServer::Impl::startReading(int fd) {
   connection->id = nextConnectionID++;
   connection->server = this;
   auto* polled = new PolledFd();
-  polled->fd = fd;
-  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, fd); rc != 0) {
+  polled->fd = std::move(fd);
+  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, polled->fd.get()); rc != 0) {
     diagnose("[Glimmet] " + POSIXError{-rc, "uv_poll_init client"}.description());
-    delete polled;
-    ::close(fd);
+    delete polled;  // closes the descriptor
     return;
   }
   polled->handle.data = connection.get();
@@ -307,7 +301,7 @@ void SocketServer::Impl::startReading(int fd) {
 
 void SocketServer::Impl::readAvailable(Connection& connection) {
   const uint64_t id = connection.id;
-  const int fd = connection.polled->fd;
+  const int fd = connection.polled->fd.get();
   for (int round = 0; round < kReadsPerWakeup; ++round) {
     const ssize_t count = ::read(fd, readBuffer.data(), readBuffer.size());
     if (count > 0) {
@@ -366,7 +360,7 @@ void SocketServer::Impl::flush(Connection& connection) {
   // A short write on a full socket buffer is completed when the socket becomes writable again,
   // so a reply is never cut off mid-line.
   while (!connection.unsent.empty()) {
-    const ssize_t written = ::send(connection.polled->fd, connection.unsent.data(),
+    const ssize_t written = ::send(connection.polled->fd.get(), connection.unsent.data(),
                                    connection.unsent.size(), kSendFlags);
     if (written > 0) {
       connection.unsent.erase(0, static_cast<size_t>(written));
