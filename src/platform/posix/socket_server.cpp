@@ -13,7 +13,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <type_traits>
 #include <unordered_map>
 #include <variant>
 #include <vector>
@@ -22,6 +21,7 @@
 
 #include "bridge/socket_frame_codec.hpp"
 #include "platform/file_system.hpp"
+#include "platform/posix/polled_fd.hpp"
 #include "platform/posix/unique_fd.hpp"
 
 namespace glimmet {
@@ -44,22 +44,6 @@ constexpr int kSendFlags = MSG_NOSIGNAL;
 #else
 constexpr int kSendFlags = 0;  // SO_NOSIGPIPE is set on every client instead
 #endif
-
-// A poll handle and the descriptor it watches. The descriptor is closed only after libuv has
-// released the handle, so its number cannot be reused while the loop still watches it.
-struct PolledFd {
-  uv_poll_t handle{};
-  UniqueFd fd;
-};
-// The close callback gets the handle back and finds its PolledFd at the same address.
-static_assert(std::is_standard_layout_v<PolledFd>);
-
-void closePolledFd(PolledFd* polled) {
-  uv_poll_stop(&polled->handle);
-  polled->handle.data = nullptr;
-  uv_close(reinterpret_cast<uv_handle_t*>(&polled->handle),
-           [](uv_handle_t* handle) { delete reinterpret_cast<PolledFd*>(handle); });
-}
 
 Status posixFailure(int code, std::string op) {
   return Status::failure(POSIXError{code, std::move(op)}.description());
