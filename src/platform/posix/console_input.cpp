@@ -2,9 +2,9 @@
 
 #include <uv.h>
 
-#include <cstdio>
 #include <string_view>
 
+#include "platform/posix/diagnostic.hpp"
 #include "platform/socket_server.hpp"
 
 namespace glimmet {
@@ -43,13 +43,7 @@ struct ConsoleInput::Impl {
 
   uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
 
-  void diagnose(const std::string& line) {
-    if (log) {
-      log(line);
-    } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
-    }
-  }
+  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
 
   void start() {
     int rc = 0;

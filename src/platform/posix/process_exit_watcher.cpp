@@ -2,10 +2,10 @@
 
 #include <uv.h>
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
+#include "platform/posix/diagnostic.hpp"
 #include "platform/posix/exit_descriptor.hpp"
 #include "platform/posix/polled_fd.hpp"
 #include "platform/posix/process_exit_polling.hpp"
@@ -29,13 +29,7 @@ struct ProcessExitWatcher::Impl {
     if (exitPoll) closePolledFd(exitPoll);
   }
 
-  void diagnose(const std::string& line) {
-    if (log) {
-      log(line);
-    } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
-    }
-  }
+  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
 
   // Called at most once; the callback may destroy the watcher, so nothing runs after it.
   void fire() {

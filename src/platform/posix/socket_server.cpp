@@ -11,7 +11,6 @@
 #include <cassert>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 #include <variant>
@@ -21,6 +20,7 @@
 
 #include "bridge/socket_frame_codec.hpp"
 #include "platform/file_system.hpp"
+#include "platform/posix/diagnostic.hpp"
 #include "platform/posix/polled_fd.hpp"
 #include "platform/posix/unique_fd.hpp"
 
@@ -115,13 +115,7 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
 
   uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
 
-  void diagnose(const std::string& line) {
-    if (log) {
-      log(line);
-    } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
-    }
-  }
+  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
 
   Status start();
   void shutDown();
