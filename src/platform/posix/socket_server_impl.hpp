@@ -1,0 +1,88 @@
+#pragma once
+
+// Shared by the two halves of the POSIX socket server: socket_server.cpp sets up the listening
+// socket and accepts peers, socket_connection.cpp reads requests and writes replies.
+
+#include <uv.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/posix/diagnostic.hpp"
+#include "platform/posix/polled_fd.hpp"
+#include "platform/posix/unique_fd.hpp"
+#include "platform/socket_server.hpp"
+
+namespace glimmet {
+
+inline constexpr size_t kSocketReadChunkBytes = 64 * 1024;
+
+struct Connection {
+  uint64_t id = 0;
+  PolledFd* polled = nullptr;
+  std::string received;
+  std::string unsent;
+  bool watchingWritable = false;
+  SocketServer::Impl* server = nullptr;
+};
+
+struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
+  MainLoop& loop;
+  std::string socketPath;
+  Handler handler;
+  Logger log;
+  PolledFd* listening = nullptr;
+  bool running = false;
+  // Main loop only: every socket call runs there, so the map needs no lock.
+  std::unordered_map<uint64_t, std::unique_ptr<Connection>> connections;
+  uint64_t nextConnectionID = 1;
+  WorkItem acceptPause;
+  std::vector<char> readBuffer = std::vector<char>(kSocketReadChunkBytes);
+
+  Impl(MainLoop& mainLoop, std::string path, Handler onRequest, Logger logger)
+      : loop(mainLoop),
+        socketPath(std::move(path)),
+        handler(std::move(onRequest)),
+        log(std::move(logger)) {}
+
+  uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
+
+  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
+
+  // The listening socket (socket_server.cpp).
+  Status start();
+  void shutDown();
+  void resumeAccepting();
+  void acceptAll();
+  bool peerAllowed(int fd);
+
+  // One connection's I/O (socket_connection.cpp).
+  void startReading(UniqueFd fd);
+  void readAvailable(Connection& connection);
+  bool drain(Connection& connection);
+  SocketReplyHandle makeHandle(uint64_t connectionID);
+  void send(uint64_t connectionID, const HookReply& reply);
+  void flush(Connection& connection);
+  void tearDown(uint64_t connectionID);
+  static void onConnectionEvent(uv_poll_t* handle, int status, int events);
+
+  // Reply handles may be called from anywhere; the socket is touched only on the main loop.
+  template <class Work>
+  static void onLoop(const std::weak_ptr<Impl>& weak, Work work) {
+    auto self = weak.lock();
+    if (!self) return;
+    if (self->loop.isLoopThread()) {
+      work(*self);
+      return;
+    }
+    self->loop.post([weak, work = std::move(work)]() mutable {
+      if (auto alive = weak.lock()) work(*alive);
+    });
+  }
+};
+
+}  // namespace glimmet
