@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,5 +23,8 @@ std::string join(const std::vector<std::string>& parts, std::string_view separat
 size_t utf8Length(std::string_view text);
 std::string utf8Prefix(std::string_view text, size_t characters);
 bool isValidUtf8(std::string_view text);
+// Appends `code` as UTF-8, one to four bytes, encoded as given: callers that must refuse
+// surrogates or values above U+10FFFF check before.
+void appendUtf8(std::string& out, uint32_t code);
 
 }  // namespace glimmet
