@@ -23,17 +23,28 @@ std::set<std::string> loadIDs(const UserDefaults* defaults, const char* key) {
   return {ids.begin(), ids.end()};
 }
 
-bool anyRootExists(std::initializer_list<const std::optional<std::string>*> roots) {
-  return std::any_of(roots.begin(), roots.end(),
-                     [](const auto* root) { return *root && isDirectory(**root); });
+bool anyRootExists(const LocalToolRoots& roots,
+                   const std::vector<std::optional<std::string> LocalToolRoots::*>& fields) {
+  return std::any_of(fields.begin(), fields.end(), [&roots](auto field) {
+    const auto& root = roots.*field;
+    return root && isDirectory(*root);
+  });
 }
 
 }  // namespace
 
 EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
     : loop_(loop), options_(std::move(options)), tail_(options_.eventFile, options_.parseContext) {
-  localUsageQueue_ = std::make_unique<SerialQueue>("app.glimmet.local-usage", loop_);
-  localHotplugQueue_ = std::make_unique<SerialQueue>("app.glimmet.local-hotplug", loop_);
+  localUsage_.loader = options_.localUsageLoader;
+  localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
+                       &LocalToolRoots::traeTrajectoryRoot};
+  localUsage_.queue = std::make_unique<SerialQueue>("app.glimmet.local-usage", loop_);
+  localUsage_.intervalSeconds = options_.isolated ? 0 : kLocalUsageScanSeconds;
+  localHotplug_.loader = options_.localHotplugLoader;
+  localHotplug_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::cursorProjectsRoot,
+                         &LocalToolRoots::traeLogsRoot};
+  localHotplug_.queue = std::make_unique<SerialQueue>("app.glimmet.local-hotplug", loop_);
+  localHotplug_.intervalSeconds = options_.isolated ? 0 : kHotplugScanSeconds;
   if (!options_.isolated) {
     hiddenIDs_ = loadIDs(options_.userDefaults, kHiddenEventIDsKey);
     readIDs_ = loadIDs(options_.userDefaults, kReadEventIDsKey);
@@ -44,8 +55,8 @@ EventStore::~EventStore() {
   *alive_ = false;
   stopMonitoringBridgeEvents();
   // The queues join their threads here; results they post find the store gone.
-  localUsageQueue_.reset();
-  localHotplugQueue_.reset();
+  localUsage_.queue.reset();
+  localHotplug_.queue.reset();
 }
 
 void EventStore::reload(bool forceBridgeMetadataCheck) {
@@ -84,94 +95,65 @@ bool EventStore::shouldSkipUnchangedLocalUsageCandidates() {
   return false;
 }
 
-bool EventStore::reloadLocalUsage(Timestamp now, bool synchronous) {
+bool EventStore::runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
+                              const std::function<bool()>& beforeLoad) {
   const auto& roots = options_.roots;
-  if (!options_.localUsageLoader ||
-      !anyRootExists({&roots.codexSessionsRoot, &roots.claudeProjectsRoot, &roots.traeTrajectoryRoot})) {
-    const bool had = !localUsageEvents_.empty();
-    localUsageEvents_.clear();
-    lastLocalUsageFingerprint_.clear();
+  if (!scan.loader || !anyRootExists(roots, scan.roots)) {
+    const bool had = !scan.events.empty();
+    scan.events.clear();
+    scan.lastFingerprint.clear();
     return had;
   }
-  const double interval = options_.isolated ? 0 : kLocalUsageScanSeconds;
-  if (localUsageLoadInFlight_ || secondsBetween(lastLocalUsageScanAt_, now) < interval) return false;
-  lastLocalUsageScanAt_ = now;
-  if (shouldSkipUnchangedLocalUsageCandidates()) return false;
-  ++localUsageScans_;
+  if (scan.inFlight || secondsBetween(scan.lastScanAt, now) < scan.intervalSeconds) return false;
+  scan.lastScanAt = now;
+  if (beforeLoad && !beforeLoad()) return false;
 
   if (synchronous) {
-    auto events = options_.localUsageLoader(roots);
+    auto events = scan.loader(roots);
     std::string fingerprint = loaderResultFingerprint(events);
-    if (fingerprint == lastLocalUsageFingerprint_) return false;
-    localUsageEvents_ = std::move(events);
-    lastLocalUsageFingerprint_ = std::move(fingerprint);
+    if (fingerprint == scan.lastFingerprint) return false;
+    scan.events = std::move(events);
+    scan.lastFingerprint = std::move(fingerprint);
     return true;
   }
-  localUsageLoadInFlight_ = true;
+  scan.inFlight = true;
   std::weak_ptr<bool> alive = alive_;
-  localUsageQueue_->asyncThen(
-      [loader = options_.localUsageLoader, roots] {
+  scan.queue->asyncThen(
+      [loader = scan.loader, roots] {
         auto events = loader(roots);
         auto fingerprint = loaderResultFingerprint(events);
         return std::make_pair(std::move(events), std::move(fingerprint));
       },
-      [this, alive](std::pair<std::vector<GlimmetEvent>, std::string> result) {
+      // `scan` is a member of this store, so the liveness check covers it too.
+      [this, alive, &scan](std::pair<std::vector<GlimmetEvent>, std::string> result) {
         if (alive.expired() || !*alive.lock()) return;
-        localUsageLoadInFlight_ = false;
-        if (result.second == lastLocalUsageFingerprint_) return;
-        localUsageEvents_ = std::move(result.first);
-        lastLocalUsageFingerprint_ = std::move(result.second);
+        scan.inFlight = false;
+        if (result.second == scan.lastFingerprint) return;
+        scan.events = std::move(result.first);
+        scan.lastFingerprint = std::move(result.second);
         publishEvents();
       });
   return false;
 }
 
-bool EventStore::reloadLocalHotplug(Timestamp now, bool synchronous) {
-  const auto& roots = options_.roots;
-  if (!options_.localHotplugLoader ||
-      !anyRootExists({&roots.codexSessionsRoot, &roots.cursorProjectsRoot, &roots.traeLogsRoot})) {
-    const bool had = !localHotplugEvents_.empty();
-    localHotplugEvents_.clear();
-    lastLocalHotplugFingerprint_.clear();
-    return had;
-  }
-  const double interval = options_.isolated ? 0 : kHotplugScanSeconds;
-  if (localHotplugLoadInFlight_ || secondsBetween(lastLocalHotplugScanAt_, now) < interval) {
-    return false;
-  }
-  lastLocalHotplugScanAt_ = now;
-  if (synchronous) {
-    auto events = options_.localHotplugLoader(roots);
-    std::string fingerprint = loaderResultFingerprint(events);
-    if (fingerprint == lastLocalHotplugFingerprint_) return false;
-    localHotplugEvents_ = std::move(events);
-    lastLocalHotplugFingerprint_ = std::move(fingerprint);
+bool EventStore::reloadLocalUsage(Timestamp now, bool synchronous) {
+  // Usage alone has a cheap check first: unchanged candidate files make the read unnecessary.
+  return runLocalScan(localUsage_, now, synchronous, [this] {
+    if (shouldSkipUnchangedLocalUsageCandidates()) return false;
+    ++localUsageScans_;
     return true;
-  }
-  localHotplugLoadInFlight_ = true;
-  std::weak_ptr<bool> alive = alive_;
-  localHotplugQueue_->asyncThen(
-      [loader = options_.localHotplugLoader, roots] {
-        auto events = loader(roots);
-        auto fingerprint = loaderResultFingerprint(events);
-        return std::make_pair(std::move(events), std::move(fingerprint));
-      },
-      [this, alive](std::pair<std::vector<GlimmetEvent>, std::string> result) {
-        if (alive.expired() || !*alive.lock()) return;
-        localHotplugLoadInFlight_ = false;
-        if (result.second == lastLocalHotplugFingerprint_) return;
-        localHotplugEvents_ = std::move(result.first);
-        lastLocalHotplugFingerprint_ = std::move(result.second);
-        publishEvents();
-      });
-  return false;
+  });
+}
+
+bool EventStore::reloadLocalHotplug(Timestamp now, bool synchronous) {
+  return runLocalScan(localHotplug_, now, synchronous);
 }
 
 void EventStore::publishEvents() {
   const auto& bridge = tail_.bridgeEvents();
   std::vector<GlimmetEvent> merged = bridge;
-  merged.insert(merged.end(), localUsageEvents_.begin(), localUsageEvents_.end());
-  for (auto& event : dedupedLocalHotplugEvents(localHotplugEvents_, bridge)) {
+  merged.insert(merged.end(), localUsage_.events.begin(), localUsage_.events.end());
+  for (auto& event : dedupedLocalHotplugEvents(localHotplug_.events, bridge)) {
     merged.push_back(std::move(event));
   }
   auto notices =
@@ -325,7 +307,8 @@ std::optional<UsageSnapshot> EventStore::latestUsage() {
 void EventStore::persistMarks() {
   if (options_.isolated || !options_.userDefaults) return;
   const auto save = [this](const char* key, const std::set<std::string>& ids) {
-    if (auto status = options_.userDefaults->setValue(key, Json(std::vector<std::string>(ids.begin(), ids.end())));
+    if (auto status = options_.userDefaults->setValue(
+            key, Json(std::vector<std::string>(ids.begin(), ids.end())));
         !status) {
       std::fprintf(stderr, "[Glimmet] %s\n", status.error().c_str());
     }
@@ -334,7 +317,9 @@ void EventStore::persistMarks() {
   save(kReadEventIDsKey, readIDs_);
 }
 
-void EventStore::bumpRevision() { ++revision_; }
+void EventStore::bumpRevision() {
+  ++revision_;
+}
 
 void EventStore::markRead(const IslandMessage& message) {
   for (const auto& event : message.events) readIDs_.insert(event.id);

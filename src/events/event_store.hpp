@@ -69,7 +69,7 @@ class EventStore {
   int64_t revision() const { return revision_; }
   const std::vector<GlimmetEvent>& events() const { return events_; }
   const std::vector<GlimmetEvent>& bridgeEvents() const { return tail_.bridgeEvents(); }
-  const std::vector<GlimmetEvent>& localUsageEvents() const { return localUsageEvents_; }
+  const std::vector<GlimmetEvent>& localUsageEvents() const { return localUsage_.events; }
   const BridgeEventTail& bridgeTail() const { return tail_; }
   ResponseReceiptStore& responseReceipts() { return responseReceipts_; }
 
@@ -100,6 +100,24 @@ class EventStore {
   int localUsageScans() const { return localUsageScans_; }
 
  private:
+  // One local loader with its own queue: scanned at most every `intervalSeconds` while one of
+  // its roots exists, never twice at once, keeping the events of the last scan.
+  struct LocalScan {
+    LocalEventsLoader loader;
+    std::vector<std::optional<std::string> LocalToolRoots::*> roots;
+    std::unique_ptr<SerialQueue> queue;
+    double intervalSeconds = 0;
+    bool inFlight = false;
+    Timestamp lastScanAt = kDistantPast;
+    std::string lastFingerprint;
+    std::vector<GlimmetEvent> events;
+  };
+
+  // Runs `scan` when it is due and `beforeLoad` (if any) agrees. Synchronous: loads here and
+  // returns whether the events changed. Otherwise loads on the scan's queue, returns false, and
+  // publishes from the main loop if the result changed.
+  bool runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
+                    const std::function<bool()>& beforeLoad = {});
   bool reloadLocalUsage(Timestamp now, bool synchronous);
   bool reloadLocalHotplug(Timestamp now, bool synchronous);
   bool shouldSkipUnchangedLocalUsageCandidates();
@@ -115,8 +133,6 @@ class EventStore {
   EventStoreOptions options_;
   BridgeEventTail tail_;
   std::vector<GlimmetEvent> events_;
-  std::vector<GlimmetEvent> localUsageEvents_;
-  std::vector<GlimmetEvent> localHotplugEvents_;
   int64_t revision_ = 0;
   std::set<std::string> hiddenIDs_;
   std::set<std::string> readIDs_;
@@ -138,17 +154,11 @@ class EventStore {
   std::map<std::string, std::vector<UsageSnapshot>> cachedUsageSnapshotsByToolID_;
   std::optional<UsageSnapshot> cachedLatestUsage_;
 
-  std::unique_ptr<SerialQueue> localUsageQueue_;
-  std::unique_ptr<SerialQueue> localHotplugQueue_;
-  bool localUsageLoadInFlight_ = false;
-  bool localHotplugLoadInFlight_ = false;
+  LocalScan localUsage_;
+  LocalScan localHotplug_;
   bool didAttemptInitialLocalHotplugLoad_ = false;
-  Timestamp lastLocalUsageScanAt_ = kDistantPast;
-  Timestamp lastLocalHotplugScanAt_ = kDistantPast;
   std::optional<std::string> lastLocalUsageCandidateFingerprint_;
   int unchangedLocalUsageCandidateSkips_ = 0;
-  std::string lastLocalUsageFingerprint_;
-  std::string lastLocalHotplugFingerprint_;
   int localUsageScans_ = 0;
   Timestamp lastFallbackReloadAt_ = kDistantPast;
 
