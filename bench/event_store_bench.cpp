@@ -94,7 +94,8 @@ void BM_ParseEveryLineOfReadWindow(benchmark::State& state) {
     size_t pos = 0;
     while (pos < text.size()) {
       const size_t end = text.find('\n', pos);
-      events += parseGlimmetEventLine(std::string_view(text).substr(pos, end - pos), context) ? 1 : 0;
+      events +=
+          parseGlimmetEventLine(std::string_view(text).substr(pos, end - pos), context) ? 1 : 0;
       pos = end + 1;
     }
     benchmark::DoNotOptimize(events);
@@ -151,7 +152,10 @@ void BM_AppendToPublishLatency(benchmark::State& state) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
 }
-BENCHMARK(BM_AppendToPublishLatency)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_AppendToPublishLatency)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
 
 }  // namespace
 }  // namespace glimmet

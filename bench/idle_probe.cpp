@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   {
     std::ofstream out(eventFile);
     for (int i = 0; i < 1000; ++i) {
-      out << R"({"event_id":"e)" << i << R"(","source":"codex","title":"t"})" << "\n";
+      out << R"({"event_id":"e)" << i << R"(","source":"codex","title":"t"})"
+          << "\n";
     }
   }
   Environment environment;
@@ -30,9 +31,8 @@ int main(int argc, char** argv) {
   FileSystemCounters before{};
   application.loop().post([&] { before = fileSystemCounters(); });
   WorkItem stop = WorkItem();
-  application.loop().post([&] {
-    stop = application.loop().schedule(Seconds(seconds), [&] { application.stop(); });
-  });
+  application.loop().post(
+      [&] { stop = application.loop().schedule(Seconds(seconds), [&] { application.stop(); }); });
   application.run();
   const FileSystemCounters after = fileSystemCounters();
   std::printf("idle %.0f s: %llu metadata reads, %llu bytes read (fallback reloads expected: %d)\n",

@@ -44,8 +44,12 @@ bool isolationFlagFromEnvironment(const Environment& environment) {
          environment.get("GLIMMET_RENDER_FIXTURES").has_value();
 }
 
-void fixIsolationFlag(bool isolated) { gIsolated.store(isolated); }
+void fixIsolationFlag(bool isolated) {
+  gIsolated.store(isolated);
+}
 
-bool isIsolated() { return gIsolated.load(); }
+bool isIsolated() {
+  return gIsolated.load();
+}
 
 }  // namespace glimmet

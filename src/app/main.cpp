@@ -1,3 +1,5 @@
 #include "app/command_line.hpp"
 
-int main(int argc, char** argv) { return glimmet::runCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+  return glimmet::runCommandLine(argc, argv);
+}

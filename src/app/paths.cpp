@@ -71,8 +71,7 @@ Paths resolvePaths(const Environment& environment, bool isolated) {
   paths.eventFile = environment.nonEmptyString("GLIMMET_EVENT_FILE")
                         .value_or(paths.appSupportDirectory + "/events.jsonl");
   paths.storeAuditFile = paths.appSupportDirectory + "/audit.jsonl";
-  paths.glimmetHome =
-      environment.nonEmptyString("GLIMMET_HOME").value_or(tilde(home, ".glimmet"));
+  paths.glimmetHome = environment.nonEmptyString("GLIMMET_HOME").value_or(tilde(home, ".glimmet"));
   paths.socketPath = paths.glimmetHome + "/glimmet.sock";
   paths.approvalAuditFile = paths.glimmetHome + "/audit.jsonl";
   // The bridges find each other next to themselves, so moving them all is safe.
@@ -80,8 +79,8 @@ Paths resolvePaths(const Environment& environment, bool isolated) {
       environment.nonEmptyString("GLIMMET_BIN").value_or(paths.glimmetHome + "/bin");
   paths.configDirectory = paths.glimmetHome + "/config";
 
-  paths.codexSessionsRoot = toolRoot(environment, "GLIMMET_CODEX_SESSIONS_DIR", isolated,
-                                     tilde(home, ".codex/sessions"));
+  paths.codexSessionsRoot =
+      toolRoot(environment, "GLIMMET_CODEX_SESSIONS_DIR", isolated, tilde(home, ".codex/sessions"));
   paths.claudeProjectsRoot = toolRoot(environment, "GLIMMET_CLAUDE_PROJECTS_DIR", isolated,
                                       tilde(home, ".claude/projects"));
   paths.cursorProjectsRoot = toolRoot(environment, "GLIMMET_CURSOR_PROJECTS_DIR", isolated,

@@ -31,7 +31,8 @@ std::vector<std::string> stringArray(const Json& value);
 const Json* member(const Json& object, std::string_view key);
 
 // The first of the keys whose value the reader accepts.
-std::optional<std::string> firstString(const Json& object, std::initializer_list<std::string_view> keys);
+std::optional<std::string> firstString(const Json& object,
+                                       std::initializer_list<std::string_view> keys);
 std::optional<double> firstDouble(const Json& object, std::initializer_list<std::string_view> keys);
 std::optional<bool> firstBool(const Json& object, std::initializer_list<std::string_view> keys);
 std::optional<int64_t> firstInt(const Json& object, std::initializer_list<std::string_view> keys);

@@ -7,12 +7,14 @@ namespace glimmet {
 GlimmetEvent responseFailedNotice(const ResponseReceipt& receipt, Timestamp now,
                                   const EventParseContext& context) {
   Json object = {
-      {"event_id", "receipt-failed-" + receipt.eventID + "-" + receipt.sourceEventID.value_or("local")},
+      {"event_id",
+       "receipt-failed-" + receipt.eventID + "-" + receipt.sourceEventID.value_or("local")},
       {"source", "glimmet"},
       {"event_type", "integration_notice"},
       {"severity", "warning"},
       {"title", "Response failed"},
-      {"message", receipt.error.value_or("The adapter reported that a response could not be applied.")},
+      {"message",
+       receipt.error.value_or("The adapter reported that a response could not be applied.")},
       {"timestamp", receipt.receivedAt.value_or(formatIso8601(now))},
       {"task_key", "receipt-failed-" + receipt.eventID},
   };

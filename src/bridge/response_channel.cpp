@@ -48,35 +48,52 @@ ResponseChannel ResponseChannel::appServer(std::string baseURL, std::string endp
 
 const char* kindName(ResponseChannel::Kind kind) {
   switch (kind) {
-    case ResponseChannel::Kind::decisionFile: return "decision_file";
-    case ResponseChannel::Kind::decisionCommand: return "decision_command";
-    case ResponseChannel::Kind::responseFile: return "response_file";
-    case ResponseChannel::Kind::responseCommand: return "response_command";
-    case ResponseChannel::Kind::localSocket: return "local_socket";
-    case ResponseChannel::Kind::appServer: return "app_server";
-    case ResponseChannel::Kind::none: return "none";
+    case ResponseChannel::Kind::decisionFile:
+      return "decision_file";
+    case ResponseChannel::Kind::decisionCommand:
+      return "decision_command";
+    case ResponseChannel::Kind::responseFile:
+      return "response_file";
+    case ResponseChannel::Kind::responseCommand:
+      return "response_command";
+    case ResponseChannel::Kind::localSocket:
+      return "local_socket";
+    case ResponseChannel::Kind::appServer:
+      return "app_server";
+    case ResponseChannel::Kind::none:
+      return "none";
   }
   return "none";
 }
 
 const char* rawValue(ResponseReceiptAction action) {
   switch (action) {
-    case ResponseReceiptAction::approve: return "approve";
-    case ResponseReceiptAction::reject: return "reject";
-    case ResponseReceiptAction::chooseOption: return "choose_option";
-    case ResponseReceiptAction::sendInput: return "send_input";
-    case ResponseReceiptAction::ignore: return "ignore";
+    case ResponseReceiptAction::approve:
+      return "approve";
+    case ResponseReceiptAction::reject:
+      return "reject";
+    case ResponseReceiptAction::chooseOption:
+      return "choose_option";
+    case ResponseReceiptAction::sendInput:
+      return "send_input";
+    case ResponseReceiptAction::ignore:
+      return "ignore";
   }
   return "ignore";
 }
 
 const char* rawValue(ResponseReceiptStatus status) {
   switch (status) {
-    case ResponseReceiptStatus::submitted: return "submitted";
-    case ResponseReceiptStatus::accepted: return "accepted";
-    case ResponseReceiptStatus::applied: return "applied";
-    case ResponseReceiptStatus::failed: return "failed";
-    case ResponseReceiptStatus::timedOut: return "timed_out";
+    case ResponseReceiptStatus::submitted:
+      return "submitted";
+    case ResponseReceiptStatus::accepted:
+      return "accepted";
+    case ResponseReceiptStatus::applied:
+      return "applied";
+    case ResponseReceiptStatus::failed:
+      return "failed";
+    case ResponseReceiptStatus::timedOut:
+      return "timed_out";
   }
   return "failed";
 }

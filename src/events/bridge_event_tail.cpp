@@ -84,9 +84,12 @@ bool BridgeEventTail::reload(Timestamp now, bool force) {
   const bool grew = previousSize && metadata->size > *previousSize;
   if (grew && sameFile && (!activeTail_.empty() || !usageHistory_.empty() || !fragment_.empty())) {
     switch (readAppended(*previousSize)) {
-      case AppendOutcome::unchanged: return false;
-      case AppendOutcome::changed: return true;
-      case AppendOutcome::needsFullRead: break;
+      case AppendOutcome::unchanged:
+        return false;
+      case AppendOutcome::changed:
+        return true;
+      case AppendOutcome::needsFullRead:
+        break;
     }
   }
   return readFull(metadata->size);
@@ -110,8 +113,9 @@ BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSi
   candidates.insert(candidates.end(), parsed.begin(), parsed.end());
   for (auto& event : parsed) activeTail_.push_back(std::move(event));
   if (activeTail_.size() > kActiveTailLength) {
-    activeTail_.erase(activeTail_.begin(),
-                      activeTail_.begin() + static_cast<long>(activeTail_.size() - kActiveTailLength));
+    activeTail_.erase(
+        activeTail_.begin(),
+        activeTail_.begin() + static_cast<long>(activeTail_.size() - kActiveTailLength));
   }
   rebuildUsageHistory(candidates);
   rebuildBridgeEvents();
@@ -127,12 +131,15 @@ bool BridgeEventTail::readFull(uint64_t size) {
   if (start > 0) {
     // The window began inside a line: that partial line is not an event.
     const size_t firstNewline = view.find('\n');
-    view = firstNewline == std::string_view::npos ? std::string_view{} : view.substr(firstNewline + 1);
+    view =
+        firstNewline == std::string_view::npos ? std::string_view{} : view.substr(firstNewline + 1);
   }
   // A line still being written is held until its newline arrives, like on the append path.
   const size_t lastNewline = view.rfind('\n');
-  fragment_ = std::string(lastNewline == std::string_view::npos ? view : view.substr(lastNewline + 1));
-  view = lastNewline == std::string_view::npos ? std::string_view{} : view.substr(0, lastNewline + 1);
+  fragment_ =
+      std::string(lastNewline == std::string_view::npos ? view : view.substr(lastNewline + 1));
+  view =
+      lastNewline == std::string_view::npos ? std::string_view{} : view.substr(0, lastNewline + 1);
 
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
   // matter only when they carry usage-only snapshots, and a line without the text "usage_only"

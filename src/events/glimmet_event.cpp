@@ -72,11 +72,12 @@ std::optional<ResponseReceipt> parseReceipt(const Json& object, const std::strin
       member(object, "event_type") ? eventType : firstString(object, {"type"}).value_or("");
   if (type != "response_receipt") return std::nullopt;
   const Json* receiptObject = member(object, "receipt");
-  if (!receiptObject || !receiptObject->is_object()) receiptObject = member(object, "response_receipt");
+  if (!receiptObject || !receiptObject->is_object())
+    receiptObject = member(object, "response_receipt");
   if (!receiptObject || !receiptObject->is_object()) return std::nullopt;
   const Json& receipt = *receiptObject;
-  const auto target = firstString(receipt, {"target_event_id", "targetEventID",
-                                            "response_event_id", "responseEventID", "event_id"});
+  const auto target = firstString(receipt, {"target_event_id", "targetEventID", "response_event_id",
+                                            "responseEventID", "event_id"});
   const auto actionText = firstString(receipt, {"action"});
   const auto statusText = firstString(receipt, {"receipt_status", "receiptStatus", "status"});
   if (!target || !actionText || !statusText) return std::nullopt;
@@ -132,7 +133,8 @@ ResponseChannel parseResponseChannel(const Json& object) {
     return ResponseChannel::decisionCommand(*command);
   }
   if (auto path = firstString(source, {"socket_path", "socketPath"})) {
-    return ResponseChannel::localSocket(*path, firstString(source, {"protocol"}).value_or("line_json"));
+    return ResponseChannel::localSocket(*path,
+                                        firstString(source, {"protocol"}).value_or("line_json"));
   }
   const auto baseURL = firstString(source, {"base_url", "baseURL"});
   const auto endpoint = firstString(source, {"endpoint"});
@@ -184,7 +186,8 @@ std::string notifyPolicyFor(const std::string& eventType, const std::string& sta
 
 }  // namespace
 
-std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventParseContext& context) {
+std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
+                                              const EventParseContext& context) {
   const Json* idValue = member(object, "event_id");
   if (!idValue || !idValue->is_string()) return std::nullopt;
 
@@ -199,8 +202,8 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventPar
   }
   event.eventType = stringOr(object, {"event_type"}, "task_updated");
   event.status = stringOr(object, {"status"}, event.eventType);
-  event.sessionId =
-      optionalString(object, {"session_id", "sessionId", "conversation_id", "thread_id", "thread-id"});
+  event.sessionId = optionalString(
+      object, {"session_id", "sessionId", "conversation_id", "thread_id", "thread-id"});
   event.turnId = optionalString(object, {"turn_id", "turnId", "turn", "nonce"});
   event.pid = optionalString(object, {"pid", "process_id", "processId"});
   const auto explicitTaskKey = optionalString(object, {"task_key", "taskKey"});
@@ -226,7 +229,8 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventPar
 
   const Json* previewObject = member(object, "preview");
   const Json emptyObject = Json::object();
-  const Json& preview = (previewObject && previewObject->is_object()) ? *previewObject : emptyObject;
+  const Json& preview =
+      (previewObject && previewObject->is_object()) ? *previewObject : emptyObject;
   auto user = firstString(preview, {"user", "prompt"});
   if (!user) {
     user = firstString(object, {"user_message", "userMessage", "latest_user_question",
@@ -234,9 +238,9 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventPar
   }
   auto agent = firstString(preview, {"agent", "assistant"});
   if (!agent) {
-    agent = firstString(object, {"agent_message", "agentMessage", "assistant_message",
-                                 "assistantMessage", "agent_response", "agentResponse",
-                                 "assistant_response", "assistantResponse"});
+    agent = firstString(
+        object, {"agent_message", "agentMessage", "assistant_message", "assistantMessage",
+                 "agent_response", "agentResponse", "assistant_response", "assistantResponse"});
   }
   event.preview.user = shortPreviewText(user.value_or(""));
   event.preview.agent = shortPreviewText(agent.value_or(""));
@@ -263,7 +267,8 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventPar
   event.responseReceipt = parseReceipt(object, event.eventType, event.id);
   event.choiceOptions = parseOptions(object);
   if (const Json* mode = member(object, "selection_mode"); mode && mode->is_string()) {
-    if (mode->get<std::string>() == "multiple") event.selectionMode = MessageSelectionMode::multiple;
+    if (mode->get<std::string>() == "multiple")
+      event.selectionMode = MessageSelectionMode::multiple;
   }
   event.responseChannel = parseResponseChannel(object);
   if (const Json* value = noteValue(object, "note_enabled")) {
@@ -297,8 +302,8 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object, const EventPar
   event.milestone = optionalString(object, {"milestone"});
   event.notifyPolicy = stringOr(object, {"notify_policy", "notifyPolicy"},
                                 notifyPolicyFor(event.eventType, event.status));
-  event.rawEventName =
-      optionalString(object, {"raw_event_name", "rawEventName", "hook_event_name", "hookEventName"});
+  event.rawEventName = optionalString(
+      object, {"raw_event_name", "rawEventName", "hook_event_name", "hookEventName"});
   event.taskKey = explicitTaskKey.value_or(makeTaskKey(event.source, event.sessionId, event.turnId,
                                                        event.cwd, event.pid, event.project));
   if (hasUsage) {

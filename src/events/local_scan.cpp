@@ -34,7 +34,8 @@ void appendCandidates(std::string& out, const char* name, const std::optional<st
   std::sort(files.begin(), files.end(),
             [](const ListedFile& a, const ListedFile& b) { return a.path < b.path; });
   for (const auto& file : files) {
-    out += fmt::format("{}|{}|{}\n", file.path, file.size, file.modified.time_since_epoch().count());
+    out +=
+        fmt::format("{}|{}|{}\n", file.path, file.size, file.modified.time_since_epoch().count());
   }
 }
 
@@ -65,7 +66,8 @@ std::string loaderResultFingerprint(const std::vector<GlimmetEvent>& events) {
 
 std::string localUsageCandidateFingerprint(const LocalToolRoots& roots) {
   std::string out;
-  appendCandidates(out, "codex", roots.codexSessionsRoot, "rollout-", ".jsonl", kOtherCandidateLimit);
+  appendCandidates(out, "codex", roots.codexSessionsRoot, "rollout-", ".jsonl",
+                   kOtherCandidateLimit);
   appendCandidates(out, "claude", roots.claudeProjectsRoot, "", ".jsonl", kClaudeCandidateLimit);
   appendCandidates(out, "trae", roots.traeTrajectoryRoot, "", ".json", kOtherCandidateLimit);
   return out;

@@ -93,7 +93,7 @@ struct MessageInteraction {
   enum class Kind { choice, textInput };
   Kind kind = Kind::choice;
   MessageSelectionMode selectionMode = MessageSelectionMode::single;  // choice only
-  std::vector<MessageOption> options;                                  // choice only
+  std::vector<MessageOption> options;                                 // choice only
   MessageNote note;
   MessageSubmitBehavior submit;
 };

@@ -12,7 +12,9 @@ bool isKnownCanonicalID(std::string_view id) {
   return catalogItem(id) != nullptr;
 }
 
-bool namesApp(std::string_view lower) { return contains(lower, "app") || contains(lower, "desktop"); }
+bool namesApp(std::string_view lower) {
+  return contains(lower, "app") || contains(lower, "desktop");
+}
 
 }  // namespace
 
@@ -40,7 +42,8 @@ std::string canonicalToolID(std::string_view name) {
   if (contains(lower, "roo")) return "roo-code";
   if (contains(lower, "cline")) return "cline";
   if (contains(lower, "factory") || contains(lower, "droid")) return "factory-droid";
-  if (contains(lower, "trae agent") || contains(lower, "trae-agent") || contains(lower, "trae-cli")) {
+  if (contains(lower, "trae agent") || contains(lower, "trae-agent") ||
+      contains(lower, "trae-cli")) {
     return "trae-agent-cli";
   }
   if (contains(lower, "trae solo")) return "trae-solo";
@@ -48,7 +51,8 @@ std::string canonicalToolID(std::string_view name) {
   if (contains(lower, "gemini")) return "gemini-cli";
   if (contains(lower, "opencode")) return "opencode-cli";
   if (contains(lower, "copilot")) {
-    if (contains(lower, "vscode") || contains(lower, "extension")) return "copilot-vscode-extension";
+    if (contains(lower, "vscode") || contains(lower, "extension"))
+      return "copilot-vscode-extension";
     if (contains(lower, "agent")) return "copilot-coding-agent";
     return "copilot-cli";
   }

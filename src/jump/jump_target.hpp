@@ -13,12 +13,12 @@ struct JumpTarget {
   enum class Kind { app, cli, cmux, terminalWindow, terminalCwd, url, file };
   Kind kind = Kind::app;
 
-  std::optional<std::string> bundleID;  // app
-  std::optional<std::string> appPath;   // app
-  std::optional<std::string> deepLink;  // app
-  std::string command;                  // cli
-  std::vector<std::string> args;        // cli
-  std::optional<std::string> cwd;       // cli, cmux, terminalWindow, terminalCwd (required there)
+  std::optional<std::string> bundleID;   // app
+  std::optional<std::string> appPath;    // app
+  std::optional<std::string> deepLink;   // app
+  std::string command;                   // cli
+  std::vector<std::string> args;         // cli
+  std::optional<std::string> cwd;        // cli, cmux, terminalWindow, terminalCwd (required there)
   std::optional<std::string> sessionID;  // cmux, terminalWindow
   std::optional<std::string> windowID;   // cmux, terminalWindow
   std::optional<std::string> tabID;      // terminalWindow

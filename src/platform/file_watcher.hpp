@@ -21,7 +21,7 @@ class FileWatcher {
   using Callback = std::function<void(FileEventKind)>;
 
   static Result<std::unique_ptr<FileWatcher>> watch(MainLoop& loop, const std::string& path,
-                                                   Callback callback);
+                                                    Callback callback);
   ~FileWatcher();
   FileWatcher(const FileWatcher&) = delete;
   FileWatcher& operator=(const FileWatcher&) = delete;

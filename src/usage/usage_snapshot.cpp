@@ -77,8 +77,8 @@ std::optional<UsageMetric> makeContextMetric(const Json& usage) {
       firstDouble(usage, {"context_percent", "context_window_percent", "contextPercent"});
   const auto remaining = firstDouble(usage, {"context_remaining", "contextRemaining"});
   const auto used = firstDouble(usage, {"context_used", "context_used_tokens", "contextUsed"});
-  const auto total = firstDouble(usage, {"context_total", "context_total_tokens",
-                                         "context_window", "contextWindow", "contextTotal"});
+  const auto total = firstDouble(usage, {"context_total", "context_total_tokens", "context_window",
+                                         "contextWindow", "contextTotal"});
   const auto label = firstString(usage, {"context_window_label"});
   UsageMetric metric;
   if (remainingPercent) {
@@ -107,16 +107,16 @@ std::optional<UsageMetric> makeContextMetric(const Json& usage) {
 }
 
 std::optional<UsageMetric> makeTokensMetric(const Json& usage) {
-  const auto input = firstDouble(usage, {"input_tokens", "inputTokens", "prompt_tokens",
-                                         "promptTokens"});
-  const auto output = firstDouble(usage, {"output_tokens", "outputTokens", "completion_tokens",
-                                          "completionTokens"});
-  const auto total = firstDouble(usage, {"total_tokens", "totalTokens", "token_count",
-                                         "tokenCount"});
+  const auto input =
+      firstDouble(usage, {"input_tokens", "inputTokens", "prompt_tokens", "promptTokens"});
+  const auto output = firstDouble(
+      usage, {"output_tokens", "outputTokens", "completion_tokens", "completionTokens"});
+  const auto total =
+      firstDouble(usage, {"total_tokens", "totalTokens", "token_count", "tokenCount"});
   const auto cacheRead = firstDouble(usage, {"cache_read_tokens", "cacheReadTokens",
                                              "cache_read_input_tokens", "cached_input_tokens"});
-  const auto cacheWrite = firstDouble(usage, {"cache_write_tokens", "cacheWriteTokens",
-                                              "cache_creation_input_tokens"});
+  const auto cacheWrite =
+      firstDouble(usage, {"cache_write_tokens", "cacheWriteTokens", "cache_creation_input_tokens"});
   const auto reasoning = firstDouble(usage, {"reasoning_tokens", "reasoningTokens"});
   if (!input && !output && !total && !cacheRead && !cacheWrite && !reasoning) return std::nullopt;
   UsageMetric metric;
@@ -154,12 +154,13 @@ std::optional<UsageMetric> makeCostMetric(const Json& usage) {
     }
   }
   if (!amount) return std::nullopt;
-  const bool estimate = firstBool(usage, {"cost_estimate", "costEstimate", "estimate"}).value_or(false);
+  const bool estimate =
+      firstBool(usage, {"cost_estimate", "costEstimate", "estimate"}).value_or(false);
   auto currency = firstString(usage, {"cost_currency", "costCurrency", "currency"});
   if (!currency && dollars) currency = "USD";
   UsageMetric metric;
   metric.label = (currency == "USD" || !currency) ? fmt::format("${:.2f}", *amount)
-                                                   : fmt::format("{:.2f} {}", *amount, *currency);
+                                                  : fmt::format("{:.2f} {}", *amount, *currency);
   if (estimate) metric.label = "~" + metric.label;
   metric.suffix = estimate ? "estimated cost" : "cost";
   metric.status = "ok";
@@ -205,24 +206,36 @@ UsageSourceClass usageSourceClassFor(const std::string& sourceType, const std::s
 
 const char* rawValue(UsageQuality value) {
   switch (value) {
-    case UsageQuality::official: return "official";
-    case UsageQuality::stableLocal: return "stableLocal";
-    case UsageQuality::wrapperExplicit: return "wrapperExplicit";
-    case UsageQuality::demo: return "demo";
+    case UsageQuality::official:
+      return "official";
+    case UsageQuality::stableLocal:
+      return "stableLocal";
+    case UsageQuality::wrapperExplicit:
+      return "wrapperExplicit";
+    case UsageQuality::demo:
+      return "demo";
   }
   return "official";
 }
 
 const char* rawValue(UsageSourceClass value) {
   switch (value) {
-    case UsageSourceClass::officialPush: return "officialPush";
-    case UsageSourceClass::stableLocalLoader: return "stableLocalLoader";
-    case UsageSourceClass::wrapperExplicit: return "wrapperExplicit";
-    case UsageSourceClass::remoteOptIn: return "remoteOptIn";
-    case UsageSourceClass::jumpOnly: return "jumpOnly";
-    case UsageSourceClass::messagesOnly: return "messagesOnly";
-    case UsageSourceClass::rateLimitSignal: return "rateLimitSignal";
-    case UsageSourceClass::unsupported: return "unsupported";
+    case UsageSourceClass::officialPush:
+      return "officialPush";
+    case UsageSourceClass::stableLocalLoader:
+      return "stableLocalLoader";
+    case UsageSourceClass::wrapperExplicit:
+      return "wrapperExplicit";
+    case UsageSourceClass::remoteOptIn:
+      return "remoteOptIn";
+    case UsageSourceClass::jumpOnly:
+      return "jumpOnly";
+    case UsageSourceClass::messagesOnly:
+      return "messagesOnly";
+    case UsageSourceClass::rateLimitSignal:
+      return "rateLimitSignal";
+    case UsageSourceClass::unsupported:
+      return "unsupported";
   }
   return "unsupported";
 }
@@ -272,8 +285,8 @@ UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& c
     fallbackSource = "notify";
   }
   snapshot.dataSource = firstString(usage, {"data_source", "dataSource"}).value_or(fallbackSource);
-  snapshot.observedAt = firstString(usage, {"observed_at", "observedAt"})
-                            .value_or(context.timestamp.value_or(""));
+  snapshot.observedAt =
+      firstString(usage, {"observed_at", "observedAt"}).value_or(context.timestamp.value_or(""));
   snapshot.sourceClass = usageSourceClassFor(context.sourceType, context.source);
   const std::string dataSource = toLower(snapshot.dataSource);
   if (snapshot.sourceClass == UsageSourceClass::stableLocalLoader) {
@@ -288,7 +301,9 @@ UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& c
   snapshot.tokens = makeTokensMetric(usage);
   snapshot.cost = makeCostMetric(usage);
   snapshot.fiveHour = makeQuotaMetric(
-      usage, {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel", "quota_label"},
+      usage,
+      {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel",
+       "quota_label"},
       {"limit_5h_percent", "five_hour_percent", "five_hour_limit_percent", "quota_percent"},
       {"limit_5h_reset", "five_hour_reset", "five_hour_resets", "resets"}, "5h limit");
   snapshot.daily = makeQuotaMetric(usage, {"daily_label", "daily_limit_label"},

@@ -58,10 +58,10 @@ struct UsageSnapshot {
 
 // What the event around a usage object says about it.
 struct UsageSnapshotContext {
-  std::string tool;        // display name
-  std::string toolID;      // canonical id of the event's source
-  std::string source;      // the event's source
-  std::string sourceType;  // the event's source type
+  std::string tool;                      // display name
+  std::string toolID;                    // canonical id of the event's source
+  std::string source;                    // the event's source
+  std::string sourceType;                // the event's source type
   std::optional<std::string> timestamp;  // the usage object's own time, else the line's
 };
 

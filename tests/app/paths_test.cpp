@@ -17,8 +17,8 @@ Environment environmentWith(std::map<std::string, std::string, std::less<>> vari
 }
 
 TEST(PathsTest, DefaultsComeFromTheHomeDirectoryAndBlankOverridesAreIgnored) {
-  const auto env = environmentWith({{"HOME", "/home/dev"}, {"GLIMMET_EVENT_FILE", "  \n "},
-                                    {"GLIMMET_HOME", ""}});
+  const auto env = environmentWith(
+      {{"HOME", "/home/dev"}, {"GLIMMET_EVENT_FILE", "  \n "}, {"GLIMMET_HOME", ""}});
   const Paths paths = resolvePaths(env, false);
   EXPECT_EQ(paths.appSupportDirectory, "/home/dev/.local/share/Glimmet");
   EXPECT_EQ(paths.eventFile, "/home/dev/.local/share/Glimmet/events.jsonl");
@@ -42,21 +42,23 @@ TEST(PathsTest, DefaultsComeFromTheHomeDirectoryAndBlankOverridesAreIgnored) {
   EXPECT_EQ(custom.appSupportDirectory, "/data/Glimmet");
   EXPECT_EQ(custom.socketPath, "/g/glimmet.sock");
   EXPECT_EQ(custom.bridgeDirectory, "/g/bin");
-  EXPECT_EQ(resolvePaths(environmentWith({{"HOME", "/h"}, {"GLIMMET_BIN", " /opt/glimmet/bin "}}),
-                         false)
-                .bridgeDirectory,
-            "/opt/glimmet/bin");
+  EXPECT_EQ(
+      resolvePaths(environmentWith({{"HOME", "/h"}, {"GLIMMET_BIN", " /opt/glimmet/bin "}}), false)
+          .bridgeDirectory,
+      "/opt/glimmet/bin");
   EXPECT_EQ(custom.codexSessionsRoot, "/codex");
   EXPECT_EQ(custom.opencodeConfigRoot, "/cfg/opencode");
-  EXPECT_EQ(resolvePaths(environmentWith({{"HOME", "/h"}, {"OPENCODE_CONFIG_DIR", "/oc"},
-                                          {"XDG_CONFIG_HOME", "/cfg"}}),
-                         false)
+  EXPECT_EQ(resolvePaths(
+                environmentWith(
+                    {{"HOME", "/h"}, {"OPENCODE_CONFIG_DIR", "/oc"}, {"XDG_CONFIG_HOME", "/cfg"}}),
+                false)
                 .opencodeConfigRoot,
             "/oc");
 }
 
 TEST(PathsTest, IsolationKeepsOffTheUsersToolDirectories) {
-  const auto test = environmentWith({{"HOME", "/home/dev"}, {"GLIMMET_TEST_MODE", "1"},
+  const auto test = environmentWith({{"HOME", "/home/dev"},
+                                     {"GLIMMET_TEST_MODE", "1"},
                                      {"GLIMMET_CLAUDE_PROJECTS_DIR", "/fixtures/claude"}});
   EXPECT_TRUE(isolationFlagFromEnvironment(test));
   const Paths paths = resolvePaths(test, true);

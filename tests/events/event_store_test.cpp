@@ -118,7 +118,7 @@ TEST_F(EventStoreTest, IsolatedStoreNeitherWatchesNorPersistsMarks) {
   store->reload(true);
   ASSERT_EQ(store->allMessages().size(), 1u);
   store->markRead(store->allMessages()[0]);
-  EXPECT_EQ(readText(dir.file("defaults.json")).find("\"a\",") , std::string::npos);
+  EXPECT_EQ(readText(dir.file("defaults.json")).find("\"a\","), std::string::npos);
   EXPECT_EQ(JsonFileUserDefaults(dir.file("defaults.json")).stringArrayValue("readEventIDs"),
             std::vector<std::string>{"a"});  // untouched
 }
@@ -190,18 +190,23 @@ TEST_F(EventStoreTest, FailedChoiceReceiptGivesExactlyOneNotice) {
 TEST_F(EventStoreTest, HotplugDuplicatesOfBridgeEventsAreDropped) {
   std::filesystem::create_directories(dir.file("events"));
   std::filesystem::create_directories(dir.file("codex"));
-  writeText(dir.file("events/events.jsonl"),
-            R"({"event_id":"b1","event_type":"permission_request","session_id":"s","tool_name":"Bash",)"
-            R"("message":"ls","timestamp":"2026-05-11T12:00:00Z","action":{"kind":"bash"}})"
-            "\n");
+  writeText(
+      dir.file("events/events.jsonl"),
+      R"({"event_id":"b1","event_type":"permission_request","session_id":"s","tool_name":"Bash",)"
+      R"("message":"ls","timestamp":"2026-05-11T12:00:00Z","action":{"kind":"bash"}})"
+      "\n");
   std::string hotplugTime = "2026-05-11T12:05:00Z";
   auto storeOptions = options();
   storeOptions.roots.codexSessionsRoot = dir.file("codex");
   storeOptions.isolated = true;  // scans run at every reload
   storeOptions.localHotplugLoader = [&](const LocalToolRoots&) {
-    Json object = {{"event_id", "h-" + hotplugTime}, {"event_type", "permission_request"},
-                   {"session_id", "s"}, {"tool_name", "Bash"}, {"message", "ls"},
-                   {"timestamp", hotplugTime}, {"source_type", "local_hotplug"}};
+    Json object = {{"event_id", "h-" + hotplugTime},
+                   {"event_type", "permission_request"},
+                   {"session_id", "s"},
+                   {"tool_name", "Bash"},
+                   {"message", "ls"},
+                   {"timestamp", hotplugTime},
+                   {"source_type", "local_hotplug"}};
     return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
   };
   auto store = makeStore(storeOptions);
@@ -223,8 +228,10 @@ TEST_F(EventStoreTest, UnchangedUsageCandidatesSkipNineScansThenForceOne) {
   storeOptions.clearLocalUsageCaches = [&] { ++cacheClears; };
   storeOptions.localUsageLoader = [&](const LocalToolRoots&) {
     ++loads;
-    Json object = {{"event_id", "usage-1"}, {"source", "claude-code"},
-                   {"source_type", "local_loader"}, {"notify_policy", "usage_only"},
+    Json object = {{"event_id", "usage-1"},
+                   {"source", "claude-code"},
+                   {"source_type", "local_loader"},
+                   {"notify_policy", "usage_only"},
                    {"usage", {{"data_source", "transcript"}, {"input_tokens", 1000 + loads}}}};
     return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
   };

@@ -66,8 +66,9 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
 
   EXPECT_EQ(parse(R"({"event_id":"x","event_type":"custom_thing","status":"in_review"})").phase,
             "inreview");
-  EXPECT_EQ(parse(R"({"event_id":"x","event_type":"task_updated","status":"completed"})").notifyPolicy,
-            "milestone");
+  EXPECT_EQ(
+      parse(R"({"event_id":"x","event_type":"task_updated","status":"completed"})").notifyPolicy,
+      "milestone");
   EXPECT_EQ(parse(R"({"event_id":"x","notify_policy":"usage_only"})").notifyPolicy, "usage_only");
 }
 
@@ -111,12 +112,14 @@ TEST(GlimmetEventTest, ReadsPreviewsOptionsChannelAndJumpTargets) {
             (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::choice,
                                            SourceCapability::input, SourceCapability::jump}));
 
-  const auto socket = parse(R"({"event_id":"s","socket_path":"/tmp/s.sock","jump_target":"cmux:1"})");
+  const auto socket =
+      parse(R"({"event_id":"s","socket_path":"/tmp/s.sock","jump_target":"cmux:1"})");
   EXPECT_EQ(socket.responseChannel, ResponseChannel::localSocket("/tmp/s.sock", "line_json"));
   EXPECT_EQ(socket.jumpTarget, "cmux:1");
   const auto app = parse(R"({"event_id":"s","base_url":"http://127.0.0.1:9","endpoint":"/r"})");
   EXPECT_EQ(app.responseChannel, ResponseChannel::appServer("http://127.0.0.1:9", "/r"));
-  const auto file = parse(R"({"event_id":"f","jump":{"kind":"file","value":"/a.txt","line":"12"}})");
+  const auto file =
+      parse(R"({"event_id":"f","jump":{"kind":"file","value":"/a.txt","line":"12"}})");
   ASSERT_TRUE(file.typedJumpTarget);
   EXPECT_EQ(file.typedJumpTarget->path, "/a.txt");
   EXPECT_EQ(file.typedJumpTarget->line, 12);
@@ -131,12 +134,15 @@ TEST(GlimmetEventTest, ReadsReceiptsOnlyWithKnownActionAndStatus) {
   EXPECT_EQ(event.responseReceipt->sourceEventID, "r1");
   EXPECT_EQ(event.responseReceipt->error, "gone");
   EXPECT_FALSE(parse(R"({"event_id":"r2","event_type":"response_receipt",
-    "receipt":{"target_event_id":"c1","action":"dance","status":"failed"}})").responseReceipt);
+    "receipt":{"target_event_id":"c1","action":"dance","status":"failed"}})")
+                   .responseReceipt);
   EXPECT_FALSE(parse(R"({"event_id":"r3","event_type":"task_updated",
-    "receipt":{"target_event_id":"c1","action":"approve","status":"failed"}})").responseReceipt);
+    "receipt":{"target_event_id":"c1","action":"approve","status":"failed"}})")
+                   .responseReceipt);
   // Without an event type the line's "type" decides.
   EXPECT_TRUE(parse(R"({"event_id":"r4","type":"response_receipt",
-    "response_receipt":{"event_id":"c1","action":"approve","receipt_status":"applied"}})").responseReceipt);
+    "response_receipt":{"event_id":"c1","action":"approve","receipt_status":"applied"}})")
+                  .responseReceipt);
 }
 
 TEST(GlimmetEventTest, SourceClassFollowsSourceTypeThenSource) {
@@ -221,8 +227,9 @@ TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
         const auto text = "2026-01-01T00:00:" + std::string(second < 10 ? "0" : "") +
                           std::to_string(second) + "." + std::to_string(i) + "Z";
         const auto parsed = parseUsageDate(text);
-        if (!parsed || std::chrono::floor<std::chrono::seconds>(*parsed).time_since_epoch().count() %
-                               60 != second) {
+        if (!parsed ||
+            std::chrono::floor<std::chrono::seconds>(*parsed).time_since_epoch().count() % 60 !=
+                second) {
           ++wrong;
         }
       }

@@ -23,8 +23,8 @@ std::optional<Json> jsonFromObject(id object) {
   if (![NSJSONSerialization isValidJSONObject:@[ object ]]) return std::nullopt;
   NSData* data = [NSJSONSerialization dataWithJSONObject:@[ object ] options:0 error:nil];
   if (data == nil) return std::nullopt;
-  Json parsed = Json::parse(std::string(static_cast<const char*>(data.bytes), data.length),
-                            nullptr, false);
+  Json parsed =
+      Json::parse(std::string(static_cast<const char*>(data.bytes), data.length), nullptr, false);
   if (!parsed.is_array() || parsed.size() != 1) return std::nullopt;
   return parsed[0];
 }

@@ -6,8 +6,9 @@ namespace glimmet {
 
 std::string applicationSupportDirectory(const Environment& environment) {
   @autoreleasepool {
-    NSArray<NSURL*>* urls = [NSFileManager.defaultManager URLsForDirectory:NSApplicationSupportDirectory
-                                                                 inDomains:NSUserDomainMask];
+    NSArray<NSURL*>* urls =
+        [NSFileManager.defaultManager URLsForDirectory:NSApplicationSupportDirectory
+                                             inDomains:NSUserDomainMask];
     if (urls.count > 0 && urls.firstObject.path != nil) {
       return std::string(urls.firstObject.path.UTF8String) + "/Glimmet";
     }

@@ -26,7 +26,9 @@ void closeTimer(WorkItem::Timer* timer) {
 
 }  // namespace
 
-WorkItem::WorkItem(WorkItem&& other) noexcept : timer_(other.timer_) { other.timer_ = nullptr; }
+WorkItem::WorkItem(WorkItem&& other) noexcept : timer_(other.timer_) {
+  other.timer_ = nullptr;
+}
 
 WorkItem& WorkItem::operator=(WorkItem&& other) noexcept {
   if (this != &other) {
@@ -37,7 +39,9 @@ WorkItem& WorkItem::operator=(WorkItem&& other) noexcept {
   return *this;
 }
 
-WorkItem::~WorkItem() { cancel(); }
+WorkItem::~WorkItem() {
+  cancel();
+}
 
 void WorkItem::cancel() {
   if (!timer_) return;
@@ -47,7 +51,9 @@ void WorkItem::cancel() {
   if (!uv_is_closing(reinterpret_cast<uv_handle_t*>(&timer->handle))) closeTimer(timer);
 }
 
-bool WorkItem::isPending() const { return timer_ && (timer_->repeating || !timer_->fired); }
+bool WorkItem::isPending() const {
+  return timer_ && (timer_->repeating || !timer_->fired);
+}
 
 struct MainLoop::Impl {
   uv_loop_t loop{};
@@ -182,8 +188,12 @@ WorkItem MainLoop::every(Seconds interval, Seconds /*tolerance*/, std::function<
   return WorkItem(timer);
 }
 
-bool MainLoop::isLoopThread() const { return std::this_thread::get_id() == impl_->loopThread; }
+bool MainLoop::isLoopThread() const {
+  return std::this_thread::get_id() == impl_->loopThread;
+}
 
-void* MainLoop::nativeHandle() { return &impl_->loop; }
+void* MainLoop::nativeHandle() {
+  return &impl_->loop;
+}
 
 }  // namespace glimmet
