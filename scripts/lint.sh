@@ -11,7 +11,11 @@ if [ "${1:-}" = "--tidy" ]; then
   [ -f build/compile_commands.json ] || "$root/scripts/build.sh" build
   sources=$(git ls-files 'src/*.cpp' | grep -v '/macos/')
   jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || sysctl -n hw.ncpu)
-  printf '%s\n' $sources | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2>&1 |
-    grep -E 'warning:|error:' && exit 1
+  findings=$(printf '%s\n' $sources | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2>&1 |
+    grep -E 'warning:|error:' | sort -u || true)
+  if [ -n "$findings" ]; then
+    echo "$findings"
+    exit 1
+  fi
   echo "clang-tidy: clean"
 fi

@@ -92,9 +92,9 @@ void Application::startApprovals() {
     auto log = [this](const std::string& line) { print(line + "\n"); };
     socketServer_ = std::make_unique<SocketServer>(
         loop_, paths_.socketPath,
-        [this](HookRequest request, SocketReplyHandle handle) {
+        [this](const HookRequest& request, SocketReplyHandle handle) {
           handleHookRequest(
-              *pendingActions_, std::move(request), std::move(handle),
+              *pendingActions_, request, std::move(handle),
               [this](const PendingAction& action) { print(approvals_->announce(action)); });
         },
         log);

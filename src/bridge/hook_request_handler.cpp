@@ -2,7 +2,8 @@
 
 namespace glimmet {
 
-void handleHookRequest(PendingActionStore& store, HookRequest request, SocketReplyHandle handle,
+void handleHookRequest(PendingActionStore& store, const HookRequest& request,
+                       SocketReplyHandle handle,
                        const std::function<void(const PendingAction&)>& postNotification,
                        const ClockFunction& now) {
   const auto kind = pendingActionKind(request.kind);

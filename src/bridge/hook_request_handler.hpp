@@ -11,7 +11,8 @@ namespace glimmet {
 // The socket server's handler: a request of a known kind becomes a waiting action and is
 // announced; any other kind closes the connection without a reply, and the bridge falls back
 // to the agent's own prompt.
-void handleHookRequest(PendingActionStore& store, HookRequest request, SocketReplyHandle handle,
+void handleHookRequest(PendingActionStore& store, const HookRequest& request,
+                       SocketReplyHandle handle,
                        const std::function<void(const PendingAction&)>& postNotification,
                        const ClockFunction& now = systemNow);
 

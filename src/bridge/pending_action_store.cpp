@@ -115,7 +115,8 @@ void PendingActionStore::addObserver(Observer observer) {
 }
 
 void PendingActionStore::notify(const PendingAction& action) {
-  const PendingAction copy = action;
+  // A copy: an observer may change the store, and with it the action `action` refers to.
+  const PendingAction copy = action;  // NOLINT(performance-unnecessary-copy-initialization)
   for (const auto& observer : observers_) observer(copy);
 }
 

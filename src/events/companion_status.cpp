@@ -19,7 +19,7 @@ bool asksForUser(EventReminderKind kind) {
 // The phrase for an event that has no text of its own.
 std::string labelForType(const GlimmetEvent& event, const EventReminderPolicy& policy) {
   const std::string& type = event.eventType;
-  const std::string tool = toolDisplayName(event.source);
+  std::string tool = toolDisplayName(event.source);
   if (type == "permission_request") return "Approval needed";
   if (type == "waiting_input" || type == "plan_ready") return "Choice needed";
   if (type == "task_started" || type == "working" || type == "task_updated") {

@@ -118,9 +118,10 @@ MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
     if (isHumanReachableChannel(event.responseChannel)) result.channel = event.responseChannel;
     return result;
   }
+  const bool notice = type == "jump_notice" || type == "integration_notice";
   if (type == "task_completed" || type == "task_failed" || type == "task_cancelled") {
     result.intent = MessageIntent::taskResult;
-  } else if (type == "rate_limited") {
+  } else if (type == "rate_limited" || (!notice && event.status == "usage_limited")) {
     result.intent = MessageIntent::usageAlert;
     result.category = MessageCategory::usage;
   } else if (type == "jump_notice") {
@@ -129,9 +130,6 @@ MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
   } else if (type == "integration_notice") {
     result.intent = MessageIntent::integrationNotice;
     result.category = MessageCategory::integration;
-  } else if (event.status == "usage_limited") {
-    result.intent = MessageIntent::usageAlert;
-    result.category = MessageCategory::usage;
   }
   return result;
 }

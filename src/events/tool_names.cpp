@@ -25,7 +25,7 @@ bool namesPiAgent(std::string_view lower) {
 
 std::string canonicalToolID(std::string_view name) {
   const std::string lower = toLower(name);
-  const std::string hyphened = replaceAll(replaceAll(lower, "_", "-"), " ", "-");
+  std::string hyphened = replaceAll(replaceAll(lower, "_", "-"), " ", "-");
   if (isKnownCanonicalID(hyphened)) return hyphened;
   const std::string spaced = replaceAll(replaceAll(lower, "_", " "), "-", " ");
 

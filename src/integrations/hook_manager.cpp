@@ -85,7 +85,7 @@ std::optional<std::string> HookManager::jumpTarget(const AIToolCatalogItem& item
 }
 
 std::string installToolID(std::string_view toolID) {
-  const std::string id = toLower(trim(toolID));
+  std::string id = toLower(trim(toolID));
   if (id == "claude") return "claude-code";
   if (id == "codex") return "codex-cli";
   if (id == "opencode") return "opencode-cli";

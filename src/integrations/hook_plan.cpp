@@ -139,7 +139,7 @@ std::pair<std::string, std::string> HookManager::installationPreview(
                      "task_completed or task_failed. If the wrapped command prints JSON usage "
                      "metadata, Glimmet imports it as wrapper usage.");
   } else {
-    pieces.push_back("\nNo hook writer is available for this adapter yet.");
+    pieces.emplace_back("\nNo hook writer is available for this adapter yet.");
   }
   return {title, join(pieces, "\n")};
 }

@@ -32,7 +32,7 @@ std::string unifiedDiff(std::string_view title, std::string_view oldText,
     if (oldLine) add("- " + *oldLine);
     if (newLine) add("+ " + *newLine);
   }
-  if (truncated) output.push_back("… diff truncated");
+  if (truncated) output.emplace_back("… diff truncated");
   return join(output, "\n");
 }
 

@@ -47,7 +47,7 @@ class BinaryPropertyList {
     if ((marker >> 4) != 0xD) return std::nullopt;
     size_t position = *start + 1;
     const auto count = objectLength(marker, position);
-    if (!count || *count > (offsetTable_ - position) / (2 * refSize_)) return std::nullopt;
+    if (!count || *count > (offsetTable_ - position) / (size_t{2} * refSize_)) return std::nullopt;
     for (uint64_t i = 0; i < *count; ++i) {
       const auto keyRef = unsignedAt(position + i * refSize_, refSize_);
       if (!keyRef) return std::nullopt;

@@ -208,7 +208,7 @@ std::string ensureCodexHooksFeature(std::string_view text) {
     const auto key = tomlAssignmentKey(lines[i]);
     if (key == "codex_hooks") continue;  // the deprecated name of the same flag
     if (key == "hooks") {
-      result.push_back("hooks = true");
+      result.emplace_back("hooks = true");
       hooksSet = true;
       continue;
     }

@@ -16,7 +16,7 @@ class ConsoleInput {
   using LineHandler = std::function<void(const std::string& line)>;
   using Logger = std::function<void(const std::string&)>;
 
-  static constexpr size_t kMaxLineBytes = 64 * 1024;
+  static constexpr size_t kMaxLineBytes = size_t{64} * 1024;
 
   ConsoleInput(MainLoop& loop, int fd, LineHandler onLine, std::function<void()> onEnd = {},
                Logger log = {});

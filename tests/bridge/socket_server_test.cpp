@@ -295,7 +295,7 @@ TEST(SocketServerHandler, UnknownKindClosesWithoutReplyAndKnownKindsWait) {
   PendingActionStore store(loop);
   std::vector<std::string> announced;
   SocketServer server(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
-    handleHookRequest(store, std::move(request), std::move(handle),
+    handleHookRequest(store, request, std::move(handle),
                       [&](const PendingAction& action) { announced.push_back(action.requestID); });
   });
   ASSERT_TRUE(server.start().ok());

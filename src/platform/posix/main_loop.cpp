@@ -2,6 +2,7 @@
 
 #include <uv.h>
 
+#include <cmath>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -151,7 +152,7 @@ WorkItem MainLoop::schedule(Seconds delay, std::function<void()> work) {
   // libuv counts from the time cached at the start of the loop iteration; a callback that ran
   // for a while would otherwise get its delay shortened by that long, down to nothing.
   uv_update_time(&impl_->loop);
-  const auto ms = static_cast<uint64_t>(std::max(0.0, delay.count() * 1000.0) + 0.5);
+  const auto ms = static_cast<uint64_t>(std::llround(std::max(0.0, delay.count() * 1000.0)));
   uv_timer_start(
       &timer->handle,
       [](uv_timer_t* handle) {
@@ -176,7 +177,8 @@ WorkItem MainLoop::every(Seconds interval, Seconds /*tolerance*/, std::function<
   uv_timer_init(&impl_->loop, &timer->handle);
   timer->handle.data = timer;
   uv_update_time(&impl_->loop);  // as in schedule(): the first tick counts from now
-  const auto ms = std::max<uint64_t>(1, static_cast<uint64_t>(interval.count() * 1000.0 + 0.5));
+  const auto ms = std::max<uint64_t>(
+      1, static_cast<uint64_t>(std::llround(std::max(0.0, interval.count() * 1000.0))));
   uv_timer_start(
       &timer->handle,
       [](uv_timer_t* handle) {

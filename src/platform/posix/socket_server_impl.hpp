@@ -19,7 +19,7 @@
 
 namespace glimmet {
 
-inline constexpr size_t kSocketReadChunkBytes = 64 * 1024;
+inline constexpr size_t kSocketReadChunkBytes = size_t{64} * 1024;
 
 struct Connection {
   uint64_t id = 0;
