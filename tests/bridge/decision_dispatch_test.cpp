@@ -49,22 +49,8 @@ class DecisionTest : public ::testing::Test {
   std::map<std::string, std::vector<HookReply>> replies;
 };
 
-TEST_F(DecisionTest, ApproveAlwaysSendsTheClaudeReplyOnceAndWithdraws) {
-  add(action("r1", PendingActionKind::permissionRequest));
-  EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "r1", "permission_request"));
-  EXPECT_FALSE(dispatcher.dispatch(kApproveOnce, "r1", "permission_request"));
-  EXPECT_FALSE(dispatcher.submitText("r1", "permission_request", "late"));
-  ASSERT_EQ(replies["r1"].size(), 1u);
-  EXPECT_EQ(
-      SocketFrameCodec::encode(replies["r1"][0]),
-      R"({"decision":"allow","mode":"always","raw_agent_payload":"{\"hookSpecificOutput\":)"
-      R"({\"hookEventName\":\"PreToolUse\",\"permissionDecision\":\"allow\",)"
-      R"(\"permissionDecisionReason\":\"always\"}}","request_id":"r1","type":"hook.reply","v":1})"
-      "\n");
-  EXPECT_EQ(store.action("r1")->status, PendingActionStatus::answered);
-  EXPECT_EQ(withdrawn, std::vector<std::string>{"r1"});
-}
-
+// The exact always-allow line and "already answered" are checked end to end in
+// glimmet_run_test.cpp.
 TEST_F(DecisionTest, ActionIdsMapToDecisions) {
   add(action("deny", PendingActionKind::permissionRequest, "codex"));
   add(action("choice", PendingActionKind::waitingChoice, "codex"));
@@ -78,6 +64,9 @@ TEST_F(DecisionTest, ActionIdsMapToDecisions) {
   EXPECT_EQ(replies["choice"][0].mode, "once");
   EXPECT_EQ(replies["choice"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
   EXPECT_EQ(replies["text"][0].decision, "deny");
+  EXPECT_EQ(withdrawn, (std::vector<std::string>{"deny", "choice", "text"}));
+  EXPECT_FALSE(dispatcher.dispatch(kPermissionDeny, "deny", "permission_request"));
+  EXPECT_EQ(replies["deny"].size(), 1u);
 }
 
 TEST_F(DecisionTest, NonDecidingAndUnknownActionsSendNothing) {

@@ -10,8 +10,8 @@
 #include <map>
 
 #include "base/json_values.hpp"
-#include "bridge/child_process.hpp"
 #include "bridge/socket_frame_codec.hpp"
+#include "support/child_process.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet {
@@ -250,15 +250,6 @@ TEST_F(GlimmetRunTest, SocketApprovalTurnedOffStartsNoServer) {
   stopGlimmet(glimmet);
 }
 #endif
-
-TEST(GlimmetRunHelp, DocumentsTheConsoleCommands) {
-  auto help = ChildProcess::spawn({GLIMMET_BINARY, "run", "--help"});
-  ASSERT_TRUE(help.waitExit(kDeadline));
-  for (const char* command :
-       {"allow N", "always N", "deny N", "choose N OPTION-ID", "reply N TEXT", "list"}) {
-    EXPECT_NE(help.output().find(command), std::string::npos) << command;
-  }
-}
 
 }  // namespace
 }  // namespace glimmet

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "integration/child_process.hpp"
+#include "support/child_process.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet::testing {
@@ -12,18 +12,14 @@ namespace {
 
 class CommandLineTest : public ::testing::Test {
  protected:
-  ChildEnvironment environment() const {
-    return {
-        {"HOME", dir_.file("home")},
-        {"XDG_DATA_HOME", dir_.file("data")},
-        {"XDG_CONFIG_HOME", dir_.file("config")},
-        {"GLIMMET_EVENT_FILE", dir_.file("events.jsonl")},
-        {"PATH", "/usr/bin:/bin"},
-    };
-  }
-  ChildResult run(std::vector<std::string> args) const {
+  struct Result {
+    int exitCode;
+    std::string output;
+  };
+  Result run(std::vector<std::string> args) const {
     args.insert(args.begin(), GLIMMET_BINARY);
-    return runToCompletion(args, environment(), /*mergeStderr=*/true);
+    auto child = runToCompletion(args, isolatedEnvironment(dir_.path(), dir_.file("events.jsonl")));
+    return {child.exitCode(), child.output()};
   }
 
   TempDir dir_;
@@ -50,6 +46,10 @@ TEST_F(CommandLineTest, HelpListsTheCommandsAndMistakesExitWithTwo) {
   const auto runHelp = run({"run", "--help"});
   EXPECT_EQ(runHelp.exitCode, 0);
   EXPECT_NE(runHelp.output.find("Usage: glimmet run"), std::string::npos) << runHelp.output;
+  for (const char* command :
+       {"allow N", "always N", "deny N", "choose N OPTION-ID", "reply N TEXT", "list"}) {
+    EXPECT_NE(runHelp.output.find(command), std::string::npos) << command;
+  }
 }
 
 TEST_F(CommandLineTest, InboxOfAMissingEventFileIsEmpty) {

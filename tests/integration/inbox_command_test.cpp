@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "integration/child_process.hpp"
+#include "support/child_process.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet::testing {
@@ -37,17 +37,11 @@ class InboxCommandTest : public ::testing::Test {
     dir_ = new TempDir();
     const std::string eventFile = dir_->file("events.jsonl");
     std::filesystem::copy_file(fixturePath("events/mixed-600.jsonl"), eventFile);
-    const ChildEnvironment environment = {
-        {"HOME", dir_->file("home")},
-        {"XDG_DATA_HOME", dir_->file("data")},
-        {"XDG_CONFIG_HOME", dir_->file("config")},
-        {"GLIMMET_EVENT_FILE", eventFile},
-        {"PATH", "/usr/bin:/bin"},
-    };
-    const auto result = runToCompletion({GLIMMET_BINARY, "inbox", "--json"}, environment);
-    exitCode_ = result.exitCode;
+    auto child = runToCompletion({GLIMMET_BINARY, "inbox", "--json"},
+                                 isolatedEnvironment(dir_->path(), eventFile));
+    exitCode_ = child.exitCode();
     inbox_ = new Inbox();
-    inbox_->messages = json::parse(result.output, nullptr, false);
+    inbox_->messages = json::parse(child.output(), nullptr, false);
     if (inbox_->messages.is_array()) {
       for (const auto& message : inbox_->messages) {
         const std::string title = message.value("title", "");

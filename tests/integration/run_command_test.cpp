@@ -8,21 +8,21 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/time.hpp"
-#include "integration/child_process.hpp"
+#include "support/child_process.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet::testing {
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr const char* kHeader = "── Glimmet · ";
 // Generous: the machine may be busy compiling; the latency target itself is far lower.
-constexpr auto kEventDeadline = 10s;
+constexpr double kEventDeadline = 10;
+using SteadyClock = std::chrono::steady_clock;
 
 // The inbox blocks printed so far, each starting at its header line.
 std::vector<std::string> inboxBlocks(const std::string& output) {
@@ -58,14 +58,8 @@ class RunCommandTest : public ::testing::Test {
     std::filesystem::create_directories(dir_.file("home"));
   }
 
-  ChildEnvironment environment() const {
-    return {
-        {"HOME", dir_.file("home")},
-        {"XDG_DATA_HOME", dir_.file("data")},
-        {"XDG_CONFIG_HOME", dir_.file("config")},
-        {"GLIMMET_EVENT_FILE", eventFile_},
-        {"PATH", "/usr/bin:/bin"},
-    };
+  std::vector<std::string> environment() const {
+    return isolatedEnvironment(dir_.path(), eventFile_);
   }
 
   // One event line as a bridge writes it; each call is one second newer than the last, so
@@ -80,43 +74,41 @@ class RunCommandTest : public ::testing::Test {
 
   // Another process writes to the file, as an agent's hook would.
   void shell(const std::string& script, const std::string& text = "") {
-    const auto result =
-        runToCompletion({"/bin/sh", "-c", script, "sh", text, eventFile_}, environment());
-    ASSERT_EQ(result.exitCode, 0) << script;
+    auto result = runToCompletion({"/bin/sh", "-c", script, "sh", text, eventFile_}, environment());
+    ASSERT_EQ(result.exitCode(), 0) << script;
   }
   void shellAppend(const std::string& text) { shell(R"(printf '%s' "$1" >> "$2")", text); }
 
   std::unique_ptr<ChildProcess> startGlimmet() {
-    auto child = std::make_unique<ChildProcess>(std::vector<std::string>{GLIMMET_BINARY, "run"},
-                                                environment());
-    return child;
+    return std::make_unique<ChildProcess>(
+        ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment()));
   }
 
   // Waits until a block after the first `known` blocks holds `needle`; returns when it was seen.
   std::optional<SteadyClock::time_point> waitForBlock(ChildProcess& child, size_t known,
                                                       const std::string& needle) {
-    return child.waitForOutput(
-        [&](const std::string& output) {
-          const auto blocks = inboxBlocks(output);
+    const bool seen = child.waitUntil(
+        [&] {
+          const auto blocks = inboxBlocks(child.output());
           return std::any_of(
               blocks.begin() + static_cast<long>(std::min(known, blocks.size())), blocks.end(),
               [&](const std::string& block) { return block.find(needle) != std::string::npos; });
         },
         kEventDeadline);
+    return seen ? std::optional(SteadyClock::now()) : std::nullopt;
   }
 
-  size_t blockCount(const ChildProcess& child) const { return inboxBlocks(child.output()).size(); }
-  std::string lastBlock(const ChildProcess& child) const {
+  size_t blockCount(ChildProcess& child) const { return inboxBlocks(child.output()).size(); }
+  std::string lastBlock(ChildProcess& child) const {
     const auto blocks = inboxBlocks(child.output());
     return blocks.empty() ? std::string() : blocks.back();
   }
 
   void expectCleanExitOnSigterm(ChildProcess& child) {
     ASSERT_EQ(::kill(child.pid(), SIGTERM), 0);
-    const auto status = child.waitForExit(10s);
-    ASSERT_TRUE(status.has_value()) << "glimmet run did not exit after SIGTERM";
-    ASSERT_TRUE(WIFEXITED(*status)) << "terminated by signal " << WTERMSIG(*status);
-    EXPECT_EQ(WEXITSTATUS(*status), 0);
+    ASSERT_TRUE(child.waitExit(10)) << "glimmet run did not exit after SIGTERM";
+    ASSERT_TRUE(WIFEXITED(child.status())) << "terminated by signal " << WTERMSIG(child.status());
+    EXPECT_EQ(child.exitCode(), 0);
   }
 
   TempDir dir_;
@@ -128,8 +120,8 @@ TEST_F(RunCommandTest, AppendedLinesAppearPromptlyOnceAndOnlyWhenComplete) {
   writeText(eventFile_, eventLine("seed", "Seed task") + "\n");
   auto child = startGlimmet();
   // The load publishes one block and start-up prints the inbox once more.
-  ASSERT_TRUE(child->waitForOutput(
-      [](const std::string& output) { return inboxBlocks(output).size() >= 2; }, kEventDeadline))
+  ASSERT_TRUE(
+      child->waitUntil([&] { return inboxBlocks(child->output()).size() >= 2; }, kEventDeadline))
       << child->output();
   ASSERT_NE(child->output().find("[Glimmet] Watching " + eventFile_), std::string::npos);
   ASSERT_NE(lastBlock(*child).find(titleLine("Seed task")), std::string::npos);
@@ -185,11 +177,7 @@ TEST_F(RunCommandTest, AppendedLinesAppearPromptlyOnceAndOnlyWhenComplete) {
 TEST_F(RunCommandTest, TruncatedDeletedAndReplacedFilesArePickedUp) {
   // Start without an event file: its directory is watched until it appears.
   auto child = startGlimmet();
-  ASSERT_TRUE(child->waitForOutput(
-      [](const std::string& output) {
-        return output.find("All clear · waiting for agent events") != std::string::npos;
-      },
-      kEventDeadline))
+  ASSERT_TRUE(child->waitForOutput("All clear · waiting for agent events", kEventDeadline))
       << child->output();
 
   size_t before = blockCount(*child);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Real child processes for the bridge tests: clients of the socket, agents to kill and the
-// glimmet program itself. Header-only: only *_test.cpp files join the test binary.
+// Real child processes: clients of the socket, agents to kill and the glimmet program itself,
+// driven from outside the way a user's shell does. Header-only: only *_test.cpp files and
+// test_support.cpp join a test binary.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -81,6 +82,9 @@ class ChildProcess {
   }
 
   pid_t pid() const { return pid_; }
+  // The raw wait status once exited() holds, otherwise -1.
+  int status() const { return status_; }
+  int exitCode() const { return status_ >= 0 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
 
   void write(std::string_view bytes) {
     while (!bytes.empty() && input_ >= 0) {
@@ -161,6 +165,23 @@ class ChildProcess {
   std::string text_;
   int status_ = -1;
 };
+
+// Only what is given here, so that the developer's own HOME, data directories and event file
+// never leak into a child.
+inline std::vector<std::string> isolatedEnvironment(const std::string& root,
+                                                    const std::string& eventFile) {
+  return {"HOME=" + root + "/home", "XDG_DATA_HOME=" + root + "/data",
+          "XDG_CONFIG_HOME=" + root + "/config", "GLIMMET_EVENT_FILE=" + eventFile,
+          "PATH=/usr/bin:/bin"};
+}
+
+// Runs a short-lived command to completion; its exit code is then child.exitCode().
+inline ChildProcess runToCompletion(const std::vector<std::string>& argv,
+                                    const std::vector<std::string>& environment) {
+  auto child = ChildProcess::spawn(argv, environment);
+  child.waitExit(30);
+  return child;
+}
 
 inline std::string hookClientScript() {
   return std::string(GLIMMET_SOURCE_DIR) + "/tests/bridge/hook_client.py";
