@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <filesystem>
 
 #include <fmt/format.h>
@@ -59,48 +55,6 @@ class EventStoreTest : public ::testing::Test {
     return titles;
   }
 };
-
-TEST_F(EventStoreTest, WatchesTheFileAndPublishesAppendsFromAnotherProcess) {
-  auto store = makeStore(options());
-  store->reload(true);
-  EXPECT_EQ(publishes, 0);  // no file yet: nothing changed
-  store->startMonitoringBridgeEvents();
-
-  // The file does not exist yet: its directory watcher notices it being created.
-  const std::string file = dir.file("events/events.jsonl");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    for (int i = 0; i < 20; ++i) appendText(file, line(fmt::format("child{}", i)));
-    _exit(0);
-  }
-  int status = 0;
-  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 20; }, Seconds(10)));
-  waitpid(child, &status, 0);
-  EXPECT_EQ(store->allMessages().size(), 20u);
-  // Bursts of appends are coalesced by the debounce: far fewer publishes than lines.
-  EXPECT_LT(publishes, 20);
-
-  // A line without its newline stays out until the newline arrives.
-  const std::string pending = line("late");
-  appendText(file, pending.substr(0, pending.size() - 1));
-  loop.runUntil([] { return false; }, Seconds(0.3));
-  EXPECT_EQ(store->bridgeEvents().size(), 20u);
-  appendText(file, "\n");
-  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 21; }, Seconds(10)));
-
-  // Truncating empties the inbox.
-  writeText(file, "");
-  ASSERT_TRUE(loop.runUntil([&] { return store->allMessages().empty(); }, Seconds(10)));
-
-  // Deleted and created again: the file watcher is reinstalled.
-  ASSERT_EQ(std::remove(file.c_str()), 0);
-  loop.runUntil([] { return false; }, Seconds(0.2));
-  writeText(file, line("again"));
-  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 1; }, Seconds(10)));
-  appendText(file, line("again2"));
-  ASSERT_TRUE(loop.runUntil([&] { return store->bridgeEvents().size() == 2; }, Seconds(10)));
-}
 
 TEST_F(EventStoreTest, IsolatedStoreNeitherWatchesNorPersistsMarks) {
   auto storeOptions = options();

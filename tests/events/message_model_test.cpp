@@ -43,33 +43,9 @@ Timestamp at(const std::string& text) {
 
 using Role = MessageActionRole;
 
-TEST(MessageNormalizerTest, PermissionWithDecisionFileOffersApproveAndRejectThroughTheFile) {
-  const auto message = messageOf(R"({
-    "event_id": "p1", "source": "claude-code", "event_type": "permission_request",
-    "title": "Run: rm -rf build", "cwd": "/work/app",
-    "action": {"kind": "Bash", "risk": "  HIGH ", "decision_file": "/tmp/decide.json"}})");
-
-  EXPECT_EQ(message.intent, MessageIntent::permissionRequest);
-  EXPECT_EQ(message.category, MessageCategory::humanLoop);
-  EXPECT_EQ(message.badge, "Approval");
-  EXPECT_EQ(message.risk, MessageRisk::high);
-  ASSERT_EQ(labels(message.actions),
-            (std::vector<std::string>{"Approve", "Reject", "Ignore", "Jump"}));
-  const auto& approve = message.actions[0];
-  EXPECT_EQ(approve.role, Role::approve);
-  EXPECT_TRUE(approve.requiresConfirmation);
-  EXPECT_EQ(approve.risk, MessageRisk::high);
-  EXPECT_EQ(approve.channel, ResponseChannel::decisionFile("/tmp/decide.json"));
-  EXPECT_EQ(message.actions[1].role, Role::reject);
-  EXPECT_EQ(message.actions[1].channel, ResponseChannel::decisionFile("/tmp/decide.json"));
-  EXPECT_FALSE(message.actions[1].requiresConfirmation);
-  EXPECT_FALSE(message.actions[2].channel.has_value());
-  EXPECT_FALSE(message.actions[3].channel.has_value());
-  for (const auto& action : message.actions) {
-    EXPECT_EQ(action.placement, MessageActionPlacement::cardFooter);
-    EXPECT_TRUE(action.enabled);
-  }
-
+// High risk, command-only approvals, the three-option choice and the failed/completed action
+// sets are checked end to end by the inbox command test; these are the cases it does not hold.
+TEST(MessageNormalizerTest, OnlyHighRiskApprovalsNeedConfirmingAndUnanswerableOnesOnlyJump) {
   const auto medium = messageOf(R"({"event_id": "p2", "event_type": "permission_request",
     "action": {"risk": "medium", "decision_file": "/tmp/d"}})");
   EXPECT_EQ(medium.actions[0].risk, MessageRisk::medium);
@@ -80,62 +56,27 @@ TEST(MessageNormalizerTest, PermissionWithDecisionFileOffersApproveAndRejectThro
   EXPECT_FALSE(unknownRisk.risk.has_value());
   EXPECT_FALSE(unknownRisk.actions[0].risk.has_value());
   EXPECT_FALSE(unknownRisk.actions[0].requiresConfirmation);
-}
-
-TEST(MessageNormalizerTest, PermissionThatCannotBeAnsweredByFileOnlyJumps) {
-  const auto commandOnly = messageOf(R"({"event_id": "c1", "event_type": "permission_request",
-    "action": {"kind": "Bash", "risk": "high", "decision_command": "agent approve 7"}})");
-  EXPECT_EQ(roles(commandOnly.actions), (std::vector<Role>{Role::jump, Role::ignore}));
-  EXPECT_EQ(labels(commandOnly.actions), (std::vector<std::string>{"Jump", "Ignore"}));
 
   // Found in a local rollout: nothing to answer through at all.
   const auto bare = messageOf(R"({"event_id": "c2", "event_type": "permission_request",
     "source": "codex", "action": {"kind": "exec"}})");
-  EXPECT_EQ(roles(bare.actions), (std::vector<Role>{Role::jump, Role::ignore}));
   EXPECT_EQ(bare.intent, MessageIntent::permissionRequest);
-}
-
-TEST(MessageNormalizerTest, ChoiceOffersEveryOptionInTheBodyThenJumpAndIgnore) {
-  const auto message = messageOf(R"({
-    "event_id": "q1", "source": "codex", "event_type": "waiting_input",
-    "title": "Which database?", "response_file": "/tmp/answer.json",
-    "options": [
-      {"id": "pg", "label": "Postgres", "risk": "low"},
-      {"id": "my", "label": "MySQL", "disabled_reason": "Not installed"},
-      {"id": "sq", "label": "SQLite", "description": "file based", "risk": "high"},
-      {"label": "no id, dropped"}]})");
-
-  EXPECT_EQ(message.intent, MessageIntent::choiceRequest);
-  EXPECT_EQ(message.badge, "Choice");
-  ASSERT_EQ(labels(message.actions),
-            (std::vector<std::string>{"Postgres", "MySQL", "SQLite", "Jump", "Ignore"}));
-  const auto channel = ResponseChannel::responseFile("/tmp/answer.json");
-  for (size_t index = 0; index < 3; ++index) {
-    const auto& action = message.actions[index];
-    EXPECT_EQ(action.role, Role::chooseOption);
-    EXPECT_EQ(action.placement, MessageActionPlacement::expandedBody);
-    EXPECT_EQ(action.channel, channel);
-  }
-  EXPECT_TRUE(message.actions[0].enabled);
-  EXPECT_EQ(message.actions[0].risk, MessageRisk::low);
-  EXPECT_FALSE(message.actions[1].enabled);
-  EXPECT_EQ(message.actions[1].disabledReason, "Not installed");
-  EXPECT_TRUE(message.actions[2].enabled);
-  EXPECT_EQ(message.actions[2].risk, MessageRisk::high);
-  EXPECT_EQ(message.actions[3].placement, MessageActionPlacement::cardFooter);
-
-  ASSERT_TRUE(message.interaction.has_value());
-  const auto& interaction = *message.interaction;
-  EXPECT_EQ(interaction.kind, MessageInteraction::Kind::choice);
-  EXPECT_EQ(interaction.options.size(), 3u);
-  EXPECT_EQ(interaction.submit.behavior, MessageSubmitKind::selectImmediately);
-  EXPECT_EQ(interaction.submit.channel, channel);
-  EXPECT_EQ(interaction.submit.fallback, MessageSubmitFallback::jump);
-  EXPECT_EQ(interaction.note.placeholder, "Add context");
-  EXPECT_EQ(interaction.note.maxLength, 500);
+  EXPECT_EQ(roles(bare.actions), (std::vector<Role>{Role::jump, Role::ignore}));
 }
 
 TEST(MessageNormalizerTest, SubmitNeedsAButtonWhenOneClickIsNotTheWholeAnswer) {
+  const auto oneClick = messageOf(R"({"event_id": "q1", "event_type": "waiting_input",
+    "response_file": "/tmp/answer.json", "options": [{"id": "pg", "label": "Postgres"},
+      {"label": "no id, dropped"}]})");
+  ASSERT_TRUE(oneClick.interaction.has_value());
+  EXPECT_EQ(oneClick.interaction->kind, MessageInteraction::Kind::choice);
+  EXPECT_EQ(oneClick.interaction->options.size(), 1u);
+  EXPECT_EQ(oneClick.interaction->submit.behavior, MessageSubmitKind::selectImmediately);
+  EXPECT_EQ(oneClick.interaction->submit.channel,
+            ResponseChannel::responseFile("/tmp/answer.json"));
+  EXPECT_EQ(oneClick.interaction->submit.fallback, MessageSubmitFallback::jump);
+  EXPECT_EQ(oneClick.interaction->note.maxLength, 500);
+
   const auto withNote = messageOf(R"({"event_id": "n1", "event_type": "plan_ready",
     "response": {"response_command": "answer", "note_enabled": "yes", "note_max_length": "80"},
     "options": [{"id": "go", "label": "Go"}]})");
@@ -181,21 +122,10 @@ TEST(MessageNormalizerTest, HumanRequestsAnswerOnlyThroughResponseChannels) {
 
 TEST(MessageNormalizerTest, ResultsUsageAndNoticesGetTheirBadgesAndActions) {
   const auto failed = messageOf(R"({"event_id": "r1", "event_type": "task_failed"})");
-  EXPECT_EQ(failed.intent, MessageIntent::taskResult);
-  EXPECT_EQ(failed.category, MessageCategory::lifecycle);
+  const auto done = messageOf(R"({"event_id": "r2", "event_type": "task_completed"})");
   EXPECT_EQ(failed.badge, "Failed");
   EXPECT_EQ(labels(failed.actions), (std::vector<std::string>{"Mark Read", "Ignore", "Configure"}));
-  EXPECT_EQ(roles(failed.actions),
-            (std::vector<Role>{Role::markRead, Role::ignore, Role::configure}));
-
-  const auto done = messageOf(R"({"event_id": "r2", "event_type": "task_completed"})");
   EXPECT_EQ(done.badge, "Done");
-  EXPECT_EQ(labels(done.actions), (std::vector<std::string>{"Mark Read", "Jump"}));
-  EXPECT_EQ(roles(done.actions), (std::vector<Role>{Role::markRead, Role::jump}));
-
-  const auto cancelled = messageOf(R"({"event_id": "r3", "event_type": "task_cancelled"})");
-  EXPECT_EQ(cancelled.badge, "Cancelled");
-  EXPECT_EQ(roles(cancelled.actions), (std::vector<Role>{Role::markRead, Role::jump}));
 
   const auto rateLimited = messageOf(R"({"event_id": "r4", "event_type": "rate_limited"})");
   EXPECT_EQ(rateLimited.intent, MessageIntent::usageAlert);
@@ -427,11 +357,6 @@ TEST(IslandMessageTest, ButtonsCarryWireRolesAndApproveIsShownAsAuthorize) {
   EXPECT_FALSE(choiceMessage.jump.has_value());
   EXPECT_EQ(choiceMessage.choiceOptions.size(), 1u);
   EXPECT_EQ(choiceMessage.responseChannel, ResponseChannel::responseFile("/tmp/a"));
-
-  const auto failed = eventFrom(R"({"event_id": "f", "event_type": "task_failed"})");
-  EXPECT_EQ(makeIslandMessage({failed}, {}, {}, at("2026-05-11T12:00:00Z")).buttons,
-            (std::vector<IslandButton>{
-                {"Mark Read", "mark_read"}, {"Ignore", "ignore"}, {"Configure", "configure"}}));
 }
 
 }  // namespace

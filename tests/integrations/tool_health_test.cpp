@@ -22,35 +22,8 @@ ToolHealth find(const std::vector<ToolHealth>& rows, std::string_view id) {
   return {};
 }
 
-TEST(ToolHealthTest, EmptyMachineHasTwentyFiveMissingRowsInCatalogueOrder) {
-  ToolWorld world;
-  const auto rows = world.manager().health();
-  ASSERT_EQ(rows.size(), 25u);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i].id, aiToolCatalog()[i].id);
-    EXPECT_EQ(rows[i].status, HookStatus::missing) << rows[i].id;
-    EXPECT_FALSE(rows[i].detected) << rows[i].id;
-  }
-  const std::map<std::string, std::string> details = {
-      {"claude-app", "Install Claude App to enable Jump only"},
-      {"claude-code", "Install or repair Claude Code hooks"},
-      {"codex-app", "Install Codex App to enable app Jump"},
-      {"codex-cli", "Install or repair Codex CLI notify and hooks"},
-      {"cursor-ide", "Install Cursor IDE to enable Jump / Wrapper"},
-      {"gemini-cli", "Install wrapper bridge to record Gemini CLI runs"},
-      {"trae-solo", "Install wrapper bridge to record Trae SOLO runs"},
-      {"opencode-cli", "Install the OpenCode plugin to record session usage"},
-      {"copilot-coding-agent", "Configure a webhook before Glimmet can receive cloud-agent events"},
-      {"warp", "Install Warp to enable Jump"},
-      {"windsurf", "Install Windsurf to enable Jump"},
-  };
-  for (const auto& [id, detail] : details) EXPECT_EQ(find(rows, id).detail, detail) << id;
-  EXPECT_EQ(find(rows, "gemini-cli").path, "~/.gemini · glimmet-wrap");
-  EXPECT_EQ(find(rows, "factory-droid").path, "factory-droid · glimmet-wrap");
-  EXPECT_EQ(find(rows, "copilot-coding-agent").path, "webhook");
-  EXPECT_EQ(find(rows, "claude-app").path, "/Applications/Claude.app");
-}
-
+// Twenty-five missing rows, Healthy after installing and Needs repair after an edit are checked
+// end to end in tools_command_test.cpp.
 TEST(ToolHealthTest, ClaudeCodeReadinessFollowsScriptsAndSettings) {
   ToolWorld world;
   const HookManager manager = world.manager();
@@ -65,16 +38,6 @@ TEST(ToolHealthTest, ClaudeCodeReadinessFollowsScriptsAndSettings) {
   auto claude = find(manager.health(), "claude-code");
   EXPECT_TRUE(claude.detected);
   EXPECT_EQ(claude.status, HookStatus::healthy);
-  EXPECT_EQ(claude.detail, "Hooks write local Glimmet events");
-  EXPECT_EQ(settingsToolPrimaryAction(claude), SettingsToolPrimaryAction::none);
-
-  // One outdated script: the installed copy no longer equals this version's text.
-  const std::string hook = manager.claudeHookPath();
-  writeText(hook, readText(hook) + "# edited\n");
-  claude = find(manager.health(), "claude-code");
-  EXPECT_EQ(claude.status, HookStatus::repair);
-  EXPECT_EQ(claude.detail, "Install or repair Claude Code hooks");
-  EXPECT_EQ(settingsToolPrimaryAction(claude), SettingsToolPrimaryAction::repair);
 
   // Current text but not executable is not ready either.
   ASSERT_TRUE(manager.installBridgeScripts().ok());
