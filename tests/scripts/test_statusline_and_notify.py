@@ -26,20 +26,13 @@ class StatusLineTest(BridgeTestCase):
         self.assertEqual(result.returncode, 0)
         self.assertEqual(result.stdout.decode(), "Opus 5.5 | ctx 0% | 5h 42% | 7d 12%\n")
         event = self.only_event()
-        self.assertEqual((event["source"], event["event_type"], event["severity"], event["status"]),
-                         ("claude_code", "task_updated", "info", "usage"))
-        self.assertEqual(event["title"], "Claude Code usage updated")
-        self.assertEqual(event["message"], "Claude Code statusLine usage snapshot.")
-        self.assertEqual((event["notify_policy"], event["raw_event_name"]), ("usage_only", "StatusLine"))
-        self.assertEqual(event["cwd"], "/home/dev/project")
+        self.assertEqual((event["source"], event["notify_policy"]), ("claude_code", "usage_only"))
         self.assertEqual(event["session_id"], "905ba1cd-b495-4216-b798-971ab74d8163")
         usage = event["usage"]
-        self.assertEqual(usage["limit_5h_label"], "42% used")
-        self.assertEqual(usage["limit_5h_percent"], 41.6)
+        self.assertEqual((usage["limit_5h_label"], usage["limit_5h_percent"]), ("42% used", 41.6))
         self.assertEqual(usage["limit_5h_reset"], "2026-12-05T20:00:00Z")
         self.assertEqual((usage["weekly_label"], usage["weekly_percent"]), ("12% used", 12.4))
         self.assertNotIn("weekly_reset", usage)
-        self.assertEqual(usage["data_source"], "statusline")
         self.assertEqual((usage["context_total"], usage["context_remaining"]), ("1000000", "999988"))
         self.assertEqual(usage["context_remaining_percent"], 100)
         self.assertEqual((usage["input_tokens"], usage["output_tokens"], usage["cache_write_tokens"],
