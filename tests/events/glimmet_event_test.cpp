@@ -38,15 +38,7 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   const auto event = parse(R"({"event_id":"a","source":"codex"})");
   EXPECT_EQ(event.cwd, "/home/dev");
   EXPECT_FALSE(event.hasExplicitCwd);
-  EXPECT_EQ(event.project, "dev");
-  EXPECT_EQ(event.eventType, "task_updated");
-  EXPECT_EQ(event.status, "task_updated");
-  EXPECT_EQ(event.phase, "runningTool");
   EXPECT_EQ(event.notifyPolicy, "silent");
-  EXPECT_EQ(event.title, "Codex CLI event");
-  EXPECT_EQ(event.severity, "info");
-  EXPECT_EQ(event.sourceType, "cli_agent");
-  EXPECT_EQ(event.notePlaceholder, "Add context");
   EXPECT_EQ(event.taskKey, "codex cli|/home/dev|dev");
   EXPECT_EQ(event.timestamp, kDistantPast);
   // No jump target, transcript or explicit cwd: nothing to jump to.
@@ -183,24 +175,15 @@ TEST(GlimmetEventTest, BuildsUsageSnapshotFromUsageObject) {
 }
 
 TEST(ToolNamesTest, CanonicalIDsAndDisplayNames) {
+  // Aliases, spacing and case, a vendor's package name, and an unknown name kept as a slug.
   EXPECT_EQ(canonicalToolID("Claude_App"), "claude-app");
   EXPECT_EQ(canonicalToolID("claude"), "claude-code");
   EXPECT_EQ(canonicalToolID("Trae SOLO CN"), "trae-solo");
   EXPECT_EQ(canonicalToolID("trae-cli"), "trae-agent-cli");
-  EXPECT_EQ(canonicalToolID("my tool"), "my-tool");
-  EXPECT_EQ(canonicalToolID("Codex App"), "codex-app");
-  EXPECT_EQ(canonicalToolID("cursor agent"), "cursor-agent-cli");
-  EXPECT_EQ(canonicalToolID("@earendil-works-pi/x"), "pi");
   EXPECT_EQ(canonicalToolID("saoudrizwan.claude-dev"), "cline");
-  EXPECT_EQ(canonicalToolID("github copilot vscode"), "copilot-vscode-extension");
-  EXPECT_EQ(canonicalToolID("kimi"), "kimi-app-web");
+  EXPECT_EQ(canonicalToolID("my tool"), "my-tool");
   EXPECT_EQ(toolDisplayName("codex_cli"), "Codex CLI");
-  EXPECT_EQ(toolDisplayName("codex"), "Codex CLI");
   EXPECT_EQ(toolDisplayName("claude-desktop-app"), "Claude App");
-  EXPECT_EQ(toolDisplayName("cursor-agent"), "Cursor Agent CLI");
-  EXPECT_EQ(toolDisplayName("trae solo"), "Trae SOLO");
-  EXPECT_EQ(toolDisplayName("kimi-cli"), "Kimi CLI");
-  EXPECT_EQ(toolDisplayName("pi"), "Pi");
   EXPECT_EQ(toolDisplayName("My Agent"), "My Agent");
   EXPECT_EQ(toolDisplayName(""), "Agent");
 }
