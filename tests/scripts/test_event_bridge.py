@@ -375,8 +375,8 @@ class FailureTest(BridgeTestCase):
 WRITER = r"""
 import importlib.machinery, importlib.util, sys
 loader = importlib.machinery.SourceFileLoader("glimmet_event", sys.argv[1])
-spec = importlib.util.spec_from_loader("glimmet_event", loader)
-module = importlib.util.module_from_spec(spec)
+loader_spec = importlib.util.spec_from_loader("glimmet_event", loader)
+module = importlib.util.module_from_spec(loader_spec)
 loader.exec_module(module)
 worker = int(sys.argv[2])
 for seq in range(int(sys.argv[3])):

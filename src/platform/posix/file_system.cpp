@@ -27,12 +27,12 @@ std::string systemError(int error) {
 
 Timestamp modificationTime(const struct stat& info) {
 #if defined(__APPLE__)
-  const auto& spec = info.st_mtimespec;
+  const auto& modified = info.st_mtimespec;
 #else
-  const auto& spec = info.st_mtim;
+  const auto& modified = info.st_mtim;
 #endif
-  return Timestamp{std::chrono::seconds{spec.tv_sec}} +
-         std::chrono::microseconds{spec.tv_nsec / 1000};
+  return Timestamp{std::chrono::seconds{modified.tv_sec}} +
+         std::chrono::microseconds{modified.tv_nsec / 1000};
 }
 
 bool writeAll(int fd, std::string_view bytes) {
