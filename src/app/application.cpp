@@ -57,10 +57,6 @@ void Application::stop() {
   loop_.stop();
 }
 
-std::string Application::approvalAuditFile() const {
-  return tilde(paths_.homeDirectory, ".glimmet/audit.jsonl");
-}
-
 bool Application::socketApprovalEnabled() const {
   const auto value =
       userDefaults_ ? userDefaults_->value("useSocketApprovalEnabled") : std::nullopt;
@@ -75,7 +71,7 @@ void Application::print(const std::string& text) {
 
 void Application::startApprovals() {
   pendingActions_ = std::make_unique<PendingActionStore>(loop_);
-  auditWriter_ = std::make_unique<AuditWriter>(approvalAuditFile());
+  auditWriter_ = std::make_unique<AuditWriter>(paths_.approvalAuditFile);
   DecisionFrontEnd frontEnd;
   frontEnd.showTextPanel = [this](const PendingAction& action) {
     print(fmt::format("[Glimmet] type: reply {} TEXT\n", action.requestID));

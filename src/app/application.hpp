@@ -35,7 +35,6 @@ class Application {
   EventStore& store() { return *store_; }
   const Paths& paths() const { return paths_; }
   // Where the approval audit log lives: ~/.glimmet/audit.jsonl, whatever GLIMMET_HOME says.
-  std::string approvalAuditFile() const;
   // The user default useSocketApprovalEnabled; absent or not a boolean means true.
   bool socketApprovalEnabled() const;
 

@@ -73,7 +73,8 @@ Paths resolvePaths(const Environment& environment, bool isolated) {
   paths.storeAuditFile = paths.appSupportDirectory + "/audit.jsonl";
   paths.glimmetHome = environment.nonEmptyString("GLIMMET_HOME").value_or(tilde(home, ".glimmet"));
   paths.socketPath = paths.glimmetHome + "/glimmet.sock";
-  paths.approvalAuditFile = paths.glimmetHome + "/audit.jsonl";
+  // The approval trail stays in the real ~/.glimmet whatever the overrides say.
+  paths.approvalAuditFile = tilde(home, ".glimmet/audit.jsonl");
   // The bridges find each other next to themselves, so moving them all is safe.
   paths.bridgeDirectory =
       environment.nonEmptyString("GLIMMET_BIN").value_or(paths.glimmetHome + "/bin");

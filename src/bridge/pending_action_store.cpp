@@ -23,11 +23,19 @@ PendingAction PendingActionStore::insert(PendingAction action, Sender sender) {
   const std::string key = action.coalescingKey();
   // A repeated request id counts as a newer request for the old one, whatever its kind: the
   // old bridge is told "superseded" and its timer and watcher go before the entry is replaced.
-  for (auto& [id, entry] : actions_) {
+  // Both an entry with the same id and one with the same key may be open; each gets its reply.
+  // They are collected first because finishing calls out to observers.
+  std::vector<std::string> superseded;
+  for (const auto& [id, entry] : actions_) {
     if (entry.action.status != PendingActionStatus::awaitingUser) continue;
-    if (id != action.requestID && entry.action.coalescingKey() != key) continue;
-    finish(entry, PendingActionStatus::superseded, storeReply(id, "superseded"));
-    break;
+    if (id == action.requestID || entry.action.coalescingKey() == key) superseded.push_back(id);
+  }
+  for (const auto& id : superseded) {
+    auto found = actions_.find(id);
+    if (found != actions_.end() &&
+        found->second.action.status == PendingActionStatus::awaitingUser) {
+      finish(found->second, PendingActionStatus::superseded, storeReply(id, "superseded"));
+    }
   }
   const std::string requestID = action.requestID;
   action.status = PendingActionStatus::awaitingUser;

@@ -83,7 +83,7 @@ bool BridgeEventTail::reload(Timestamp now, bool force) {
 
   const bool grew = previousSize && metadata->size > *previousSize;
   if (grew && sameFile && (!activeTail_.empty() || !usageHistory_.empty() || !fragment_.empty())) {
-    switch (readAppended(*previousSize)) {
+    switch (readAppended(*previousSize, metadata->size)) {
       case AppendOutcome::unchanged:
         return false;
       case AppendOutcome::changed:
@@ -95,7 +95,9 @@ bool BridgeEventTail::reload(Timestamp now, bool force) {
   return readFull(metadata->size);
 }
 
-BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSize) {
+BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSize, uint64_t size) {
+  // More new bytes than the read window: the full path reads only the window's worth.
+  if (size - previousSize > kTailReadWindow) return AppendOutcome::needsFullRead;
   auto appended = readFileFrom(eventFile_, previousSize);
   if (!appended) return AppendOutcome::needsFullRead;
   std::string text = fragment_ + *appended;

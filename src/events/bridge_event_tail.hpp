@@ -38,7 +38,7 @@ class BridgeEventTail {
 
  private:
   enum class AppendOutcome { unchanged, changed, needsFullRead };
-  AppendOutcome readAppended(uint64_t previousSize);
+  AppendOutcome readAppended(uint64_t previousSize, uint64_t size);
   bool readFull(uint64_t size);
   std::optional<GlimmetEvent> parseLine(std::string_view line) const;
   std::vector<GlimmetEvent> parseLines(std::string_view text) const;

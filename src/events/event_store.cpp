@@ -200,6 +200,13 @@ void EventStore::installFileWatcher() {
 
 void EventStore::scheduleBridgeReload(bool reinstallFileWatcher) {
   pendingReloadReinstallsWatcher_ = pendingReloadReinstallsWatcher_ || reinstallFileWatcher;
+  // Each change postpones the reload, but a writer that never pauses must not starve it.
+  const auto now = std::chrono::steady_clock::now();
+  if (!pendingBridgeReloadWorkItem_.isPending()) {
+    firstPendingReloadAt_ = now;
+  } else if (now - firstPendingReloadAt_ >= std::chrono::milliseconds(kLongestReloadWaitMs)) {
+    return;
+  }
   pendingBridgeReloadWorkItem_ = loop_.schedule(Seconds(kReloadDebounceSeconds), [this] {
     const bool reinstall = pendingReloadReinstallsWatcher_;
     pendingReloadReinstallsWatcher_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -47,6 +48,7 @@ struct EventStoreOptions {
 class EventStore {
  public:
   static constexpr double kReloadDebounceSeconds = 0.05;
+  static constexpr int kLongestReloadWaitMs = 250;
   static constexpr double kFallbackReloadSeconds = 10;
   static constexpr double kLocalUsageScanSeconds = 30;
   static constexpr double kHotplugScanSeconds = 3;
@@ -167,6 +169,7 @@ class EventStore {
   std::unique_ptr<FileWatcher> bridgeEventDirectorySource_;
   WorkItem pendingBridgeReloadWorkItem_;
   bool pendingReloadReinstallsWatcher_ = false;
+  std::chrono::steady_clock::time_point firstPendingReloadAt_;
 
   // Scans finishing after the store is gone must not touch it.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "integrations/bridge_scripts.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_manager.hpp"
 #include "integrations/toml_edit.hpp"
@@ -9,11 +10,6 @@
 namespace glimmet {
 
 namespace {
-
-// Every bridge the installer writes into the bridge directory, in the order it writes them.
-constexpr std::string_view kBridgeScripts[] = {
-    "glimmet-event", "glimmet-codex-notify", "glimmet-claude-statusline",
-    "glimmet-wrap",  "glimmet-hook-claude",  "glimmet-hook-codex"};
 
 constexpr std::string_view kExtensionDirectories[] = {".vscode/extensions", ".cursor/extensions"};
 
@@ -52,7 +48,7 @@ HookManager::Readiness HookManager::readiness() const {
   Readiness ready;
   // Repair rewrites every bridge, so one outdated or missing script is reason enough for it.
   ready.coreBridges = true;
-  for (const auto name : kBridgeScripts)
+  for (const auto name : kBridgeScriptNames)
     ready.coreBridges = ready.coreBridges && scriptIsCurrent(name);
 
   const std::string claude = searchableText(claudeSettings());

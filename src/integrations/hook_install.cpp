@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include "base/text.hpp"
+#include "integrations/bridge_scripts.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_manager.hpp"
@@ -16,11 +17,6 @@ namespace {
 
 constexpr unsigned kScriptMode = 0755;
 constexpr unsigned kConfigMode = 0644;
-
-// The scripts in the order they are written.
-constexpr std::string_view kInstalledScripts[] = {
-    "glimmet-event", "glimmet-codex-notify", "glimmet-claude-statusline",
-    "glimmet-wrap",  "glimmet-hook-claude",  "glimmet-hook-codex"};
 
 std::string parentDirectory(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
@@ -56,7 +52,7 @@ Status HookManager::installBridgeScripts() const {
       !status) {
     return status;
   }
-  for (const auto name : kInstalledScripts) {
+  for (const auto name : kBridgeScriptNames) {
     const auto text = embeddedScript(name);
     if (!text) return Status::failure(fmt::format("Missing bridge script {}", name));
     // The mode is set on the temporary file before it replaces the old script, so an agent
@@ -65,7 +61,7 @@ Status HookManager::installBridgeScripts() const {
       return status;
     }
   }
-  for (const auto name : kInstalledScripts) {
+  for (const auto name : kBridgeScriptNames) {
     if (auto status = setFileMode(bridgePath(name), kScriptMode); !status) return status;
   }
   return {};

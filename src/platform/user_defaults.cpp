@@ -47,7 +47,8 @@ Status JsonFileUserDefaults::removeValue(std::string_view key) {
 }
 
 Status JsonFileUserDefaults::persist() const {
-  return writeFileAtomically(path_, values_.dump(2) + "\n", 0600);
+  return writeFileAtomically(
+      path_, values_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", 0600);
 }
 
 }  // namespace glimmet

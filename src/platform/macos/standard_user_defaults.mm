@@ -9,7 +9,8 @@ namespace {
 // Converts between JSON values and property-list objects through NSJSONSerialization, which
 // handles exactly the types the defaults hold (strings, numbers, booleans, arrays, dictionaries).
 id objectFromJson(const Json& value) {
-  const std::string text = Json::array({value}).dump();
+  const std::string text =
+      Json::array({value}).dump(-1, ' ', false, Json::error_handler_t::replace);
   NSData* data = [NSData dataWithBytes:text.data() length:text.size()];
   NSArray* wrapped = [NSJSONSerialization JSONObjectWithData:data options:0 error:nil];
   return wrapped.count == 1 ? wrapped.firstObject : nil;

@@ -13,34 +13,18 @@
 
 #include <fmt/format.h>
 
+#include "platform/posix/descriptor_io.hpp"
 #include "platform/posix/unique_fd.hpp"
 
 namespace glimmet {
 
 namespace {
 
-std::string systemError(int error) {
-  return std::strerror(error);
-}
-
 struct DirCloser {
   void operator()(DIR* directory) const {
     if (directory) ::closedir(directory);
   }
 };
-
-bool writeAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -75,7 +59,7 @@ Status copyFileExclusive(const std::string& from, const std::string& to) {
     const ssize_t got = ::read(source.get(), buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0 || !writeAll(target.get(), buffer, static_cast<size_t>(got))) {
+    if (got < 0 || !writeAll(target.get(), std::string_view(buffer, static_cast<size_t>(got)))) {
       const int error = errno;
       ::unlink(to.c_str());
       return Status::failure(fmt::format("Cannot copy {}: {}", from, systemError(error)));

@@ -12,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/posix/descriptor_io.hpp"
 #include "platform/posix/unique_fd.hpp"
 
 namespace glimmet {
@@ -21,10 +22,6 @@ namespace {
 std::atomic<uint64_t> gMetadataReads{0};
 std::atomic<uint64_t> gBytesRead{0};
 
-std::string systemError(int error) {
-  return std::strerror(error);
-}
-
 Timestamp modificationTime(const struct stat& info) {
 #if defined(__APPLE__)
   const auto& modified = info.st_mtimespec;
@@ -33,18 +30,6 @@ Timestamp modificationTime(const struct stat& info) {
 #endif
   return Timestamp{std::chrono::seconds{modified.tv_sec}} +
          std::chrono::microseconds{modified.tv_nsec / 1000};
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
 }
 
 }  // namespace

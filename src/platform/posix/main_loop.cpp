@@ -2,6 +2,7 @@
 
 #include <uv.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <mutex>
@@ -18,6 +19,14 @@ struct WorkItem::Timer {
 };
 
 namespace {
+
+// Whole milliseconds for libuv; negative delays fire at once and absurd ones (a request asking
+// to wait for centuries) are capped rather than overflowing.
+uint64_t timerMilliseconds(Seconds delay) {
+  constexpr double kLongestMilliseconds = 1e12;  // about 31 years
+  return static_cast<uint64_t>(
+      std::llround(std::clamp(delay.count() * 1000.0, 0.0, kLongestMilliseconds)));
+}
 
 void closeTimer(WorkItem::Timer* timer) {
   uv_timer_stop(&timer->handle);
@@ -152,7 +161,7 @@ WorkItem MainLoop::schedule(Seconds delay, std::function<void()> work) {
   // libuv counts from the time cached at the start of the loop iteration; a callback that ran
   // for a while would otherwise get its delay shortened by that long, down to nothing.
   uv_update_time(&impl_->loop);
-  const auto ms = static_cast<uint64_t>(std::llround(std::max(0.0, delay.count() * 1000.0)));
+  const uint64_t ms = timerMilliseconds(delay);
   uv_timer_start(
       &timer->handle,
       [](uv_timer_t* handle) {
@@ -177,8 +186,7 @@ WorkItem MainLoop::every(Seconds interval, Seconds /*tolerance*/, std::function<
   uv_timer_init(&impl_->loop, &timer->handle);
   timer->handle.data = timer;
   uv_update_time(&impl_->loop);  // as in schedule(): the first tick counts from now
-  const auto ms = std::max<uint64_t>(
-      1, static_cast<uint64_t>(std::llround(std::max(0.0, interval.count() * 1000.0))));
+  const auto ms = std::max<uint64_t>(1, timerMilliseconds(interval));
   uv_timer_start(
       &timer->handle,
       [](uv_timer_t* handle) {
