@@ -16,6 +16,13 @@ std::optional<std::string> UserDefaults::stringValue(std::string_view key) const
   return stored->get<std::string>();
 }
 
+Status UserDefaults::setValues(const Json& values) {
+  for (const auto& [key, value] : values.items()) {
+    if (auto status = setValue(key, value); !status) return status;
+  }
+  return {};
+}
+
 std::vector<std::string> UserDefaults::stringArrayValue(std::string_view key) const {
   const auto stored = value(key);
   if (!stored) return {};
@@ -38,6 +45,11 @@ std::optional<Json> JsonFileUserDefaults::value(std::string_view key) const {
 
 Status JsonFileUserDefaults::setValue(std::string_view key, Json value) {
   values_[std::string(key)] = std::move(value);
+  return persist();
+}
+
+Status JsonFileUserDefaults::setValues(const Json& values) {
+  for (const auto& [key, value] : values.items()) values_[key] = value;
   return persist();
 }
 

@@ -22,6 +22,8 @@ class UserDefaults {
   // Stores and persists at once; a failed write is reported, the value stays in memory.
   virtual Status setValue(std::string_view key, Json value) = 0;
   virtual Status removeValue(std::string_view key) = 0;
+  // Stores several values with one write.
+  virtual Status setValues(const Json& values);
 
   bool boolValue(std::string_view key, bool fallback) const;
   std::optional<std::string> stringValue(std::string_view key) const;
@@ -36,6 +38,7 @@ class JsonFileUserDefaults final : public UserDefaults {
   std::optional<Json> value(std::string_view key) const override;
   Status setValue(std::string_view key, Json value) override;
   Status removeValue(std::string_view key) override;
+  Status setValues(const Json& values) override;
   const std::string& path() const { return path_; }
 
  private:

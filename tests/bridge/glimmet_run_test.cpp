@@ -176,6 +176,8 @@ TEST_F(GlimmetRunTest, TimeOutAgentExitSupersessionAuditAndReconcileAcrossRestar
 
   glimmet.write("reply 3 too late\n");
   ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #3 is already superseded\n", kDeadline));
+  glimmet.write("allow 1\n");  // a decision after the time-out changes nothing
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #1 is already timedOut\n", kDeadline));
   glimmet.write("reply 4 ship it\n");
   const HookReply answered = onlyReply(newer);
   EXPECT_EQ(answered.decision, "input");
