@@ -38,12 +38,12 @@ EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
   localUsage_.loader = options_.localUsageLoader;
   localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
                        &LocalToolRoots::traeTrajectoryRoot};
-  localUsage_.queue = std::make_unique<SerialQueue>("app.glimmet.local-usage", loop_);
+  localUsage_.queueLabel = "app.glimmet.local-usage";
   localUsage_.intervalSeconds = options_.isolated ? 0 : kLocalUsageScanSeconds;
   localHotplug_.loader = options_.localHotplugLoader;
   localHotplug_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::cursorProjectsRoot,
                          &LocalToolRoots::traeLogsRoot};
-  localHotplug_.queue = std::make_unique<SerialQueue>("app.glimmet.local-hotplug", loop_);
+  localHotplug_.queueLabel = "app.glimmet.local-hotplug";
   localHotplug_.intervalSeconds = options_.isolated ? 0 : kHotplugScanSeconds;
   if (!options_.isolated) {
     hiddenIDs_ = loadIDs(options_.userDefaults, kHiddenEventIDsKey);
@@ -117,6 +117,8 @@ bool EventStore::runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
     return true;
   }
   scan.inFlight = true;
+  // The worker thread exists only once a scan is really needed.
+  if (!scan.queue) scan.queue = std::make_unique<SerialQueue>(scan.queueLabel, loop_);
   std::weak_ptr<bool> alive = alive_;
   scan.queue->asyncThen(
       [loader = scan.loader, roots] {

@@ -107,7 +107,8 @@ class EventStore {
   struct LocalScan {
     LocalEventsLoader loader;
     std::vector<std::optional<std::string> LocalToolRoots::*> roots;
-    std::unique_ptr<SerialQueue> queue;
+    const char* queueLabel = "";
+    std::unique_ptr<SerialQueue> queue;  // created on the first background scan
     double intervalSeconds = 0;
     bool inFlight = false;
     Timestamp lastScanAt = kDistantPast;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include <fmt/format.h>
 
@@ -208,6 +209,35 @@ TEST_F(EventStoreTest, UnchangedUsageCandidatesSkipNineScansThenForceOne) {
   appendText(dir.file("claude/p/session.jsonl"), "{}\n");
   store->reload(true);
   EXPECT_EQ(loads, 3);
+}
+
+TEST_F(EventStoreTest, BackgroundUsageScanPublishesOnTheLoopAndOnlyOnce) {
+  std::filesystem::create_directories(dir.file("claude/p"));
+  writeText(dir.file("claude/p/session.jsonl"), "{}\n");
+  std::atomic<int> loads{0};
+  std::thread::id loaderThread;
+  auto storeOptions = options();
+  storeOptions.localUsageLoadMode = LocalUsageLoadMode::asynchronous;
+  storeOptions.roots.claudeProjectsRoot = dir.file("claude");
+  storeOptions.localUsageLoader = [&](const LocalToolRoots&) {
+    ++loads;
+    loaderThread = std::this_thread::get_id();
+    Json object = {{"event_id", "usage-1"},
+                   {"source", "claude-code"},
+                   {"notify_policy", "usage_only"},
+                   {"usage", {{"data_source", "transcript"}, {"input_tokens", 1000}}}};
+    return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  EXPECT_EQ(publishes, 0);  // the scan runs off the loop; its result arrives later
+  ASSERT_TRUE(loop.runUntil([&] { return publishes == 1; }, Seconds(10)));
+  EXPECT_NE(loaderThread, std::this_thread::get_id());
+  EXPECT_EQ(store->usageSnapshots("claude-code").size(), 1u);
+  store->reload(true);  // within the 30-second interval: no second scan
+  loop.runUntil([] { return false; }, Seconds(0.2));
+  EXPECT_EQ(loads.load(), 1);
+  EXPECT_EQ(publishes, 1);
 }
 
 TEST_F(EventStoreTest, ViewsAreRebuiltOnlyWhenTheRevisionMoves) {
