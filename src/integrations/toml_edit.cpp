@@ -18,8 +18,13 @@ bool isTableHeader(std::string_view line) {
   return startsWith(trim(line), "[");
 }
 
+// "[ features ]  # note" and "[features]" name the same table.
 std::string headerName(std::string_view line) {
-  return trim(stripTomlLineComment(line));
+  const std::string header = trim(stripTomlLineComment(line));
+  const bool simpleTable = header.size() >= 2 && header.front() == '[' && header.back() == ']' &&
+                           !startsWith(header, "[[");
+  if (!simpleTable) return header;
+  return "[" + trim(std::string_view(header).substr(1, header.size() - 2)) + "]";
 }
 
 // Scans one TOML array of strings that starts at `text[position]`, which may run over several

@@ -29,6 +29,10 @@ TEST(TomlLineTest, FeatureFlagIsReadOnlyInsideItsTable) {
   EXPECT_TRUE(tomlFeatureFlagEnabled(text, "tui", "hooks"));
   EXPECT_FALSE(tomlFeatureFlagEnabled("[features]\nhooks = false\n", "features", "hooks"));
   EXPECT_FALSE(tomlFeatureFlagEnabled("[features]\nhooks = \"true\"\n", "features", "hooks"));
+  // Spaces inside the brackets name the same table; a second [features] would be invalid TOML.
+  EXPECT_TRUE(tomlFeatureFlagEnabled("[ features ]\nhooks = true\n", "features", "hooks"));
+  EXPECT_EQ(ensureCodexHooksFeature("[ features ]\ncodex_hooks = true\n"),
+            "[ features ]\nhooks = true\n");
 }
 
 TEST(CodexHooksFeatureTest, EmptyOrMissingTableIsAppended) {
