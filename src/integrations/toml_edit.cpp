@@ -20,7 +20,7 @@ bool isTableHeader(std::string_view line) {
 
 // "[ features ]  # note" and "[features]" name the same table.
 std::string headerName(std::string_view line) {
-  const std::string header = trim(stripTomlLineComment(line));
+  std::string header = trim(stripTomlLineComment(line));
   const bool simpleTable = header.size() >= 2 && header.front() == '[' && header.back() == ']' &&
                            !startsWith(header, "[[");
   if (!simpleTable) return header;
