@@ -11,15 +11,12 @@
 #include "events/message_grouping.hpp"
 #include "events/message_normalizer.hpp"
 #include "integrations/tool_catalog.hpp"
+#include "support/event_lines.hpp"
 
 namespace glimmet {
 namespace {
 
-GlimmetEvent eventFrom(const std::string& line) {
-  auto event = parseGlimmetEventLine(line, EventParseContext{"/home/u"});
-  EXPECT_TRUE(event.has_value()) << line;
-  return event.value_or(GlimmetEvent{});
-}
+using testing::eventFrom;
 
 UserFacingMessage messageOf(const std::string& line) {
   return MessageNormalizer::normalize({eventFrom(line)}, {});

@@ -8,16 +8,13 @@
 #include "events/companion_status.hpp"
 #include "events/glimmet_event.hpp"
 #include "events/reminder_policy.hpp"
+#include "support/event_lines.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet {
 namespace {
 
-GlimmetEvent eventFrom(const std::string& line) {
-  auto event = parseGlimmetEventLine(line, EventParseContext{"/home/u"});
-  EXPECT_TRUE(event.has_value()) << line;
-  return event.value_or(GlimmetEvent{});
-}
+using testing::eventFrom;
 
 EventReminderPolicy policyOf(const std::string& line) {
   return eventReminderPolicy(eventFrom(line));
