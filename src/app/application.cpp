@@ -36,7 +36,7 @@ Application::Application(Environment environment, std::FILE* console, int comman
 Application::~Application() = default;
 
 int Application::run() {
-  std::fprintf(console_, "[Glimmet] Watching %s\n", paths_.eventFile.c_str());
+  print(fmt::format("[Glimmet] Watching {}\n", paths_.eventFile));
   startApprovals();
   store_->onChange = [this] { printInbox(); };
   store_->reload(true);
@@ -114,9 +114,7 @@ void Application::stopApprovals() {
 }
 
 void Application::printInbox() {
-  const std::string block = formatInboxBlock(store_->allMessages(), store_->approvalCount());
-  std::fputs(block.c_str(), console_);
-  std::fflush(console_);
+  print(formatInboxBlock(store_->allMessages(), store_->approvalCount()));
 }
 
 }  // namespace glimmet

@@ -7,6 +7,7 @@
 #include "base/text.hpp"
 #include "bridge/pending_action_store.hpp"
 #include "platform/file_system.hpp"
+#include "platform/json_lines.hpp"
 
 namespace glimmet {
 
@@ -89,14 +90,8 @@ void AuditWriter::reconcileOnLaunch() {
 }
 
 void AuditWriter::append(const Json& record) {
-  const size_t slash = auditFile_.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    (void)createDirectories(auditFile_.substr(0, slash));
-  }
-  // Broken UTF-8 in an agent's command is replaced, so the line is still written.
-  std::string line = record.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
-  // One write on an O_APPEND descriptor: a line is never interleaved with another writer's.
-  (void)appendToFile(auditFile_, line);
+  // Diagnostic writes swallow their own file errors.
+  (void)appendJsonLine(auditFile_, record);
 }
 
 void attachAuditObserver(PendingActionStore& store, AuditWriter& writer) {

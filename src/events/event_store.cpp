@@ -9,6 +9,7 @@
 #include "events/reminder_policy.hpp"
 #include "events/usage_date.hpp"
 #include "platform/file_system.hpp"
+#include "platform/json_lines.hpp"
 
 namespace glimmet {
 
@@ -371,8 +372,6 @@ Status EventStore::clearHistory() {
 
 void EventStore::audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
                        const Json& extra) {
-  const std::string directory = std::filesystem::path(options_.auditFile).parent_path().string();
-  (void)createDirectories(directory);
   Json entry = {
       {"timestamp", formatIso8601(options_.clock())},
       {"role", role},
@@ -386,12 +385,8 @@ void EventStore::audit(const std::string& role, const GlimmetEvent& event, int c
   if (extra.is_object()) {
     for (const auto& [key, value] : extra.items()) entry[key] = value;
   }
-  const std::string line = entry.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-  if (fileExists(options_.auditFile)) {
-    (void)appendToFile(options_.auditFile, line);
-  } else {
-    (void)writeFileAtomically(options_.auditFile, line);
-  }
+  // Every error is ignored: auditing must never fail a user's action.
+  (void)appendJsonLine(options_.auditFile, entry);
 }
 
 }  // namespace glimmet
