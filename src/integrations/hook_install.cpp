@@ -97,9 +97,7 @@ Status HookManager::installClaudeHooks() const {
     }
   }
 
-  auto planned = plannedClaudeSettings();
-  if (!planned) return Status::failure(planned.error());
-  return writeConfig(settings, planned.value());
+  return writeConfig(settings, plannedClaudeSettings(current.value()));
 }
 
 Status HookManager::installCodexNotify() const {
@@ -127,21 +125,20 @@ Status HookManager::installCodexNotify() const {
     }
   }
 
-  auto plannedConfig = plannedCodexConfig();
-  if (!plannedConfig) return Status::failure(plannedConfig.error());
-  auto plannedHooks = plannedCodexHooks();
-  if (!plannedHooks) return Status::failure(plannedHooks.error());
-  if (auto status = writeConfig(config, plannedConfig.value()); !status) return status;
-
   const std::string hooks = codexHooks();
   auto currentHooks = readConfigText(hooks);
-  const Json existingHooks = Json::parse(currentHooks ? currentHooks.value() : "", nullptr, false);
-  const bool replacesUnreadable = currentHooks && !trim(currentHooks.value()).empty() &&
+  if (!currentHooks) return Status::failure(currentHooks.error());
+  if (auto status = writeConfig(config, plannedCodexConfig(current.value())); !status) {
+    return status;
+  }
+
+  const Json existingHooks = Json::parse(currentHooks.value(), nullptr, false);
+  const bool replacesUnreadable = !trim(currentHooks.value()).empty() &&
                                   (existingHooks.is_discarded() || !existingHooks.is_object());
   if (!backupIfNeeded(hooks) && replacesUnreadable) {
     return Status::failure(fmt::format("Cannot back up {}", hooks));
   }
-  return writeConfig(hooks, plannedHooks.value());
+  return writeConfig(hooks, plannedCodexHooks(currentHooks.value()));
 }
 
 Status HookManager::installOpenCodePlugin() const {

@@ -84,6 +84,10 @@ class HookManager {
   Result<std::string> plannedClaudeSettings() const;
   Result<std::string> plannedCodexConfig() const;
   Result<std::string> plannedCodexHooks() const;
+  // The same from a text already read, so that what is backed up is exactly what is rewritten.
+  std::string plannedClaudeSettings(std::string_view current) const;
+  std::string plannedCodexConfig(std::string_view current) const;
+  std::string plannedCodexHooks(std::string_view current) const;
   // A title and a body describing every change an install would make.
   std::pair<std::string, std::string> installationPreview(std::string_view toolID) const;
 

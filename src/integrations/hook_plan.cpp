@@ -28,7 +28,11 @@ constexpr int kEventHookTimeoutSeconds = 2;
 Result<std::string> HookManager::plannedClaudeSettings() const {
   auto text = readConfigText(claudeSettings());
   if (!text) return Result<std::string>::failure(text.error());
-  Json settings = parseConfigObject(text.value());
+  return plannedClaudeSettings(text.value());
+}
+
+std::string HookManager::plannedClaudeSettings(std::string_view current) const {
+  Json settings = parseConfigObject(current);
   Json hooks = settings.contains("hooks") && settings["hooks"].is_object() ? settings["hooks"]
                                                                            : Json::object();
   const std::string eventBridge = eventCommandPath();
@@ -60,17 +64,25 @@ Result<std::string> HookManager::plannedClaudeSettings() const {
 Result<std::string> HookManager::plannedCodexConfig() const {
   auto text = readConfigText(codexConfig());
   if (!text) return Result<std::string>::failure(text.error());
+  return plannedCodexConfig(text.value());
+}
+
+std::string HookManager::plannedCodexConfig(std::string_view current) const {
   // Only the current bridge path counts as installed: a notify line naming the bridge in another
   // location (an older Glimmet home) is replaced, or a repair would never make Codex healthy.
-  if (contains(text.value(), codexNotifyPath())) return ensureCodexHooksFeature(text.value());
+  if (contains(current, codexNotifyPath())) return ensureCodexHooksFeature(current);
   const std::string notifyLine = "notify = [" + tomlQuoted(codexNotifyPath()) + "]";
-  return ensureCodexHooksFeature(setTomlNotify(text.value(), notifyLine));
+  return ensureCodexHooksFeature(setTomlNotify(current, notifyLine));
 }
 
 Result<std::string> HookManager::plannedCodexHooks() const {
   auto text = readConfigText(codexHooks());
   if (!text) return Result<std::string>::failure(text.error());
-  Json file = parseConfigObject(text.value());
+  return plannedCodexHooks(text.value());
+}
+
+std::string HookManager::plannedCodexHooks(std::string_view current) const {
+  Json file = parseConfigObject(current);
   Json hooks = file.contains("hooks") && file["hooks"].is_object() ? file["hooks"] : Json::object();
 
   const std::string eventBridge = eventCommandPath();
