@@ -14,8 +14,8 @@
 
 #include <fmt/format.h>
 
-#include "events/bridge_event_tail.hpp"
-#include "events/event_store.hpp"
+#include "store/bridge_event_tail.hpp"
+#include "store/event_store.hpp"
 
 namespace glimmet {
 namespace {

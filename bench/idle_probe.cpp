@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/application.hpp"
+#include "ui/console_application.hpp"
 #include "platform/file_system.hpp"
 
 int main(int argc, char** argv) {
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   environment.set("HOME", directory);
   environment.set("GLIMMET_EVENT_FILE", eventFile);
   std::FILE* sink = std::fopen("/dev/null", "w");
-  Application application(environment, sink);
+  ConsoleApplication application(environment, sink);
   // Start counting once the first load is done.
   FileSystemCounters before{};
   application.loop().post([&] { before = fileSystemCounters(); });

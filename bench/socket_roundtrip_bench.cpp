@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "bridge/agent_reply_marshaller.hpp"
-#include "bridge/socket_frame_codec.hpp"
-#include "platform/socket_server.hpp"
+#include "approvals/agent_reply_marshaller.hpp"
+#include "approvals/socket_frame_codec.hpp"
+#include "approvals/hook_socket_service.hpp"
 
 namespace glimmet {
 namespace {
@@ -77,7 +77,7 @@ struct BenchServer {
   MainLoop loop;
   std::string path = tempSocketPath();
   int handled = 0;
-  SocketServer server{
+  HookSocketService server{
       loop, path, [this](HookRequest request, SocketReplyHandle handle) {
         ++handled;
         HookReply reply = storeReply(request.requestID, "allow");

@@ -1,7 +1,7 @@
 #include "integrations/app_locations.hpp"
 
 #include "base/text.hpp"
-#include "events/tool_names.hpp"
+#include "model/tool_names.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/environment.hpp"
+#include "base/environment.hpp"
 
 namespace glimmet {
 

@@ -31,7 +31,7 @@ HookManager::HookManager(HookManagerLocations locations, Environment environment
 
 HookManager HookManager::forProcess() {
   Environment environment = Environment::current();
-  const Paths paths = resolvePaths(environment, isIsolated());
+  const Paths paths = resolvePaths(environment, isolationFlagFromEnvironment(environment));
   return HookManager(HookManagerLocations::fromPaths(paths), std::move(environment));
 }
 

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/environment.hpp"
-#include "app/paths.hpp"
+#include "base/environment.hpp"
+#include "model/paths.hpp"
 #include "base/result.hpp"
 #include "integrations/app_locations.hpp"
-#include "integrations/tool_catalog.hpp"
+#include "model/tool_catalog.hpp"
 #include "integrations/tool_health.hpp"
 
 namespace glimmet {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "integrations/tool_catalog.hpp"
+#include "model/tool_catalog.hpp"
 
 namespace glimmet {
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/log.hpp"
 #include "platform/main_loop.hpp"
 
 namespace glimmet {
@@ -14,12 +15,11 @@ namespace glimmet {
 class ConsoleInput {
  public:
   using LineHandler = std::function<void(const std::string& line)>;
-  using Logger = std::function<void(const std::string&)>;
 
   static constexpr size_t kMaxLineBytes = size_t{64} * 1024;
 
   ConsoleInput(MainLoop& loop, int fd, LineHandler onLine, std::function<void()> onEnd = {},
-               Logger log = {});
+               LogSink log = {});
   ~ConsoleInput();
   ConsoleInput(const ConsoleInput&) = delete;
   ConsoleInput& operator=(const ConsoleInput&) = delete;

@@ -55,6 +55,17 @@ class MainLoop {
   // Loop thread only. The tolerance says how late the timer may fire; it is advisory.
   [[nodiscard]] WorkItem every(Seconds interval, Seconds tolerance, std::function<void()> work);
 
+  // Host embedding: another run loop (AppKit's, or one that waits on an X11 connection) owns
+  // the thread. It waits until backendDescriptor() is readable or timeoutMilliseconds() have
+  // passed, then calls runOnce(). The first call to backendDescriptor() makes the calling thread
+  // the loop thread.
+  int backendDescriptor();
+  // How long the host may sleep before runOnce() has timers to run; -1 when nothing is
+  // scheduled, 0 when work is ready now.
+  int timeoutMilliseconds() const;
+  // Runs whatever is ready (posted work, I/O, due timers) without blocking.
+  void runOnce();
+
   bool isLoopThread() const;
   // The libuv loop, for the platform implementations; opaque to the core.
   void* nativeHandle();

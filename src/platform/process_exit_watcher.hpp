@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/log.hpp"
 #include "platform/main_loop.hpp"
 
 namespace glimmet {
@@ -18,11 +19,10 @@ enum class ProcessExitStrategy {
 // thread only. A pid of 0 or below names no single process and is never reported.
 class ProcessExitWatcher {
  public:
-  using Logger = std::function<void(const std::string&)>;
 
   ProcessExitWatcher(MainLoop& loop, int pid, std::function<void()> onExit,
                      ProcessExitStrategy strategy = ProcessExitStrategy::automatic,
-                     Logger log = {});
+                     LogSink log = {});
   ~ProcessExitWatcher();
   ProcessExitWatcher(const ProcessExitWatcher&) = delete;
   ProcessExitWatcher& operator=(const ProcessExitWatcher&) = delete;

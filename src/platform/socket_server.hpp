@@ -1,40 +1,40 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "base/log.hpp"
 #include "base/result.hpp"
-#include "bridge/hook_messages.hpp"
 #include "platform/main_loop.hpp"
+#include "platform/posix_error.hpp"
 
 namespace glimmet {
 
-// A failed system call: "POSIX <op> failed: errno=<n> (<system text>)".
-struct POSIXError {
-  int code = 0;
-  std::string op;
-  std::string description() const;
-};
-
-// How the approval logic answers one request. Both closures hold the server weakly and name
-// their connection by a number that is never reused, so a late reply can neither keep the
-// server alive nor reach a newer peer that happens to get the same descriptor.
-struct SocketReplyHandle {
-  std::function<void(const HookReply&)> send;
+// One client as a line handler sees it. Both closures hold the server weakly and name their
+// connection by a number that is never reused, so a late reply can neither keep the server
+// alive nor reach a newer peer that happens to get the same descriptor. Callable from any
+// thread; the socket is touched only on the main loop.
+struct SocketConnection {
+  // Queues bytes for the peer; a short write is completed when the socket is writable again.
+  std::function<void(std::string bytes)> send;
+  // Ends the connection; queued bytes that were not written yet are dropped.
   std::function<void()> close;
 };
 
-// The Unix-domain socket that hook bridges connect to. All socket I/O is non-blocking on the
-// main loop; each decoded request is handed to `handler` on the main loop, in arrival order.
+// A Unix-domain socket server that speaks newline-delimited lines. All socket I/O is
+// non-blocking on the main loop; each complete line (without its line feed) is handed to the
+// handler on the main loop, in arrival order, while its connection is still open. A line longer
+// than the limit closes its connection.
 class SocketServer {
  public:
-  using Handler = std::function<void(HookRequest, SocketReplyHandle)>;
-  // Receives one "[Glimmet] ..." diagnostic line, without a line feed.
-  using Logger = std::function<void(const std::string&)>;
+  static constexpr size_t kDefaultMaxLineBytes = 262144;
+  using LineHandler = std::function<void(std::string line, SocketConnection connection)>;
 
-  SocketServer(MainLoop& loop, std::string socketPath, Handler handler, Logger log = {});
+  SocketServer(MainLoop& loop, std::string socketPath, LineHandler handler, LogSink log = {},
+               size_t maxLineBytes = kDefaultMaxLineBytes);
   // Closes every connection and the listening socket and removes the socket file.
   ~SocketServer();
   SocketServer(const SocketServer&) = delete;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/environment.hpp"
+#include "base/environment.hpp"
 
 namespace glimmet {
 

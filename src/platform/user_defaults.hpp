@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/environment.hpp"
+#include "base/environment.hpp"
 #include "base/json_values.hpp"
 #include "base/result.hpp"
 

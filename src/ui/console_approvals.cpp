@@ -1,9 +1,11 @@
 #include "ui/console_approvals.hpp"
 
+#include <memory>
+
 #include <fmt/format.h>
 
 #include "base/text.hpp"
-#include "bridge/notification_text.hpp"
+#include "model/notification_text.hpp"
 
 namespace glimmet {
 
@@ -50,8 +52,26 @@ std::string commandsFor(const PendingAction& action, const std::string& n) {
 
 }  // namespace
 
-ConsoleApprovals::ConsoleApprovals(PendingActionStore& store, DecisionDispatcher& dispatcher)
-    : store_(store), dispatcher_(dispatcher) {}
+ConsoleApprovals::ConsoleApprovals(Send send) : send_(std::move(send)) {}
+
+std::string ConsoleApprovals::update(const SnapshotPtr& snapshot) {
+  snapshot_ = snapshot;
+  std::string out;
+  // Endings first: a request that replaces another is reported after the one it replaced.
+  for (const auto& action : snapshot->finishedRequests) {
+    auto reported = reportedStatus_.find(action.requestID);
+    if (reported != reportedStatus_.end() && reported->second == action.status) continue;
+    if (reported == reportedStatus_.end()) announce(action);  // numbered, never shown waiting
+    reportedStatus_[action.requestID] = action.status;
+    out += statusLine(action);
+  }
+  for (const auto& action : snapshot->waitingRequests) {
+    if (reportedStatus_.contains(action.requestID)) continue;
+    reportedStatus_[action.requestID] = action.status;
+    out += announce(action);
+  }
+  return out;
+}
 
 std::string ConsoleApprovals::number(const std::string& requestID) const {
   auto found = numbersByID_.find(requestID);
@@ -95,7 +115,7 @@ std::optional<PendingAction> ConsoleApprovals::resolve(const std::string& token,
     }
     requestID = requestIDs_[n - 1];
   }
-  auto action = store_.action(requestID);
+  const PendingAction* action = snapshot_->request(requestID);
   if (!action) {
     error = fmt::format("[Glimmet] no request {}\n", token);
     return std::nullopt;
@@ -105,11 +125,11 @@ std::optional<PendingAction> ConsoleApprovals::resolve(const std::string& token,
                         rawValue(action->status));
     return std::nullopt;
   }
-  return action;
+  return *action;
 }
 
 std::string ConsoleApprovals::listWaiting() const {
-  const auto waiting = store_.waitingActions();
+  const auto& waiting = snapshot_->waitingRequests;
   if (waiting.empty()) return "No requests waiting.\n";
   std::string out;
   for (const auto& action : waiting) {
@@ -151,24 +171,22 @@ std::string ConsoleApprovals::execute(const std::string& line) {
 
 std::string ConsoleApprovals::decide(const std::string& verb, const PendingAction& action,
                                      const std::string& argument) {
-  using namespace NotificationAction;
   const std::string n = number(action.requestID);
   const std::string kind(rawValue(action.kind));
   const bool permission = action.kind == PendingActionKind::permissionRequest;
   const bool choice = action.kind == PendingActionKind::waitingChoice;
-  const bool input = action.kind == PendingActionKind::waitingInput;
   auto wrongKind = [&] {
     return fmt::format("[Glimmet] #{} is a {} request; answer with {}\n", n, kind,
                        commandsFor(action, n));
   };
-  bool sent = false;
+  UserDecision decision;
   if (verb == "allow" || verb == "always") {
     if (!permission) return wrongKind();
-    sent = dispatcher_.dispatch(verb == "allow" ? kApproveOnce : kApproveAlways, action.requestID,
-                                kind);
+    decision =
+        allowDecision(verb == "allow" ? UserDecision::Mode::once : UserDecision::Mode::always);
   } else if (verb == "deny") {
     if (choice) return wrongKind();
-    sent = dispatcher_.dispatch(input ? kTextDeny : kPermissionDeny, action.requestID, kind);
+    decision = denyDecision();
   } else if (verb == "choose") {
     if (!choice) return wrongKind();
     if (action.payload.options && !action.payload.options->empty()) {
@@ -183,14 +201,17 @@ std::string ConsoleApprovals::decide(const std::string& verb, const PendingActio
                            join(ids, ", "));
       }
     }
-    sent =
-        dispatcher_.dispatch(std::string(kChoiceOptionPrefix) + argument, action.requestID, kind);
-  } else if (verb == "reply") {
+    decision = choiceDecision(argument);
+  } else {
     if (permission) return wrongKind();
-    sent = dispatcher_.submitText(action.requestID, kind, argument);
+    decision = replyDecision(argument);
   }
-  if (!sent) return fmt::format("[Glimmet] request #{} was not answered\n", n);
-  return {};
+  // Commands sent on the loop thread run at once, so the result is known on return.
+  auto out = std::make_shared<std::string>();
+  send_(Command::Decide{action.requestID, decision}, [out, n](const CommandResult& result) {
+    if (!result.ok) *out = fmt::format("[Glimmet] request #{} was not answered\n", n);
+  });
+  return *out;
 }
 
 }  // namespace glimmet

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "events/island_message.hpp"
+#include "model/island_message.hpp"
 
 namespace glimmet {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/json_values.hpp"
-#include "events/island_message.hpp"
+#include "model/island_message.hpp"
 
 namespace glimmet {
 

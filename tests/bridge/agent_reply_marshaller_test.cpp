@@ -1,8 +1,8 @@
-#include "bridge/agent_reply_marshaller.hpp"
+#include "approvals/agent_reply_marshaller.hpp"
 
 #include <gtest/gtest.h>
 
-#include "bridge/text_input_panel.hpp"
+#include "model/text_input_panel.hpp"
 
 namespace glimmet {
 namespace {

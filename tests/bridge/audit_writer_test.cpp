@@ -1,11 +1,11 @@
-#include "bridge/audit_writer.hpp"
+#include "approvals/audit_writer.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "bridge/pending_action_store.hpp"
+#include "approvals/pending_action_store.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
 

@@ -1,13 +1,12 @@
-#include "bridge/decision_dispatch.hpp"
+#include "approvals/decision_dispatch.hpp"
 
 #include "base/json_values.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "bridge/notification_text.hpp"
-#include "bridge/socket_frame_codec.hpp"
-#include "ui/console_approvals.hpp"
+#include "model/notification_text.hpp"
+#include "approvals/socket_frame_codec.hpp"
 
 namespace glimmet {
 namespace {
@@ -109,49 +108,6 @@ TEST(NotificationText, TitlesAndBodiesPerKind) {
   EXPECT_EQ(notificationText(input).body, "Agent is waiting for your text");
   input.payload.prompt = "Name?";
   EXPECT_EQ(notificationText(input).body, "Name?");
-}
-
-class ConsoleApprovalsTest : public DecisionTest {
- protected:
-  ConsoleApprovals console{store, dispatcher};
-};
-
-TEST_F(ConsoleApprovalsTest, NumbersActionsAndRoutesCommandsThroughDispatch) {
-  auto permission = action("req-p", PendingActionKind::permissionRequest);
-  permission.payload.command = "rm -rf build";
-  auto choice = action("req-c", PendingActionKind::waitingChoice, "codex");
-  choice.payload.options = std::vector<HookRequestOption>{{"a", "Alpha", {}}, {"b", "Beta", {}}};
-  auto input = action("req-i", PendingActionKind::waitingInput);
-  for (auto* pending : {&permission, &choice, &input}) {
-    add(*pending);
-    console.announce(*pending);
-  }
-  EXPECT_EQ(console.announce(permission).substr(0, 44),
-            "[#1] Approval needed: Run: rm -rf build\n    ");
-
-  EXPECT_EQ(console.execute("choose 1 a"),
-            "[Glimmet] #1 is a permission_request request; answer with allow 1 | always 1 | "
-            "deny 1\n");
-  EXPECT_EQ(console.execute("choose 2 z"), "[Glimmet] #2 has no option \"z\"; options: a, b\n");
-  EXPECT_EQ(console.execute("always 4"), "[Glimmet] no request #4\n");
-  EXPECT_EQ(console.execute("allow nope"), "[Glimmet] no request nope\n");
-  EXPECT_EQ(console.execute("frobnicate 1"),
-            "[Glimmet] unknown command \"frobnicate\"; type help\n");
-  EXPECT_EQ(console.execute("   "), "");
-  EXPECT_TRUE(replies.empty());
-
-  EXPECT_EQ(console.execute("always 1"), "");
-  EXPECT_EQ(console.execute("choose req-c b"), "");
-  EXPECT_EQ(console.execute("reply 3   two  words  "), "");
-  EXPECT_EQ(replies["req-p"][0].mode, "always");
-  EXPECT_EQ(replies["req-c"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
-  EXPECT_EQ(
-      Json::parse(replies["req-i"][0].rawAgentPayload)["hookSpecificOutput"]["userPromptResponse"],
-      "two  words");
-  EXPECT_EQ(console.execute("deny 1"), "[Glimmet] request #1 is already answered\n");
-  EXPECT_EQ(console.statusLine(*store.action("req-p")), "[#1] answered\n");
-  EXPECT_EQ(console.execute("list"), "No requests waiting.\n");
-  for (const auto& [id, list] : replies) EXPECT_EQ(list.size(), 1u) << id;
 }
 
 }  // namespace

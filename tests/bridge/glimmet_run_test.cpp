@@ -10,7 +10,7 @@
 #include <map>
 
 #include "base/json_values.hpp"
-#include "bridge/socket_frame_codec.hpp"
+#include "approvals/socket_frame_codec.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
 

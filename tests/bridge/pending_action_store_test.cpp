@@ -1,4 +1,4 @@
-#include "bridge/pending_action_store.hpp"
+#include "approvals/pending_action_store.hpp"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,45 +1,23 @@
-#include "bridge/socket_frame_codec.hpp"
+#include "approvals/socket_frame_codec.hpp"
 
 #include <gtest/gtest.h>
 
 namespace glimmet {
 namespace {
 
-using SocketFrameCodec::consumeLine;
-using SocketFrameCodec::decodeRequest;
-using SocketFrameCodec::kMaxLineBytes;
 
 const char* kRequest =
     R"({"v":1,"type":"hook.request","request_id":"r1","agent":"claude_code","session_id":"s",)"
     R"("agent_pid":4242,"kind":"permission_request","timeout_seconds":120,"payload":{}})";
 
-FrameDecodeError::Kind errorKind(const std::variant<std::string, FrameDecodeError>& result) {
-  return std::get<FrameDecodeError>(result).kind;
-}
-
-TEST(ConsumeLine, TakesLinesInOrderAndKeepsTheRest) {
-  std::string buffer = "one\ntwo\nthr";
-  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "one");
-  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "two");
-  EXPECT_EQ(errorKind(consumeLine(buffer)), FrameDecodeError::Kind::incomplete);
-  EXPECT_EQ(buffer, "thr");
-  buffer += "ee\n\n";
-  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "three");
-  EXPECT_EQ(std::get<std::string>(consumeLine(buffer)), "");
-  EXPECT_TRUE(buffer.empty());
-}
-
 TEST(DecodeRequest, EmptyPayloadHasEveryFieldAbsent) {
-  std::string buffer = std::string(kRequest) + "\n";
-  auto decoded = decodeRequest(buffer);
-  ASSERT_TRUE(std::holds_alternative<HookRequest>(decoded))
-      << std::get<FrameDecodeError>(decoded).message();
-  const auto& request = std::get<HookRequest>(decoded);
+  auto decoded = decodeHookRequest(kRequest);
+  ASSERT_TRUE(decoded.ok()) << decoded.error();
+  const auto& request = decoded.value();
   EXPECT_EQ(request.requestID, "r1");
   EXPECT_EQ(request.agentPID, 4242);
   EXPECT_EQ(request.timeoutSeconds, 120);
   EXPECT_EQ(request.payload, HookRequestPayload{});
-  EXPECT_TRUE(buffer.empty());
 }
 
 TEST(DecodeRequest, ReadsLenientlyAndCarriesUnknownKindsAndVersions) {
@@ -79,12 +57,9 @@ TEST(DecodeRequest, RejectsMissingKeysWrongTypesAndPidsOutside32Bits) {
     std::string text = kRequest;
     text.erase(text.find(removed), removed.size());
     if (text[text.size() - 2] == ',') text.erase(text.size() - 2, 1);
-    std::string buffer = text + "\n";
-    auto decoded = decodeRequest(buffer);
-    ASSERT_TRUE(std::holds_alternative<FrameDecodeError>(decoded)) << text;
-    const auto& error = std::get<FrameDecodeError>(decoded);
-    EXPECT_EQ(error.kind, FrameDecodeError::Kind::malformed);
-    EXPECT_EQ(error.description, "HookRequest: " + message);
+    auto decoded = decodeHookRequest(text);
+    ASSERT_FALSE(decoded.ok()) << text;
+    EXPECT_EQ(decoded.error(), message);
   }
   for (const char* pid : {"1.5", "\"12x\"", "true"}) {
     std::string text = kRequest;

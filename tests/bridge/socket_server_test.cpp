@@ -1,4 +1,4 @@
-#include "platform/socket_server.hpp"
+#include "approvals/hook_socket_service.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "bridge/hook_request_handler.hpp"
-#include "bridge/socket_frame_codec.hpp"
+#include "approvals/hook_request_handler.hpp"
+#include "approvals/socket_frame_codec.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
 
@@ -59,7 +59,7 @@ std::string requestOfSize(const std::string& id, size_t bytes) {
 class SocketServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    server = std::make_unique<SocketServer>(
+    server = std::make_unique<HookSocketService>(
         loop, socketPath,
         [this](HookRequest request, SocketReplyHandle handle) {
           requests.push_back(request);
@@ -106,7 +106,7 @@ class SocketServerTest : public ::testing::Test {
   std::vector<SocketReplyHandle> handles;
   std::vector<std::string> logs;
   bool autoReply = true;
-  std::unique_ptr<SocketServer> server;
+  std::unique_ptr<HookSocketService> server;
 };
 
 TEST_F(SocketServerTest, TwoRequestsInOneWriteAreHandledInOrderEachWithItsOwnReply) {
@@ -180,9 +180,11 @@ TEST_F(SocketServerTest, UndecodableLinesCloseTheConnectionWithoutAReply) {
   }
   EXPECT_TRUE(requests.empty());
   EXPECT_TRUE(logged("malformed frame: HookRequest: "));
-  // A request decoded before a malformed line on the same connection still reaches the handler.
+  // Lines are handled in order: a request before a malformed line on the same connection still
+  // reaches the handler and gets its reply before the connection is closed.
   const auto before = sampleRequest("req-before");
-  EXPECT_EQ(runClient(line(before) + "garbage\n"), std::vector<std::string>{"<EOF>"});
+  EXPECT_EQ(runClient(line(before) + "garbage\n"),
+            (std::vector<std::string>{replyLine(before), "<DONE>"}));
   ASSERT_TRUE(runUntil([&] { return requests.size() == 1; }, 10));
   EXPECT_EQ(requests[0], before);
   // The server still serves everyone else.
@@ -246,7 +248,7 @@ TEST(SocketServerStart, ReplacesAStaleFileCreatesTheDirectoryAndSetsMode0600) {
   ASSERT_EQ(::mkdir((dir.path() + "/a/b").c_str(), 0755), 0);
   testing::writeText(path, "stale");
   MainLoop loop;
-  SocketServer server(loop, path, [](HookRequest, SocketReplyHandle) {});
+  HookSocketService server(loop, path, [](HookRequest, SocketReplyHandle) {});
   auto started = server.start();
   ASSERT_TRUE(started.ok()) << started.error();
   EXPECT_TRUE(server.isRunning());
@@ -257,7 +259,7 @@ TEST(SocketServerStart, ReplacesAStaleFileCreatesTheDirectoryAndSetsMode0600) {
 
   TempDir fresh;
   const std::string nested = fresh.path() + "/x/y/glimmet.sock";
-  SocketServer second(loop, nested, [](HookRequest, SocketReplyHandle) {});
+  HookSocketService second(loop, nested, [](HookRequest, SocketReplyHandle) {});
   ASSERT_TRUE(second.start().ok());
   ASSERT_EQ(::stat(nested.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -267,7 +269,7 @@ TEST(SocketServerStart, FailuresAreReportedAndLeaveTheServerStopped) {
   TempDir dir;
   MainLoop loop;
   const std::string tooLong = dir.path() + "/" + std::string(120, 'n') + ".sock";
-  SocketServer longServer(loop, tooLong, [](HookRequest, SocketReplyHandle) {});
+  HookSocketService longServer(loop, tooLong, [](HookRequest, SocketReplyHandle) {});
   auto started = longServer.start();
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(started.error(),
@@ -276,7 +278,7 @@ TEST(SocketServerStart, FailuresAreReportedAndLeaveTheServerStopped) {
   EXPECT_FALSE(longServer.isRunning());
 
   testing::writeText(dir.file("plain"), "not a directory");
-  SocketServer blocked(loop, dir.file("plain") + "/glimmet.sock",
+  HookSocketService blocked(loop, dir.file("plain") + "/glimmet.sock",
                        [](HookRequest, SocketReplyHandle) {});
   started = blocked.start();
   EXPECT_FALSE(started.ok());
@@ -290,7 +292,7 @@ TEST(SocketServerHandler, UnknownKindClosesWithoutReplyAndKnownKindsWait) {
   MainLoop loop;
   PendingActionStore store(loop);
   std::vector<std::string> announced;
-  SocketServer server(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
+  HookSocketService server(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
     handleHookRequest(store, request, std::move(handle),
                       [&](const PendingAction& action) { announced.push_back(action.requestID); });
   });

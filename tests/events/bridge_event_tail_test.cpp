@@ -1,4 +1,4 @@
-#include "events/bridge_event_tail.hpp"
+#include "store/bridge_event_tail.hpp"
 
 #include <gtest/gtest.h>
 

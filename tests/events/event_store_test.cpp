@@ -1,4 +1,4 @@
-#include "events/event_store.hpp"
+#include "store/event_store.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "events/glimmet_event.hpp"
+#include "model/glimmet_event.hpp"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "events/event_text.hpp"
-#include "events/tool_names.hpp"
-#include "events/usage_date.hpp"
+#include "model/event_text.hpp"
+#include "model/tool_names.hpp"
+#include "model/usage_date.hpp"
 
 namespace glimmet {
 namespace {

@@ -6,11 +6,11 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "events/glimmet_event.hpp"
-#include "events/island_message.hpp"
-#include "events/message_grouping.hpp"
-#include "events/message_normalizer.hpp"
-#include "integrations/tool_catalog.hpp"
+#include "model/glimmet_event.hpp"
+#include "model/island_message.hpp"
+#include "model/message_grouping.hpp"
+#include "model/message_normalizer.hpp"
+#include "model/tool_catalog.hpp"
 #include "support/event_lines.hpp"
 
 namespace glimmet {

@@ -5,9 +5,9 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "events/companion_status.hpp"
-#include "events/glimmet_event.hpp"
-#include "events/reminder_policy.hpp"
+#include "model/companion_status.hpp"
+#include "model/glimmet_event.hpp"
+#include "model/reminder_policy.hpp"
 #include "support/event_lines.hpp"
 #include "support/test_support.hpp"
 

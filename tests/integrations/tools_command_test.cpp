@@ -10,7 +10,7 @@
 
 #include "base/json_values.hpp"
 #include "base/text.hpp"
-#include "integrations/tool_catalog.hpp"
+#include "model/tool_catalog.hpp"
 #include "support/test_support.hpp"
 
 namespace glimmet {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "events/glimmet_event.hpp"
+#include "model/glimmet_event.hpp"
 
 namespace glimmet::testing {
 

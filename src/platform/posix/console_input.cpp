@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "platform/posix/diagnostic.hpp"
-#include "platform/socket_server.hpp"
+#include "base/log.hpp"
+#include "platform/posix_error.hpp"
 
 namespace glimmet {
 
@@ -26,7 +26,7 @@ struct ConsoleInput::Impl {
   int fd;
   LineHandler onLine;
   std::function<void()> onEnd;
-  Logger log;
+  LogSink log;
   uv_stream_t* stream = nullptr;
   FileRead* fileRead = nullptr;
   std::string pending;
@@ -34,7 +34,7 @@ struct ConsoleInput::Impl {
   bool ended = false;
 
   Impl(MainLoop& mainLoop, int descriptor, LineHandler lines, std::function<void()> end,
-       Logger logger)
+       LogSink logger)
       : loop(mainLoop),
         fd(descriptor),
         onLine(std::move(lines)),
@@ -43,7 +43,7 @@ struct ConsoleInput::Impl {
 
   uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
 
-  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
+  void diagnose(const std::string& line) { writeLog(log, line); }
 
   void start() {
     int rc = 0;
@@ -192,7 +192,7 @@ struct ConsoleInput::Impl {
 };
 
 ConsoleInput::ConsoleInput(MainLoop& loop, int fd, LineHandler onLine, std::function<void()> onEnd,
-                           Logger log)
+                           LogSink log)
     : impl_(std::make_unique<Impl>(loop, fd, std::move(onLine), std::move(onEnd), std::move(log))) {
   impl_->start();
 }

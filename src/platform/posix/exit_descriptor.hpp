@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "platform/posix/unique_fd.hpp"
-#include "platform/socket_server.hpp"
+#include "platform/posix_error.hpp"
 
 namespace glimmet {
 

@@ -72,6 +72,9 @@ struct MainLoop::Impl {
   std::deque<std::function<void()>> posted;
   std::thread::id loopThread = std::this_thread::get_id();
   const std::function<bool()>* done = nullptr;
+  // A host loop drives this one: the wake-up handle stays referenced so that the backend
+  // timeout reflects posted work and timers instead of "nothing to wait for".
+  bool hosted = false;
 
   void drainPosted() {
     std::deque<std::function<void()>> batch;
@@ -118,7 +121,24 @@ void MainLoop::run() {
   impl_->loopThread = std::this_thread::get_id();
   uv_ref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
   uv_run(&impl_->loop, UV_RUN_DEFAULT);
-  uv_unref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
+  if (!impl_->hosted) uv_unref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
+}
+
+int MainLoop::backendDescriptor() {
+  if (!impl_->hosted) {
+    impl_->hosted = true;
+    impl_->loopThread = std::this_thread::get_id();
+    uv_ref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
+  }
+  return uv_backend_fd(&impl_->loop);
+}
+
+int MainLoop::timeoutMilliseconds() const {
+  return uv_backend_timeout(&impl_->loop);
+}
+
+void MainLoop::runOnce() {
+  uv_run(&impl_->loop, UV_RUN_NOWAIT);
 }
 
 bool MainLoop::runUntil(const std::function<bool()>& done, Seconds timeout) {
@@ -136,7 +156,7 @@ bool MainLoop::runUntil(const std::function<bool()>& done, Seconds timeout) {
   while (!timedOut && !done()) {
     uv_run(&impl_->loop, UV_RUN_ONCE);
   }
-  uv_unref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
+  if (!impl_->hosted) uv_unref(reinterpret_cast<uv_handle_t*>(&impl_->wake));
   impl_->done = nullptr;
   return done();
 }

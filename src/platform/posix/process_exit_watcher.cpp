@@ -5,11 +5,11 @@
 #include <optional>
 #include <utility>
 
-#include "platform/posix/diagnostic.hpp"
+#include "base/log.hpp"
 #include "platform/posix/exit_descriptor.hpp"
 #include "platform/posix/polled_fd.hpp"
 #include "platform/posix/process_exit_polling.hpp"
-#include "platform/socket_server.hpp"
+#include "platform/posix_error.hpp"
 
 namespace glimmet {
 
@@ -17,19 +17,19 @@ struct ProcessExitWatcher::Impl {
   MainLoop& loop;
   int pid;
   std::function<void()> onExit;
-  Logger log;
+  LogSink log;
   PolledFd* exitPoll = nullptr;
   std::optional<ProcessExitPoller> poller;
   WorkItem alreadyGone;
 
-  Impl(MainLoop& mainLoop, int processID, std::function<void()> callback, Logger logger)
+  Impl(MainLoop& mainLoop, int processID, std::function<void()> callback, LogSink logger)
       : loop(mainLoop), pid(processID), onExit(std::move(callback)), log(std::move(logger)) {}
 
   ~Impl() {
     if (exitPoll) closePolledFd(exitPoll);
   }
 
-  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
+  void diagnose(const std::string& line) { writeLog(log, line); }
 
   // Called at most once; the callback may destroy the watcher, so nothing runs after it.
   void fire() {
@@ -84,7 +84,7 @@ struct ProcessExitWatcher::Impl {
 };
 
 ProcessExitWatcher::ProcessExitWatcher(MainLoop& loop, int pid, std::function<void()> onExit,
-                                       ProcessExitStrategy strategy, Logger log)
+                                       ProcessExitStrategy strategy, LogSink log)
     : impl_(std::make_unique<Impl>(loop, pid, std::move(onExit), std::move(log))) {
   if (pid <= 0) return;
   if (strategy == ProcessExitStrategy::automatic && impl_->startExitDescriptor()) return;

@@ -1,4 +1,4 @@
-// Connection I/O of the socket server: reading and decoding requests, writing replies.
+// Connection I/O of the socket server: reading and splitting lines, writing replies.
 #include "platform/posix/socket_server_impl.hpp"
 
 #include <sys/socket.h>
@@ -7,9 +7,8 @@
 #include <uv.h>
 
 #include <cerrno>
-#include <variant>
 
-#include "bridge/socket_frame_codec.hpp"
+#include <fmt/format.h>
 
 namespace glimmet {
 
@@ -75,27 +74,36 @@ void SocketServer::Impl::readAvailable(Connection& connection) {
 
 bool SocketServer::Impl::drain(Connection& connection) {
   for (;;) {
-    auto decoded = SocketFrameCodec::decodeRequest(connection.received);
-    if (auto* error = std::get_if<FrameDecodeError>(&decoded)) {
-      if (error->kind == FrameDecodeError::Kind::incomplete) return true;
-      diagnose("[Glimmet] socket connection closed: " + error->message());
+    const size_t newline = connection.received.find('\n');
+    const size_t length = newline == std::string::npos ? connection.received.size() : newline;
+    if (length > maxLineBytes) {
+      diagnose(fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)",
+                           length));
       tearDown(connection.id);
       return false;
     }
+    if (newline == std::string::npos) return true;
+    std::string line = connection.received.substr(0, newline);
+    connection.received.erase(0, newline + 1);
     // Posted rather than called here, so that the handler may answer or close at once without
-    // pulling the connection out from under this loop.
-    loop.post([weak = weak_from_this(), request = std::move(std::get<HookRequest>(decoded)),
+    // pulling the connection out from under this loop. A line whose connection was closed in
+    // the meantime (by the handler of an earlier line, or the peer) is dropped.
+    loop.post([weak = weak_from_this(), id = connection.id, line = std::move(line),
                handle = makeHandle(connection.id)]() mutable {
-      if (auto self = weak.lock()) self->handler(std::move(request), std::move(handle));
+      auto self = weak.lock();
+      if (!self || !self->connections.contains(id)) return;
+      self->handler(std::move(line), std::move(handle));
     });
   }
 }
 
-SocketReplyHandle SocketServer::Impl::makeHandle(uint64_t connectionID) {
+SocketConnection SocketServer::Impl::makeHandle(uint64_t connectionID) {
   std::weak_ptr<Impl> weak = weak_from_this();
-  SocketReplyHandle handle;
-  handle.send = [weak, connectionID](const HookReply& reply) {
-    onLoop(weak, [connectionID, reply](Impl& self) { self.send(connectionID, reply); });
+  SocketConnection handle;
+  handle.send = [weak, connectionID](std::string bytes) {
+    onLoop(weak, [connectionID, bytes = std::move(bytes)](Impl& self) {
+      self.send(connectionID, bytes);
+    });
   };
   handle.close = [weak, connectionID] {
     onLoop(weak, [connectionID](Impl& self) { self.tearDown(connectionID); });
@@ -103,12 +111,12 @@ SocketReplyHandle SocketServer::Impl::makeHandle(uint64_t connectionID) {
   return handle;
 }
 
-void SocketServer::Impl::send(uint64_t connectionID, const HookReply& reply) {
+void SocketServer::Impl::send(uint64_t connectionID, const std::string& bytes) {
   auto found = connections.find(connectionID);
-  if (found == connections.end()) return;  // the bridge is gone: nobody to tell
+  if (found == connections.end()) return;  // the peer is gone: nobody to tell
   Connection& connection = *found->second;
   const bool idle = connection.unsent.empty();
-  connection.unsent += SocketFrameCodec::encode(reply);
+  connection.unsent += bytes;
   if (idle) flush(connection);
 }
 

@@ -21,10 +21,6 @@
 
 namespace glimmet {
 
-std::string POSIXError::description() const {
-  return fmt::format("POSIX {} failed: errno={} ({})", op, code, std::strerror(code));
-}
-
 namespace {
 
 constexpr int kBacklog = 16;
@@ -173,9 +169,10 @@ bool SocketServer::Impl::peerAllowed(int fd) {
   return false;
 }
 
-SocketServer::SocketServer(MainLoop& loop, std::string socketPath, Handler handler, Logger log)
-    : impl_(std::make_shared<Impl>(loop, std::move(socketPath), std::move(handler),
-                                   std::move(log))) {}
+SocketServer::SocketServer(MainLoop& loop, std::string socketPath, LineHandler handler,
+                           LogSink log, size_t maxLineBytes)
+    : impl_(std::make_shared<Impl>(loop, std::move(socketPath), std::move(handler), std::move(log),
+                                   maxLineBytes)) {}
 
 SocketServer::~SocketServer() {
   impl_->shutDown();

@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared by the two halves of the POSIX socket server: socket_server.cpp sets up the listening
-// socket and accepts peers, socket_connection.cpp reads requests and writes replies.
+// socket and accepts peers, socket_connection.cpp splits lines and writes replies.
 
 #include <uv.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/diagnostic.hpp"
+#include "base/log.hpp"
 #include "platform/posix/polled_fd.hpp"
 #include "platform/posix/unique_fd.hpp"
 #include "platform/socket_server.hpp"
@@ -33,8 +33,9 @@ struct Connection {
 struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   MainLoop& loop;
   std::string socketPath;
-  Handler handler;
-  Logger log;
+  LineHandler handler;
+  LogSink log;
+  size_t maxLineBytes;
   PolledFd* listening = nullptr;
   bool running = false;
   // Main loop only: every socket call runs there, so the map needs no lock.
@@ -43,15 +44,16 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   WorkItem acceptPause;
   std::vector<char> readBuffer = std::vector<char>(kSocketReadChunkBytes);
 
-  Impl(MainLoop& mainLoop, std::string path, Handler onRequest, Logger logger)
+  Impl(MainLoop& mainLoop, std::string path, LineHandler onLine, LogSink logger, size_t maxLine)
       : loop(mainLoop),
         socketPath(std::move(path)),
-        handler(std::move(onRequest)),
-        log(std::move(logger)) {}
+        handler(std::move(onLine)),
+        log(std::move(logger)),
+        maxLineBytes(maxLine) {}
 
   uv_loop_t* uvLoop() { return static_cast<uv_loop_t*>(loop.nativeHandle()); }
 
-  void diagnose(const std::string& line) { writeDiagnostic(log, line); }
+  void diagnose(const std::string& line) { writeLog(log, line); }
 
   // The listening socket (socket_server.cpp).
   Status start();
@@ -64,8 +66,8 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   void startReading(UniqueFd fd);
   void readAvailable(Connection& connection);
   bool drain(Connection& connection);
-  SocketReplyHandle makeHandle(uint64_t connectionID);
-  void send(uint64_t connectionID, const HookReply& reply);
+  SocketConnection makeHandle(uint64_t connectionID);
+  void send(uint64_t connectionID, const std::string& bytes);
   void flush(Connection& connection);
   void tearDown(uint64_t connectionID);
   static void onConnectionEvent(uv_poll_t* handle, int status, int events);

@@ -1,0 +1,259 @@
+#include "app/core.hpp"
+
+#include <fmt/format.h>
+
+#include "approvals/hook_request_handler.hpp"
+#include "model/notification_text.hpp"
+
+namespace glimmet {
+
+namespace {
+
+constexpr RGBColor kBannerWarning{255, 159, 67};
+
+std::string statusText(PendingActionStatus status) {
+  return std::string(rawValue(status));
+}
+
+}  // namespace
+
+EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults) {
+  EventStoreOptions options;
+  options.eventFile = paths.eventFile;
+  options.auditFile = paths.storeAuditFile;
+  options.roots = {paths.codexSessionsRoot, paths.claudeProjectsRoot, paths.traeTrajectoryRoot,
+                   paths.cursorProjectsRoot, paths.traeLogsRoot};
+  options.localUsageLoadMode =
+      isolated ? LocalUsageLoadMode::synchronous : LocalUsageLoadMode::asynchronous;
+  options.isolated = isolated;
+  options.parseContext.homeDirectory = paths.homeDirectory;
+  options.userDefaults = defaults;
+  return options;
+}
+
+Core::Core(Environment environment, bool isolated, LogSink log)
+    : environment_(std::move(environment)),
+      isolated_(isolated),
+      log_(std::move(log)),
+      paths_(resolvePaths(environment_, isolated_)),
+      userDefaults_(makeStandardUserDefaults(environment_)),
+      snapshot_(std::make_shared<AppSnapshot>()) {
+  store_ = std::make_unique<EventStore>(
+      loop_, makeEventStoreOptions(paths_, isolated_, isolated_ ? nullptr : userDefaults_.get()));
+  store_->onChange = [this] { publish(); };
+  pendingActions_ = std::make_unique<PendingActionStore>(loop_);
+  pendingActions_->addObserver([this](const PendingAction& action) {
+    if (action.status != PendingActionStatus::awaitingUser) {
+      finishedRequests_.push_back(action);
+      if (finishedRequests_.size() > kFinishedRequestsKept) {
+        finishedRequests_.erase(finishedRequests_.begin());
+      }
+    }
+    publish();
+  });
+}
+
+Core::~Core() {
+  shutDown();
+}
+
+bool Core::socketApprovalEnabled() const {
+  const auto value =
+      userDefaults_ ? userDefaults_->value("useSocketApprovalEnabled") : std::nullopt;
+  return !(value && value->is_boolean()) || value->get<bool>();
+}
+
+void Core::start() {
+  if (started_) return;
+  started_ = true;
+  auditWriter_ = std::make_unique<AuditWriter>(paths_.approvalAuditFile);
+  dispatcher_ = std::make_unique<DecisionDispatcher>(*pendingActions_, frontEnd_);
+  attachAuditObserver(*pendingActions_, *auditWriter_);
+  auditWriter_->reconcileOnLaunch();
+
+  if (socketApprovalEnabled()) {
+    socketService_ = std::make_unique<HookSocketService>(
+        loop_, paths_.socketPath,
+        [this](const HookRequest& request, SocketReplyHandle handle) {
+          handleHookRequest(*pendingActions_, request, std::move(handle), nullptr);
+        },
+        log_);
+    if (auto started = socketService_->start(); !started) {
+      log(fmt::format("[Glimmet] socket server failed to start: {}", started.error()));
+    } else {
+      log(fmt::format("[Glimmet] socket server listening at {}", paths_.socketPath));
+    }
+  } else {
+    log("[Glimmet] socket-based approval disabled by user; skipping server start");
+  }
+
+  store_->reload(true);
+  // In isolated mode the store declines to watch; the 2-second tick still catches up.
+  store_->startMonitoringBridgeEvents();
+  runtimeTick_ = loop_.every(Seconds(kRuntimeTickSeconds), Seconds(0.5),
+                             [this] { store_->reloadIfFallbackDue(); });
+}
+
+void Core::shutDown() {
+  if (!started_) return;
+  started_ = false;
+  runtimeTick_.cancel();
+  statusBannerDismissal_.cancel();
+  store_->stopMonitoringBridgeEvents();
+  socketService_.reset();
+}
+
+uint64_t Core::subscribe(Subscriber subscriber) {
+  const uint64_t id = nextSubscription_++;
+  subscribers_.emplace(id, std::move(subscriber));
+  return id;
+}
+
+void Core::unsubscribe(uint64_t subscription) {
+  subscribers_.erase(subscription);
+}
+
+SnapshotPtr Core::snapshot() const {
+  std::lock_guard lock(snapshotMutex_);
+  return snapshot_;
+}
+
+std::shared_ptr<AppSnapshot> Core::buildSnapshot() {
+  auto next = std::make_shared<AppSnapshot>();
+  next->storeRevision = store_->revision();
+  next->messages = store_->allMessages();
+  next->approvalCount = store_->approvalCount();
+  next->waitingRequests = pendingActions_->waitingActions();
+  next->finishedRequests = finishedRequests_;
+  next->companionStatus = store_->companionStatus();
+  next->tickerItems = store_->companionTickerItems();
+  next->petState = store_->petState(!next->waitingRequests.empty());
+  next->latestUsage = store_->latestUsage();
+  next->statusBanner = statusBanner_;
+  return next;
+}
+
+void Core::publish() {
+  auto next = buildSnapshot();
+  const SnapshotPtr previous = snapshot();
+  const bool visible = !next->looksTheSameAs(*previous);
+  next->revision = visible ? ++snapshotRevision_ : previous->revision;
+  SnapshotPtr published = std::move(next);
+  {
+    // Kept even when nothing visible moved, so that the store revision it carries is current.
+    std::lock_guard lock(snapshotMutex_);
+    snapshot_ = published;
+  }
+  if (!visible) return;
+  // A subscriber may unsubscribe (itself or another) while being told.
+  const auto subscribers = subscribers_;
+  for (const auto& [id, subscriber] : subscribers) {
+    if (subscribers_.contains(id)) subscriber(published);
+  }
+}
+
+void Core::send(AppCommand command, CommandDone done) {
+  if (!loop_.isLoopThread()) {
+    loop_.post([this, command = std::move(command), done = std::move(done)]() mutable {
+      send(std::move(command), std::move(done));
+    });
+    return;
+  }
+  const CommandResult result = execute(command);
+  if (done) done(result);
+}
+
+CommandResult Core::execute(const AppCommand& command) {
+  if (const auto* decide = std::get_if<Command::Decide>(&command)) return this->decide(*decide);
+  if (const auto* action = std::get_if<Command::PerformMessageAction>(&command)) {
+    return performMessageAction(*action);
+  }
+  if (std::holds_alternative<Command::ClearAll>(command)) {
+    const int cleared = store_->clearAll();
+    return {true, fmt::format("Cleared {} message{}", cleared, cleared == 1 ? "" : "s")};
+  }
+  if (std::holds_alternative<Command::ClearHistory>(command)) {
+    if (auto status = store_->clearHistory(); !status) return {false, status.error()};
+    return {true, "History cleared"};
+  }
+  auto find = [this](const std::string& id) -> const IslandMessage* {
+    for (const auto& message : store_->allMessages()) {
+      if (message.event.id == id) return &message;
+    }
+    return nullptr;
+  };
+  if (const auto* clearPage = std::get_if<Command::ClearPage>(&command)) {
+    std::vector<IslandMessage> messages;
+    for (const auto& id : clearPage->messageIDs) {
+      if (const auto* message = find(id)) messages.push_back(*message);
+    }
+    const int cleared = store_->clear(messages, "clear_page");
+    return {true, fmt::format("Cleared {} message{}", cleared, cleared == 1 ? "" : "s")};
+  }
+  const std::string& id = std::holds_alternative<Command::MarkRead>(command)
+                              ? std::get<Command::MarkRead>(command).messageID
+                              : std::get<Command::Hide>(command).messageID;
+  const IslandMessage* message = find(id);
+  if (!message) return {false, fmt::format("No message {}", id)};
+  const IslandMessage copy = *message;
+  if (std::holds_alternative<Command::MarkRead>(command)) {
+    store_->markRead(copy);
+    return {true, "Marked read"};
+  }
+  store_->hide(copy);
+  return {true, "Ignored"};
+}
+
+CommandResult Core::decide(const Command::Decide& command) {
+  const auto action = pendingActions_->action(command.requestID);
+  if (!action) return {false, fmt::format("No request {}", command.requestID)};
+  if (action->status != PendingActionStatus::awaitingUser) {
+    return {false, fmt::format("Request {} is already {}", command.requestID,
+                               statusText(action->status))};
+  }
+  if (!dispatcher_ || !dispatcher_->answer(command.requestID, command.decision)) {
+    return {false, fmt::format("Request {} was not answered", command.requestID)};
+  }
+  return {true, {}};
+}
+
+CommandResult Core::performMessageAction(const Command::PerformMessageAction& command) {
+  if (command.role == "ignore") return execute(Command::Hide{command.messageID});
+  if (command.role == "mark_read") return execute(Command::MarkRead{command.messageID});
+  const IslandMessage* message = nullptr;
+  for (const auto& candidate : store_->allMessages()) {
+    if (candidate.event.id == command.messageID) message = &candidate;
+  }
+  if (!message) return {false, fmt::format("No message {}", command.messageID)};
+  if (command.role == "configure") {
+    store_->audit("configure", message->event, static_cast<int>(message->events.size()));
+    return {true, {}};
+  }
+  const CommandResult unsupported{false, fmt::format("\"{}\" is not available for this message",
+                                                     command.role)};
+  setStatusBanner(unsupported.message, kBannerWarning);
+  return unsupported;
+}
+
+bool Core::performNotificationAction(std::string_view actionID, const std::string& requestID,
+                                     std::string_view kind) {
+  if (auto command = commandForNotificationAction(actionID, requestID)) {
+    if (!pendingActionKind(kind)) return false;
+    return execute(*command).ok;
+  }
+  return dispatcher_ && dispatcher_->dispatch(actionID, requestID, kind);
+}
+
+void Core::setStatusBanner(const std::string& text, RGBColor color) {
+  statusBanner_ = StatusBanner{text, color};
+  publish();
+  // Cleared two seconds later unless another banner replaced it meanwhile.
+  statusBannerDismissal_ = loop_.schedule(Seconds(kStatusBannerSeconds), [this, text] {
+    if (statusBanner_ && statusBanner_->text == text) {
+      statusBanner_.reset();
+      publish();
+    }
+  });
+}
+
+}  // namespace glimmet

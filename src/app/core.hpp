@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "app/app_command.hpp"
+#include "app/app_snapshot.hpp"
+#include "approvals/audit_writer.hpp"
+#include "approvals/decision_dispatch.hpp"
+#include "approvals/hook_socket_service.hpp"
+#include "approvals/pending_action_store.hpp"
+#include "base/environment.hpp"
+#include "base/log.hpp"
+#include "model/paths.hpp"
+#include "platform/main_loop.hpp"
+#include "platform/user_defaults.hpp"
+#include "store/event_store.hpp"
+
+namespace glimmet {
+
+// The running application without a face: the event store watching the event file, the
+// approval socket with its pending actions and audit, and the 2-second runtime tick. Front ends
+// (the console, the overlay, the macOS shell, tests) see it only through immutable snapshots
+// and change it only through typed commands.
+class Core {
+ public:
+  static constexpr double kRuntimeTickSeconds = 2.0;
+  static constexpr size_t kFinishedRequestsKept = 64;
+  static constexpr double kStatusBannerSeconds = 2.0;
+
+  using Subscriber = std::function<void(const SnapshotPtr&)>;
+
+  // `log` receives every diagnostic line; `isolated` keeps the core off the user's real tool
+  // directories, file monitoring and mark persistence.
+  Core(Environment environment, bool isolated, LogSink log = {});
+  ~Core();
+  Core(const Core&) = delete;
+  Core& operator=(const Core&) = delete;
+
+  // The launch sequence, on the loop thread: the audit observer and reconciliation, the socket
+  // server (unless the user turned socket approvals off), the first load of the event store,
+  // watching the event file and the runtime tick.
+  void start();
+  // Stops the tick, the watching and the socket; idempotent. Loop thread.
+  void shutDown();
+
+  // Read side. Subscribers are called on the loop thread with every snapshot that differs from
+  // the previous one in something a user could see. Loop thread.
+  uint64_t subscribe(Subscriber subscriber);
+  void unsubscribe(uint64_t subscription);
+  // The newest snapshot; any thread.
+  SnapshotPtr snapshot() const;
+
+  // Write side; any thread. Runs at once when called on the loop thread, else posted to it;
+  // `done` (optional) is called on the loop thread with the result.
+  void send(AppCommand command, CommandDone done = {});
+  // A notification action: the deciding ones become commands, the rest go to the front end's
+  // hooks (bring forward, open the text panel, jump). Loop thread.
+  bool performNotificationAction(std::string_view actionID, const std::string& requestID,
+                                 std::string_view kind);
+  // Hooks for what a decision does around the interface; set before start().
+  void setDecisionFrontEnd(DecisionFrontEnd frontEnd) { frontEnd_ = std::move(frontEnd); }
+
+  MainLoop& loop() { return loop_; }
+  const Paths& paths() const { return paths_; }
+  bool isolated() const { return isolated_; }
+  EventStore& store() { return *store_; }
+  PendingActionStore& pendingActions() { return *pendingActions_; }
+  // The user default useSocketApprovalEnabled; absent or not a boolean means true.
+  bool socketApprovalEnabled() const;
+
+ private:
+  CommandResult execute(const AppCommand& command);
+  CommandResult decide(const Command::Decide& command);
+  CommandResult performMessageAction(const Command::PerformMessageAction& command);
+  void setStatusBanner(const std::string& text, RGBColor color);
+  void publish();
+  std::shared_ptr<AppSnapshot> buildSnapshot();
+  void log(const std::string& line) const { writeLog(log_, line); }
+
+  Environment environment_;
+  bool isolated_;
+  LogSink log_;
+  Paths paths_;
+  MainLoop loop_;
+  std::unique_ptr<UserDefaults> userDefaults_;
+  std::unique_ptr<EventStore> store_;
+  std::unique_ptr<PendingActionStore> pendingActions_;
+  std::unique_ptr<AuditWriter> auditWriter_;
+  std::unique_ptr<DecisionDispatcher> dispatcher_;
+  std::unique_ptr<HookSocketService> socketService_;
+  DecisionFrontEnd frontEnd_;
+  WorkItem runtimeTick_;
+  WorkItem statusBannerDismissal_;
+  std::optional<StatusBanner> statusBanner_;
+  std::vector<PendingAction> finishedRequests_;
+  bool started_ = false;
+
+  std::map<uint64_t, Subscriber> subscribers_;
+  uint64_t nextSubscription_ = 1;
+  uint64_t snapshotRevision_ = 0;
+  mutable std::mutex snapshotMutex_;
+  SnapshotPtr snapshot_;
+};
+
+// Options for a store that reads the event file of `paths` as the running application would.
+EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults);
+
+}  // namespace glimmet

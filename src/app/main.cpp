@@ -1,5 +1,0 @@
-#include "app/command_line.hpp"
-
-int main(int argc, char** argv) {
-  return glimmet::runCommandLine(argc, argv);
-}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/time.hpp"
+#include "approvals/agent_pid_watcher.hpp"
+#include "model/hook_messages.hpp"
+#include "model/pending_action.hpp"
+#include "platform/main_loop.hpp"
+
+namespace glimmet {
+
+// Every request seen since launch and the one reply each may still get. Each action is
+// answered exactly once: by the user, its time-out, its agent's exit or a newer request of the
+// same agent, session and kind. Main loop only.
+class PendingActionStore {
+ public:
+  using Sender = std::function<void(const HookReply&)>;
+  using Observer = std::function<void(const PendingAction&)>;
+  using WatcherFactory = std::function<std::unique_ptr<AgentPIDWatcher>(
+      MainLoop& loop, int32_t pid, std::function<void()> onExit)>;
+
+  explicit PendingActionStore(MainLoop& loop, WatcherFactory watcherFactory = {});
+  ~PendingActionStore();
+  PendingActionStore(const PendingActionStore&) = delete;
+  PendingActionStore& operator=(const PendingActionStore&) = delete;
+
+  PendingAction insert(PendingAction action, Sender sender);
+  // Answers an open action; false when the id is unknown or the action is already final.
+  bool complete(const std::string& requestID, const HookReply& reply,
+                PendingActionStatus newStatus);
+  // Answers an open action with decision = the reason's raw value.
+  void fail(const std::string& requestID, PendingActionStatus reason);
+
+  std::optional<PendingAction> action(const std::string& requestID) const;
+  // Open actions, oldest first; equal times keep their arrival order.
+  std::vector<PendingAction> waitingActions() const;
+  // Observers see a copy of the action after every change, in registration order.
+  void addObserver(Observer observer);
+
+ private:
+  struct Entry {
+    PendingAction action;
+    uint64_t arrival = 0;
+  };
+
+  void fireTimeout(const std::string& requestID);
+  // Sends once (the sender is removed first), stops the timer and the watcher, tells observers.
+  void finish(Entry& entry, PendingActionStatus status, const HookReply& reply);
+  void notify(const PendingAction& action);
+
+  MainLoop& loop_;
+  WatcherFactory watcherFactory_;
+  std::unordered_map<std::string, Entry> actions_;
+  std::unordered_map<std::string, Sender> senders_;
+  std::unordered_map<std::string, WorkItem> timeouts_;
+  std::unordered_map<std::string, std::unique_ptr<AgentPIDWatcher>> watchers_;
+  std::vector<Observer> observers_;
+  uint64_t nextArrival_ = 0;
+  // Timers and watcher callbacks check this before touching a store that is gone.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace glimmet

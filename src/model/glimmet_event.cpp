@@ -1,0 +1,332 @@
+#include "model/glimmet_event.hpp"
+
+#include "base/path_names.hpp"
+#include "base/text.hpp"
+#include "model/event_text.hpp"
+#include "model/tool_names.hpp"
+#include "model/usage_date.hpp"
+
+namespace glimmet {
+
+namespace {
+
+using Keys = std::initializer_list<std::string_view>;
+
+std::optional<std::string> optionalString(const Json& object, Keys keys) {
+  return firstString(object, keys);
+}
+
+std::string stringOr(const Json& object, Keys keys, std::string fallback) {
+  return firstString(object, keys).value_or(std::move(fallback));
+}
+
+std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
+  const auto kind = firstString(object, {"kind"});
+  if (!kind) return std::nullopt;
+  const std::string lower = toLower(*kind);
+  JumpTarget target;
+  if (lower == "app") {
+    target.kind = JumpTarget::Kind::app;
+    target.bundleID = firstString(object, {"bundle_id", "bundleId"});
+    target.appPath = firstString(object, {"app_path", "appPath"});
+    target.deepLink = firstString(object, {"deep_link", "deepLink"});
+  } else if (lower == "cli") {
+    target.kind = JumpTarget::Kind::cli;
+    target.command = firstString(object, {"command"}).value_or("");
+    if (const Json* args = member(object, "args")) target.args = stringArray(*args);
+    target.cwd = firstString(object, {"cwd"});
+  } else if (lower == "cmux") {
+    target.kind = JumpTarget::Kind::cmux;
+    target.sessionID = firstString(object, {"session_id", "sessionId"});
+    target.windowID = firstString(object, {"window_id", "windowId"});
+    target.cwd = firstString(object, {"cwd"});
+  } else if (lower == "terminal_window" || lower == "terminal-window" || lower == "iterm" ||
+             lower == "iterm2") {
+    target.kind = JumpTarget::Kind::terminalWindow;
+    const bool iterm = lower == "iterm" || lower == "iterm2";
+    target.terminal = firstString(object, {"terminal"}).value_or(iterm ? "iTerm2" : "Terminal");
+    target.windowID = firstString(object, {"window_id", "windowId"});
+    target.tabID = firstString(object, {"tab_id", "tabId"});
+    target.sessionID = firstString(object, {"session_id", "sessionId"});
+    target.cwd = firstString(object, {"cwd"});
+  } else if (lower == "terminal_cwd" || lower == "terminal") {
+    target.kind = JumpTarget::Kind::terminalCwd;
+    target.cwd = firstString(object, {"cwd"}).value_or("");
+    target.terminal = firstString(object, {"terminal"});
+  } else if (lower == "url") {
+    target.kind = JumpTarget::Kind::url;
+    target.url = firstString(object, {"url", "value"}).value_or("");
+  } else if (lower == "file") {
+    target.kind = JumpTarget::Kind::file;
+    target.path = firstString(object, {"path", "value"}).value_or("");
+    if (const Json* line = member(object, "line")) target.line = intValue(*line);
+  } else {
+    return std::nullopt;
+  }
+  return target;
+}
+
+std::optional<ResponseReceipt> parseReceipt(const Json& object, const std::string& eventType,
+                                            const std::string& eventID) {
+  const std::string type =
+      member(object, "event_type") ? eventType : firstString(object, {"type"}).value_or("");
+  if (type != "response_receipt") return std::nullopt;
+  const Json* receiptObject = member(object, "receipt");
+  if (!receiptObject || !receiptObject->is_object())
+    receiptObject = member(object, "response_receipt");
+  if (!receiptObject || !receiptObject->is_object()) return std::nullopt;
+  const Json& receipt = *receiptObject;
+  const auto target = firstString(receipt, {"target_event_id", "targetEventID", "response_event_id",
+                                            "responseEventID", "event_id"});
+  const auto actionText = firstString(receipt, {"action"});
+  const auto statusText = firstString(receipt, {"receipt_status", "receiptStatus", "status"});
+  if (!target || !actionText || !statusText) return std::nullopt;
+  const auto action = responseReceiptActionFromRaw(*actionText);
+  const auto status = responseReceiptStatusFromRaw(*statusText);
+  if (!action || !status) return std::nullopt;
+  ResponseReceipt result;
+  result.eventID = *target;
+  result.action = *action;
+  result.status = *status;
+  result.receivedAt = firstString(receipt, {"received_at", "receivedAt", "timestamp"});
+  result.error = firstString(receipt, {"error"});
+  result.sourceEventID = eventID;
+  return result;
+}
+
+std::vector<MessageOption> parseOptions(const Json& object) {
+  std::vector<MessageOption> options;
+  const Json* list = member(object, "options");
+  if (!list || !list->is_array()) return options;
+  for (const auto& element : *list) {
+    const auto id = firstString(element, {"id"});
+    const auto label = firstString(element, {"label"});
+    if (!id || !label) continue;
+    MessageOption option;
+    option.id = *id;
+    option.label = *label;
+    if (const auto risk = firstString(element, {"risk"})) {
+      if (*risk == "low" || *risk == "medium" || *risk == "high") {
+        option.risk = messageRiskFromText(*risk);
+      }
+    }
+    option.detail = firstString(element, {"description", "detail"});
+    option.disabledReason = firstString(element, {"disabled_reason", "disabledReason"});
+    options.push_back(std::move(option));
+  }
+  return options;
+}
+
+ResponseChannel parseResponseChannel(const Json& object) {
+  const Json* response = member(object, "response");
+  const Json& source = (response && response->is_object()) ? *response : object;
+  if (auto path = firstString(source, {"response_file", "responseFile"})) {
+    return ResponseChannel::responseFile(*path);
+  }
+  if (auto command = firstString(source, {"response_command", "responseCommand"})) {
+    return ResponseChannel::responseCommand(*command);
+  }
+  if (auto path = firstString(source, {"decision_file", "decisionFile"})) {
+    return ResponseChannel::decisionFile(*path);
+  }
+  if (auto command = firstString(source, {"decision_command", "decisionCommand"})) {
+    return ResponseChannel::decisionCommand(*command);
+  }
+  if (auto path = firstString(source, {"socket_path", "socketPath"})) {
+    return ResponseChannel::localSocket(*path,
+                                        firstString(source, {"protocol"}).value_or("line_json"));
+  }
+  const auto baseURL = firstString(source, {"base_url", "baseURL"});
+  const auto endpoint = firstString(source, {"endpoint"});
+  if (baseURL && endpoint) return ResponseChannel::appServer(*baseURL, *endpoint);
+  return {};
+}
+
+// The note settings live in the response object first, then at the top level.
+const Json* noteValue(const Json& object, std::string_view key) {
+  if (const Json* response = member(object, "response")) {
+    if (const Json* value = member(*response, key)) return value;
+  }
+  return member(object, key);
+}
+
+SourceEventClass sourceClassFor(const std::string& sourceType, const std::string& source) {
+  const std::string type = toLower(sourceType);
+  const std::string name = toLower(source);
+  if (contains(type, "loader")) return SourceEventClass::stableLocalLoader;
+  if (contains(type, "remote") || contains(type, "webhook")) return SourceEventClass::remoteOptIn;
+  // "wrapper" itself contains "app", so it is recognised before the app sources.
+  if (contains(type, "wrapper")) return SourceEventClass::wrapperExplicit;
+  if (contains(name, "app") || contains(type, "app")) return SourceEventClass::jumpOnly;
+  return SourceEventClass::officialPush;
+}
+
+std::string phaseFor(const std::string& eventType, const std::string& status) {
+  if (eventType == "task_started") return "started";
+  if (eventType == "planning" || eventType == "thinking") return eventType;
+  if (eventType == "task_updated" || eventType == "working") return "runningTool";
+  if (eventType == "waiting_input" || eventType == "permission_request" ||
+      eventType == "plan_ready") {
+    return "waitingHuman";
+  }
+  if (eventType == "task_completed") return "completed";
+  if (eventType == "task_failed") return "failed";
+  if (eventType == "task_cancelled" || eventType == "cancelled") return "cancelled";
+  return replaceAll(status, "_", "");
+}
+
+std::string notifyPolicyFor(const std::string& eventType, const std::string& status) {
+  if (eventType == "permission_request" || eventType == "waiting_input" ||
+      eventType == "plan_ready") {
+    return "immediate";
+  }
+  if (eventType == "task_completed" || status == "completed") return "milestone";
+  return "silent";
+}
+
+}  // namespace
+
+std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
+                                              const EventParseContext& context) {
+  const Json* idValue = member(object, "event_id");
+  if (!idValue || !idValue->is_string()) return std::nullopt;
+
+  GlimmetEvent event;
+  event.id = idValue->get<std::string>();
+  event.source = stringOr(object, {"source"}, "unknown");
+  if (auto cwd = optionalString(object, {"cwd"})) {
+    event.cwd = *cwd;
+    event.hasExplicitCwd = true;
+  } else {
+    event.cwd = context.homeDirectory;
+  }
+  event.eventType = stringOr(object, {"event_type"}, "task_updated");
+  event.status = stringOr(object, {"status"}, event.eventType);
+  event.sessionId = optionalString(
+      object, {"session_id", "sessionId", "conversation_id", "thread_id", "thread-id"});
+  event.turnId = optionalString(object, {"turn_id", "turnId", "turn", "nonce"});
+  event.pid = optionalString(object, {"pid", "process_id", "processId"});
+  const auto explicitTaskKey = optionalString(object, {"task_key", "taskKey"});
+  event.project = stringOr(object, {"project"}, basename(event.cwd));
+
+  if (const Json* action = member(object, "action"); action && action->is_object()) {
+    if (const Json* risk = member(*action, "risk"); risk && risk->is_string()) {
+      event.risk = risk->get<std::string>();
+    }
+    if (const Json* kind = member(*action, "kind"); kind && kind->is_string()) {
+      event.actionKind = kind->get<std::string>();
+    }
+    event.decisionFile = firstString(*action, {"decision_file", "decisionFile", "decision_path"});
+    event.decisionCommand = firstString(*action, {"decision_command", "decisionCommand"});
+  }
+
+  event.sourceType = stringOr(object, {"source_type"}, "cli_agent");
+  event.severity = stringOr(object, {"severity"}, "info");
+  event.title = stringOr(object, {"title"}, toolDisplayName(event.source) + " event");
+  event.message = stringOr(object, {"message"}, "");
+  event.completionSnippet = optionalString(
+      object, {"completion_snippet", "completionSnippet", "assistant_message", "assistantMessage"});
+
+  const Json* previewObject = member(object, "preview");
+  const Json emptyObject = Json::object();
+  const Json& preview =
+      (previewObject && previewObject->is_object()) ? *previewObject : emptyObject;
+  auto user = firstString(preview, {"user", "prompt"});
+  if (!user) {
+    user = firstString(object, {"user_message", "userMessage", "latest_user_question",
+                                "latestUserQuestion", "user_question", "userQuestion", "prompt"});
+  }
+  auto agent = firstString(preview, {"agent", "assistant"});
+  if (!agent) {
+    agent = firstString(
+        object, {"agent_message", "agentMessage", "assistant_message", "assistantMessage",
+                 "agent_response", "agentResponse", "assistant_response", "assistantResponse"});
+  }
+  event.preview.user = shortPreviewText(user.value_or(""));
+  event.preview.agent = shortPreviewText(agent.value_or(""));
+
+  event.toolName = stringOr(object, {"tool_name"}, "");
+  event.rawTimestamp = stringOr(object, {"timestamp"}, "");
+  event.terminal = optionalString(object, {"terminal", "terminal_id", "terminalId"});
+  event.transcriptPath = optionalString(object, {"transcript_path", "transcriptPath"});
+
+  for (const auto key : {"jump_target", "jumpTarget", "jump"}) {
+    const Json* value = member(object, key);
+    if (value && value->is_object() && member(*value, "kind")) {
+      if ((event.typedJumpTarget = parseTypedJumpTarget(*value))) break;
+    }
+  }
+  for (const auto key : {"jump_target", "jumpTarget"}) {
+    const Json* value = member(object, key);
+    if (value && value->is_string()) {
+      event.jumpTarget = value->get<std::string>();
+      break;
+    }
+  }
+
+  event.responseReceipt = parseReceipt(object, event.eventType, event.id);
+  event.choiceOptions = parseOptions(object);
+  if (const Json* mode = member(object, "selection_mode"); mode && mode->is_string()) {
+    if (mode->get<std::string>() == "multiple")
+      event.selectionMode = MessageSelectionMode::multiple;
+  }
+  event.responseChannel = parseResponseChannel(object);
+  if (const Json* value = noteValue(object, "note_enabled")) {
+    event.noteEnabled = boolValue(*value).value_or(false);
+  }
+  if (const Json* value = noteValue(object, "note_placeholder")) {
+    event.notePlaceholder = stringValue(*value).value_or("Add context");
+  }
+  if (const Json* value = noteValue(object, "note_max_length")) {
+    event.noteMaxLength = intValue(*value).value_or(500);
+  }
+
+  event.sourceClass = sourceClassFor(event.sourceType, event.source);
+
+  const Json* usageObject = member(object, "usage");
+  const bool hasUsage = usageObject && usageObject->is_object();
+  event.sourceCapabilities.push_back(SourceCapability::messages);
+  if (hasUsage) event.sourceCapabilities.push_back(SourceCapability::usage);
+  if (event.decisionFile || event.decisionCommand) {
+    event.sourceCapabilities.push_back(SourceCapability::approval);
+  }
+  if (!event.choiceOptions.empty()) event.sourceCapabilities.push_back(SourceCapability::choice);
+  if (event.eventType == "waiting_input" || event.eventType == "plan_ready") {
+    event.sourceCapabilities.push_back(SourceCapability::input);
+  }
+  if (event.jumpTarget || event.typedJumpTarget || event.transcriptPath || event.hasExplicitCwd) {
+    event.sourceCapabilities.push_back(SourceCapability::jump);
+  }
+
+  event.phase = stringOr(object, {"phase"}, phaseFor(event.eventType, event.status));
+  event.milestone = optionalString(object, {"milestone"});
+  event.notifyPolicy = stringOr(object, {"notify_policy", "notifyPolicy"},
+                                notifyPolicyFor(event.eventType, event.status));
+  event.rawEventName = optionalString(
+      object, {"raw_event_name", "rawEventName", "hook_event_name", "hookEventName"});
+  event.taskKey = explicitTaskKey.value_or(makeTaskKey(event.source, event.sessionId, event.turnId,
+                                                       event.cwd, event.pid, event.project));
+  if (hasUsage) {
+    UsageSnapshotContext usageContext;
+    usageContext.tool = toolDisplayName(event.source);
+    usageContext.toolID = canonicalToolID(event.source);
+    usageContext.source = event.source;
+    usageContext.sourceType = event.sourceType;
+    usageContext.timestamp = firstString(*usageObject, {"timestamp"});
+    if (!usageContext.timestamp && !event.rawTimestamp.empty()) {
+      usageContext.timestamp = event.rawTimestamp;
+    }
+    event.usage = makeUsageSnapshot(*usageObject, usageContext);
+  }
+  event.timestamp = parseUsageDate(event.rawTimestamp).value_or(kDistantPast);
+  return event;
+}
+
+std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
+                                                  const EventParseContext& context) {
+  Json object = Json::parse(line, nullptr, false);
+  if (!object.is_object()) return std::nullopt;
+  return parseGlimmetEvent(object, context);
+}
+
+}  // namespace glimmet

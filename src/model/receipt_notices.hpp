@@ -1,0 +1,18 @@
+#pragma once
+
+#include <vector>
+
+#include "model/glimmet_event.hpp"
+
+namespace glimmet {
+
+// The inbox notice shown when an adapter reports that a chosen option could not be applied.
+GlimmetEvent responseFailedNotice(const ResponseReceipt& receipt, Timestamp now,
+                                  const EventParseContext& context);
+
+// Records every receipt the events carry and returns one notice per failed option choice.
+std::vector<GlimmetEvent> ingestResponseReceipts(const std::vector<GlimmetEvent>& events,
+                                                 ResponseReceiptStore& receipts, Timestamp now,
+                                                 const EventParseContext& context);
+
+}  // namespace glimmet

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/json_values.hpp"
+
+namespace glimmet {
+
+enum class UsageQuality { official, stableLocal, wrapperExplicit, demo };
+enum class UsageSourceClass {
+  officialPush,
+  stableLocalLoader,
+  wrapperExplicit,
+  remoteOptIn,
+  jumpOnly,
+  messagesOnly,
+  rateLimitSignal,
+  unsupported
+};
+
+const char* rawValue(UsageQuality value);
+const char* rawValue(UsageSourceClass value);
+
+struct UsageMetric {
+  std::string label;
+  std::string suffix;
+  std::optional<double> percent;
+  std::string status;
+  // The numbers the texts were made from, so that a changed count is noticed even when its
+  // compact label ("1.2k") stays the same.
+  std::vector<double> values;
+  bool operator==(const UsageMetric&) const = default;
+};
+
+struct UsageSnapshot {
+  std::string tool;
+  std::string toolID;
+  std::string source;
+  std::string dataSource;
+  std::string observedAt;
+  UsageQuality quality = UsageQuality::official;
+  UsageSourceClass sourceClass = UsageSourceClass::officialPush;
+  std::optional<UsageMetric> context;
+  std::optional<UsageMetric> tokens;
+  std::optional<UsageMetric> cost;
+  std::optional<UsageMetric> fiveHour;
+  std::optional<UsageMetric> daily;
+  std::optional<UsageMetric> weekly;
+  std::optional<UsageMetric> rateLimit;
+  std::string label;
+  std::optional<double> percent;
+  std::string updated;
+
+  // Whether the tool reports its usage as failing (a metric in the "error" state).
+  bool reportsError() const;
+  bool operator==(const UsageSnapshot&) const = default;
+};
+
+// What the event around a usage object says about it.
+struct UsageSnapshotContext {
+  std::string tool;                      // display name
+  std::string toolID;                    // canonical id of the event's source
+  std::string source;                    // the event's source
+  std::string sourceType;                // the event's source type
+  std::optional<std::string> timestamp;  // the usage object's own time, else the line's
+};
+
+UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);
+
+// "950", "12.3k", "1.5m".
+std::string compactCount(double count);
+
+// "5h 42% · 7d 18%"; absent when neither window is known.
+std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot);
+
+}  // namespace glimmet

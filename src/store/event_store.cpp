@@ -1,0 +1,394 @@
+#include "store/event_store.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "model/receipt_notices.hpp"
+#include "model/message_grouping.hpp"
+#include "model/reminder_policy.hpp"
+#include "model/usage_date.hpp"
+#include "platform/file_system.hpp"
+#include "platform/json_lines.hpp"
+
+namespace glimmet {
+
+namespace {
+
+constexpr const char* kHiddenEventIDsKey = "hiddenEventIDs";
+constexpr const char* kReadEventIDsKey = "readEventIDs";
+
+std::set<std::string> loadIDs(const UserDefaults* defaults, const char* key) {
+  if (!defaults) return {};
+  const auto ids = defaults->stringArrayValue(key);
+  return {ids.begin(), ids.end()};
+}
+
+bool anyRootExists(const LocalToolRoots& roots,
+                   const std::vector<std::optional<std::string> LocalToolRoots::*>& fields) {
+  return std::any_of(fields.begin(), fields.end(), [&roots](auto field) {
+    const auto& root = roots.*field;
+    return root && isDirectory(*root);
+  });
+}
+
+}  // namespace
+
+EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
+    : loop_(loop), options_(std::move(options)), tail_(options_.eventFile, options_.parseContext) {
+  localUsage_.loader = options_.localUsageLoader;
+  localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
+                       &LocalToolRoots::traeTrajectoryRoot};
+  localUsage_.queueLabel = "app.glimmet.local-usage";
+  localUsage_.intervalSeconds = options_.isolated ? 0 : kLocalUsageScanSeconds;
+  localHotplug_.loader = options_.localHotplugLoader;
+  localHotplug_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::cursorProjectsRoot,
+                         &LocalToolRoots::traeLogsRoot};
+  localHotplug_.queueLabel = "app.glimmet.local-hotplug";
+  localHotplug_.intervalSeconds = options_.isolated ? 0 : kHotplugScanSeconds;
+  if (!options_.isolated) {
+    hiddenIDs_ = loadIDs(options_.userDefaults, kHiddenEventIDsKey);
+    readIDs_ = loadIDs(options_.userDefaults, kReadEventIDsKey);
+  }
+}
+
+EventStore::~EventStore() {
+  *alive_ = false;
+  stopMonitoringBridgeEvents();
+  // The queues join their threads here; results they post find the store gone.
+  localUsage_.queue.reset();
+  localHotplug_.queue.reset();
+}
+
+void EventStore::reload(bool forceBridgeMetadataCheck) {
+  const Timestamp now = options_.clock();
+  const bool bridgeChanged = tail_.reload(now, forceBridgeMetadataCheck);
+  const bool synchronous = options_.localUsageLoadMode == LocalUsageLoadMode::synchronous;
+  const bool usageChanged = reloadLocalUsage(now, synchronous);
+  bool hotplugChanged = false;
+  if (synchronous || !didAttemptInitialLocalHotplugLoad_) {
+    didAttemptInitialLocalHotplugLoad_ = true;
+    hotplugChanged = reloadLocalHotplug(now, true);
+  } else {
+    hotplugChanged = reloadLocalHotplug(now, false);
+  }
+  if (bridgeChanged || usageChanged || hotplugChanged) publishEvents();
+}
+
+void EventStore::reloadIfFallbackDue() {
+  const Timestamp now = options_.clock();
+  if (secondsBetween(lastFallbackReloadAt_, now) < kFallbackReloadSeconds) return;
+  lastFallbackReloadAt_ = now;
+  reload(false);
+}
+
+bool EventStore::shouldSkipUnchangedLocalUsageCandidates() {
+  const std::string fingerprint = localUsageCandidateFingerprint(options_.roots);
+  if (fingerprint != lastLocalUsageCandidateFingerprint_) {
+    lastLocalUsageCandidateFingerprint_ = fingerprint;
+    unchangedLocalUsageCandidateSkips_ = 0;
+    return false;
+  }
+  ++unchangedLocalUsageCandidateSkips_;
+  if (unchangedLocalUsageCandidateSkips_ < kUnchangedCandidateSkipLimit) return true;
+  unchangedLocalUsageCandidateSkips_ = 0;
+  if (options_.clearLocalUsageCaches) options_.clearLocalUsageCaches();
+  return false;
+}
+
+bool EventStore::runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
+                              const std::function<bool()>& beforeLoad) {
+  const auto& roots = options_.roots;
+  if (!scan.loader || !anyRootExists(roots, scan.roots)) {
+    const bool had = !scan.events.empty();
+    scan.events.clear();
+    scan.lastFingerprint.clear();
+    return had;
+  }
+  if (scan.inFlight || secondsBetween(scan.lastScanAt, now) < scan.intervalSeconds) return false;
+  scan.lastScanAt = now;
+  if (beforeLoad && !beforeLoad()) return false;
+
+  if (synchronous) {
+    auto events = scan.loader(roots);
+    std::string fingerprint = loaderResultFingerprint(events);
+    if (fingerprint == scan.lastFingerprint) return false;
+    scan.events = std::move(events);
+    scan.lastFingerprint = std::move(fingerprint);
+    return true;
+  }
+  scan.inFlight = true;
+  // The worker thread exists only once a scan is really needed.
+  if (!scan.queue) scan.queue = std::make_unique<SerialQueue>(scan.queueLabel, loop_);
+  std::weak_ptr<bool> alive = alive_;
+  scan.queue->asyncThen(
+      [loader = scan.loader, roots] {
+        auto events = loader(roots);
+        auto fingerprint = loaderResultFingerprint(events);
+        return std::make_pair(std::move(events), std::move(fingerprint));
+      },
+      // `scan` is a member of this store, so the liveness check covers it too.
+      [this, alive, &scan](std::pair<std::vector<GlimmetEvent>, std::string> result) {
+        if (alive.expired() || !*alive.lock()) return;
+        scan.inFlight = false;
+        if (result.second == scan.lastFingerprint) return;
+        scan.events = std::move(result.first);
+        scan.lastFingerprint = std::move(result.second);
+        publishEvents();
+      });
+  return false;
+}
+
+bool EventStore::reloadLocalUsage(Timestamp now, bool synchronous) {
+  // Usage alone has a cheap check first: unchanged candidate files make the read unnecessary.
+  return runLocalScan(localUsage_, now, synchronous, [this] {
+    if (shouldSkipUnchangedLocalUsageCandidates()) return false;
+    ++localUsageScans_;
+    return true;
+  });
+}
+
+bool EventStore::reloadLocalHotplug(Timestamp now, bool synchronous) {
+  return runLocalScan(localHotplug_, now, synchronous);
+}
+
+void EventStore::publishEvents() {
+  const auto& bridge = tail_.bridgeEvents();
+  std::vector<GlimmetEvent> merged = bridge;
+  merged.insert(merged.end(), localUsage_.events.begin(), localUsage_.events.end());
+  for (auto& event : dedupedLocalHotplugEvents(localHotplug_.events, bridge)) {
+    merged.push_back(std::move(event));
+  }
+  auto notices =
+      ingestResponseReceipts(merged, responseReceipts_, options_.clock(), options_.parseContext);
+  for (auto& notice : notices) merged.push_back(std::move(notice));
+  events_ = std::move(merged);
+  ++revision_;
+  if (onChange) onChange();
+}
+
+// Event-file monitoring. Watch callbacks arrive on the main loop; the reload they trigger is
+// debounced so that a burst of appends costs one read.
+
+void EventStore::startMonitoringBridgeEvents() {
+  if (options_.isolated || bridgeEventMonitoringStarted_) return;
+  bridgeEventMonitoringStarted_ = true;
+  const std::string directory = std::filesystem::path(options_.eventFile).parent_path().string();
+  (void)createDirectories(directory);
+  auto watcher = FileWatcher::watch(loop_, directory.empty() ? "." : directory,
+                                    [this](FileEventKind) { scheduleBridgeReload(true); });
+  if (watcher) {
+    bridgeEventDirectorySource_ = std::move(watcher.value());
+  } else {
+    std::fprintf(stderr, "[Glimmet] %s\n", watcher.error().c_str());
+  }
+  installFileWatcher();
+}
+
+void EventStore::stopMonitoringBridgeEvents() {
+  bridgeEventMonitoringStarted_ = false;
+  pendingBridgeReloadWorkItem_.cancel();
+  bridgeEventFileSource_.reset();
+  bridgeEventDirectorySource_.reset();
+}
+
+void EventStore::installFileWatcher() {
+  bridgeEventFileSource_.reset();
+  auto watcher = FileWatcher::watch(loop_, options_.eventFile, [this](FileEventKind kind) {
+    scheduleBridgeReload(kind == FileEventKind::removed);
+  });
+  // A missing file has no watcher until the directory watcher sees it appear.
+  if (watcher) bridgeEventFileSource_ = std::move(watcher.value());
+}
+
+void EventStore::scheduleBridgeReload(bool reinstallFileWatcher) {
+  pendingReloadReinstallsWatcher_ = pendingReloadReinstallsWatcher_ || reinstallFileWatcher;
+  // Each change postpones the reload, but a writer that never pauses must not starve it.
+  const auto now = std::chrono::steady_clock::now();
+  if (!pendingBridgeReloadWorkItem_.isPending()) {
+    firstPendingReloadAt_ = now;
+  } else if (now - firstPendingReloadAt_ >= std::chrono::milliseconds(kLongestReloadWaitMs)) {
+    return;
+  }
+  pendingBridgeReloadWorkItem_ = loop_.schedule(Seconds(kReloadDebounceSeconds), [this] {
+    const bool reinstall = pendingReloadReinstallsWatcher_;
+    pendingReloadReinstallsWatcher_ = false;
+    if (reinstall && bridgeEventMonitoringStarted_) installFileWatcher();
+    reload(true);
+  });
+}
+
+// Views.
+
+void EventStore::ensureMessageCache() {
+  if (messageCacheRevision_ == revision_) return;
+  messageCacheRevision_ = revision_;
+  GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
+  cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
+  cachedGroupedActiveEvents_ = std::move(grouped.groups);
+  const Timestamp now = options_.clock();
+  cachedAllMessages_.clear();
+  cachedApprovalCount_ = 0;
+  for (const auto& group : cachedGroupedActiveEvents_) {
+    cachedAllMessages_.push_back(makeIslandMessage(group, readIDs_, options_.jumpFor, now));
+    if (group.front().waitsForHuman()) ++cachedApprovalCount_;
+  }
+  cachedLatestEvent_.reset();
+  if (!cachedSortedActiveEvents_.empty()) cachedLatestEvent_ = cachedSortedActiveEvents_.front();
+}
+
+const std::vector<IslandMessage>& EventStore::allMessages() {
+  ensureMessageCache();
+  return cachedAllMessages_;
+}
+
+const std::vector<GlimmetEvent>& EventStore::sortedActiveEvents() {
+  ensureMessageCache();
+  return cachedSortedActiveEvents_;
+}
+
+std::optional<GlimmetEvent> EventStore::latestEvent() {
+  ensureMessageCache();
+  return cachedLatestEvent_;
+}
+
+int EventStore::approvalCount() {
+  ensureMessageCache();
+  return cachedApprovalCount_;
+}
+
+void EventStore::ensureCompanionCache() {
+  if (companionCacheRevision_ == revision_) return;
+  ensureMessageCache();
+  companionCacheRevision_ = revision_;
+  cachedCompanionCandidateEvents_ = companionCandidateEvents(cachedSortedActiveEvents_);
+  cachedCompanionStatus_ = companionStatusItem(cachedCompanionCandidateEvents_);
+  cachedCompanionTickerItems_ = glimmet::companionTickerItems(cachedCompanionCandidateEvents_);
+}
+
+std::optional<CompanionStatusItem> EventStore::companionStatus() {
+  ensureCompanionCache();
+  return cachedCompanionStatus_;
+}
+
+const std::vector<CompanionStatusItem>& EventStore::companionTickerItems() {
+  ensureCompanionCache();
+  return cachedCompanionTickerItems_;
+}
+
+PetState EventStore::petState(bool hasSocketLoopPending) {
+  ensureCompanionCache();
+  const auto usage = latestUsage();
+  return PetStateResolver::resolve(cachedCompanionCandidateEvents_, usage && usage->reportsError(),
+                                   hasSocketLoopPending);
+}
+
+void EventStore::ensureUsageCache() {
+  if (usageCacheRevision_ == revision_) return;
+  usageCacheRevision_ = revision_;
+  cachedUsageSnapshotsByToolID_.clear();
+  cachedLatestUsage_.reset();
+  Timestamp latest = kDistantPast;
+  for (const auto& event : events_) {
+    if (!event.usage) continue;
+    cachedUsageSnapshotsByToolID_[event.usage->toolID].push_back(*event.usage);
+    const Timestamp observed = parseUsageDate(event.usage->observedAt).value_or(kDistantPast);
+    if (!cachedLatestUsage_ || observed >= latest) {
+      cachedLatestUsage_ = *event.usage;
+      latest = observed;
+    }
+  }
+}
+
+std::vector<UsageSnapshot> EventStore::usageSnapshots(const std::string& toolID) {
+  ensureUsageCache();
+  const auto found = cachedUsageSnapshotsByToolID_.find(toolID);
+  if (found == cachedUsageSnapshotsByToolID_.end()) return {};
+  return found->second;
+}
+
+std::optional<UsageSnapshot> EventStore::latestUsage() {
+  ensureUsageCache();
+  return cachedLatestUsage_;
+}
+
+// User marks.
+
+void EventStore::persistMarks() {
+  if (options_.isolated || !options_.userDefaults) return;
+  // Both sets in one write: a click costs one synchronous file replacement, not two.
+  const Json marks = {
+      {kHiddenEventIDsKey, std::vector<std::string>(hiddenIDs_.begin(), hiddenIDs_.end())},
+      {kReadEventIDsKey, std::vector<std::string>(readIDs_.begin(), readIDs_.end())},
+  };
+  if (auto status = options_.userDefaults->setValues(marks); !status) {
+    std::fprintf(stderr, "[Glimmet] %s\n", status.error().c_str());
+  }
+}
+
+void EventStore::bumpRevision() {
+  ++revision_;
+  // Marks and clears change what the user sees as much as new events do.
+  if (onChange) onChange();
+}
+
+void EventStore::markRead(const IslandMessage& message) {
+  for (const auto& event : message.events) readIDs_.insert(event.id);
+  persistMarks();
+  bumpRevision();
+}
+
+void EventStore::hide(const IslandMessage& message) {
+  for (const auto& event : message.events) hiddenIDs_.insert(event.id);
+  persistMarks();
+  bumpRevision();
+}
+
+int EventStore::clear(const std::vector<IslandMessage>& messages, const std::string& auditRole) {
+  auto& target = auditRole == "clear_all" ? hiddenIDs_ : readIDs_;
+  for (const auto& message : messages) {
+    for (const auto& event : message.events) target.insert(event.id);
+    audit(auditRole, message.event, static_cast<int>(message.events.size()));
+  }
+  persistMarks();
+  bumpRevision();
+  return static_cast<int>(messages.size());
+}
+
+int EventStore::clearAll() {
+  const std::vector<IslandMessage> messages = allMessages();
+  return clear(messages, "clear_all");
+}
+
+Status EventStore::clearHistory() {
+  for (const auto* path : {&options_.eventFile, &options_.auditFile}) {
+    if (auto status = removeFile(*path); !status) return status;
+  }
+  hiddenIDs_.clear();
+  readIDs_.clear();
+  persistMarks();
+  tail_.reset();
+  bumpRevision();
+  return {};
+}
+
+void EventStore::audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
+                       const Json& extra) {
+  Json entry = {
+      {"timestamp", formatIso8601(options_.clock())},
+      {"role", role},
+      {"event_id", event.id},
+      {"source", event.source},
+      {"event_type", event.eventType},
+      {"title", event.title},
+      {"project", event.project},
+  };
+  if (collapsedCount >= 2) entry["collapsed_count"] = collapsedCount;
+  if (extra.is_object()) {
+    for (const auto& [key, value] : extra.items()) entry[key] = value;
+  }
+  // Every error is ignored: auditing must never fail a user's action.
+  (void)appendJsonLine(options_.auditFile, entry);
+}
+
+}  // namespace glimmet

@@ -1,0 +1,179 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "model/response_channel.hpp"
+#include "store/bridge_event_tail.hpp"
+#include "model/companion_status.hpp"
+#include "model/island_message.hpp"
+#include "store/local_scan.hpp"
+#include "platform/file_watcher.hpp"
+#include "platform/main_loop.hpp"
+#include "platform/serial_queue.hpp"
+#include "platform/user_defaults.hpp"
+
+namespace glimmet {
+
+enum class LocalUsageLoadMode { synchronous, asynchronous };
+
+using JumpFunction = std::function<std::optional<ResolvedJumpTarget>(const GlimmetEvent&)>;
+
+struct EventStoreOptions {
+  std::string eventFile;
+  std::string auditFile;
+  LocalToolRoots roots;
+  LocalUsageLoadMode localUsageLoadMode = LocalUsageLoadMode::asynchronous;
+  LocalEventsLoader localUsageLoader;
+  LocalEventsLoader localHotplugLoader;
+  // Called before the forced full scan that follows ten unchanged candidate checks.
+  std::function<void()> clearLocalUsageCaches;
+  JumpFunction jumpFor;
+  bool isolated = false;
+  EventParseContext parseContext;
+  ClockFunction clock = systemNow;
+  // Where the hidden and read marks persist; none keeps them in memory only.
+  UserDefaults* userDefaults = nullptr;
+};
+
+// The single owner of everything known about agent activity: the events of the event file and
+// of the local loaders, the user's marks, and every view derived from them, each rebuilt only
+// when the revision moved. Lives on the main loop.
+class EventStore {
+ public:
+  static constexpr double kReloadDebounceSeconds = 0.05;
+  static constexpr int kLongestReloadWaitMs = 250;
+  static constexpr double kFallbackReloadSeconds = 10;
+  static constexpr double kLocalUsageScanSeconds = 30;
+  static constexpr double kHotplugScanSeconds = 3;
+  static constexpr int kUnchangedCandidateSkipLimit = 10;
+
+  EventStore(MainLoop& loop, EventStoreOptions options);
+  ~EventStore();
+  EventStore(const EventStore&) = delete;
+  EventStore& operator=(const EventStore&) = delete;
+
+  std::function<void()> onChange;
+
+  void reload(bool forceBridgeMetadataCheck);
+  // The refresh tick's safety net for lost file-system notifications: at most every 10 s.
+  void reloadIfFallbackDue();
+  void startMonitoringBridgeEvents();
+  void stopMonitoringBridgeEvents();
+  void publishEvents();
+
+  int64_t revision() const { return revision_; }
+  const std::vector<GlimmetEvent>& events() const { return events_; }
+  const std::vector<GlimmetEvent>& bridgeEvents() const { return tail_.bridgeEvents(); }
+  const std::vector<GlimmetEvent>& localUsageEvents() const { return localUsage_.events; }
+  const BridgeEventTail& bridgeTail() const { return tail_; }
+  ResponseReceiptStore& responseReceipts() { return responseReceipts_; }
+
+  // Views, cached by revision.
+  const std::vector<IslandMessage>& allMessages();
+  const std::vector<GlimmetEvent>& sortedActiveEvents();
+  std::optional<GlimmetEvent> latestEvent();
+  int approvalCount();
+  std::optional<CompanionStatusItem> companionStatus();
+  const std::vector<CompanionStatusItem>& companionTickerItems();
+  PetState petState(bool hasSocketLoopPending);
+  std::vector<UsageSnapshot> usageSnapshots(const std::string& toolID);
+  std::optional<UsageSnapshot> latestUsage();
+
+  // User marks.
+  const std::set<std::string>& hiddenIDs() const { return hiddenIDs_; }
+  const std::set<std::string>& readIDs() const { return readIDs_; }
+  void markRead(const IslandMessage& message);
+  void hide(const IslandMessage& message);
+  int clear(const std::vector<IslandMessage>& messages, const std::string& auditRole);
+  int clearAll();
+  Status clearHistory();
+
+  void audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
+             const Json& extra = Json::object());
+
+  // Counts for diagnostics and benchmarks.
+  int localUsageScans() const { return localUsageScans_; }
+
+ private:
+  // One local loader with its own queue: scanned at most every `intervalSeconds` while one of
+  // its roots exists, never twice at once, keeping the events of the last scan.
+  struct LocalScan {
+    LocalEventsLoader loader;
+    std::vector<std::optional<std::string> LocalToolRoots::*> roots;
+    const char* queueLabel = "";
+    std::unique_ptr<SerialQueue> queue;  // created on the first background scan
+    double intervalSeconds = 0;
+    bool inFlight = false;
+    Timestamp lastScanAt = kDistantPast;
+    std::string lastFingerprint;
+    std::vector<GlimmetEvent> events;
+  };
+
+  // Runs `scan` when it is due and `beforeLoad` (if any) agrees. Synchronous: loads here and
+  // returns whether the events changed. Otherwise loads on the scan's queue, returns false, and
+  // publishes from the main loop if the result changed.
+  bool runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
+                    const std::function<bool()>& beforeLoad = {});
+  bool reloadLocalUsage(Timestamp now, bool synchronous);
+  bool reloadLocalHotplug(Timestamp now, bool synchronous);
+  bool shouldSkipUnchangedLocalUsageCandidates();
+  void scheduleBridgeReload(bool reinstallFileWatcher);
+  void installFileWatcher();
+  void persistMarks();
+  void bumpRevision();
+  void ensureMessageCache();
+  void ensureCompanionCache();
+  void ensureUsageCache();
+
+  MainLoop& loop_;
+  EventStoreOptions options_;
+  BridgeEventTail tail_;
+  std::vector<GlimmetEvent> events_;
+  int64_t revision_ = 0;
+  std::set<std::string> hiddenIDs_;
+  std::set<std::string> readIDs_;
+  ResponseReceiptStore responseReceipts_;
+
+  int64_t messageCacheRevision_ = -1;
+  std::vector<GlimmetEvent> cachedSortedActiveEvents_;
+  std::vector<std::vector<GlimmetEvent>> cachedGroupedActiveEvents_;
+  std::vector<IslandMessage> cachedAllMessages_;
+  std::optional<GlimmetEvent> cachedLatestEvent_;
+  int cachedApprovalCount_ = 0;
+
+  int64_t companionCacheRevision_ = -1;
+  std::vector<GlimmetEvent> cachedCompanionCandidateEvents_;
+  std::optional<CompanionStatusItem> cachedCompanionStatus_;
+  std::vector<CompanionStatusItem> cachedCompanionTickerItems_;
+
+  int64_t usageCacheRevision_ = -1;
+  std::map<std::string, std::vector<UsageSnapshot>> cachedUsageSnapshotsByToolID_;
+  std::optional<UsageSnapshot> cachedLatestUsage_;
+
+  LocalScan localUsage_;
+  LocalScan localHotplug_;
+  bool didAttemptInitialLocalHotplugLoad_ = false;
+  std::optional<std::string> lastLocalUsageCandidateFingerprint_;
+  int unchangedLocalUsageCandidateSkips_ = 0;
+  int localUsageScans_ = 0;
+  Timestamp lastFallbackReloadAt_ = kDistantPast;
+
+  bool bridgeEventMonitoringStarted_ = false;
+  std::unique_ptr<FileWatcher> bridgeEventFileSource_;
+  std::unique_ptr<FileWatcher> bridgeEventDirectorySource_;
+  WorkItem pendingBridgeReloadWorkItem_;
+  bool pendingReloadReinstallsWatcher_ = false;
+  std::chrono::steady_clock::time_point firstPendingReloadAt_;
+
+  // Scans finishing after the store is gone must not touch it.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace glimmet
