@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/log.hpp"
+#include "platform/posix/uv_handle.hpp"
 #include "platform/posix_error.hpp"
 
 namespace glimmet {
@@ -27,7 +28,7 @@ struct ConsoleInput::Impl {
   LineHandler onLine;
   std::function<void()> onEnd;
   LogSink log;
-  uv_stream_t* stream = nullptr;
+  UvHandle<uv_any_handle> stream;
   FileRead* fileRead = nullptr;
   std::string pending;
   bool discardingLongLine = false;
@@ -46,40 +47,30 @@ struct ConsoleInput::Impl {
   void diagnose(const std::string& line) { writeLog(log, line); }
 
   void start() {
-    int rc = 0;
     const uv_handle_type type = uv_guess_handle(fd);
-    switch (type) {
-      case UV_TTY: {
-        auto* tty = new uv_tty_t();
-        rc = uv_tty_init(uvLoop(), tty, fd, 1);
-        stream = reinterpret_cast<uv_stream_t*>(tty);
-        break;
-      }
-      case UV_NAMED_PIPE: {
-        auto* pipe = new uv_pipe_t();
-        rc = uv_pipe_init(uvLoop(), pipe, 0);
-        if (rc == 0) rc = uv_pipe_open(pipe, fd);
-        stream = reinterpret_cast<uv_stream_t*>(pipe);
-        break;
-      }
-      case UV_TCP: {
-        auto* tcp = new uv_tcp_t();
-        rc = uv_tcp_init(uvLoop(), tcp);
-        if (rc == 0) rc = uv_tcp_open(tcp, fd);
-        stream = reinterpret_cast<uv_stream_t*>(tcp);
-        break;
-      }
-      case UV_FILE:
-        readFileChunk();
-        return;
-      default:
-        diagnose("[Glimmet] console commands are off: standard input cannot be read");
-        return;
+    if (type == UV_FILE) {
+      readFileChunk();
+      return;
     }
-    if (rc == 0) {
-      stream->data = this;
-      rc = uv_read_start(
-          stream,
+    if (type != UV_TTY && type != UV_NAMED_PIPE && type != UV_TCP) {
+      diagnose("[Glimmet] console commands are off: standard input cannot be read");
+      return;
+    }
+    const int rc = stream.init([&](uv_any_handle* handle) {
+      int result = 0;
+      if (type == UV_TTY) {
+        result = uv_tty_init(uvLoop(), &handle->tty, fd, 1);
+      } else if (type == UV_NAMED_PIPE) {
+        result = uv_pipe_init(uvLoop(), &handle->pipe, 0);
+        if (result == 0) result = uv_pipe_open(&handle->pipe, fd);
+      } else {
+        result = uv_tcp_init(uvLoop(), &handle->tcp);
+        if (result == 0) result = uv_tcp_open(&handle->tcp, fd);
+      }
+      if (result != 0) return result;
+      handle->handle.data = this;
+      return uv_read_start(
+          &handle->stream,
           [](uv_handle_t*, size_t suggested, uv_buf_t* buffer) {
             buffer->base = new char[suggested];
             buffer->len = suggested;
@@ -90,15 +81,14 @@ struct ConsoleInput::Impl {
             delete[] buffer->base;
             if (self && count < 0) self->finish();
           });
-    }
+    });
     if (rc != 0) {
       diagnose("[Glimmet] console commands are off: " +
                POSIXError{-rc, "reading standard input"}.description());
-      closeStream();
       return;
     }
     // Waiting for commands must not by itself keep the loop running.
-    uv_unref(reinterpret_cast<uv_handle_t*>(stream));
+    uv_unref(stream.base());
   }
 
   void readFileChunk() {
@@ -164,26 +154,8 @@ struct ConsoleInput::Impl {
     if (onEnd) onEnd();
   }
 
-  void closeStream() {
-    if (!stream) return;
-    uv_stream_t* closing = stream;
-    stream = nullptr;
-    closing->data = nullptr;
-    if (uv_is_active(reinterpret_cast<uv_handle_t*>(closing))) uv_read_stop(closing);
-    uv_close(reinterpret_cast<uv_handle_t*>(closing), [](uv_handle_t* handle) {
-      switch (handle->type) {
-        case UV_TTY:
-          delete reinterpret_cast<uv_tty_t*>(handle);
-          break;
-        case UV_NAMED_PIPE:
-          delete reinterpret_cast<uv_pipe_t*>(handle);
-          break;
-        default:
-          delete reinterpret_cast<uv_tcp_t*>(handle);
-          break;
-      }
-    });
-  }
+  // Closing stops reading; libuv frees the handle once it lets go of it.
+  void closeStream() { stream.reset(); }
 
   ~Impl() {
     if (fileRead) fileRead->owner = nullptr;

@@ -4,10 +4,12 @@
 
 #include <fmt/format.h>
 
+#include "platform/posix/uv_handle.hpp"
+
 namespace glimmet {
 
 struct FileWatcher::Impl {
-  uv_fs_event_t* handle = nullptr;
+  UvHandle<uv_fs_event_t> handle;
   Callback callback;
 };
 
@@ -15,25 +17,25 @@ Result<std::unique_ptr<FileWatcher>> FileWatcher::watch(MainLoop& loop, const st
                                                         Callback callback) {
   auto impl = std::make_unique<Impl>();
   impl->callback = std::move(callback);
-  impl->handle = new uv_fs_event_t();
   auto* uvLoop = static_cast<uv_loop_t*>(loop.nativeHandle());
-  uv_fs_event_init(uvLoop, impl->handle);
-  impl->handle->data = impl.get();
-  const int rc = uv_fs_event_start(
-      impl->handle,
-      [](uv_fs_event_t* handle, const char* /*filename*/, int events, int status) {
-        if (status < 0) return;
-        auto* self = static_cast<Impl*>(handle->data);
-        if (!self) return;
-        // A copy: the callback may destroy this watcher.
-        auto callback = self->callback;
-        callback((events & UV_RENAME) ? FileEventKind::removed : FileEventKind::changed);
-      },
-      path.c_str(), 0);
+  void* owner = impl.get();
+  const int rc = impl->handle.init([&](uv_fs_event_t* handle) {
+    const int result = uv_fs_event_init(uvLoop, handle);
+    if (result != 0) return result;
+    handle->data = owner;
+    return uv_fs_event_start(
+        handle,
+        [](uv_fs_event_t* fired, const char* /*filename*/, int events, int status) {
+          if (status < 0) return;
+          auto* self = static_cast<Impl*>(fired->data);
+          if (!self) return;
+          // A copy: the callback may destroy this watcher.
+          auto callback = self->callback;
+          callback((events & UV_RENAME) ? FileEventKind::removed : FileEventKind::changed);
+        },
+        path.c_str(), 0);
+  });
   if (rc != 0) {
-    uv_close(reinterpret_cast<uv_handle_t*>(impl->handle),
-             [](uv_handle_t* handle) { delete reinterpret_cast<uv_fs_event_t*>(handle); });
-    impl->handle = nullptr;
     return Result<std::unique_ptr<FileWatcher>>::failure(
         fmt::format("Cannot watch {}: {}", path, uv_strerror(rc)));
   }
@@ -42,13 +44,7 @@ Result<std::unique_ptr<FileWatcher>> FileWatcher::watch(MainLoop& loop, const st
 
 FileWatcher::FileWatcher(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-FileWatcher::~FileWatcher() {
-  if (!impl_->handle) return;
-  // The callback may be what destroys this watcher; the handle outlives it until uv closes it.
-  impl_->handle->data = nullptr;
-  uv_fs_event_stop(impl_->handle);
-  uv_close(reinterpret_cast<uv_handle_t*>(impl_->handle),
-           [](uv_handle_t* handle) { delete reinterpret_cast<uv_fs_event_t*>(handle); });
-}
+// The callback may be what destroys this watcher; the handle outlives it until libuv closes it.
+FileWatcher::~FileWatcher() = default;
 
 }  // namespace glimmet

@@ -2,11 +2,17 @@
 
 namespace glimmet {
 
-void closePolledFd(PolledFd* polled) {
-  uv_poll_stop(&polled->handle);
-  polled->handle.data = nullptr;
-  uv_close(reinterpret_cast<uv_handle_t*>(&polled->handle),
-           [](uv_handle_t* handle) { delete reinterpret_cast<PolledFd*>(handle); });
+int startPolling(PolledFd& polled, uv_loop_t* loop, UniqueFd fd, int events, void* data,
+                 uv_poll_cb callback) {
+  const int descriptor = fd.get();
+  return polled.init(
+      [&](uv_poll_t* handle) {
+        int rc = uv_poll_init(loop, handle, descriptor);
+        if (rc != 0) return rc;
+        handle->data = data;
+        return uv_poll_start(handle, events, callback);
+      },
+      std::move(fd));
 }
 
 }  // namespace glimmet

@@ -18,16 +18,12 @@ struct ProcessExitWatcher::Impl {
   int pid;
   std::function<void()> onExit;
   LogSink log;
-  PolledFd* exitPoll = nullptr;
+  PolledFd exitPoll;
   std::optional<ProcessExitPoller> poller;
   WorkItem alreadyGone;
 
   Impl(MainLoop& mainLoop, int processID, std::function<void()> callback, LogSink logger)
       : loop(mainLoop), pid(processID), onExit(std::move(callback)), log(std::move(logger)) {}
-
-  ~Impl() {
-    if (exitPoll) closePolledFd(exitPoll);
-  }
 
   void diagnose(const std::string& line) { writeLog(log, line); }
 
@@ -55,27 +51,15 @@ struct ProcessExitWatcher::Impl {
       }
       return false;
     }
-    auto* poll = new PolledFd();
-    poll->fd = std::move(exit.fd);
     auto* uvLoop = static_cast<uv_loop_t*>(loop.nativeHandle());
-    int rc = uv_poll_init(uvLoop, &poll->handle, poll->fd.get());
-    if (rc == 0) {
-      poll->handle.data = this;
-      rc = uv_poll_start(&poll->handle, UV_READABLE, [](uv_poll_t* handle, int, int) {
-        auto* self = static_cast<Impl*>(handle->data);
-        if (!self) return;
-        closePolledFd(self->exitPoll);
-        self->exitPoll = nullptr;
-        self->fire();
-      });
-      if (rc == 0) {
-        exitPoll = poll;
-        return true;
-      }
-      closePolledFd(poll);
-    } else {
-      delete poll;  // closes the descriptor
-    }
+    const int rc = glimmet::startPolling(exitPoll, uvLoop, std::move(exit.fd), UV_READABLE, this,
+                                [](uv_poll_t* handle, int, int) {
+                                  auto* self = static_cast<Impl*>(handle->data);
+                                  if (!self) return;
+                                  self->exitPoll.reset();
+                                  self->fire();
+                                });
+    if (rc == 0) return true;
     diagnose("[Glimmet] " +
              POSIXError{-rc, std::string("uv_poll ") + kExitDescriptorName}.description() +
              "; polling for the agent's exit");
@@ -94,7 +78,7 @@ ProcessExitWatcher::ProcessExitWatcher(MainLoop& loop, int pid, std::function<vo
 ProcessExitWatcher::~ProcessExitWatcher() = default;
 
 bool ProcessExitWatcher::usesKernelNotification() const {
-  return impl_->exitPoll != nullptr;
+  return static_cast<bool>(impl_->exitPoll);
 }
 
 }  // namespace glimmet

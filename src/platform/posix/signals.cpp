@@ -4,37 +4,39 @@
 
 #include <csignal>
 
+#include "base/log.hpp"
+#include "platform/posix/uv_handle.hpp"
+#include "platform/posix_error.hpp"
+
 namespace glimmet {
 
 struct SignalWatcher::Impl {
   std::function<void()> onTerminate;
-  uv_signal_t* interrupt = nullptr;
-  uv_signal_t* terminate = nullptr;
+  UvHandle<uv_signal_t> interrupt;
+  UvHandle<uv_signal_t> terminate;
 };
 
 namespace {
 
-uv_signal_t* startSignal(uv_loop_t* loop, int signal, void* data) {
-  auto* handle = new uv_signal_t();
-  uv_signal_init(loop, handle);
-  handle->data = data;
-  uv_signal_start(
-      handle,
-      [](uv_signal_t* fired, int) {
-        auto* impl = static_cast<SignalWatcher::Impl*>(fired->data);
-        if (impl && impl->onTerminate) impl->onTerminate();
-      },
-      signal);
-  // Watching for a signal must not keep the loop alive by itself.
-  uv_unref(reinterpret_cast<uv_handle_t*>(handle));
-  return handle;
-}
-
-void closeSignal(uv_signal_t* handle) {
-  handle->data = nullptr;
-  uv_signal_stop(handle);
-  uv_close(reinterpret_cast<uv_handle_t*>(handle),
-           [](uv_handle_t* closed) { delete reinterpret_cast<uv_signal_t*>(closed); });
+void startSignal(UvHandle<uv_signal_t>& handle, uv_loop_t* loop, int signal, void* data) {
+  const int rc = handle.init([&](uv_signal_t* watcher) {
+    int result = uv_signal_init(loop, watcher);
+    if (result != 0) return result;
+    watcher->data = data;
+    result = uv_signal_start(
+        watcher,
+        [](uv_signal_t* fired, int) {
+          auto* impl = static_cast<SignalWatcher::Impl*>(fired->data);
+          if (impl && impl->onTerminate) impl->onTerminate();
+        },
+        signal);
+    // Watching for a signal must not keep the loop alive by itself.
+    if (result == 0) uv_unref(reinterpret_cast<uv_handle_t*>(watcher));
+    return result;
+  });
+  if (rc != 0) {
+    writeLog({}, "[Glimmet] " + POSIXError{-rc, "uv_signal_start"}.description());
+  }
 }
 
 }  // namespace
@@ -44,13 +46,10 @@ SignalWatcher::SignalWatcher(MainLoop& loop, std::function<void()> onTerminate)
   std::signal(SIGPIPE, SIG_IGN);
   impl_->onTerminate = std::move(onTerminate);
   auto* uvLoop = static_cast<uv_loop_t*>(loop.nativeHandle());
-  impl_->interrupt = startSignal(uvLoop, SIGINT, impl_.get());
-  impl_->terminate = startSignal(uvLoop, SIGTERM, impl_.get());
+  startSignal(impl_->interrupt, uvLoop, SIGINT, impl_.get());
+  startSignal(impl_->terminate, uvLoop, SIGTERM, impl_.get());
 }
 
-SignalWatcher::~SignalWatcher() {
-  closeSignal(impl_->interrupt);
-  closeSignal(impl_->terminate);
-}
+SignalWatcher::~SignalWatcher() = default;
 
 }  // namespace glimmet

@@ -36,19 +36,10 @@ void SocketServer::Impl::startReading(UniqueFd fd) {
   auto connection = std::make_unique<Connection>();
   connection->id = nextConnectionID++;
   connection->server = this;
-  auto* polled = new PolledFd();
-  polled->fd = std::move(fd);
-  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, polled->fd.get()); rc != 0) {
-    diagnose("[Glimmet] " + POSIXError{-rc, "uv_poll_init client"}.description());
-    delete polled;  // closes the descriptor
-    return;
-  }
-  polled->handle.data = connection.get();
-  connection->polled = polled;
-  const int rc = uv_poll_start(&polled->handle, UV_READABLE, &Impl::onConnectionEvent);
+  const int rc = startPolling(connection->polled, uvLoop(), std::move(fd), UV_READABLE,
+                              connection.get(), &Impl::onConnectionEvent);
   if (rc != 0) {
     diagnose("[Glimmet] " + POSIXError{-rc, "uv_poll_start client"}.description());
-    closePolledFd(polled);
     return;
   }
   connections[connection->id] = std::move(connection);
@@ -56,7 +47,7 @@ void SocketServer::Impl::startReading(UniqueFd fd) {
 
 void SocketServer::Impl::readAvailable(Connection& connection) {
   const uint64_t id = connection.id;
-  const int fd = connection.polled->fd.get();
+  const int fd = connection.polled.payload().get();
   for (int round = 0; round < kReadsPerWakeup; ++round) {
     const ssize_t count = ::read(fd, readBuffer.data(), readBuffer.size());
     if (count > 0) {
@@ -86,26 +77,28 @@ bool SocketServer::Impl::drain(Connection& connection) {
     std::string line = connection.received.substr(0, newline);
     connection.received.erase(0, newline + 1);
     // Posted rather than called here, so that the handler may answer or close at once without
-    // pulling the connection out from under this loop. A line whose connection was closed in
-    // the meantime (by the handler of an earlier line, or the peer) is dropped.
-    loop.post([weak = weak_from_this(), id = connection.id, line = std::move(line),
-               handle = makeHandle(connection.id)]() mutable {
+    // pulling the connection out from under this loop. A line whose connection this side
+    // closed in the meantime (the handler of an earlier line did) is dropped.
+    loop.post([weak = weak_from_this(), accepting = connection.acceptingLines,
+               line = std::move(line), handle = makeHandle(connection)]() mutable {
       auto self = weak.lock();
-      if (!self || !self->connections.contains(id)) return;
+      if (!self || !*accepting) return;
       self->handler(std::move(line), std::move(handle));
     });
   }
 }
 
-SocketConnection SocketServer::Impl::makeHandle(uint64_t connectionID) {
+SocketConnection SocketServer::Impl::makeHandle(const Connection& connection) {
   std::weak_ptr<Impl> weak = weak_from_this();
+  const uint64_t connectionID = connection.id;
   SocketConnection handle;
   handle.send = [weak, connectionID](std::string bytes) {
     onLoop(weak, [connectionID, bytes = std::move(bytes)](Impl& self) {
       self.send(connectionID, bytes);
     });
   };
-  handle.close = [weak, connectionID] {
+  handle.close = [weak, connectionID, accepting = connection.acceptingLines] {
+    *accepting = false;
     onLoop(weak, [connectionID](Impl& self) { self.tearDown(connectionID); });
   };
   return handle;
@@ -124,7 +117,7 @@ void SocketServer::Impl::flush(Connection& connection) {
   // A short write on a full socket buffer is completed when the socket becomes writable again,
   // so a reply is never cut off mid-line.
   while (!connection.unsent.empty()) {
-    const ssize_t written = ::send(connection.polled->fd.get(), connection.unsent.data(),
+    const ssize_t written = ::send(connection.polled.payload().get(), connection.unsent.data(),
                                    connection.unsent.size(), kSendFlags);
     if (written > 0) {
       connection.unsent.erase(0, static_cast<size_t>(written));
@@ -139,7 +132,7 @@ void SocketServer::Impl::flush(Connection& connection) {
   if (wantWritable == connection.watchingWritable) return;
   connection.watchingWritable = wantWritable;
   const int events = wantWritable ? (UV_READABLE | UV_WRITABLE) : UV_READABLE;
-  if (const int rc = uv_poll_start(&connection.polled->handle, events, &Impl::onConnectionEvent);
+  if (const int rc = uv_poll_start(connection.polled.get(), events, &Impl::onConnectionEvent);
       rc != 0) {
     diagnose("[Glimmet] " + POSIXError{-rc, "uv_poll_start client"}.description());
   }
@@ -160,8 +153,7 @@ void SocketServer::Impl::onConnectionEvent(uv_poll_t* handle, int status, int ev
 void SocketServer::Impl::tearDown(uint64_t connectionID) {
   auto found = connections.find(connectionID);
   if (found == connections.end()) return;
-  closePolledFd(found->second->polled);
-  connections.erase(found);
+  connections.erase(found);  // closes the poll handle, then the descriptor
 }
 
 }  // namespace glimmet

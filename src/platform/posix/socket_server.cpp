@@ -100,22 +100,20 @@ Status SocketServer::Impl::start() {
   if (::listen(fd.get(), kBacklog) != 0) return fail(errno, "listen");
   if (!setFlag(fd.get(), F_GETFL, F_SETFL, O_NONBLOCK)) return fail(errno, "fcntl O_NONBLOCK");
 
-  auto* polled = new PolledFd();
-  polled->fd = std::move(fd);
-  if (const int rc = uv_poll_init(uvLoop(), &polled->handle, polled->fd.get()); rc != 0) {
-    delete polled;  // closes the descriptor
-    return fail(-rc, "uv_poll_init");
-  }
-  polled->handle.data = this;
-  listening = polled;
-  resumeAccepting();
+  const int rc = startPolling(listening, uvLoop(), std::move(fd), UV_READABLE, this,
+                              [](uv_poll_t* handle, int, int) {
+                                if (auto* self = static_cast<Impl*>(handle->data)) {
+                                  self->acceptAll();
+                                }
+                              });
+  if (rc != 0) return fail(-rc, "uv_poll_start listen");
   running = true;
   return {};
 }
 
 void SocketServer::Impl::resumeAccepting() {
   if (!listening) return;
-  const int rc = uv_poll_start(&listening->handle, UV_READABLE, [](uv_poll_t* handle, int, int) {
+  const int rc = uv_poll_start(listening.get(), UV_READABLE, [](uv_poll_t* handle, int, int) {
     if (auto* self = static_cast<Impl*>(handle->data)) self->acceptAll();
   });
   if (rc != 0) diagnose("[Glimmet] " + POSIXError{-rc, "uv_poll_start listen"}.description());
@@ -123,11 +121,9 @@ void SocketServer::Impl::resumeAccepting() {
 
 void SocketServer::Impl::shutDown() {
   acceptPause.cancel();
-  for (auto& [id, connection] : connections) closePolledFd(connection->polled);
-  connections.clear();
+  connections.clear();  // each closes its poll handle and descriptor
   if (listening) {
-    closePolledFd(listening);
-    listening = nullptr;
+    listening.reset();
     ::unlink(socketPath.c_str());
   }
   running = false;
@@ -136,7 +132,7 @@ void SocketServer::Impl::shutDown() {
 void SocketServer::Impl::acceptAll() {
   // The listening socket is non-blocking, so this drains every pending connection.
   for (;;) {
-    UniqueFd client(acceptClient(listening->fd.get()));
+    UniqueFd client(acceptClient(listening.payload().get()));
     if (client.valid()) {
       if (peerAllowed(client.get())) startReading(std::move(client));
       continue;
@@ -147,7 +143,7 @@ void SocketServer::Impl::acceptAll() {
     diagnose("[Glimmet] " + POSIXError{error, "accept"}.description());
     // Out of descriptors or memory: the listening socket stays readable, so stop watching it
     // for a moment instead of spinning.
-    uv_poll_stop(&listening->handle);
+    uv_poll_stop(listening.get());
     acceptPause = loop.schedule(Seconds(kAcceptPauseSeconds), [this] { resumeAccepting(); });
     return;
   }

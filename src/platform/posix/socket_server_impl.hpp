@@ -5,6 +5,7 @@
 
 #include <uv.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,10 +24,13 @@ inline constexpr size_t kSocketReadChunkBytes = size_t{64} * 1024;
 
 struct Connection {
   uint64_t id = 0;
-  PolledFd* polled = nullptr;
+  PolledFd polled;
   std::string received;
   std::string unsent;
   bool watchingWritable = false;
+  // Cleared when this side closes the connection: lines still queued for the handler are
+  // dropped then, while a peer that hangs up right after its request still gets it handled.
+  std::shared_ptr<std::atomic<bool>> acceptingLines = std::make_shared<std::atomic<bool>>(true);
   SocketServer::Impl* server = nullptr;
 };
 
@@ -36,7 +40,7 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   LineHandler handler;
   LogSink log;
   size_t maxLineBytes;
-  PolledFd* listening = nullptr;
+  PolledFd listening;
   bool running = false;
   // Main loop only: every socket call runs there, so the map needs no lock.
   std::unordered_map<uint64_t, std::unique_ptr<Connection>> connections;
@@ -66,7 +70,7 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   void startReading(UniqueFd fd);
   void readAvailable(Connection& connection);
   bool drain(Connection& connection);
-  SocketConnection makeHandle(uint64_t connectionID);
+  SocketConnection makeHandle(const Connection& connection);
   void send(uint64_t connectionID, const std::string& bytes);
   void flush(Connection& connection);
   void tearDown(uint64_t connectionID);
