@@ -187,7 +187,7 @@ CommandResult Core::execute(const AppCommand& command) {
     for (const auto& id : clearPage->messageIDs) {
       if (const auto* message = find(id)) messages.push_back(*message);
     }
-    const int cleared = store_->clear(messages, "clear_page");
+    const int cleared = store_->clear(messages, MessageAuditRole::clearPage);
     return {true, fmt::format("Cleared {} message{}", cleared, cleared == 1 ? "" : "s")};
   }
   const std::string& id = std::holds_alternative<Command::MarkRead>(command)
@@ -226,7 +226,8 @@ CommandResult Core::performMessageAction(const Command::PerformMessageAction& co
   }
   if (!message) return {false, fmt::format("No message {}", command.messageID)};
   if (command.role == "configure") {
-    store_->audit("configure", message->event, static_cast<int>(message->events.size()));
+    store_->audit(MessageAuditRole::configure, message->event,
+                  static_cast<int>(message->events.size()));
     return {true, {}};
   }
   const CommandResult unsupported{false, fmt::format("\"{}\" is not available for this message",

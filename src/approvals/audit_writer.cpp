@@ -1,17 +1,27 @@
 #include "approvals/audit_writer.hpp"
 
+#include <array>
 #include <chrono>
 #include <map>
 #include <set>
 
-#include "base/text.hpp"
 #include "approvals/pending_action_store.hpp"
+#include "base/name_table.hpp"
+#include "base/text.hpp"
 #include "platform/file_system.hpp"
 #include "platform/json_lines.hpp"
 
 namespace glimmet {
 
 namespace {
+
+constexpr auto kApprovalAuditRoleNames = std::to_array<EnumName<ApprovalAuditRole>>({
+    {ApprovalAuditRole::pendingRequest, "pending_request"},
+    {ApprovalAuditRole::pendingReply, "pending_reply"},
+    {ApprovalAuditRole::pendingReconcile, "pending_reconcile"},
+});
+static_assert(isCompleteNameTable(kApprovalAuditRoleNames) &&
+              kApprovalAuditRoleNames.back().value == ApprovalAuditRole::pendingReconcile);
 
 std::string textOr(const std::optional<std::string>& value) {
   return value.value_or("");
@@ -24,11 +34,19 @@ std::string stringMember(const Json& object, const char* key) {
 
 }  // namespace
 
+std::string_view rawValue(ApprovalAuditRole role) {
+  return rawName(kApprovalAuditRoleNames, role);
+}
+
+std::optional<ApprovalAuditRole> approvalAuditRoleFromRaw(std::string_view raw) {
+  return valueNamed(kApprovalAuditRoleNames, raw);
+}
+
 AuditWriter::AuditWriter(std::string auditFile, ClockFunction now)
     : auditFile_(std::move(auditFile)), now_(std::move(now)) {}
 
 void AuditWriter::recordRequest(const PendingAction& action) {
-  append(Json{{"role", "pending_request"},
+  append(Json{{"role", rawValue(ApprovalAuditRole::pendingRequest)},
               {"request_id", action.requestID},
               {"timestamp", formatIso8601(action.createdAt)},
               {"agent", action.agent},
@@ -43,7 +61,7 @@ void AuditWriter::recordReply(const PendingAction& action, const std::optional<H
   const Timestamp now = now_();
   const auto latency =
       std::chrono::duration_cast<std::chrono::milliseconds>(now - action.createdAt).count();
-  Json record{{"role", "pending_reply"},
+  Json record{{"role", rawValue(ApprovalAuditRole::pendingReply)},
               {"request_id", action.requestID},
               {"timestamp", formatIso8601(now)},
               {"status", rawValue(action.status)},
@@ -69,18 +87,18 @@ void AuditWriter::reconcileOnLaunch() {
     const Json* requestID = member(object, "request_id");
     if (!role || !role->is_string() || !requestID || !requestID->is_string()) continue;
     const std::string id = requestID->get<std::string>();
-    const std::string kind = role->get<std::string>();
-    if (kind == "pending_request") {
+    const auto kind = approvalAuditRoleFromRaw(role->get<std::string>());
+    if (kind == ApprovalAuditRole::pendingRequest) {
       requests[id] = object;
-    } else if (kind == "pending_reply") {
+    } else if (kind == ApprovalAuditRole::pendingReply) {
       replied.insert(id);
-    } else if (kind == "pending_reconcile") {
+    } else if (kind == ApprovalAuditRole::pendingReconcile) {
       reconciled.insert(id);
     }
   }
   for (const auto& [id, request] : requests) {
     if (reconciled.count(id)) continue;
-    append(Json{{"role", "pending_reconcile"},
+    append(Json{{"role", rawValue(ApprovalAuditRole::pendingReconcile)},
                 {"request_id", id},
                 {"timestamp", formatIso8601(now_())},
                 {"status", replied.count(id) ? "applied_after_crash" : "dropped_on_restart"},

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/json_values.hpp"
 #include "base/time.hpp"
@@ -11,6 +12,14 @@
 namespace glimmet {
 
 class PendingActionStore;
+
+// What a line of the approval audit log records: a request arriving, its final status, or its
+// reconciliation after a restart.
+enum class ApprovalAuditRole { pendingRequest, pendingReply, pendingReconcile };
+
+// "pending_request", "pending_reply", "pending_reconcile": the "role" of the audit line.
+std::string_view rawValue(ApprovalAuditRole role);
+std::optional<ApprovalAuditRole> approvalAuditRoleFromRaw(std::string_view raw);
 
 // The approval audit log, ~/.glimmet/audit.jsonl: one sorted-key JSON line per request, per
 // final status and per reconciliation after a restart. Failures are swallowed: auditing never

@@ -18,17 +18,19 @@ bool asksForUser(EventReminderKind kind) {
 
 // The phrase for an event that has no text of its own.
 std::string labelForType(const GlimmetEvent& event, const EventReminderPolicy& policy) {
-  const std::string& type = event.eventType;
+  const EventTypeValue& type = event.eventType;
   std::string tool = toolDisplayName(event.source);
-  if (type == "permission_request") return "Approval needed";
-  if (type == "waiting_input" || type == "plan_ready") return "Choice needed";
-  if (type == "task_started" || type == "working" || type == "task_updated") {
+  if (type == EventType::permissionRequest) return "Approval needed";
+  if (type == EventType::waitingInput || type == EventType::planReady) return "Choice needed";
+  if (type == EventType::taskStarted || type == EventType::working ||
+      type == EventType::taskUpdated) {
     return tool + " working";
   }
-  if (type == "task_completed") return tool + " done";
-  if (type == "task_failed") return tool + " failed";
-  if (type == "rate_limited") return "Rate limited";
-  if (contains(toLower(type), "plan")) return "Plan";
+  if (type == EventType::taskCompleted) return tool + " done";
+  if (type == EventType::taskFailed) return tool + " failed";
+  if (type == EventType::rateLimited) return "Rate limited";
+  // Agents name their own planning steps ("planning", "Plan_Review", ...).
+  if (contains(toLower(type.raw()), "plan")) return "Plan";
   switch (policy.kind) {
     case EventReminderKind::approval:
       return "Approval";

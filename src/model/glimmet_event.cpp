@@ -66,11 +66,12 @@ std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
   return target;
 }
 
-std::optional<ResponseReceipt> parseReceipt(const Json& object, const std::string& eventType,
+std::optional<ResponseReceipt> parseReceipt(const Json& object, const EventTypeValue& eventType,
                                             const std::string& eventID) {
-  const std::string type =
-      member(object, "event_type") ? eventType : firstString(object, {"type"}).value_or("");
-  if (type != "response_receipt") return std::nullopt;
+  const EventTypeValue type = member(object, "event_type")
+                                  ? eventType
+                                  : EventTypeValue(firstString(object, {"type"}).value_or(""));
+  if (type != EventType::responseReceipt) return std::nullopt;
   const Json* receiptObject = member(object, "receipt");
   if (!receiptObject || !receiptObject->is_object())
     receiptObject = member(object, "response_receipt");
@@ -161,27 +162,40 @@ SourceEventClass sourceClassFor(const std::string& sourceType, const std::string
   return SourceEventClass::officialPush;
 }
 
-std::string phaseFor(const std::string& eventType, const std::string& status) {
-  if (eventType == "task_started") return "started";
-  if (eventType == "planning" || eventType == "thinking") return eventType;
-  if (eventType == "task_updated" || eventType == "working") return "runningTool";
-  if (eventType == "waiting_input" || eventType == "permission_request" ||
-      eventType == "plan_ready") {
-    return "waitingHuman";
+// The phase of a line that names none: the event type's, else the status without underscores.
+EventPhaseValue phaseFor(const EventTypeValue& eventType, const EventStatusValue& status) {
+  switch (eventType.kind()) {
+    case EventType::taskStarted:
+      return EventPhase::started;
+    case EventType::planning:
+      return EventPhase::planning;
+    case EventType::thinking:
+      return EventPhase::thinking;
+    case EventType::taskUpdated:
+    case EventType::working:
+      return EventPhase::runningTool;
+    case EventType::waitingInput:
+    case EventType::permissionRequest:
+    case EventType::planReady:
+      return EventPhase::waitingHuman;
+    case EventType::taskCompleted:
+      return EventPhase::completed;
+    case EventType::taskFailed:
+      return EventPhase::failed;
+    case EventType::taskCancelled:
+    case EventType::cancelled:
+      return EventPhase::cancelled;
+    default:
+      return EventPhaseValue(replaceAll(status.raw(), "_", ""));
   }
-  if (eventType == "task_completed") return "completed";
-  if (eventType == "task_failed") return "failed";
-  if (eventType == "task_cancelled" || eventType == "cancelled") return "cancelled";
-  return replaceAll(status, "_", "");
 }
 
-std::string notifyPolicyFor(const std::string& eventType, const std::string& status) {
-  if (eventType == "permission_request" || eventType == "waiting_input" ||
-      eventType == "plan_ready") {
-    return "immediate";
+NotifyPolicy notifyPolicyFor(const GlimmetEvent& event) {
+  if (event.waitsForHuman()) return NotifyPolicy::immediate;
+  if (event.eventType == EventType::taskCompleted || event.status == EventStatus::completed) {
+    return NotifyPolicy::milestone;
   }
-  if (eventType == "task_completed" || status == "completed") return "milestone";
-  return "silent";
+  return NotifyPolicy::silent;
 }
 
 }  // namespace
@@ -200,8 +214,8 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   } else {
     event.cwd = context.homeDirectory;
   }
-  event.eventType = stringOr(object, {"event_type"}, "task_updated");
-  event.status = stringOr(object, {"status"}, event.eventType);
+  event.eventType = EventTypeValue(stringOr(object, {"event_type"}, "task_updated"));
+  event.status = EventStatusValue(stringOr(object, {"status"}, std::string(event.eventType.raw())));
   event.sessionId = optionalString(
       object, {"session_id", "sessionId", "conversation_id", "thread_id", "thread-id"});
   event.turnId = optionalString(object, {"turn_id", "turnId", "turn", "nonce"});
@@ -211,7 +225,7 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
 
   if (const Json* action = member(object, "action"); action && action->is_object()) {
     if (const Json* risk = member(*action, "risk"); risk && risk->is_string()) {
-      event.risk = risk->get<std::string>();
+      event.risk = messageRiskFromText(risk->get<std::string>());
     }
     if (const Json* kind = member(*action, "kind"); kind && kind->is_string()) {
       event.actionKind = kind->get<std::string>();
@@ -221,7 +235,7 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   }
 
   event.sourceType = stringOr(object, {"source_type"}, "cli_agent");
-  event.severity = stringOr(object, {"severity"}, "info");
+  event.severity = EventSeverityValue(stringOr(object, {"severity"}, "info"));
   event.title = stringOr(object, {"title"}, toolDisplayName(event.source) + " event");
   event.message = stringOr(object, {"message"}, "");
   event.completionSnippet = optionalString(
@@ -291,17 +305,18 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
     event.sourceCapabilities.push_back(SourceCapability::approval);
   }
   if (!event.choiceOptions.empty()) event.sourceCapabilities.push_back(SourceCapability::choice);
-  if (event.eventType == "waiting_input" || event.eventType == "plan_ready") {
+  if (event.eventType == EventType::waitingInput || event.eventType == EventType::planReady) {
     event.sourceCapabilities.push_back(SourceCapability::input);
   }
   if (event.jumpTarget || event.typedJumpTarget || event.transcriptPath || event.hasExplicitCwd) {
     event.sourceCapabilities.push_back(SourceCapability::jump);
   }
 
-  event.phase = stringOr(object, {"phase"}, phaseFor(event.eventType, event.status));
+  const auto phase = optionalString(object, {"phase"});
+  event.phase = phase ? EventPhaseValue(*phase) : phaseFor(event.eventType, event.status);
   event.milestone = optionalString(object, {"milestone"});
-  event.notifyPolicy = stringOr(object, {"notify_policy", "notifyPolicy"},
-                                notifyPolicyFor(event.eventType, event.status));
+  const auto notifyPolicy = optionalString(object, {"notify_policy", "notifyPolicy"});
+  event.notifyPolicy = notifyPolicy ? NotifyPolicyValue(*notifyPolicy) : notifyPolicyFor(event);
   event.rawEventName = optionalString(
       object, {"raw_event_name", "rawEventName", "hook_event_name", "hookEventName"});
   event.taskKey = explicitTaskKey.value_or(makeTaskKey(event.source, event.sessionId, event.turnId,

@@ -6,9 +6,10 @@
 
 #include "base/json_values.hpp"
 #include "base/time.hpp"
-#include "model/response_channel.hpp"
-#include "model/message_types.hpp"
+#include "model/event_kinds.hpp"
 #include "model/jump_target.hpp"
+#include "model/message_types.hpp"
+#include "model/response_channel.hpp"
 #include "model/usage_snapshot.hpp"
 
 namespace glimmet {
@@ -22,15 +23,15 @@ struct GlimmetEvent {
   std::string project;
   std::string cwd;
   bool hasExplicitCwd = false;
-  std::string eventType;
-  std::string severity;
+  EventTypeValue eventType;
+  EventSeverityValue severity;
   std::string title;
   std::string message;
   std::optional<std::string> completionSnippet;
   MessagePreview preview;
   std::string toolName;
-  std::string status;
-  std::string risk;
+  EventStatusValue status;
+  std::optional<MessageRisk> risk;  // the action's "risk" in any case; absent for other texts
   std::string actionKind;
   std::optional<std::string> decisionFile;
   std::optional<std::string> decisionCommand;
@@ -40,9 +41,9 @@ struct GlimmetEvent {
   std::optional<std::string> sessionId;
   std::optional<std::string> turnId;
   std::string taskKey;
-  std::string phase;
+  EventPhaseValue phase;
   std::optional<std::string> milestone;
-  std::string notifyPolicy;
+  NotifyPolicyValue notifyPolicy;
   std::optional<std::string> rawEventName;
   std::optional<std::string> pid;
   std::optional<std::string> terminal;
@@ -60,8 +61,8 @@ struct GlimmetEvent {
   SourceEventClass sourceClass = SourceEventClass::officialPush;
 
   bool waitsForHuman() const {
-    return eventType == "permission_request" || eventType == "waiting_input" ||
-           eventType == "plan_ready";
+    return eventType == EventType::permissionRequest || eventType == EventType::waitingInput ||
+           eventType == EventType::planReady;
   }
   bool operator==(const GlimmetEvent&) const = default;
 };

@@ -70,8 +70,8 @@ RGBColor messageAccent(MessageIntent intent, const std::optional<MessageRisk>& r
   }
   switch (intent) {
     case MessageIntent::taskResult:
-      if (event.eventType == "task_failed") return kErrorRed;
-      if (event.eventType == "task_cancelled") return kQuietGrey;
+      if (event.eventType == EventType::taskFailed) return kErrorRed;
+      if (event.eventType == EventType::taskCancelled) return kQuietGrey;
       return kDoneGreen;
     case MessageIntent::usageAlert:
       return kQuotaOrange;
@@ -108,7 +108,7 @@ IslandMessage makeIslandMessage(const std::vector<GlimmetEvent>& group,
   message.detail = normalized.detail;
   message.preview = normalized.preview;
   message.time = relativeTime(event, now);
-  if (normalized.risk) message.risk = rawValue(*normalized.risk);
+  message.risk = normalized.risk;
   message.accent = messageAccent(normalized.intent, normalized.risk, event);
   message.fill = messageFill(message.accent);
   for (const auto& action : normalized.actions) {

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/time.hpp"
-#include "model/response_channel.hpp"
 #include "model/glimmet_event.hpp"
-#include "model/message_types.hpp"
-#include "model/tool_catalog.hpp"
 #include "model/jump_target.hpp"
+#include "model/message_types.hpp"
+#include "model/response_channel.hpp"
+#include "model/tool_catalog.hpp"
 
 namespace glimmet {
 
@@ -33,8 +33,8 @@ struct IslandMessage {
   std::string title;
   std::string detail;
   MessagePreview preview;
-  std::string time;                 // "5m ago"
-  std::optional<std::string> risk;  // raw value of the message risk
+  std::string time;  // "5m ago"
+  std::optional<MessageRisk> risk;
   RGBColor accent;
   RGBColor fill;
   std::vector<IslandButton> buttons;

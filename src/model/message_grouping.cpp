@@ -14,9 +14,9 @@ namespace {
 
 // The facts that tell one human request from another of the same task.
 std::vector<std::string> requestParts(const GlimmetEvent& event) {
-  if (event.eventType == "permission_request") {
+  if (event.eventType == EventType::permissionRequest) {
     return {normalizedKeyPart(event.cwd), normalizedKeyPart(event.title),
-            normalizedKeyPart(event.actionKind), normalizedKeyPart(event.risk)};
+            normalizedKeyPart(event.actionKind), event.risk ? rawValue(*event.risk) : ""};
   }
   const std::string& question = trim(event.message).empty() ? event.title : event.message;
   return {normalizedKeyPart(question)};
@@ -25,8 +25,9 @@ std::vector<std::string> requestParts(const GlimmetEvent& event) {
 // Notices and cancellations never remind, yet each is a message the user should see.
 bool isInformationalMessage(const GlimmetEvent& event) {
   return !event.responseReceipt &&
-         (event.eventType == "integration_notice" || event.eventType == "jump_notice" ||
-          event.eventType == "task_cancelled" || event.eventType == "cancelled");
+         (event.eventType == EventType::integrationNotice ||
+          event.eventType == EventType::jumpNotice || event.eventType == EventType::taskCancelled ||
+          event.eventType == EventType::cancelled);
 }
 
 bool becomesMessage(const GlimmetEvent& event, const std::set<std::string>& hiddenIDs) {

@@ -65,10 +65,9 @@ const std::vector<MessageActionSpec>& markReadThenJump() {
 
 std::vector<MessageActionSpec> permissionActions(const GlimmetEvent& event,
                                                  const ResponseChannel& channel) {
-  const auto risk = messageRiskFromText(event.risk);
   MessageActionSpec approve = footerAction(MessageActionRole::approve, "Approve");
-  approve.risk = risk;
-  approve.requiresConfirmation = risk == MessageRisk::high;
+  approve.risk = event.risk;
+  approve.requiresConfirmation = event.risk == MessageRisk::high;
   approve.channel = channel;
   MessageActionSpec reject = footerAction(MessageActionRole::reject, "Reject");
   reject.channel = channel;
@@ -95,9 +94,9 @@ std::vector<MessageActionSpec> choiceActions(const MessageInteraction& interacti
 }  // namespace
 
 MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
-  const std::string& type = event.eventType;
+  const EventTypeValue& type = event.eventType;
   MessageClassification result;
-  if (type == "permission_request") {
+  if (type == EventType::permissionRequest) {
     result.intent = MessageIntent::permissionRequest;
     result.category = MessageCategory::humanLoop;
     if (event.decisionFile) {
@@ -107,27 +106,29 @@ MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
     }
     return result;
   }
-  if (type == "waiting_input" || type == "plan_ready") {
+  if (type == EventType::waitingInput || type == EventType::planReady) {
     if (!event.choiceOptions.empty()) {
       result.intent = MessageIntent::choiceRequest;
     } else {
       result.intent =
-          type == "waiting_input" ? MessageIntent::inputRequest : MessageIntent::planReview;
+          type == EventType::waitingInput ? MessageIntent::inputRequest : MessageIntent::planReview;
     }
     result.category = MessageCategory::humanLoop;
     if (isHumanReachableChannel(event.responseChannel)) result.channel = event.responseChannel;
     return result;
   }
-  const bool notice = type == "jump_notice" || type == "integration_notice";
-  if (type == "task_completed" || type == "task_failed" || type == "task_cancelled") {
+  const bool notice = type == EventType::jumpNotice || type == EventType::integrationNotice;
+  if (type == EventType::taskCompleted || type == EventType::taskFailed ||
+      type == EventType::taskCancelled) {
     result.intent = MessageIntent::taskResult;
-  } else if (type == "rate_limited" || (!notice && event.status == "usage_limited")) {
+  } else if (type == EventType::rateLimited ||
+             (!notice && event.status == EventStatus::usageLimited)) {
     result.intent = MessageIntent::usageAlert;
     result.category = MessageCategory::usage;
-  } else if (type == "jump_notice") {
+  } else if (type == EventType::jumpNotice) {
     result.intent = MessageIntent::jumpNotice;
     result.category = MessageCategory::workspace;
-  } else if (type == "integration_notice") {
+  } else if (type == EventType::integrationNotice) {
     result.intent = MessageIntent::integrationNotice;
     result.category = MessageCategory::integration;
   }
@@ -147,11 +148,11 @@ std::string MessageNormalizer::badge(MessageIntent intent, const GlimmetEvent& e
     case MessageIntent::taskStatus:
       return "Working";
     case MessageIntent::taskResult:
-      if (event.eventType == "task_failed") return "Failed";
-      if (event.eventType == "task_cancelled") return "Cancelled";
+      if (event.eventType == EventType::taskFailed) return "Failed";
+      if (event.eventType == EventType::taskCancelled) return "Cancelled";
       return "Done";
     case MessageIntent::usageAlert:
-      return event.eventType == "rate_limited" ? "Rate Limit" : "Usage";
+      return event.eventType == EventType::rateLimited ? "Rate Limit" : "Usage";
     case MessageIntent::jumpNotice:
       return "Jump";
     case MessageIntent::integrationNotice:
@@ -173,7 +174,7 @@ int MessageNormalizer::priority(MessageIntent intent, const GlimmetEvent& event)
     case MessageIntent::planReview:
       return 70;
     case MessageIntent::taskResult:
-      return event.eventType == "task_failed" ? 50 : 30;
+      return event.eventType == EventType::taskFailed ? 50 : 30;
     case MessageIntent::usageAlert:
       return 40;
     case MessageIntent::taskStatus:
@@ -239,7 +240,7 @@ std::vector<MessageActionSpec> MessageNormalizer::actions(
       }
       return jumpThenIgnore();
     case MessageIntent::taskResult:
-      if (event.eventType == "task_failed") return markReadIgnoreConfigure();
+      if (event.eventType == EventType::taskFailed) return markReadIgnoreConfigure();
       return markReadThenJump();
     case MessageIntent::usageAlert:
       return markReadIgnoreConfigure();
@@ -275,7 +276,7 @@ UserFacingMessage MessageNormalizer::normalize(const std::vector<GlimmetEvent>& 
   message.detail = detailText(event);
   message.preview = event.preview;
   message.badge = badge(classification.intent, event);
-  message.risk = messageRiskFromText(event.risk);
+  message.risk = event.risk;
   message.timestamp = event.rawTimestamp;
   message.readState = allRead ? MessageReadState::read : MessageReadState::unread;
   message.interaction = interaction(classification.intent, event, classification.channel);

@@ -40,12 +40,13 @@ std::string comparableText(std::string_view text) {
   return trim(result);
 }
 
-std::string normalizedNotifyPolicy(const GlimmetEvent& event) {
-  return toLower(trim(event.notifyPolicy));
+// Here the policy is read in any case: "SILENT" silences as "silent" does.
+NotifyPolicy normalizedNotifyPolicy(const GlimmetEvent& event) {
+  return notifyPolicyFromRaw(toLower(event.notifyPolicy.raw())).value_or(NotifyPolicy::other);
 }
 
-bool isHumanLoopInputType(const std::string& eventType) {
-  return eventType == "waiting_input" || eventType == "plan_ready";
+bool isHumanLoopInputType(const EventTypeValue& eventType) {
+  return eventType == EventType::waitingInput || eventType == EventType::planReady;
 }
 
 EventReminderPolicy listedQuietly(EventReminderKind kind) {
@@ -102,12 +103,12 @@ bool isBoilerplateCompletionMessage(std::string_view message, std::string_view s
 }
 
 bool eventReminderAllowsReminder(const GlimmetEvent& event) {
-  const std::string policy = normalizedNotifyPolicy(event);
-  return policy != "usage_only" && policy != "silent";
+  const NotifyPolicy policy = normalizedNotifyPolicy(event);
+  return policy != NotifyPolicy::usageOnly && policy != NotifyPolicy::silent;
 }
 
 bool eventReminderSuppressesOrdinaryStatus(const GlimmetEvent& event) {
-  return normalizedNotifyPolicy(event) == "usage_only";
+  return normalizedNotifyPolicy(event) == NotifyPolicy::usageOnly;
 }
 
 bool eventReminderHasHumanFacingCompletionContent(const GlimmetEvent& event) {
@@ -130,17 +131,17 @@ bool eventReminderCompletionIsHumanFacing(const GlimmetEvent& event) {
 EventReminderPolicy eventReminderPolicy(const GlimmetEvent& event) {
   if (event.responseReceipt) return {};
   const bool allowed = eventReminderAllowsReminder(event);
-  const std::string& type = event.eventType;
+  const EventTypeValue& type = event.eventType;
 
-  if (type == "permission_request") {
+  if (type == EventType::permissionRequest) {
     if (isUnanswerableBarePermission(event)) return {};
     return alertingWhenAllowed(EventReminderKind::approval, allowed);
   }
-  if (type == "rate_limited" || (event.usage && event.usage->reportsError())) {
+  if (type == EventType::rateLimited || (event.usage && event.usage->reportsError())) {
     return listedQuietly(EventReminderKind::rateLimit);
   }
-  if (type == "task_failed" || type == "error" || event.severity == "critical" ||
-      event.status == "failed") {
+  if (type == EventType::taskFailed || type == EventType::error ||
+      event.severity == EventSeverity::critical || event.status == EventStatus::failed) {
     return listedQuietly(EventReminderKind::failure);
   }
   if (isHumanLoopInputType(type)) {
@@ -151,14 +152,15 @@ EventReminderPolicy eventReminderPolicy(const GlimmetEvent& event) {
       return alertingWhenAllowed(EventReminderKind::input, allowed);
     }
   }
-  if (type == "task_completed" || event.status == "completed") {
+  if (type == EventType::taskCompleted || event.status == EventStatus::completed) {
     const bool alerts = allowed && eventReminderCompletionIsHumanFacing(event);
     return {alerts, alerts, true, EventReminderKind::completion};
   }
   if (eventReminderSuppressesOrdinaryStatus(event)) return {};
-  const std::string& phase = event.phase;
-  if (type == "task_started" || type == "task_updated" || type == "working" || phase == "started" ||
-      phase == "running" || phase == "runningTool") {
+  const EventPhaseValue& phase = event.phase;
+  if (type == EventType::taskStarted || type == EventType::taskUpdated ||
+      type == EventType::working || phase == EventPhase::started || phase == EventPhase::running ||
+      phase == EventPhase::runningTool) {
     return listedQuietly(EventReminderKind::status);
   }
   return {};

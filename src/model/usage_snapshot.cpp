@@ -1,9 +1,11 @@
 #include "model/usage_snapshot.hpp"
 
+#include <array>
 #include <cmath>
 
 #include <fmt/format.h>
 
+#include "base/name_table.hpp"
 #include "base/text.hpp"
 
 namespace glimmet {
@@ -11,6 +13,15 @@ namespace glimmet {
 namespace {
 
 using Keys = std::initializer_list<std::string_view>;
+
+constexpr auto kUsageStatusNames = std::to_array<EnumName<UsageStatus>>({
+    {UsageStatus::ok, "ok"},
+    {UsageStatus::warning, "warning"},
+    {UsageStatus::limited, "limited"},
+    {UsageStatus::error, "error"},
+});
+static_assert(isCompleteNameTable(kUsageStatusNames) &&
+              kUsageStatusNames.back().value == UsageStatus::error);
 
 // A whole percent for display that never claims a full 0 % or 100 % it has not reached.
 std::string percentText(double percent) {
@@ -20,10 +31,10 @@ std::string percentText(double percent) {
   return fmt::format("{:.0f}%", rounded);
 }
 
-std::string statusForUsedPercent(double used) {
-  if (used >= 100.0) return "limited";
-  if (used >= 80.0) return "warning";
-  return "ok";
+UsageStatus statusForUsedPercent(double used) {
+  if (used >= 100.0) return UsageStatus::limited;
+  if (used >= 80.0) return UsageStatus::warning;
+  return UsageStatus::ok;
 }
 
 // A key ending in "_percent" or "Percent" has a remaining twin.
@@ -134,7 +145,7 @@ std::optional<UsageMetric> makeTokensMetric(const Json& usage) {
   if (reasoning) parts.push_back(compactCount(*reasoning) + " reasoning");
   if (total && input) parts.push_back(compactCount(*total) + " total");
   metric.suffix = join(parts, " · ");
-  metric.status = "ok";
+  metric.status = UsageStatus::ok;
   for (const auto& value : {input, output, total, cacheRead, cacheWrite, reasoning}) {
     metric.values.push_back(value.value_or(-1));
   }
@@ -163,7 +174,7 @@ std::optional<UsageMetric> makeCostMetric(const Json& usage) {
                                                   : fmt::format("{:.2f} {}", *amount, *currency);
   if (estimate) metric.label = "~" + metric.label;
   metric.suffix = estimate ? "estimated cost" : "cost";
-  metric.status = "ok";
+  metric.status = UsageStatus::ok;
   metric.values = {*amount};
   return metric;
 }
@@ -177,16 +188,18 @@ std::optional<UsageMetric> makeRateLimitMetric(const Json& usage) {
   UsageMetric metric;
   if (blocked.value_or(false)) {
     metric.label = label.value_or("Blocked");
-    metric.status = "limited";
+    metric.status = UsageStatus::limited;
   } else if (warning.value_or(false)) {
     metric.label = label.value_or("Limit warning");
-    metric.status = "warning";
+    metric.status = UsageStatus::warning;
   } else {
     metric.label = label.value_or("OK");
     const std::string lower = toLower(metric.label);
     const bool limited = contains(lower, "blocked") || contains(lower, "limited") ||
                          contains(lower, "limit reached") || contains(lower, "usage limit");
-    metric.status = limited ? "limited" : contains(lower, "error") ? "error" : "ok";
+    metric.status = limited                    ? UsageStatus::limited
+                    : contains(lower, "error") ? UsageStatus::error
+                                               : UsageStatus::ok;
   }
   metric.suffix = reset ? "resets " + *reset : "";
   metric.values = {blocked.value_or(false) ? 1.0 : 0.0, warning.value_or(false) ? 1.0 : 0.0};
@@ -240,9 +253,17 @@ const char* rawValue(UsageSourceClass value) {
   return "unsupported";
 }
 
+std::string_view rawValue(UsageStatus value) {
+  return rawName(kUsageStatusNames, value);
+}
+
+std::optional<UsageStatus> usageStatusFromRaw(std::string_view raw) {
+  return valueNamed(kUsageStatusNames, raw);
+}
+
 bool UsageSnapshot::reportsError() const {
   for (const auto* metric : {&context, &tokens, &cost, &fiveHour, &daily, &weekly, &rateLimit}) {
-    if (*metric && toLower((*metric)->status) == "error") return true;
+    if (*metric && (*metric)->status == UsageStatus::error) return true;
   }
   return false;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/json_values.hpp"
@@ -20,14 +21,21 @@ enum class UsageSourceClass {
   unsupported
 };
 
+// How close a metric is to its limit: under 80 % used, from 80 %, at 100 % (or blocked), or
+// reported as failing.
+enum class UsageStatus { ok, warning, limited, error };
+
 const char* rawValue(UsageQuality value);
 const char* rawValue(UsageSourceClass value);
+// "ok", "warning", "limited", "error".
+std::string_view rawValue(UsageStatus value);
+std::optional<UsageStatus> usageStatusFromRaw(std::string_view raw);
 
 struct UsageMetric {
   std::string label;
   std::string suffix;
   std::optional<double> percent;
-  std::string status;
+  std::optional<UsageStatus> status;  // absent when only a label is known
   // The numbers the texts were made from, so that a changed count is noticed even when its
   // compact label ("1.2k") stays the same.
   std::vector<double> values;

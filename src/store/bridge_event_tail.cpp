@@ -24,7 +24,7 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 }
 
 bool isUsageOnly(const GlimmetEvent& event) {
-  return event.usage.has_value() && event.notifyPolicy == "usage_only";
+  return event.usage.has_value() && event.notifyPolicy == NotifyPolicy::usageOnly;
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "store/event_store.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 
-#include "model/receipt_notices.hpp"
+#include "base/name_table.hpp"
 #include "model/message_grouping.hpp"
+#include "model/receipt_notices.hpp"
 #include "model/reminder_policy.hpp"
 #include "model/usage_date.hpp"
 #include "platform/file_system.hpp"
@@ -17,6 +19,14 @@ namespace {
 
 constexpr const char* kHiddenEventIDsKey = "hiddenEventIDs";
 constexpr const char* kReadEventIDsKey = "readEventIDs";
+
+constexpr auto kMessageAuditRoleNames = std::to_array<EnumName<MessageAuditRole>>({
+    {MessageAuditRole::clearAll, "clear_all"},
+    {MessageAuditRole::clearPage, "clear_page"},
+    {MessageAuditRole::configure, "configure"},
+});
+static_assert(isCompleteNameTable(kMessageAuditRoleNames) &&
+              kMessageAuditRoleNames.back().value == MessageAuditRole::configure);
 
 std::set<std::string> loadIDs(const UserDefaults* defaults, const char* key) {
   if (!defaults) return {};
@@ -33,6 +43,14 @@ bool anyRootExists(const LocalToolRoots& roots,
 }
 
 }  // namespace
+
+std::string_view rawValue(MessageAuditRole role) {
+  return rawName(kMessageAuditRoleNames, role);
+}
+
+std::optional<MessageAuditRole> messageAuditRoleFromRaw(std::string_view raw) {
+  return valueNamed(kMessageAuditRoleNames, raw);
+}
 
 EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
     : loop_(loop), options_(std::move(options)), tail_(options_.eventFile, options_.parseContext) {
@@ -344,11 +362,11 @@ void EventStore::hide(const IslandMessage& message) {
   bumpRevision();
 }
 
-int EventStore::clear(const std::vector<IslandMessage>& messages, const std::string& auditRole) {
-  auto& target = auditRole == "clear_all" ? hiddenIDs_ : readIDs_;
+int EventStore::clear(const std::vector<IslandMessage>& messages, MessageAuditRole role) {
+  auto& target = role == MessageAuditRole::clearAll ? hiddenIDs_ : readIDs_;
   for (const auto& message : messages) {
     for (const auto& event : message.events) target.insert(event.id);
-    audit(auditRole, message.event, static_cast<int>(message.events.size()));
+    audit(role, message.event, static_cast<int>(message.events.size()));
   }
   persistMarks();
   bumpRevision();
@@ -357,7 +375,7 @@ int EventStore::clear(const std::vector<IslandMessage>& messages, const std::str
 
 int EventStore::clearAll() {
   const std::vector<IslandMessage> messages = allMessages();
-  return clear(messages, "clear_all");
+  return clear(messages, MessageAuditRole::clearAll);
 }
 
 Status EventStore::clearHistory() {
@@ -372,14 +390,14 @@ Status EventStore::clearHistory() {
   return {};
 }
 
-void EventStore::audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
+void EventStore::audit(MessageAuditRole role, const GlimmetEvent& event, int collapsedCount,
                        const Json& extra) {
   Json entry = {
       {"timestamp", formatIso8601(options_.clock())},
-      {"role", role},
+      {"role", rawValue(role)},
       {"event_id", event.id},
       {"source", event.source},
-      {"event_type", event.eventType},
+      {"event_type", event.eventType.raw()},
       {"title", event.title},
       {"project", event.project},
   };

@@ -7,21 +7,30 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "model/response_channel.hpp"
-#include "store/bridge_event_tail.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
-#include "store/local_scan.hpp"
+#include "model/response_channel.hpp"
 #include "platform/file_watcher.hpp"
 #include "platform/main_loop.hpp"
 #include "platform/serial_queue.hpp"
 #include "platform/user_defaults.hpp"
+#include "store/bridge_event_tail.hpp"
+#include "store/local_scan.hpp"
 
 namespace glimmet {
 
 enum class LocalUsageLoadMode { synchronous, asynchronous };
+
+// What a line of the message audit log records: every message cleared (hidden), the visible
+// page cleared (marked read), or "Configure" chosen on a message.
+enum class MessageAuditRole { clearAll, clearPage, configure };
+
+// "clear_all", "clear_page", "configure": the "role" of the audit line.
+std::string_view rawValue(MessageAuditRole role);
+std::optional<MessageAuditRole> messageAuditRoleFromRaw(std::string_view raw);
 
 using JumpFunction = std::function<std::optional<ResolvedJumpTarget>(const GlimmetEvent&)>;
 
@@ -91,11 +100,12 @@ class EventStore {
   const std::set<std::string>& readIDs() const { return readIDs_; }
   void markRead(const IslandMessage& message);
   void hide(const IslandMessage& message);
-  int clear(const std::vector<IslandMessage>& messages, const std::string& auditRole);
+  // Hides the messages for clearAll, otherwise marks them read; audits each under `role`.
+  int clear(const std::vector<IslandMessage>& messages, MessageAuditRole role);
   int clearAll();
   Status clearHistory();
 
-  void audit(const std::string& role, const GlimmetEvent& event, int collapsedCount,
+  void audit(MessageAuditRole role, const GlimmetEvent& event, int collapsedCount,
              const Json& extra = Json::object());
 
   // Counts for diagnostics and benchmarks.

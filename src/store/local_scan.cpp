@@ -44,8 +44,9 @@ void appendCandidates(std::string& out, const char* name, const std::optional<st
 std::string loaderResultFingerprint(const std::vector<GlimmetEvent>& events) {
   std::string fingerprint;
   for (const auto& event : events) {
-    std::string line = fmt::format("{}|{}|{}|{}|{}|{}|{}", event.id, event.source, event.eventType,
-                                   event.status, event.rawTimestamp, event.title, event.message);
+    std::string line =
+        fmt::format("{}|{}|{}|{}|{}|{}|{}", event.id, event.source, event.eventType.raw(),
+                    event.status.raw(), event.rawTimestamp, event.title, event.message);
     if (event.usage) {
       const auto& usage = *event.usage;
       line += fmt::format("|{}|{}|{}|{}", rawValue(usage.quality), rawValue(usage.sourceClass),

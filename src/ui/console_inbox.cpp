@@ -6,7 +6,7 @@ namespace glimmet {
 
 std::string formatMessageText(const IslandMessage& message) {
   std::string text = fmt::format("{} · {} · {}", message.tool, message.badge, message.time);
-  if (message.risk) text += fmt::format(" · risk {}", *message.risk);
+  if (message.risk) text += fmt::format(" · risk {}", rawValue(*message.risk));
   text += fmt::format("\n  {}", message.title);
   if (!message.detail.empty()) text += fmt::format("\n  {}", message.detail);
   if (!message.buttons.empty()) {

@@ -9,7 +9,7 @@ Json messageToJson(const IslandMessage& message) {
   object["badge"] = message.badge;
   object["title"] = message.title;
   object["detail"] = message.detail;
-  object["risk"] = message.risk ? Json(*message.risk) : Json(nullptr);
+  object["risk"] = message.risk ? Json(rawValue(*message.risk)) : Json(nullptr);
   Json buttons = Json::array();
   for (const auto& button : message.buttons) {
     buttons.push_back({{"label", button.label}, {"role", button.role}});

@@ -38,7 +38,7 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   const auto event = parse(R"({"event_id":"a","source":"codex"})");
   EXPECT_EQ(event.cwd, "/home/dev");
   EXPECT_FALSE(event.hasExplicitCwd);
-  EXPECT_EQ(event.notifyPolicy, "silent");
+  EXPECT_EQ(event.notifyPolicy, NotifyPolicy::silent);
   EXPECT_EQ(event.taskKey, "codex cli|/home/dev|dev");
   EXPECT_EQ(event.timestamp, kDistantPast);
   // No jump target, transcript or explicit cwd: nothing to jump to.
@@ -47,8 +47,8 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   const auto permission =
       parse(R"({"event_id":"p","event_type":"permission_request","cwd":"/w/My Proj",)"
             R"("action":{"risk":"high","kind":"bash","decision_file":"/tmp/d"}})");
-  EXPECT_EQ(permission.notifyPolicy, "immediate");
-  EXPECT_EQ(permission.phase, "waitingHuman");
+  EXPECT_EQ(permission.notifyPolicy, NotifyPolicy::immediate);
+  EXPECT_EQ(permission.phase, EventPhase::waitingHuman);
   EXPECT_EQ(permission.project, "My Proj");
   EXPECT_EQ(permission.decisionFile, "/tmp/d");
   EXPECT_EQ(permission.taskKey, "unknown|/w/my proj|my proj");
@@ -56,12 +56,14 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
             (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::approval,
                                            SourceCapability::jump}));
 
-  EXPECT_EQ(parse(R"({"event_id":"x","event_type":"custom_thing","status":"in_review"})").phase,
-            "inreview");
+  EXPECT_EQ(
+      parse(R"({"event_id":"x","event_type":"custom_thing","status":"in_review"})").phase.raw(),
+      "inreview");
   EXPECT_EQ(
       parse(R"({"event_id":"x","event_type":"task_updated","status":"completed"})").notifyPolicy,
-      "milestone");
-  EXPECT_EQ(parse(R"({"event_id":"x","notify_policy":"usage_only"})").notifyPolicy, "usage_only");
+      NotifyPolicy::milestone);
+  EXPECT_EQ(parse(R"({"event_id":"x","notify_policy":"usage_only"})").notifyPolicy,
+            NotifyPolicy::usageOnly);
 }
 
 TEST(GlimmetEventTest, TaskKeyPrefersSessionTurnThenPid) {

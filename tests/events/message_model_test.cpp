@@ -330,7 +330,7 @@ TEST(IslandMessageTest, ButtonsCarryWireRolesAndApproveIsShownAsAuthorize) {
   EXPECT_EQ(message.badge, "Approval");
   EXPECT_EQ(message.title, "Run: rm -rf build");
   EXPECT_EQ(message.time, "5m ago");
-  EXPECT_EQ(message.risk, "high");
+  EXPECT_EQ(message.risk, MessageRisk::high);
   EXPECT_EQ(message.responseChannel, ResponseChannel::decisionFile("/tmp/decide.json"));
   EXPECT_EQ(resolved, 1);
   ASSERT_TRUE(message.jump.has_value());
