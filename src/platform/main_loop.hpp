@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -67,6 +68,9 @@ class MainLoop {
   void runOnce();
 
   bool isLoopThread() const;
+  // Handles still open on the loop besides its own wake-up handle; 0 once every owner is gone
+  // and the loop has run its close callbacks. For tests and diagnostics.
+  size_t openHandleCount();
   // The libuv loop, for the platform implementations; opaque to the core.
   void* nativeHandle();
 

@@ -222,6 +222,23 @@ bool MainLoop::isLoopThread() const {
   return std::this_thread::get_id() == impl_->loopThread;
 }
 
+size_t MainLoop::openHandleCount() {
+  // Let pending close callbacks run first.
+  uv_run(&impl_->loop, UV_RUN_NOWAIT);
+  struct Count {
+    const uv_handle_t* wake;
+    size_t open = 0;
+  } count{reinterpret_cast<const uv_handle_t*>(&impl_->wake)};
+  uv_walk(
+      &impl_->loop,
+      [](uv_handle_t* handle, void* argument) {
+        auto* counting = static_cast<Count*>(argument);
+        if (handle != counting->wake && !uv_is_closing(handle)) ++counting->open;
+      },
+      &count);
+  return count.open;
+}
+
 void* MainLoop::nativeHandle() {
   return &impl_->loop;
 }
