@@ -7,6 +7,9 @@ debian_packages=(
   libuv1-dev nlohmann-json3-dev libsimdjson-dev libfmt-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy python3 nodejs
+  # Recommended by Debian's nodejs, which apt skips here (--no-install-recommends): without it
+  # every node start warns on stderr that it cannot load the system certificates.
+  ca-certificates
 )
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl googletest
   google-benchmark clang-format llvm python node)

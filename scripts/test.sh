@@ -13,7 +13,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
-"$root/scripts/build.sh" "$build_dir" "${extra[@]}"
+# (The guarded expansion keeps an empty array legal under set -u in macOS's bash 3.2.)
+"$root/scripts/build.sh" "$build_dir" ${extra[@]+"${extra[@]}"}
 jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || sysctl -n hw.ncpu)
 cd "$build_dir"
 ctest --output-on-failure -j "$jobs"

@@ -219,13 +219,27 @@ TEST_F(SocketServerTest, CloseFromTheHandlerEndsTheConnectionWithoutAReply) {
   EXPECT_EQ(splitLines(client.output()), std::vector<std::string>{"<EOF>"});
 }
 
-TEST_F(SocketServerTest, PeerOfAnotherUserIsClosedWithoutReplyWhileTheOwnerKeepsWorking) {
+// A client running as user nobody has to reach the socket through every directory above it.
+// The system temp directory can be private to the user running the tests ($TMPDIR inside a
+// 0700 home, or the per-user folder on macOS), so this socket lives under /tmp, which everyone
+// can search.
+class ForeignPeerTest : public SocketServerTest {
+ protected:
+  ForeignPeerTest() { socketPath = publicDir.path() + "/gh/glimmet.sock"; }
+  // The server unlinks its socket on shutdown, so it goes before the directory does.
+  void TearDown() override { server.reset(); }
+
+  TempDir publicDir{"/tmp"};
+};
+
+TEST_F(ForeignPeerTest, PeerOfAnotherUserIsClosedWithoutReplyWhileTheOwnerKeepsWorking) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a client as user nobody";
   const passwd* nobody = ::getpwnam("nobody");
   if (!nobody) GTEST_SKIP() << "no user named nobody on this machine";
-  // Loosen everything the way a careless chmod would.
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-  ASSERT_EQ(::chmod((dir.path() + "/gh").c_str(), 0755), 0);
+  // Loosen everything the way a careless chmod would, so that only the peer check stands
+  // between nobody and the server.
+  ASSERT_EQ(::chmod(publicDir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((publicDir.path() + "/gh").c_str(), 0755), 0);
   ASSERT_EQ(::chmod(socketPath.c_str(), 0666), 0);
 
   const auto foreign = sampleRequest("req-foreign");
@@ -279,7 +293,7 @@ TEST(SocketServerStart, FailuresAreReportedAndLeaveTheServerStopped) {
 
   testing::writeText(dir.file("plain"), "not a directory");
   HookSocketService blocked(loop, dir.file("plain") + "/glimmet.sock",
-                       [](HookRequest, SocketReplyHandle) {});
+                            [](HookRequest, SocketReplyHandle) {});
   started = blocked.start();
   EXPECT_FALSE(started.ok());
   EXPECT_FALSE(started.error().empty());

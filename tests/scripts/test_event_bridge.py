@@ -4,6 +4,7 @@ import json
 import os
 import re
 import shutil
+import stat
 import subprocess
 import sys
 import time
@@ -24,7 +25,11 @@ class ScriptFilesTest(BridgeTestCase):
             with self.subTest(script=name):
                 path = SCRIPTS / name
                 self.assertEqual(path.read_text(encoding="utf-8").splitlines()[0], "#!/usr/bin/env python3")
-                self.assertEqual(path.stat().st_mode & 0o777, 0o755)
+                # The source only has to be executable by its owner: the group and other bits of a
+                # checkout follow the umask of whoever cloned it. The installed copies get exactly
+                # 0755 from the installer, which the installer tests check.
+                self.assertTrue(path.stat().st_mode & stat.S_IXUSR, oct(path.stat().st_mode))
+                self.assertTrue(os.access(path, os.X_OK))
                 tree = ast.parse(path.read_text(encoding="utf-8"))
                 imported = set()
                 for node in ast.walk(tree):
@@ -35,7 +40,7 @@ class ScriptFilesTest(BridgeTestCase):
                 self.assertFalse(imported - set(sys.stdlib_module_names), imported)
 
     def test_runs_through_its_shebang(self):
-        # Executed directly, the way the agents call it: env finds python3 and mode 0755 lets it run.
+        # Executed directly, the way the agents call it: env finds python3 and the execute bit lets it run.
         result = subprocess.run([str(SCRIPTS / "glimmet-event"), "--title", "direct"], stdin=subprocess.DEVNULL,
                                 capture_output=True, env=self.env, cwd=str(self.workdir), timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)

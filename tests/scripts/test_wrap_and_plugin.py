@@ -159,7 +159,13 @@ RUN_PLUGIN = textwrap.dedent("""
 @unittest.skipUnless(shutil.which("node"), "node is not installed")
 class OpenCodePluginTest(BridgeTestCase):
     def run_plugin(self, events, env=None):
-        plugin_url = (SCRIPTS / "glimmet.js").as_uri()
+        # OpenCode loads glimmet.js as an ES module. A bare node only does that for a .js file
+        # inside a "type": "module" package, or on versions that guess the module syntax (not
+        # Node 18, as on Debian 12), so the test loads a byte-identical copy named .mjs.
+        plugin = self.tmp / "plugin" / "glimmet.mjs"
+        plugin.parent.mkdir(exist_ok=True)
+        shutil.copyfile(SCRIPTS / "glimmet.js", plugin)
+        plugin_url = plugin.as_uri()
         result = subprocess.run(["node", "--input-type=module", "-e", RUN_PLUGIN, plugin_url, json.dumps(events)],
                                 capture_output=True, env=env or self.env, cwd=str(self.workdir), timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr.decode())

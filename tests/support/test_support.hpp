@@ -5,10 +5,12 @@
 
 namespace glimmet::testing {
 
-// A fresh directory under the system temp directory, removed with everything in it.
+// A fresh directory under the system temp directory ($TMPDIR), or under `parent`, removed with
+// everything in it. Made by mkdtemp, so it starts out private (0700).
 class TempDir {
  public:
   TempDir();
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
