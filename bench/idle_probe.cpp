@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "ui/console_application.hpp"
 #include "platform/file_system.hpp"
+#include "ui/console_application.hpp"
 
 int main(int argc, char** argv) {
   using namespace glimmet;

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "approvals/agent_reply_marshaller.hpp"
-#include "approvals/socket_frame_codec.hpp"
 #include "approvals/hook_socket_service.hpp"
+#include "approvals/socket_frame_codec.hpp"
 
 namespace glimmet {
 namespace {

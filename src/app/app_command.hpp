@@ -42,9 +42,9 @@ struct PerformMessageAction {
 
 }  // namespace Command
 
-using AppCommand = std::variant<Command::Decide, Command::MarkRead, Command::Hide,
-                                Command::ClearPage, Command::ClearAll, Command::ClearHistory,
-                                Command::PerformMessageAction>;
+using AppCommand =
+    std::variant<Command::Decide, Command::MarkRead, Command::Hide, Command::ClearPage,
+                 Command::ClearAll, Command::ClearHistory, Command::PerformMessageAction>;
 
 // What became of a command: `ok`, and a short text for the user when there is something to say.
 struct CommandResult {

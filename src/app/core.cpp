@@ -17,7 +17,8 @@ std::string statusText(PendingActionStatus status) {
 
 }  // namespace
 
-EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults) {
+EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults,
+                                        LogSink log) {
   EventStoreOptions options;
   options.eventFile = paths.eventFile;
   options.auditFile = paths.storeAuditFile;
@@ -28,6 +29,7 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
   options.isolated = isolated;
   options.parseContext.homeDirectory = paths.homeDirectory;
   options.userDefaults = defaults;
+  options.log = std::move(log);
   return options;
 }
 
@@ -39,7 +41,8 @@ Core::Core(Environment environment, bool isolated, LogSink log)
       userDefaults_(makeStandardUserDefaults(environment_)),
       snapshot_(std::make_shared<AppSnapshot>()) {
   store_ = std::make_unique<EventStore>(
-      loop_, makeEventStoreOptions(paths_, isolated_, isolated_ ? nullptr : userDefaults_.get()));
+      loop_,
+      makeEventStoreOptions(paths_, isolated_, isolated_ ? nullptr : userDefaults_.get(), log_));
   store_->onChange = [this] { publish(); };
   pendingActions_ = std::make_unique<PendingActionStore>(loop_);
   pendingActions_->addObserver([this](const PendingAction& action) {
@@ -208,8 +211,8 @@ CommandResult Core::decide(const Command::Decide& command) {
   const auto action = pendingActions_->action(command.requestID);
   if (!action) return {false, fmt::format("No request {}", command.requestID)};
   if (action->status != PendingActionStatus::awaitingUser) {
-    return {false, fmt::format("Request {} is already {}", command.requestID,
-                               statusText(action->status))};
+    return {false,
+            fmt::format("Request {} is already {}", command.requestID, statusText(action->status))};
   }
   if (!dispatcher_ || !dispatcher_->answer(command.requestID, command.decision)) {
     return {false, fmt::format("Request {} was not answered", command.requestID)};
@@ -230,8 +233,8 @@ CommandResult Core::performMessageAction(const Command::PerformMessageAction& co
                   static_cast<int>(message->events.size()));
     return {true, {}};
   }
-  const CommandResult unsupported{false, fmt::format("\"{}\" is not available for this message",
-                                                     command.role)};
+  const CommandResult unsupported{
+      false, fmt::format("\"{}\" is not available for this message", command.role)};
   setStatusBanner(unsupported.message, kBannerWarning);
   return unsupported;
 }

@@ -106,6 +106,7 @@ class Core {
 };
 
 // Options for a store that reads the event file of `paths` as the running application would.
-EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults);
+EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults,
+                                        LogSink log = {});
 
 }  // namespace glimmet

@@ -14,8 +14,7 @@ namespace glimmet {
 class AgentPIDWatcher {
  public:
   AgentPIDWatcher(MainLoop& loop, int32_t pid, std::function<void()> onExit,
-                  ProcessExitStrategy strategy = ProcessExitStrategy::automatic,
-                  LogSink log = {});
+                  ProcessExitStrategy strategy = ProcessExitStrategy::automatic, LogSink log = {});
   void cancel();
   bool fired() const { return fired_; }
 

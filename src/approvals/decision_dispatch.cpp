@@ -1,7 +1,7 @@
 #include "approvals/decision_dispatch.hpp"
 
-#include "base/text.hpp"
 #include "approvals/agent_reply_marshaller.hpp"
+#include "base/text.hpp"
 #include "model/notification_text.hpp"
 #include "model/text_input_panel.hpp"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/pending_action.hpp"
 #include "approvals/pending_action_store.hpp"
+#include "model/pending_action.hpp"
 
 namespace glimmet {
 

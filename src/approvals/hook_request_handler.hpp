@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "base/time.hpp"
-#include "approvals/pending_action_store.hpp"
 #include "approvals/hook_socket_service.hpp"
+#include "approvals/pending_action_store.hpp"
+#include "base/time.hpp"
 
 namespace glimmet {
 

@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/time.hpp"
 #include "approvals/agent_pid_watcher.hpp"
+#include "base/time.hpp"
 #include "model/hook_messages.hpp"
 #include "model/pending_action.hpp"
 #include "platform/main_loop.hpp"

@@ -38,5 +38,4 @@ bool isolationFlagFromEnvironment(const Environment& environment) {
          environment.get("GLIMMET_RENDER_FIXTURES").has_value();
 }
 
-
 }  // namespace glimmet

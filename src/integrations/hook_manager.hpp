@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "base/environment.hpp"
-#include "model/paths.hpp"
 #include "base/result.hpp"
 #include "integrations/app_locations.hpp"
-#include "model/tool_catalog.hpp"
 #include "integrations/tool_health.hpp"
+#include "model/paths.hpp"
+#include "model/tool_catalog.hpp"
 
 namespace glimmet {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "model/response_channel.hpp"
 #include "model/glimmet_event.hpp"
 #include "model/message_types.hpp"
+#include "model/response_channel.hpp"
 
 namespace glimmet {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "model/response_channel.hpp"
 #include "model/jump_target.hpp"
+#include "model/response_channel.hpp"
 
 namespace glimmet {
 

@@ -19,7 +19,6 @@ enum class ProcessExitStrategy {
 // thread only. A pid of 0 or below names no single process and is never reported.
 class ProcessExitWatcher {
  public:
-
   ProcessExitWatcher(MainLoop& loop, int pid, std::function<void()> onExit,
                      ProcessExitStrategy strategy = ProcessExitStrategy::automatic,
                      LogSink log = {});

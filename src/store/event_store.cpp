@@ -198,7 +198,7 @@ void EventStore::startMonitoringBridgeEvents() {
   if (watcher) {
     bridgeEventDirectorySource_ = std::move(watcher.value());
   } else {
-    std::fprintf(stderr, "[Glimmet] %s\n", watcher.error().c_str());
+    writeLog(options_.log, "[Glimmet] " + watcher.error());
   }
   installFileWatcher();
 }
@@ -340,7 +340,7 @@ void EventStore::persistMarks() {
       {kReadEventIDsKey, std::vector<std::string>(readIDs_.begin(), readIDs_.end())},
   };
   if (auto status = options_.userDefaults->setValues(marks); !status) {
-    std::fprintf(stderr, "[Glimmet] %s\n", status.error().c_str());
+    writeLog(options_.log, "[Glimmet] " + status.error());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/log.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
 #include "model/response_channel.hpp"
@@ -49,6 +50,8 @@ struct EventStoreOptions {
   ClockFunction clock = systemNow;
   // Where the hidden and read marks persist; none keeps them in memory only.
   UserDefaults* userDefaults = nullptr;
+  // Where the store reports what it could not do (watch the file, persist marks).
+  LogSink log;
 };
 
 // The single owner of everything known about agent activity: the events of the event file and

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "ui/console_application.hpp"
-#include "ui/tool_commands.hpp"
 #include "ui/console_inbox.hpp"
 #include "ui/message_json.hpp"
+#include "ui/tool_commands.hpp"
 
 namespace glimmet {
 

@@ -28,9 +28,8 @@ ConsoleApplication::~ConsoleApplication() = default;
 
 int ConsoleApplication::run() {
   print(fmt::format("[Glimmet] Watching {}\n", core_->paths().eventFile));
-  const uint64_t subscription = core_->subscribe([this](const SnapshotPtr& snapshot) {
-    show(snapshot);
-  });
+  const uint64_t subscription =
+      core_->subscribe([this](const SnapshotPtr& snapshot) { show(snapshot); });
   core_->start();
   consoleInput_ = std::make_unique<ConsoleInput>(
       core_->loop(), commandInput_,

@@ -64,7 +64,9 @@ class CoreSeamTest : public ::testing::Test {
     return core.loop().runUntil([&] { return seen.size() >= count; }, kDeadline);
   }
   // Runs the loop a little: long enough for the debounced reload of an append to publish.
-  void settle() { core.loop().runUntil([] { return false; }, Seconds(0.3)); }
+  void settle() {
+    core.loop().runUntil([] { return false; }, Seconds(0.3));
+  }
 
   CommandResult run(AppCommand command) {
     CommandResult result;
@@ -74,9 +76,8 @@ class CoreSeamTest : public ::testing::Test {
 
   void addRequest(PendingAction action) {
     const std::string id = action.requestID;
-    core.pendingActions().insert(std::move(action), [this, id](const HookReply& reply) {
-      replies[id].push_back(reply);
-    });
+    core.pendingActions().insert(
+        std::move(action), [this, id](const HookReply& reply) { replies[id].push_back(reply); });
   }
 
   TempDir dir;
@@ -177,8 +178,8 @@ TEST_F(CoreSeamTest, NotificationActionsAreOneAdapterOntoTheSameDecisions) {
   EXPECT_TRUE(core.performNotificationAction("GMChoice.option.b", "req-c", "waiting_choice"));
   EXPECT_TRUE(core.performNotificationAction("GMPermissionRequest.approve_always", "req-p",
                                              "permission_request"));
-  EXPECT_FALSE(core.performNotificationAction("GMPermissionRequest.deny", "req-p",
-                                              "permission_request"));
+  EXPECT_FALSE(
+      core.performNotificationAction("GMPermissionRequest.deny", "req-p", "permission_request"));
   ASSERT_EQ(replies["req-c"].size(), 1u);
   EXPECT_EQ(replies["req-c"][0].rawAgentPayload,
             R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","optionId":"b"}})");

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "model/notification_text.hpp"
 #include "approvals/socket_frame_codec.hpp"
+#include "model/notification_text.hpp"
 
 namespace glimmet {
 namespace {

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <map>
 
-#include "base/json_values.hpp"
 #include "approvals/socket_frame_codec.hpp"
+#include "base/json_values.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
 

@@ -5,7 +5,6 @@
 namespace glimmet {
 namespace {
 
-
 const char* kRequest =
     R"({"v":1,"type":"hook.request","request_id":"r1","agent":"claude_code","session_id":"s",)"
     R"("agent_pid":4242,"kind":"permission_request","timeout_seconds":120,"payload":{}})";

@@ -53,12 +53,12 @@ struct ProcessExitWatcher::Impl {
     }
     auto* uvLoop = static_cast<uv_loop_t*>(loop.nativeHandle());
     const int rc = glimmet::startPolling(exitPoll, uvLoop, std::move(exit.fd), UV_READABLE, this,
-                                [](uv_poll_t* handle, int, int) {
-                                  auto* self = static_cast<Impl*>(handle->data);
-                                  if (!self) return;
-                                  self->exitPoll.reset();
-                                  self->fire();
-                                });
+                                         [](uv_poll_t* handle, int, int) {
+                                           auto* self = static_cast<Impl*>(handle->data);
+                                           if (!self) return;
+                                           self->exitPoll.reset();
+                                           self->fire();
+                                         });
     if (rc == 0) return true;
     diagnose("[Glimmet] " +
              POSIXError{-rc, std::string("uv_poll ") + kExitDescriptorName}.description() +

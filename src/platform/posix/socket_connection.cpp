@@ -68,8 +68,8 @@ bool SocketServer::Impl::drain(Connection& connection) {
     const size_t newline = connection.received.find('\n');
     const size_t length = newline == std::string::npos ? connection.received.size() : newline;
     if (length > maxLineBytes) {
-      diagnose(fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)",
-                           length));
+      diagnose(
+          fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)", length));
       tearDown(connection.id);
       return false;
     }

@@ -165,8 +165,8 @@ bool SocketServer::Impl::peerAllowed(int fd) {
   return false;
 }
 
-SocketServer::SocketServer(MainLoop& loop, std::string socketPath, LineHandler handler,
-                           LogSink log, size_t maxLineBytes)
+SocketServer::SocketServer(MainLoop& loop, std::string socketPath, LineHandler handler, LogSink log,
+                           size_t maxLineBytes)
     : impl_(std::make_shared<Impl>(loop, std::move(socketPath), std::move(handler), std::move(log),
                                    maxLineBytes)) {}
 
