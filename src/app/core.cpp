@@ -58,6 +58,12 @@ Core::Core(Environment environment, bool isolated, LogSink log)
 
 Core::~Core() {
   shutDown();
+  // The services go first, while the subscribers and snapshot they might publish to still exist.
+  socketService_.reset();
+  dispatcher_.reset();
+  auditWriter_.reset();
+  pendingActions_.reset();
+  store_.reset();
 }
 
 bool Core::socketApprovalEnabled() const {
