@@ -11,7 +11,7 @@ if [ "${1:-}" = "--tidy" ]; then
   [ -f build/compile_commands.json ] || "$root/scripts/build.sh" build
   sources=$(git ls-files 'src/*.cpp' | grep -v '/macos/')
   jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || sysctl -n hw.ncpu)
-  findings=$(printf '%s\n' $sources | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet 2>&1 |
+  findings=$(printf '%s\n' $sources | xargs -P "$jobs" -n 4 clang-tidy -p build --quiet --extra-arg=-Wno-unknown-warning-option 2>&1 |
     grep -E 'warning:|error:' | sort -u || true)
   if [ -n "$findings" ]; then
     echo "$findings"

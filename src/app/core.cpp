@@ -239,8 +239,8 @@ CommandResult Core::performMessageAction(const Command::PerformMessageAction& co
                   static_cast<int>(message->events.size()));
     return {true, {}};
   }
-  const CommandResult unsupported{
-      false, fmt::format("\"{}\" is not available for this message", command.role)};
+  CommandResult unsupported{false,
+                            fmt::format("\"{}\" is not available for this message", command.role)};
   setStatusBanner(unsupported.message, kBannerWarning);
   return unsupported;
 }

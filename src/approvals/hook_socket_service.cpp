@@ -10,7 +10,7 @@ HookSocketService::HookSocketService(MainLoop& loop, std::string socketPath, Han
       log_(log),
       server_(
           loop, std::move(socketPath),
-          [this](std::string line, SocketConnection connection) {
+          [this](const std::string& line, SocketConnection connection) {
             receive(line, std::move(connection));
           },
           std::move(log), SocketFrameCodec::kMaxLineBytes) {}
