@@ -185,16 +185,10 @@ CommandResult Core::execute(const AppCommand& command) {
     if (auto status = store_->clearHistory(); !status) return {false, status.error()};
     return {true, "History cleared"};
   }
-  auto find = [this](const std::string& id) -> const IslandMessage* {
-    for (const auto& message : store_->allMessages()) {
-      if (message.event.id == id) return &message;
-    }
-    return nullptr;
-  };
   if (const auto* clearPage = std::get_if<Command::ClearPage>(&command)) {
     std::vector<IslandMessage> messages;
     for (const auto& id : clearPage->messageIDs) {
-      if (const auto* message = find(id)) messages.push_back(*message);
+      if (const auto* message = findMessage(id)) messages.push_back(*message);
     }
     const int cleared = store_->clear(messages, MessageAuditRole::clearPage);
     return {true, fmt::format("Cleared {} message{}", cleared, cleared == 1 ? "" : "s")};
@@ -202,7 +196,7 @@ CommandResult Core::execute(const AppCommand& command) {
   const std::string& id = std::holds_alternative<Command::MarkRead>(command)
                               ? std::get<Command::MarkRead>(command).messageID
                               : std::get<Command::Hide>(command).messageID;
-  const IslandMessage* message = find(id);
+  const IslandMessage* message = findMessage(id);
   if (!message) return {false, fmt::format("No message {}", id)};
   const IslandMessage copy = *message;
   if (std::holds_alternative<Command::MarkRead>(command)) {
@@ -211,6 +205,13 @@ CommandResult Core::execute(const AppCommand& command) {
   }
   store_->hide(copy);
   return {true, "Ignored"};
+}
+
+const IslandMessage* Core::findMessage(const std::string& messageID) {
+  for (const auto& message : store_->allMessages()) {
+    if (message.event.id == messageID) return &message;
+  }
+  return nullptr;
 }
 
 CommandResult Core::decide(const Command::Decide& command) {
@@ -229,10 +230,7 @@ CommandResult Core::decide(const Command::Decide& command) {
 CommandResult Core::performMessageAction(const Command::PerformMessageAction& command) {
   if (command.role == "ignore") return execute(Command::Hide{command.messageID});
   if (command.role == "mark_read") return execute(Command::MarkRead{command.messageID});
-  const IslandMessage* message = nullptr;
-  for (const auto& candidate : store_->allMessages()) {
-    if (candidate.event.id == command.messageID) message = &candidate;
-  }
+  const IslandMessage* message = findMessage(command.messageID);
   if (!message) return {false, fmt::format("No message {}", command.messageID)};
   if (command.role == "configure") {
     store_->audit(MessageAuditRole::configure, message->event,

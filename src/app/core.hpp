@@ -74,6 +74,8 @@ class Core {
  private:
   CommandResult execute(const AppCommand& command);
   CommandResult decide(const Command::Decide& command);
+  // The current message that the event `messageID` speaks for, if any.
+  const IslandMessage* findMessage(const std::string& messageID);
   CommandResult performMessageAction(const Command::PerformMessageAction& command);
   void setStatusBanner(const std::string& text, RGBColor color);
   void publish();
