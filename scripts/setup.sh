@@ -5,13 +5,14 @@ set -euo pipefail
 debian_packages=(
   cmake ninja-build g++ pkg-config ccache git
   libuv1-dev nlohmann-json3-dev libsimdjson-dev libfmt-dev libcurl4-openssl-dev libssl-dev
+  libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy python3 nodejs
   # Recommended by Debian's nodejs, which apt skips here (--no-install-recommends): without it
   # every node start warns on stderr that it cannot load the system certificates.
   ca-certificates
 )
-brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl googletest
+brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
   google-benchmark clang-format llvm python node)
 
 as_root() {
