@@ -20,15 +20,14 @@ PendingActionStore::~PendingActionStore() {
 }
 
 PendingAction PendingActionStore::insert(PendingAction action, Sender sender) {
-  const std::string key = action.coalescingKey();
-  // A repeated request id counts as a newer request for the old one, whatever its kind: the
+  // A repeated request id counts as a newer request for the old one, whatever it asks: the
   // old bridge is told "superseded" and its timer and watcher go before the entry is replaced.
-  // Both an entry with the same id and one with the same key may be open; each gets its reply.
-  // They are collected first because finishing calls out to observers.
+  // So does the same tool call asked again (the agent gave up on the first ask); other requests
+  // wait side by side. They are collected first because finishing calls out to observers.
   std::vector<std::string> superseded;
   for (const auto& [id, entry] : actions_) {
     if (entry.action.status != PendingActionStatus::awaitingUser) continue;
-    if (id == action.requestID || entry.action.coalescingKey() == key) superseded.push_back(id);
+    if (id == action.requestID || action.repeats(entry.action)) superseded.push_back(id);
   }
   for (const auto& id : superseded) {
     auto found = actions_.find(id);
@@ -39,7 +38,7 @@ PendingAction PendingActionStore::insert(PendingAction action, Sender sender) {
   }
   const std::string requestID = action.requestID;
   action.status = PendingActionStatus::awaitingUser;
-  actions_[requestID] = Entry{action, nextArrival_++};
+  actions_[requestID] = Entry{action, nextArrival_++, std::nullopt};
   senders_[requestID] = std::move(sender);
 
   std::weak_ptr<bool> alive = alive_;
@@ -83,6 +82,7 @@ void PendingActionStore::fireTimeout(const std::string& requestID) {
 void PendingActionStore::finish(Entry& entry, PendingActionStatus status, const HookReply& reply) {
   const std::string requestID = entry.action.requestID;
   entry.action.status = status;
+  entry.reply = reply;
   // Taken out before the call, so that a re-entrant decision finds no sender to answer twice.
   if (auto sender = senders_.extract(requestID); !sender.empty() && sender.mapped()) {
     sender.mapped()(reply);
@@ -99,6 +99,12 @@ std::optional<PendingAction> PendingActionStore::action(const std::string& reque
   auto found = actions_.find(requestID);
   if (found == actions_.end()) return std::nullopt;
   return found->second.action;
+}
+
+std::optional<HookReply> PendingActionStore::reply(const std::string& requestID) const {
+  auto found = actions_.find(requestID);
+  if (found == actions_.end()) return std::nullopt;
+  return found->second.reply;
 }
 
 std::vector<PendingAction> PendingActionStore::waitingActions() const {

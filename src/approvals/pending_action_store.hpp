@@ -18,8 +18,8 @@
 namespace glimmet {
 
 // Every request seen since launch and the one reply each may still get. Each action is
-// answered exactly once: by the user, its time-out, its agent's exit or a newer request of the
-// same agent, session and kind. Main loop only.
+// answered exactly once: by the user, its time-out, its agent's exit or a repeat of the same
+// request (see PendingAction::repeats). Main loop only.
 class PendingActionStore {
  public:
   using Sender = std::function<void(const HookReply&)>;
@@ -40,6 +40,8 @@ class PendingActionStore {
   void fail(const std::string& requestID, PendingActionStatus reason);
 
   std::optional<PendingAction> action(const std::string& requestID) const;
+  // The reply a final action was answered with; absent while it waits.
+  std::optional<HookReply> reply(const std::string& requestID) const;
   // Open actions, oldest first; equal times keep their arrival order.
   std::vector<PendingAction> waitingActions() const;
   // Observers see a copy of the action after every change, in registration order.
@@ -49,6 +51,7 @@ class PendingActionStore {
   struct Entry {
     PendingAction action;
     uint64_t arrival = 0;
+    std::optional<HookReply> reply;
   };
 
   void fireTimeout(const std::string& requestID);

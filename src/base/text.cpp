@@ -154,3 +154,84 @@ bool isValidUtf8(std::string_view text) {
 }
 
 }  // namespace glimmet
+
+namespace glimmet {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";     // U+2026
+
+// Index just past the escape sequence that starts with ESC at `i` (ECMA-48): CSI runs to its
+// final byte; OSC, DCS, SOS, PM and APC run to BEL or ESC \; any other escape is two bytes.
+size_t skipEscape(std::string_view text, size_t i) {
+  size_t k = i + 1;
+  if (k >= text.size()) return k;
+  const char kind = text[k++];
+  if (kind == '[') {
+    while (k < text.size()) {
+      const auto c = static_cast<unsigned char>(text[k++]);
+      if (c >= 0x40 && c <= 0x7E) break;
+    }
+    return k;
+  }
+  if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
+    while (k < text.size()) {
+      if (text[k] == '\a') return k + 1;
+      if (text[k] == '\x1b' && k + 1 < text.size() && text[k + 1] == '\\') return k + 2;
+      ++k;
+    }
+    return k;
+  }
+  return k;
+}
+
+}  // namespace
+
+std::string terminalSafe(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte == 0x1B) {
+      i = skipEscape(text, i);
+    } else if (byte == '\n' || byte == '\r' || byte == '\t') {
+      out += ' ';
+      ++i;
+    } else if (byte < 0x20 || byte == 0x7F) {
+      out += kReplacement;
+      ++i;
+    } else if (byte < 0x80) {
+      out += static_cast<char>(byte);
+      ++i;
+    } else {
+      const size_t length = sequenceLength(text, i);
+      const std::string_view sequence = text.substr(i, length);
+      const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+      if (length == 1 || c1 || !isValidUtf8(sequence)) {
+        out += kReplacement;
+      } else {
+        out += sequence;
+      }
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string shortenEnd(std::string_view text, size_t characters) {
+  if (characters == 0) return {};
+  if (utf8Length(text) <= characters) return std::string(text);
+  return utf8Prefix(text, characters - 1) + std::string(kEllipsis);
+}
+
+std::string shortenStart(std::string_view text, size_t characters) {
+  if (characters == 0) return {};
+  const size_t length = utf8Length(text);
+  if (length <= characters) return std::string(text);
+  const size_t skip = utf8Prefix(text, length - (characters - 1)).size();
+  return std::string(kEllipsis) + std::string(text.substr(skip));
+}
+
+}  // namespace glimmet

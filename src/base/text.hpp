@@ -27,4 +27,15 @@ bool isValidUtf8(std::string_view text);
 // surrogates or values above U+10FFFF check before.
 void appendUtf8(std::string& out, uint32_t code);
 
+// Text from agents made safe to print on a terminal, on one line: escape sequences (CSI, OSC,
+// DCS and the like) are removed whole, line breaks and tabs become spaces, other C0 controls,
+// DEL, C1 controls (U+0080 to U+009F) and invalid UTF-8 become U+FFFD. Without this an event
+// could retitle the window, clear the screen or fake an approval line.
+std::string terminalSafe(std::string_view text);
+// At most `characters` code points: longer text keeps its start and ends with "…".
+std::string shortenEnd(std::string_view text, size_t characters);
+// At most `characters` code points: longer text starts with "…" and keeps its end, where a
+// path's file name is.
+std::string shortenStart(std::string_view text, size_t characters);
+
 }  // namespace glimmet

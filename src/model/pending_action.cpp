@@ -43,8 +43,24 @@ std::string_view rawValue(PendingActionStatus status) {
   return "awaitingUser";
 }
 
-std::string PendingAction::coalescingKey() const {
-  return agent + "|" + sessionID + "|" + std::string(rawValue(kind));
+std::optional<std::string> payloadExtra(const HookRequestPayload& payload, const char* key) {
+  if (!payload.extras) return std::nullopt;
+  const auto found = payload.extras->find(key);
+  if (found == payload.extras->end() || found->second.empty()) return std::nullopt;
+  return found->second;
+}
+
+bool PendingAction::repeats(const PendingAction& older) const {
+  if (agent != older.agent || sessionID != older.sessionID || kind != older.kind) return false;
+  const auto toolUseID = payloadExtra(payload, PayloadExtra::kToolUseID);
+  const auto olderToolUseID = payloadExtra(older.payload, PayloadExtra::kToolUseID);
+  if (toolUseID || olderToolUseID) return toolUseID == olderToolUseID;
+  // Without ids, only a call identical in everything the bridge reported counts as the same.
+  return payload.tool == older.payload.tool && payload.command == older.payload.command &&
+         payloadExtra(payload, PayloadExtra::kFilePath) ==
+             payloadExtra(older.payload, PayloadExtra::kFilePath) &&
+         payloadExtra(payload, PayloadExtra::kToolInputDigest) ==
+             payloadExtra(older.payload, PayloadExtra::kToolInputDigest);
 }
 
 PendingAction makePendingAction(const HookRequest& request, PendingActionKind kind,

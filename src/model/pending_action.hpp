@@ -42,10 +42,22 @@ struct PendingAction {
   HookRequestPayload payload;
   PendingActionStatus status = PendingActionStatus::awaitingUser;
 
-  // Requests of one agent, session and kind replace each other.
-  std::string coalescingKey() const;
+  // Whether this request asks again what `older` asked: the same agent, session and kind, and
+  // the same tool call (the same tool use id, or without one the same tool and input). Parallel
+  // tool calls of one session each wait for their own decision.
+  bool repeats(const PendingAction& older) const;
   bool operator==(const PendingAction&) const = default;
 };
+
+// Payload extras the hook bridges fill from the agent's tool call.
+namespace PayloadExtra {
+inline constexpr const char* kToolUseID = "tool_use_id";
+inline constexpr const char* kToolInputDigest = "tool_input_sha256";
+inline constexpr const char* kFilePath = "file_path";
+}  // namespace PayloadExtra
+
+// The extra under `key`, absent when missing or empty.
+std::optional<std::string> payloadExtra(const HookRequestPayload& payload, const char* key);
 
 // Builds the action for a request of a known kind, arriving now.
 PendingAction makePendingAction(const HookRequest& request, PendingActionKind kind,

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "base/text.hpp"
 #include "platform/signals.hpp"
 #include "ui/console_inbox.hpp"
 
@@ -17,9 +18,10 @@ ConsoleApplication::ConsoleApplication(Environment environment, std::FILE* conso
   const bool isolated = isolationFlagFromEnvironment(environment);
   core_ = std::make_unique<Core>(std::move(environment), isolated,
                                  [this](const std::string& line) { print(line + "\n"); });
+  approvals_.setHomeDirectory(core_->paths().homeDirectory);
   DecisionFrontEnd frontEnd;
   frontEnd.showTextPanel = [this](const PendingAction& action) {
-    print(fmt::format("[Glimmet] type: reply {} TEXT\n", action.requestID));
+    print(fmt::format("[Glimmet] type: reply {} TEXT\n", terminalSafe(action.requestID)));
   };
   core_->setDecisionFrontEnd(std::move(frontEnd));
 }

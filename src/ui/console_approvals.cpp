@@ -50,9 +50,30 @@ std::string commandsFor(const PendingAction& action, const std::string& n) {
   return fmt::format("reply {0} TEXT | deny {0}", n);
 }
 
+// Long enough for a typical command or path, short enough to stay on one terminal line.
+constexpr size_t kCommandCharacters = 160;
+constexpr size_t kPathCharacters = 100;
+constexpr size_t kIdentifierCharacters = 80;
+
+// Every text that came from an agent goes through here before it is printed.
+std::string shown(std::string_view text, size_t characters = kCommandCharacters) {
+  return shortenEnd(terminalSafe(text), characters);
+}
+
+std::string shownPath(std::string_view path) {
+  return shortenStart(terminalSafe(path), kPathCharacters);
+}
+
 }  // namespace
 
-ConsoleApprovals::ConsoleApprovals(Send send) : send_(std::move(send)) {}
+ConsoleApprovals::ConsoleApprovals(Send send, std::string homeDirectory) : send_(std::move(send)) {
+  setHomeDirectory(std::move(homeDirectory));
+}
+
+void ConsoleApprovals::setHomeDirectory(std::string homeDirectory) {
+  homeDirectory_ = std::move(homeDirectory);
+  while (homeDirectory_.size() > 1 && homeDirectory_.back() == '/') homeDirectory_.pop_back();
+}
 
 std::string ConsoleApprovals::update(const SnapshotPtr& snapshot) {
   snapshot_ = snapshot;
@@ -75,7 +96,38 @@ std::string ConsoleApprovals::update(const SnapshotPtr& snapshot) {
 
 std::string ConsoleApprovals::number(const std::string& requestID) const {
   auto found = numbersByID_.find(requestID);
-  return found == numbersByID_.end() ? requestID : std::to_string(found->second);
+  return found == numbersByID_.end() ? shown(requestID, kIdentifierCharacters)
+                                     : std::to_string(found->second);
+}
+
+std::string ConsoleApprovals::homeRelative(const std::string& path) const {
+  if (homeDirectory_.empty() || homeDirectory_ == "/") return path;
+  if (path == homeDirectory_) return "~";
+  if (startsWith(path, homeDirectory_ + "/")) return "~" + path.substr(homeDirectory_.size());
+  return path;
+}
+
+std::string ConsoleApprovals::summary(const PendingAction& action) const {
+  const auto& payload = action.payload;
+  if (action.kind == PendingActionKind::permissionRequest) {
+    if (payload.command && !payload.command->empty()) return "Run: " + shown(*payload.command);
+    if (const auto path = payloadExtra(payload, PayloadExtra::kFilePath)) {
+      const std::string tool = payload.tool ? shown(*payload.tool, kIdentifierCharacters) : "";
+      return (tool.empty() ? "" : tool + " ") + shownPath(homeRelative(*path));
+    }
+  }
+  return shown(notificationText(action).body);
+}
+
+std::string ConsoleApprovals::details(const PendingAction& action) const {
+  std::vector<std::string> parts;
+  if (action.payload.tool && !action.payload.tool->empty()) {
+    parts.push_back("tool " + shown(*action.payload.tool, kIdentifierCharacters));
+  }
+  if (action.payload.cwd && !action.payload.cwd->empty()) {
+    parts.push_back("in " + shownPath(homeRelative(*action.payload.cwd)));
+  }
+  return join(parts, " · ");
 }
 
 std::string ConsoleApprovals::announce(const PendingAction& action) {
@@ -84,15 +136,21 @@ std::string ConsoleApprovals::announce(const PendingAction& action) {
     numbersByID_[action.requestID] = requestIDs_.size();
   }
   const std::string n = number(action.requestID);
-  const NotificationText text = notificationText(action);
-  std::string out = fmt::format("[#{}] {}: {}\n", n, text.title, text.body);
-  out += fmt::format("     {} · agent {} · session {} · request {}\n", rawValue(action.kind),
-                     action.agent, action.sessionID.empty() ? "-" : action.sessionID,
-                     action.requestID);
+  std::string out =
+      fmt::format("[#{}] {}: {}\n", n, notificationText(action).title, summary(action));
+  if (const std::string where = details(action); !where.empty()) {
+    out += fmt::format("     {}\n", where);
+  }
+  out +=
+      fmt::format("     {} · agent {} · session {} · request {}\n", rawValue(action.kind),
+                  shown(action.agent, kIdentifierCharacters),
+                  action.sessionID.empty() ? "-" : shown(action.sessionID, kIdentifierCharacters),
+                  shown(action.requestID, kIdentifierCharacters));
   if (action.payload.options) {
     for (const auto& option : *action.payload.options) {
-      out += fmt::format("     option {}: {}{}\n", option.id, option.label,
-                         option.detail ? " (" + *option.detail + ")" : "");
+      out +=
+          fmt::format("     option {}: {}{}\n", shown(option.id, kIdentifierCharacters),
+                      shown(option.label), option.detail ? " (" + shown(*option.detail) + ")" : "");
     }
   }
   out += fmt::format("     answer: {}\n", commandsFor(action, n));
@@ -133,9 +191,12 @@ std::string ConsoleApprovals::listWaiting() const {
   if (waiting.empty()) return "No requests waiting.\n";
   std::string out;
   for (const auto& action : waiting) {
-    const NotificationText text = notificationText(action);
-    out += fmt::format("[#{}] {}: {} ({}, {})\n", number(action.requestID), text.title, text.body,
-                       rawValue(action.kind), action.agent);
+    const std::string where = details(action);
+    const std::string kind(rawValue(action.kind));
+    out += fmt::format("[#{}] {}: {} ({}, {})\n", number(action.requestID),
+                       notificationText(action).title, summary(action),
+                       where.empty() ? kind : where + " · " + kind,
+                       shown(action.agent, kIdentifierCharacters));
   }
   return out;
 }
@@ -194,11 +255,11 @@ std::string ConsoleApprovals::decide(const std::string& verb, const PendingActio
       std::vector<std::string> ids;
       for (const auto& option : *action.payload.options) {
         offered = offered || option.id == argument;
-        ids.push_back(option.id);
+        ids.push_back(shown(option.id, kIdentifierCharacters));
       }
       if (!offered) {
-        return fmt::format("[Glimmet] #{} has no option \"{}\"; options: {}\n", n, argument,
-                           join(ids, ", "));
+        return fmt::format("[Glimmet] #{} has no option \"{}\"; options: {}\n", n,
+                           shown(argument, kIdentifierCharacters), join(ids, ", "));
       }
     }
     decision = choiceDecision(argument);

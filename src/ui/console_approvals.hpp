@@ -23,7 +23,10 @@ class ConsoleApprovals {
 
   using Send = std::function<void(AppCommand, CommandDone)>;
 
-  explicit ConsoleApprovals(Send send);
+  // Paths under `homeDirectory` are shown with "~".
+  explicit ConsoleApprovals(Send send, std::string homeDirectory = {});
+  // For front ends that learn the home directory only after constructing this.
+  void setHomeDirectory(std::string homeDirectory);
 
   // Takes a newer snapshot; returns the announcements of requests that arrived and the status
   // lines of requests that ended since the previous one.
@@ -34,6 +37,11 @@ class ConsoleApprovals {
  private:
   std::string announce(const PendingAction& action);
   std::string statusLine(const PendingAction& action) const;
+  // What is asked, on one line: the command, the file or the prompt.
+  std::string summary(const PendingAction& action) const;
+  // Tool and working directory, " · " between them; empty when neither is known.
+  std::string details(const PendingAction& action) const;
+  std::string homeRelative(const std::string& path) const;
   std::optional<PendingAction> resolve(const std::string& token, std::string& error) const;
   std::string number(const std::string& requestID) const;
   std::string listWaiting() const;
@@ -41,6 +49,7 @@ class ConsoleApprovals {
                      const std::string& argument);
 
   Send send_;
+  std::string homeDirectory_;
   SnapshotPtr snapshot_ = std::make_shared<AppSnapshot>();
   std::vector<std::string> requestIDs_;  // index + 1 is the number
   std::map<std::string, size_t> numbersByID_;

@@ -2,17 +2,22 @@
 
 #include <fmt/format.h>
 
+#include "base/text.hpp"
+
 namespace glimmet {
 
+// Every field is text an agent wrote, or derived from it: each is shown on its own line with
+// nothing that could drive the terminal.
 std::string formatMessageText(const IslandMessage& message) {
-  std::string text = fmt::format("{} · {} · {}", message.tool, message.badge, message.time);
+  std::string text = fmt::format("{} · {} · {}", terminalSafe(message.tool),
+                                 terminalSafe(message.badge), terminalSafe(message.time));
   if (message.risk) text += fmt::format(" · risk {}", rawValue(*message.risk));
-  text += fmt::format("\n  {}", message.title);
-  if (!message.detail.empty()) text += fmt::format("\n  {}", message.detail);
+  text += fmt::format("\n  {}", terminalSafe(message.title));
+  if (!message.detail.empty()) text += fmt::format("\n  {}", terminalSafe(message.detail));
   if (!message.buttons.empty()) {
     text += "\n  ";
     for (size_t i = 0; i < message.buttons.size(); ++i) {
-      text += fmt::format("{}[{}]", i == 0 ? "" : " ", message.buttons[i].label);
+      text += fmt::format("{}[{}]", i == 0 ? "" : " ", terminalSafe(message.buttons[i].label));
     }
   }
   return text + "\n";

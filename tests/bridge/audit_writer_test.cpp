@@ -1,6 +1,7 @@
 #include "approvals/audit_writer.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -59,45 +60,105 @@ TEST(AuditWriter, WritesSortedKeyLinesWithLatency) {
       "\n");
 }
 
-TEST(AuditWriter, ReconcileMarksEachRequestOnceAcrossLaunches) {
+// Restores the process umask when a test ends.
+class Umask {
+ public:
+  explicit Umask(mode_t mask) : previous_(::umask(mask)) {}
+  ~Umask() { ::umask(previous_); }
+  Umask(const Umask&) = delete;
+  Umask& operator=(const Umask&) = delete;
+
+ private:
+  mode_t previous_;
+};
+
+unsigned modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return static_cast<unsigned>(info.st_mode & 07777);
+}
+
+TEST(AuditWriter, LogIsPrivateToItsOwner) {
+  Umask groupWritable(002);
+  TempDir dir;
+  const std::string created = dir.path() + "/fresh/audit.jsonl";
+  AuditWriter writer(created, [] { return at(1772370000); });
+  writer.recordRequest(sampleAction("r1"));
+  EXPECT_EQ(modeOf(created), 0600u);
+  EXPECT_EQ(modeOf(dir.path() + "/fresh"), 0700u);
+  writer.recordReply(sampleAction("r1"), std::nullopt);
+  EXPECT_EQ(modeOf(created), 0600u);
+  EXPECT_EQ(splitLines(readText(created)).size(), 2u);
+
+  // A log an earlier version left readable by everyone is closed at the next launch; a
+  // directory that already existed keeps its mode.
+  const std::string old = dir.file("audit.jsonl");
+  testing::writeText(old, "");
+  ASSERT_EQ(::chmod(old.c_str(), 0664), 0);
+  AuditWriter(old, [] { return at(1772370000); }).reconcileOnLaunch();
+  EXPECT_EQ(modeOf(old), 0600u);
+  EXPECT_EQ(modeOf(dir.path()), 0700u);
+}
+
+// Two launches of the real store with the real observer: the first answers one request and
+// leaves another open when it stops, the second reconciles.
+TEST(AuditWriter, ReconcileTellsAnsweredRequestsFromOnesCutOffByAStop) {
   TempDir dir;
   const std::string file = dir.file("audit.jsonl");
-  AuditWriter writer(file, [] { return at(1772370000); });
-  writer.reconcileOnLaunch();  // no file yet: nothing, and no file is made
-  EXPECT_FALSE(std::filesystem::exists(file));
-
-  auto answered = sampleAction("answered");
-  writer.recordRequest(answered);
+  {
+    AuditWriter writer(file, [] { return at(1772370000); });
+    writer.reconcileOnLaunch();  // no file yet: nothing, and no file is made
+    EXPECT_FALSE(std::filesystem::exists(file));
+    MainLoop loop;
+    PendingActionStore store(loop);
+    attachAuditObserver(store, writer);
+    std::vector<HookReply> sent;
+    auto answered = sampleAction("answered");
+    store.insert(answered, [&](const HookReply& reply) { sent.push_back(reply); });
+    HookReply allowAlways = storeReply("answered", "allow");
+    allowAlways.mode = "always";
+    ASSERT_TRUE(store.complete("answered", allowAlways, PendingActionStatus::answered));
+    auto timedOut = sampleAction("timed-out");
+    timedOut.timeoutSeconds = 0;
+    store.insert(timedOut, [&](const HookReply& reply) { sent.push_back(reply); });
+    WorkItem waker = loop.every(Seconds(0.01), Seconds(0), [] {});
+    ASSERT_TRUE(loop.runUntil([&] { return sent.size() == 2; }, Seconds(10)));
+    auto cutOff = sampleAction("cut-off");
+    cutOff.agent = "claude_code";
+    cutOff.kind = PendingActionKind::permissionRequest;
+    store.insert(cutOff, [&](const HookReply& reply) { sent.push_back(reply); });
+  }
   testing::appendText(file, "this line is not json\n{\"role\":7,\"request_id\":\"x\"}\n\n");
-  answered.status = PendingActionStatus::answered;
-  writer.recordReply(answered, std::nullopt);
-  auto dropped = sampleAction("dropped");
-  dropped.agent = "claude_code";
-  dropped.kind = PendingActionKind::permissionRequest;
-  writer.recordRequest(dropped);
-
-  writer.reconcileOnLaunch();
   auto lines = splitLines(readText(file));
   ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(
-      lines[6],
-      R"({"original_agent":"codex","original_kind":"waiting_choice","request_id":"answered",)"
-      R"("role":"pending_reconcile","status":"applied_after_crash","timestamp":"2026-03-01T13:00:00Z"})");
-  EXPECT_EQ(lines[7],
-            R"({"original_agent":"claude_code","original_kind":"permission_request",)"
-            R"("request_id":"dropped","role":"pending_reconcile","status":"dropped_on_restart",)"
-            R"("timestamp":"2026-03-01T13:00:00Z"})");
+  // The replies say how each request ended.
+  EXPECT_EQ(Json::parse(lines[1])["decision"], "allow");
+  EXPECT_EQ(Json::parse(lines[1])["mode"], "always");
+  EXPECT_EQ(Json::parse(lines[1])["status"], "answered");
+  EXPECT_EQ(Json::parse(lines[3])["decision"], "timed_out");
+  EXPECT_EQ(Json::parse(lines[3])["mode"], "once");
 
-  writer.reconcileOnLaunch();
-  EXPECT_EQ(splitLines(readText(file)).size(), 8u);
+  AuditWriter(file, [] { return at(1772370000); }).reconcileOnLaunch();
+  lines = splitLines(readText(file));
+  ASSERT_EQ(lines.size(), 9u) << readText(file);
+  EXPECT_EQ(lines[8],
+            R"({"original_agent":"claude_code","original_kind":"permission_request",)"
+            R"("request_id":"cut-off","role":"pending_reconcile","status":"dropped_on_restart",)"
+            R"("timestamp":"2026-03-01T13:00:00Z"})");
+  EXPECT_EQ(readText(file).find("applied_after_crash"), std::string::npos);
+
+  // Each request is reconciled once: a second launch adds nothing.
+  AuditWriter(file, [] { return at(1772370000); }).reconcileOnLaunch();
+  EXPECT_EQ(splitLines(readText(file)).size(), 9u);
 
   // A request seen after the last launch is reconciled at the next one, alone.
+  AuditWriter writer(file, [] { return at(1772370000); });
   writer.recordRequest(sampleAction("later"));
   writer.reconcileOnLaunch();
   lines = splitLines(readText(file));
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_NE(lines[9].find(R"("request_id":"later")"), std::string::npos);
-  EXPECT_NE(lines[9].find(R"("status":"dropped_on_restart")"), std::string::npos);
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_NE(lines[10].find(R"("request_id":"later")"), std::string::npos);
+  EXPECT_NE(lines[10].find(R"("status":"dropped_on_restart")"), std::string::npos);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
+#include <optional>
 
 #include "support/child_process.hpp"
 
@@ -50,43 +52,79 @@ class PendingActionStoreTest : public ::testing::Test {
   Replies replies;
 };
 
-// Time-outs, agent deaths and supersession are also checked end to end in glimmet_run_test.cpp;
-// these cases need the store alone.
-TEST_F(PendingActionStoreTest, NewerRequestOfTheSameAgentSessionAndKindSupersedesAtOnce) {
+// A tool call of the agent: what the hook bridges put into the payload.
+PendingAction toolCall(std::string id, std::string tool, std::optional<std::string> toolUseID,
+                       std::string command, std::string session = "s1") {
+  auto result = action(std::move(id), PendingActionKind::permissionRequest, 60,
+                       static_cast<int32_t>(::getpid()), std::move(session));
+  result.payload.tool = std::move(tool);
+  result.payload.command = command;
+  std::map<std::string, std::string> extras{{"tool_input_sha256", "digest of " + command}};
+  if (toolUseID) extras["tool_use_id"] = *toolUseID;
+  result.payload.extras = std::move(extras);
+  return result;
+}
+
+// Time-outs, agent deaths and supersession are also checked end to end in glimmet_run_test.cpp
+// and test_parallel_approvals.py; these cases need the store alone.
+TEST_F(PendingActionStoreTest, OnlyARepeatOfTheSameToolCallSupersedes) {
   std::vector<std::string> seen;
   store.addObserver([&](const PendingAction& a) {
     seen.push_back(a.requestID + ":" + std::string(rawValue(a.status)));
   });
   store.addObserver(
       [&](const PendingAction& a) { seen.push_back("second observer:" + a.requestID); });
-  store.insert(action("old"), replies.senderFor("old"));
+  // Parallel tool calls of one session wait side by side.
+  store.insert(toolCall("bash", "Bash", "toolu_1", "make"), replies.senderFor("bash"));
+  store.insert(toolCall("write", "Write", "toolu_2", ""), replies.senderFor("write"));
+  store.insert(toolCall("bash-again", "Bash", "toolu_3", "make"), replies.senderFor("bash-again"));
   store.insert(action("choice", PendingActionKind::waitingChoice), replies.senderFor("choice"));
-  store.insert(action("other-session", PendingActionKind::permissionRequest, 60,
-                      static_cast<int32_t>(::getpid()), "s2"),
+  store.insert(toolCall("other-session", "Bash", "toolu_1", "make", "s2"),
                replies.senderFor("other-session"));
-  EXPECT_EQ(replies.count("old"), 0u);
-  store.insert(action("new"), replies.senderFor("new"));
-  // Answered inside insert, before the loop ran at all.
-  ASSERT_EQ(replies.count("old"), 1u);
-  EXPECT_EQ(replies.byID["old"][0], storeReply("old", "superseded"));
-  EXPECT_EQ(status("old"), PendingActionStatus::superseded);
-  EXPECT_EQ(status("choice"), PendingActionStatus::awaitingUser);
-  EXPECT_EQ(status("other-session"), PendingActionStatus::awaitingUser);
+  // Without a tool use id, the tool and its input tell calls apart.
+  store.insert(toolCall("plain-a", "Bash", std::nullopt, "ls"), replies.senderFor("plain-a"));
+  store.insert(toolCall("plain-b", "Bash", std::nullopt, "pwd"), replies.senderFor("plain-b"));
+  for (const auto& [id, list] : replies.byID) EXPECT_TRUE(list.empty()) << id;
+  EXPECT_EQ(store.waitingActions().size(), 7u);
 
-  EXPECT_FALSE(store.complete("old", storeReply("old", "allow"), PendingActionStatus::answered));
-  EXPECT_TRUE(store.complete("new", storeReply("new", "allow"), PendingActionStatus::answered));
-  EXPECT_FALSE(store.complete("new", storeReply("new", "deny"), PendingActionStatus::answered));
-  EXPECT_EQ(replies.count("old"), 1u);
-  ASSERT_EQ(replies.count("new"), 1u);
-  EXPECT_EQ(replies.byID["new"][0].decision, "allow");
-  EXPECT_EQ(replies.count("choice"), 0u);
+  // The same tool call asked again replaces the first, which is answered at once.
+  store.insert(toolCall("bash-repeat", "Bash", "toolu_1", "make"),
+               replies.senderFor("bash-repeat"));
+  store.insert(toolCall("plain-a-repeat", "Bash", std::nullopt, "ls"),
+               replies.senderFor("plain-a-repeat"));
+  ASSERT_EQ(replies.count("bash"), 1u);
+  EXPECT_EQ(replies.byID["bash"][0], storeReply("bash", "superseded"));
+  EXPECT_EQ(status("bash"), PendingActionStatus::superseded);
+  ASSERT_EQ(replies.count("plain-a"), 1u);
+  EXPECT_EQ(status("plain-a"), PendingActionStatus::superseded);
+  for (const auto* id : {"write", "bash-again", "choice", "other-session", "plain-b", "bash-repeat",
+                         "plain-a-repeat"}) {
+    EXPECT_EQ(status(id), PendingActionStatus::awaitingUser) << id;
+    EXPECT_EQ(replies.count(id), 0u) << id;
+  }
 
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{
-                "old:awaitingUser", "second observer:old", "choice:awaitingUser",
-                "second observer:choice", "other-session:awaitingUser",
-                "second observer:other-session", "old:superseded", "second observer:old",
-                "new:awaitingUser", "second observer:new", "new:answered", "second observer:new"}));
+  // Each waiting call gets its own decision, once.
+  EXPECT_FALSE(store.complete("bash", storeReply("bash", "allow"), PendingActionStatus::answered));
+  EXPECT_TRUE(store.complete("write", storeReply("write", "deny"), PendingActionStatus::answered));
+  EXPECT_TRUE(store.complete("bash-again", storeReply("bash-again", "allow"),
+                             PendingActionStatus::answered));
+  EXPECT_FALSE(
+      store.complete("write", storeReply("write", "allow"), PendingActionStatus::answered));
+  EXPECT_EQ(replies.count("bash"), 1u);
+  ASSERT_EQ(replies.count("write"), 1u);
+  EXPECT_EQ(replies.byID["write"][0].decision, "deny");
+  ASSERT_EQ(replies.count("bash-again"), 1u);
+  EXPECT_EQ(replies.byID["bash-again"][0].decision, "allow");
+
+  // A request id seen again replaces the open entry, whatever it asks.
+  store.insert(toolCall("plain-b", "Read", std::nullopt, ""), replies.senderFor("plain-b"));
+  EXPECT_EQ(replies.count("plain-b"), 1u);
+  EXPECT_EQ(status("plain-b"), PendingActionStatus::awaitingUser);
+
+  EXPECT_EQ(std::vector<std::string>(seen.begin() + 14, seen.begin() + 20),
+            (std::vector<std::string>{"bash:superseded", "second observer:bash",
+                                      "bash-repeat:awaitingUser", "second observer:bash-repeat",
+                                      "plain-a:superseded", "second observer:plain-a"}));
 }
 
 TEST_F(PendingActionStoreTest, WaitingActionsAreOpenOnesOldestFirst) {

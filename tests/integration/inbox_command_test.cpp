@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -260,6 +261,61 @@ TEST_F(InboxCommandTest, EachIntentCarriesItsActions) {
     if (found == expected.end()) continue;
     EXPECT_EQ(roles(message), found->second) << message.at("title");
   }
+}
+
+// Texts from agents reach `inbox --json` escaped by the JSON writer, and the text a terminal
+// shows harmless: no escape sequence, control or broken UTF-8 survives.
+TEST(InboxCommandText, ControlCharactersFromEventsNeverReachTheTerminal) {
+  TempDir dir;
+  const std::string eventFile = dir.file("events.jsonl");
+  const std::string title =
+      "Deploy \x1b]0;owned\x07 done\x1b[2J\r\n\x7f\xc2\x9b"
+      "31m!";
+  json event = {{"event_id", "hostile-1"},
+                {"source", "codex"},
+                {"event_type", "task_failed"},
+                {"session_id", "s\x1b[1A"},
+                {"title", title},
+                {"message", "line one\nline two\x08\x08"},
+                {"cwd", "/work/\x1b[31mred"},
+                {"timestamp", "2026-05-11T08:08:04Z"}};
+  writeText(eventFile, event.dump() + "\n" +
+                           "{\"event_id\":\"bad-utf8\",\"source\":\"codex\","
+                           "\"event_type\":\"task_failed\",\"title\":\"A \xff\xfe"
+                           " B\",\"timestamp\":\"2026-05-11T08:09:04Z\"}\n");
+  const auto environment = isolatedEnvironment(dir.path(), eventFile);
+
+  auto text = runToCompletion({GLIMMET_BINARY, "inbox"}, environment);
+  ASSERT_EQ(text.exitCode(), 0) << text.output();
+  const std::string out = text.output();
+  EXPECT_NE(out.find("Deploy "), std::string::npos) << out;
+  EXPECT_NE(out.find("line one line two"), std::string::npos) << out;
+  for (size_t i = 0; i < out.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(out[i]);
+    EXPECT_TRUE(byte == '\n' || (byte >= 0x20 && byte != 0x7F)) << "byte " << i << ": " << out;
+    if (byte == 0xC2 && i + 1 < out.size()) {
+      const auto next = static_cast<unsigned char>(out[i + 1]);
+      EXPECT_FALSE(next >= 0x80 && next <= 0x9F) << "C1 control at " << i << ": " << out;
+    }
+    EXPECT_FALSE(byte == 0xFF || byte == 0xFE) << "broken UTF-8 at " << i << ": " << out;
+  }
+
+  auto asJson = runToCompletion({GLIMMET_BINARY, "inbox", "--json"}, environment);
+  ASSERT_EQ(asJson.exitCode(), 0) << asJson.output();
+  for (const char c : asJson.output()) {
+    const auto byte = static_cast<unsigned char>(c);
+    EXPECT_TRUE(byte == '\n' || byte >= 0x20) << asJson.output();
+  }
+  const json messages = json::parse(asJson.output(), nullptr, false);
+  ASSERT_TRUE(messages.is_array()) << asJson.output();
+  bool found = false;
+  for (const auto& message : messages) {
+    const auto& ids = message.value("sourceEventIDs", json::array());
+    if (std::find(ids.begin(), ids.end(), "hostile-1") == ids.end()) continue;
+    found = true;
+    EXPECT_NE(message.at("title").get<std::string>().find("Deploy "), std::string::npos);
+  }
+  EXPECT_TRUE(found) << asJson.output();
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ class ClaudeHookTest(HookBridgeCase):
             "payload": {
                 "tool": "Bash", "command": "echo hello > out.txt", "cwd": "/home/dev/project",
                 "transcript_path": "/home/dev/.claude/projects/-tmp-ci2-work/905ba1cd-b495-4216-b798-971ab74d8163.jsonl",
-                "prompt": None, "multiline": False, "options": None, "extras": None,
+                "prompt": None, "multiline": False, "options": None,
+                "extras": {"tool_use_id": "toolu_fake_bc7aaea49431",
+                           "tool_input_sha256": "c51781fd608f4dc5e0ac5916c001f2e6e7fc3d252372d6efbb47a1c4864f6f66"},
             },
         })
 
