@@ -1,18 +1,55 @@
 #include "integrations/hook_config_json.hpp"
 
+#include <algorithm>
+
+#include <fmt/format.h>
+
 #include "base/text.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {
 
-bool hookEventMentions(const Json& hooks, std::string_view event, std::string_view needle) {
-  const Json* groups = member(hooks, event);
+namespace {
+
+const ConfigJson* memberOf(const ConfigJson& object, std::string_view key) {
+  if (!object.is_object()) return nullptr;
+  const auto found = object.find(std::string(key));
+  return found == object.end() ? nullptr : &*found;
+}
+
+// Line of the character at 1-based `byte` (the parser's position of the offending character).
+size_t lineAt(std::string_view text, size_t byte) {
+  const size_t end = std::min(text.size(), byte > 0 ? byte - 1 : 0);
+  return 1 +
+         static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(end), '\n'));
+}
+
+struct Indentation {
+  int width = 2;
+  char character = ' ';
+};
+
+// The indentation of the first indented line: the file's own style is kept on rewrite.
+Indentation indentationOf(std::string_view text) {
+  for (const auto& line : split(text, '\n')) {
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == 0 || first == std::string::npos) continue;
+    if (line[0] == '\t') return {1, '\t'};
+    return {static_cast<int>(line.find_first_not_of(' ')), ' '};
+  }
+  return {};
+}
+
+}  // namespace
+
+bool hookEventMentions(const ConfigJson& hooks, std::string_view event, std::string_view needle) {
+  const ConfigJson* groups = memberOf(hooks, event);
   if (!groups || !groups->is_array()) return false;
   for (const auto& group : *groups) {
-    const Json* handlers = member(group, "hooks");
+    const ConfigJson* handlers = memberOf(group, "hooks");
     if (!handlers || !handlers->is_array()) continue;
     for (const auto& handler : *handlers) {
-      const Json* command = member(handler, "command");
+      const ConfigJson* command = memberOf(handler, "command");
       if (command && command->is_string() && contains(command->get<std::string>(), needle)) {
         return true;
       }
@@ -21,25 +58,49 @@ bool hookEventMentions(const Json& hooks, std::string_view event, std::string_vi
   return false;
 }
 
-void appendHookGroup(Json& hooks, std::string_view event, const std::optional<std::string>& matcher,
-                     Json handler, std::string_view bridgePath) {
-  if (hookEventMentions(hooks, event, bridgePath)) return;
-  Json& groups = hooks[std::string(event)];
-  if (!groups.is_array()) groups = Json::array();
-  Json group = Json::object();
+void appendHookGroup(ConfigJson& hooks, std::string_view event,
+                     const std::optional<std::string>& matcher, ConfigJson handler,
+                     std::string_view bridgePath, std::string_view legacyCommand) {
+  if (hookEventMentions(hooks, event, bridgePath)) {
+    // Only Glimmet's own old command is rewritten; a command the user composed around the
+    // bridge stays as they wrote it.
+    for (auto& group : hooks[std::string(event)]) {
+      if (!group.is_object() || !group.contains("hooks") || !group["hooks"].is_array()) continue;
+      for (auto& existing : group["hooks"]) {
+        if (existing.is_object() && existing.value("command", "") == legacyCommand) {
+          existing["command"] = handler["command"];
+        }
+      }
+    }
+    return;
+  }
+  ConfigJson& groups = hooks[std::string(event)];
+  if (!groups.is_array()) groups = ConfigJson::array();
+  ConfigJson group = ConfigJson::object();
   if (matcher) group["matcher"] = *matcher;
-  group["hooks"] = Json::array({std::move(handler)});
+  group["hooks"] = ConfigJson::array({std::move(handler)});
   groups.push_back(std::move(group));
 }
 
-Json parseConfigObject(std::string_view text) {
-  Json parsed = Json::parse(text, nullptr, false);
-  if (parsed.is_discarded() || !parsed.is_object()) return Json::object();
-  return parsed;
+Result<ConfigJson> parseConfigObject(const std::string& path, std::string_view text) {
+  if (trim(text).empty()) return ConfigJson::object();
+  try {
+    ConfigJson parsed = ConfigJson::parse(text);
+    if (!parsed.is_object()) {
+      return Result<ConfigJson>::failure(fmt::format("{} does not hold a JSON object", path));
+    }
+    return parsed;
+  } catch (const ConfigJson::parse_error& error) {
+    return Result<ConfigJson>::failure(
+        fmt::format("{} is not valid JSON (line {})", path, lineAt(text, error.byte)));
+  }
 }
 
-std::string serializeConfig(const Json& object) {
-  return object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+std::string serializeConfig(const ConfigJson& object, std::string_view existing) {
+  const Indentation indentation = indentationOf(existing);
+  return object.dump(indentation.width, indentation.character, false,
+                     ConfigJson::error_handler_t::replace) +
+         "\n";
 }
 
 Result<std::string> readConfigText(const std::string& path) {
@@ -49,7 +110,7 @@ Result<std::string> readConfigText(const std::string& path) {
 
 std::string shellWord(std::string_view path) {
   constexpr std::string_view safe =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+@%:,=~";
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+@%:,=";
   if (!path.empty() && path.find_first_not_of(safe) == std::string_view::npos) {
     return std::string(path);
   }

@@ -4,27 +4,38 @@
 #include <string>
 #include <string_view>
 
-#include "base/json_values.hpp"
+#include <nlohmann/json.hpp>
+
 #include "base/result.hpp"
 
 namespace glimmet {
+
+// Other tools' JSON files are edited in the user's own key order: a rewrite that sorted them
+// would turn a one-line change into a diff of the whole file.
+using ConfigJson = nlohmann::ordered_json;
 
 // Edits of the hook tables shared by Claude Code's settings.json and Codex's hooks.json:
 // `hooks[event]` is a list of matcher groups, each {matcher?, hooks: [{type, command, ...}]}.
 
 // Whether some command in some group of `event` contains `needle` (a bridge path).
-bool hookEventMentions(const Json& hooks, std::string_view event, std::string_view needle);
+bool hookEventMentions(const ConfigJson& hooks, std::string_view event, std::string_view needle);
 
-// Appends a group holding `handler` to `event`, unless some command of that event already
-// contains `bridgePath`; a value that is not a list of groups is replaced.
-void appendHookGroup(Json& hooks, std::string_view event, const std::optional<std::string>& matcher,
-                     Json handler, std::string_view bridgePath);
+// Puts `handler` under `event` once. When some command of that event already contains
+// `bridgePath` nothing is added; a command exactly `legacyCommand` (what an older version wrote)
+// is brought up to `handler`'s command in place. A value that is not a list of groups is
+// replaced.
+void appendHookGroup(ConfigJson& hooks, std::string_view event,
+                     const std::optional<std::string>& matcher, ConfigJson handler,
+                     std::string_view bridgePath, std::string_view legacyCommand);
 
-// The object at the top of a configuration text; an empty object for text that is not one.
-Json parseConfigObject(std::string_view text);
+// The object at the top of a configuration file's text; empty text is an empty object. Text
+// that is not a JSON object is an error naming the file (and the line of a syntax error):
+// rewriting it would drop whatever the user wrote there.
+Result<ConfigJson> parseConfigObject(const std::string& path, std::string_view text);
 
-// Pretty-printed with sorted keys and a final line feed; invalid UTF-8 is replaced, not thrown.
-std::string serializeConfig(const Json& object);
+// Pretty-printed in the indentation `existing` uses (two spaces when it shows none), with a
+// final line feed; invalid UTF-8 is replaced, not thrown.
+std::string serializeConfig(const ConfigJson& object, std::string_view existing = {});
 
 // The text of a configuration file: empty when the file does not exist, an error when it exists
 // but cannot be read (rewriting it then would lose the user's settings).

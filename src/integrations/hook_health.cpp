@@ -1,10 +1,13 @@
+#include <span>
 #include <string>
 
 #include "base/text.hpp"
 #include "integrations/bridge_scripts.hpp"
+#include "integrations/codex_config_edit.hpp"
 #include "integrations/embedded_scripts.hpp"
+#include "integrations/hook_config_json.hpp"
+#include "integrations/hook_entries.hpp"
 #include "integrations/hook_manager.hpp"
-#include "integrations/toml_edit.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {
@@ -13,10 +16,41 @@ namespace {
 
 constexpr std::string_view kExtensionDirectories[] = {".vscode/extensions", ".cursor/extensions"};
 
-// Configuration text for searching: an unreadable file is empty, and slashes escaped as "\/"
-// (as some JSON writers do) are unescaped so that bridge paths are recognised either way.
-std::string searchableText(const std::string& path) {
-  return replaceAll(readFile(path).value_or(""), "\\/", "/");
+// A JSON configuration file as the tool reads it; unreadable or invalid is empty. Parsing also
+// undoes slashes escaped as "\/" by some JSON writers.
+ConfigJson jsonFile(const std::string& path) {
+  const std::string text = readFile(path).value_or("");
+  auto parsed = parseConfigObject(path, text);
+  return parsed ? parsed.value() : ConfigJson::object();
+}
+
+ConfigJson hooksOf(const ConfigJson& file) {
+  const auto hooks = file.find("hooks");
+  return hooks != file.end() && hooks->is_object() ? *hooks : ConfigJson::object();
+}
+
+// Names every entry of `entries` whose group for `bridge` is missing from `hooks`.
+void addMissingEntries(std::vector<std::string>& missing, const ConfigJson& hooks,
+                       std::span<const HookEntry> entries, const std::string& bridge,
+                       std::string_view kind) {
+  for (const auto& entry : entries) {
+    if (!hookEventMentions(hooks, entry.event, bridge)) {
+      missing.push_back(std::string(entry.event) + std::string(kind));
+    }
+  }
+}
+
+// The repair text, naming what is missing when only part of the integration is; a tool with
+// nothing of Glimmet's in place just gets the plain text.
+std::string repairDetail(std::string base, const std::vector<std::string>& missing,
+                         size_t everything) {
+  if (missing.empty() || missing.size() >= everything) return base;
+  return base + " (missing " + join(missing, ", ") + ")";
+}
+
+// Glimmet's own folders prove nothing about a tool being installed.
+bool isGlimmetOwnPath(std::string_view path) {
+  return startsWith(path, "~/.glimmet/") || contains(path, "/plugins/glimmet.js");
 }
 
 std::string wrapperDetail(const AIToolCatalogItem& item) {
@@ -27,8 +61,11 @@ std::string wrapperDetail(const AIToolCatalogItem& item) {
 
 struct HookManager::Readiness {
   bool coreBridges = false;
-  bool claudeHooks = false;
-  bool codex = false;
+  // What the installer writes that is not in place; empty when ready.
+  std::vector<std::string> claudeMissing;
+  size_t claudeEntries = 0;
+  std::vector<std::string> codexMissing;
+  size_t codexEntries = 0;
   bool opencodePlugin = false;
   bool wrapper = false;
 };
@@ -51,17 +88,37 @@ HookManager::Readiness HookManager::readiness() const {
   for (const auto name : kBridgeScriptNames)
     ready.coreBridges = ready.coreBridges && scriptIsCurrent(name);
 
-  const std::string claude = searchableText(claudeSettings());
-  ready.claudeHooks = ready.coreBridges && contains(claude, eventCommandPath()) &&
-                      contains(claude, claudeStatusLinePath());
+  // Every entry the installer writes is checked, so removing any one of them asks for repair.
+  const ConfigJson settings = jsonFile(claudeSettings());
+  const ConfigJson claudeHooks = hooksOf(settings);
+  addMissingEntries(ready.claudeMissing, claudeHooks, kClaudeEventEntries, eventCommandPath(),
+                    " hook");
+  addMissingEntries(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
+                    " approval hook");
+  const auto statusLine = settings.find("statusLine");
+  const bool statusLineReady = statusLine != settings.end() && statusLine->is_object() &&
+                               contains(statusLine->value("command", ""), claudeStatusLinePath());
+  if (!statusLineReady) ready.claudeMissing.emplace_back("status line");
+  ready.claudeEntries = std::size(kClaudeEventEntries) + std::size(kClaudeApprovalEntries) + 1;
 
-  const std::string config = searchableText(codexConfig());
-  const std::string hooks = searchableText(codexHooks());
-  const bool hooksFeature = tomlFeatureFlagEnabled(config, "features", "hooks") ||
-                            tomlFeatureFlagEnabled(config, "features", "codex_hooks");
-  ready.codex = ready.coreBridges && hooksFeature && contains(hooks, eventCommandPath()) &&
-                contains(hooks, codexHookPath()) && contains(hooks, "PermissionRequest") &&
-                contains(hooks, "Stop") && contains(config, codexNotifyPath());
+  const std::string config = readFile(codexConfig()).value_or("");
+  const auto notify = codexNotifyCommandOf(config);
+  if (!notify || notify->empty() || !contains(notify->front(), codexNotifyPath())) {
+    ready.codexMissing.emplace_back("notify");
+  }
+  if (!codexHooksFeatureEnabled(config)) ready.codexMissing.emplace_back("hooks feature");
+  const ConfigJson codexHookTable = hooksOf(jsonFile(codexHooks()));
+  addMissingEntries(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
+                    " hook");
+  addMissingEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
+                    " approval hook");
+  ready.codexEntries = std::size(kCodexEventEntries) + std::size(kCodexApprovalEntries) + 2;
+
+  // Outdated scripts are worth a repair even with every entry in place.
+  if (!ready.coreBridges) {
+    ready.claudeMissing.emplace_back("current bridge scripts");
+    ready.codexMissing.emplace_back("current bridge scripts");
+  }
 
   const auto plugin = readFile(opencodePlugin());
   ready.opencodePlugin = plugin && plugin == embeddedScript("glimmet.js");
@@ -150,7 +207,30 @@ bool HookManager::isDetected(const AIToolCatalogItem& item) const {
     return fileExists(claudeSettings()) || anyCommandInPath(item) ||
            isExecutableFile(tilde(".local/bin/claude"));
   }
-  if (item.configPath && fileExists(resolvedPath(displayPath(item, false)))) return true;
+  if (id == "opencode-cli") {
+    // OpenCode's own configuration, not the plugin Glimmet put there.
+    const std::string root = locations_.opencodeConfigRoot;
+    const auto isOwnFolder = [&](const std::string& name) {
+      if (name != "plugins") return false;
+      const auto plugins = directoryEntryNames(root + "/plugins");
+      if (!plugins) return true;
+      for (const auto& plugin : *plugins) {
+        if (!startsWith(plugin, "glimmet.js")) return false;
+      }
+      return true;
+    };
+    if (anyCommandInPath(item)) return true;
+    const auto names = directoryEntryNames(root);
+    if (!names) return false;
+    for (const auto& name : *names) {
+      if (!isOwnFolder(name)) return true;
+    }
+    return false;
+  }
+  if (item.configPath && !isGlimmetOwnPath(*item.configPath) &&
+      fileExists(resolvedPath(displayPath(item, false)))) {
+    return true;
+  }
   if (anyCommandInPath(item)) return true;
   for (const auto& path : item.appPaths) {
     if (fileExists(probePath(path, roots()))) return true;
@@ -184,9 +264,13 @@ ToolHealth HookManager::healthOf(const AIToolCatalogItem& item, const Readiness&
   };
 
   if (item.id == "claude-code") {
-    readyOrRepair(ready.claudeHooks, "Install or repair Claude Code hooks");
+    readyOrRepair(ready.claudeMissing.empty(),
+                  repairDetail("Install or repair Claude Code hooks", ready.claudeMissing,
+                               ready.claudeEntries));
   } else if (item.id == "codex-cli") {
-    readyOrRepair(ready.codex, "Install or repair Codex CLI notify and hooks");
+    readyOrRepair(ready.codexMissing.empty(),
+                  repairDetail("Install or repair Codex CLI notify and hooks", ready.codexMissing,
+                               ready.codexEntries));
   } else if (item.id == "opencode-cli" && (!ready.opencodePlugin || detected)) {
     readyOrRepair(ready.opencodePlugin && detected,
                   "Install the OpenCode plugin to record session usage");

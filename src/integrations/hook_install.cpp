@@ -5,10 +5,10 @@
 
 #include "base/text.hpp"
 #include "integrations/bridge_scripts.hpp"
+#include "integrations/codex_config_edit.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_manager.hpp"
-#include "integrations/toml_edit.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {
@@ -22,13 +22,6 @@ std::string parentDirectory(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
 }
 
-// Rewrites another tool's configuration file in one atomic step, keeping its permission bits
-// (settings may hold credentials and be private) and, when it is a link, the link.
-Status writeConfig(const std::string& path, std::string_view text) {
-  const std::string target = writeTargetOf(path);
-  return writeFileAtomically(target, text, fileMode(target).value_or(kConfigMode));
-}
-
 Status createDirectoriesFor(const std::vector<std::string>& directories) {
   for (const auto& directory : directories) {
     if (auto status = createDirectories(directory); !status) return status;
@@ -36,14 +29,39 @@ Status createDirectoriesFor(const std::vector<std::string>& directories) {
   return {};
 }
 
+// Glimmet's own files (scripts, chain files): written only when their content or mode differs,
+// so a repeated install leaves every file as it was.
+Status writeOwnFile(const std::string& path, std::string_view text, unsigned mode) {
+  if (readFile(path) == text && fileMode(path) == mode) return {};
+  return writeFileAtomically(path, text, mode);
+}
+
 }  // namespace
 
 bool HookManager::backupIfNeeded(const std::string& file) const {
-  if (!fileExists(file)) return true;
+  return backUp(file).ok();
+}
+
+Status HookManager::backUp(const std::string& file) const {
+  if (!fileExists(file)) return {};
   const std::string backup = fmt::format("{}.glimmet-backup-{}", file, clock_());
   // A backup from earlier in the same second already holds the older text: keep it.
-  if (fileExists(backup)) return true;
-  return copyFileExclusive(file, backup).ok();
+  if (fileExists(backup)) return {};
+  if (auto status = copyFileExclusive(file, backup); !status) {
+    return Status::failure(fmt::format("Cannot back up {}: {}", file, status.error()));
+  }
+  return {};
+}
+
+// Rewrites another tool's configuration file in one atomic step after a backup, keeping its
+// permission bits (settings may hold credentials and be private) and, when it is a link, the
+// link. A file that already holds `planned` is neither backed up nor touched.
+Status HookManager::writeConfig(const std::string& path, std::string_view current,
+                                std::string_view planned) const {
+  if (fileExists(path) && current == planned) return {};
+  if (auto status = backUp(path); !status) return status;
+  const std::string target = writeTargetOf(path);
+  return writeFileAtomically(target, planned, fileMode(target).value_or(kConfigMode));
 }
 
 Status HookManager::installBridgeScripts() const {
@@ -57,98 +75,81 @@ Status HookManager::installBridgeScripts() const {
     if (!text) return Status::failure(fmt::format("Missing bridge script {}", name));
     // The mode is set on the temporary file before it replaces the old script, so an agent
     // never finds the bridge without its executable bit.
-    if (auto status = writeFileAtomically(bridgePath(name), *text, kScriptMode); !status) {
-      return status;
-    }
-  }
-  for (const auto name : kBridgeScriptNames) {
-    if (auto status = setFileMode(bridgePath(name), kScriptMode); !status) return status;
+    if (auto status = writeOwnFile(bridgePath(name), *text, kScriptMode); !status) return status;
   }
   return {};
 }
 
 Status HookManager::installClaudeHooks() const {
   const std::string settings = claudeSettings();
+  auto current = readConfigText(settings);
+  if (!current) return Status::failure(current.error());
+  // Planned before anything is written: a file that cannot be edited safely stays untouched.
+  auto planned = plannedClaudeSettings(current.value());
+  if (!planned) return Status::failure(planned.error());
   if (auto status =
           createDirectoriesFor({parentDirectory(settings), locations_.bridgeConfigDirectory});
       !status) {
     return status;
   }
-  auto current = readConfigText(settings);
-  if (!current) return Status::failure(current.error());
-  const Json existing = Json::parse(current.value(), nullptr, false);
-  const bool replacesUnreadable =
-      !trim(current.value()).empty() && (existing.is_discarded() || !existing.is_object());
-  // Text that is not a settings object is dropped by the rewrite; without a copy it would be lost.
-  if (!backupIfNeeded(settings) && replacesUnreadable) {
-    return Status::failure(fmt::format("Cannot back up {}", settings));
-  }
 
-  if (const Json* statusLine = existing.is_object() ? member(existing, "statusLine") : nullptr;
-      statusLine && statusLine->is_object()) {
-    const Json* command = member(*statusLine, "command");
-    if (command && command->is_string() &&
+  const ConfigJson existing = parseConfigObject(settings, current.value()).value();
+  if (const auto statusLine = existing.find("statusLine");
+      statusLine != existing.end() && statusLine->is_object()) {
+    const auto command = statusLine->find("command");
+    if (command != statusLine->end() && command->is_string() &&
         !contains(command->get<std::string>(), "glimmet-claude-statusline")) {
-      const Json chain = {{"statusLine", *statusLine}};
-      if (auto status = writeFileAtomically(claudeStatusLineChain(), serializeConfig(chain));
+      const ConfigJson chain = {{"statusLine", *statusLine}};
+      if (auto status = writeOwnFile(claudeStatusLineChain(), serializeConfig(chain), kConfigMode);
           !status) {
         return status;
       }
     }
   }
-
-  return writeConfig(settings, plannedClaudeSettings(current.value()));
+  return writeConfig(settings, current.value(), planned.value());
 }
 
 Status HookManager::installCodexNotify() const {
   const std::string config = codexConfig();
+  const std::string hooks = codexHooks();
+  auto current = readConfigText(config);
+  if (!current) return Status::failure(current.error());
+  auto currentHooks = readConfigText(hooks);
+  if (!currentHooks) return Status::failure(currentHooks.error());
+  // Both files are planned before either is written, so a refusal leaves both as they were.
+  auto planned = plannedCodexConfig(current.value());
+  if (!planned) return Status::failure(planned.error());
+  auto plannedHooks = plannedCodexHooks(currentHooks.value());
+  if (!plannedHooks) return Status::failure(plannedHooks.error());
   if (auto status =
           createDirectoriesFor({parentDirectory(config), locations_.bridgeConfigDirectory});
       !status) {
     return status;
   }
-  auto current = readConfigText(config);
-  if (!current) return Status::failure(current.error());
-  backupIfNeeded(config);
 
   // The notify program configured before keeps running: the notify bridge calls it after
-  // recording the event.
-  // A notify that is Glimmet's own bridge is never chained: the bridge would call itself.
-  if (!contains(current.value(), codexNotifyPath())) {
-    const auto existing = findTomlNotify(split(current.value(), '\n'));
-    if (existing && existing->command && !existing->command->empty() &&
-        !contains(existing->command->front(), "glimmet-codex-notify")) {
-      const Json chain = {{"notify", *existing->command}};
-      if (auto status = writeFileAtomically(codexNotifyChain(), serializeConfig(chain)); !status) {
-        return status;
-      }
+  // recording the event. Glimmet's own bridge is never chained: it would call itself.
+  const auto existing = codexNotifyCommandOf(current.value());
+  if (existing && !existing->empty() && !contains(existing->front(), "glimmet-codex-notify")) {
+    const ConfigJson chain = {{"notify", *existing}};
+    if (auto status = writeOwnFile(codexNotifyChain(), serializeConfig(chain), kConfigMode);
+        !status) {
+      return status;
     }
   }
-
-  const std::string hooks = codexHooks();
-  auto currentHooks = readConfigText(hooks);
-  if (!currentHooks) return Status::failure(currentHooks.error());
-  if (auto status = writeConfig(config, plannedCodexConfig(current.value())); !status) {
-    return status;
-  }
-
-  const Json existingHooks = Json::parse(currentHooks.value(), nullptr, false);
-  const bool replacesUnreadable = !trim(currentHooks.value()).empty() &&
-                                  (existingHooks.is_discarded() || !existingHooks.is_object());
-  if (!backupIfNeeded(hooks) && replacesUnreadable) {
-    return Status::failure(fmt::format("Cannot back up {}", hooks));
-  }
-  return writeConfig(hooks, plannedCodexHooks(currentHooks.value()));
+  if (auto status = writeConfig(config, current.value(), planned.value()); !status) return status;
+  return writeConfig(hooks, currentHooks.value(), plannedHooks.value());
 }
 
 Status HookManager::installOpenCodePlugin() const {
   const std::string plugin = opencodePlugin();
-  if (auto status = createDirectories(parentDirectory(plugin)); !status) return status;
-  backupIfNeeded(plugin);
   const auto text = embeddedScript("glimmet.js");
   if (!text) return Status::failure("Missing OpenCode plugin");
+  if (auto status = createDirectories(parentDirectory(plugin)); !status) return status;
+  auto current = readConfigText(plugin);
+  if (!current) return Status::failure(current.error());
   // OpenCode loads the plugin as a module; it is not run as a program.
-  return writeFileAtomically(writeTargetOf(plugin), *text, kConfigMode);
+  return writeConfig(plugin, current.value(), *text);
 }
 
 Status HookManager::install(std::string_view toolID) const {

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/text.hpp"
+#include "integrations/hook_config_json.hpp"
 #include "integrations/vendor_pages.hpp"
 
 namespace glimmet {
@@ -13,6 +14,8 @@ HookManagerLocations HookManagerLocations::fromPaths(const Paths& paths) {
   locations.bridgeDirectory = paths.bridgeDirectory;
   locations.bridgeConfigDirectory = paths.configDirectory;
   locations.opencodeConfigRoot = paths.opencodeConfigRoot;
+  locations.glimmetHome = paths.glimmetHome;
+  locations.eventFile = paths.eventFile;
   return locations;
 }
 
@@ -55,6 +58,34 @@ std::string HookManager::codexNotifyChain() const {
 }
 std::string HookManager::claudeStatusLineChain() const {
   return locations_.bridgeConfigDirectory + "/claude-statusline-chain.json";
+}
+
+std::string HookManager::bridgeCommand(std::string_view bridge, std::string_view arguments) const {
+  std::string prefix;
+  if (!locations_.glimmetHome.empty()) {
+    prefix += "GLIMMET_HOME=" + shellWord(locations_.glimmetHome) + " ";
+  }
+  if (!locations_.eventFile.empty()) {
+    prefix += "GLIMMET_EVENT_FILE=" + shellWord(locations_.eventFile) + " ";
+  }
+  return prefix + legacyBridgeCommand(bridge, arguments);
+}
+
+std::string HookManager::legacyBridgeCommand(std::string_view bridge, std::string_view arguments) {
+  std::string command = shellWord(bridge);
+  if (!arguments.empty()) command += " " + std::string(arguments);
+  return command;
+}
+
+std::vector<std::string> HookManager::codexNotifyCommand() const {
+  std::vector<std::string> command = {codexNotifyPath()};
+  if (!locations_.glimmetHome.empty()) {
+    command.insert(command.end(), {"--glimmet-home", locations_.glimmetHome});
+  }
+  if (!locations_.eventFile.empty()) {
+    command.insert(command.end(), {"--event-file", locations_.eventFile});
+  }
+  return command;
 }
 
 std::string HookManager::resolvedPath(std::string_view path) const {

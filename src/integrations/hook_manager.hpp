@@ -24,6 +24,11 @@ struct HookManagerLocations {
   std::string bridgeDirectory;        // ~/.glimmet/bin
   std::string bridgeConfigDirectory;  // ~/.glimmet/config
   std::string opencodeConfigRoot;
+  // Where the app that installs the bridges listens and reads events. Written into every
+  // installed command, so an agent started without GLIMMET_HOME still finds that app; empty
+  // leaves the bridges to their defaults.
+  std::string glimmetHome;
+  std::string eventFile;
   // Prefix for absolute application paths ("/Applications/..."); empty is the real root.
   std::string systemRoot;
 
@@ -55,6 +60,14 @@ class HookManager {
   std::string codexHookPath() const { return bridgePath("glimmet-hook-codex"); }
   std::string wrapPath() const { return bridgePath("glimmet-wrap"); }
   std::string codexNotifyChain() const;
+  // The shell command an agent runs for `bridge` with `arguments` (may be empty), with the
+  // app's locations in front of it.
+  std::string bridgeCommand(std::string_view bridge, std::string_view arguments) const;
+  // The same command as versions before the locations were written into it.
+  static std::string legacyBridgeCommand(std::string_view bridge, std::string_view arguments);
+  // Codex runs `notify` as an argument list (no shell) and appends the notification to it, so
+  // the locations go in as the bridge's own options.
+  std::vector<std::string> codexNotifyCommand() const;
   std::string claudeStatusLineChain() const;
 
   // Health (one row per catalogue tool, in catalogue order) and the detection it rests on.
@@ -85,9 +98,10 @@ class HookManager {
   Result<std::string> plannedCodexConfig() const;
   Result<std::string> plannedCodexHooks() const;
   // The same from a text already read, so that what is backed up is exactly what is rewritten.
-  std::string plannedClaudeSettings(std::string_view current) const;
-  std::string plannedCodexConfig(std::string_view current) const;
-  std::string plannedCodexHooks(std::string_view current) const;
+  // A file that cannot be edited safely (not valid JSON or TOML) is an error naming it.
+  Result<std::string> plannedClaudeSettings(std::string_view current) const;
+  Result<std::string> plannedCodexConfig(std::string_view current) const;
+  Result<std::string> plannedCodexHooks(std::string_view current) const;
   // A title and a body describing every change an install would make.
   std::pair<std::string, std::string> installationPreview(std::string_view toolID) const;
 
@@ -97,6 +111,9 @@ class HookManager {
 
  private:
   struct Readiness;
+  Status backUp(const std::string& file) const;
+  Status writeConfig(const std::string& path, std::string_view current,
+                     std::string_view planned) const;
   Readiness readiness() const;
   ToolHealth healthOf(const AIToolCatalogItem& item, const Readiness& ready) const;
   bool anyCommandInPath(const AIToolCatalogItem& item) const;

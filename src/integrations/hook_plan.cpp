@@ -1,27 +1,32 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "integrations/codex_config_edit.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
+#include "integrations/hook_entries.hpp"
 #include "integrations/hook_manager.hpp"
 #include "integrations/line_diff.hpp"
-#include "integrations/toml_edit.hpp"
 
 namespace glimmet {
 
 namespace {
 
-// Claude Code events that only report (no reply expected), with or without a tool matcher.
-constexpr std::string_view kClaudeEvents[] = {"SessionStart", "UserPromptSubmit", "Notification",
-                                              "TaskCreated",  "TaskCompleted",    "Stop",
-                                              "StopFailure",  "SessionEnd"};
-constexpr std::string_view kClaudeToolEvents[] = {"PreToolUse", "PostToolUse", "PostToolUseFailure",
-                                                  "PermissionRequest"};
-
 // The closed-loop bridges wait up to 120 s for the user; the agent must wait a little longer
 // so that the bridge always answers first.
 constexpr int kClosedLoopTimeoutSeconds = 125;
 constexpr int kEventHookTimeoutSeconds = 2;
+
+std::optional<std::string> matcherOf(const HookEntry& entry) {
+  if (entry.matchesEveryTool) return "*";
+  return std::nullopt;
+}
+
+// The object under `key`, or an empty one when it is absent or something else.
+ConfigJson objectMember(const ConfigJson& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->is_object() ? *found : ConfigJson::object();
+}
 
 }  // namespace
 
@@ -31,34 +36,34 @@ Result<std::string> HookManager::plannedClaudeSettings() const {
   return plannedClaudeSettings(text.value());
 }
 
-std::string HookManager::plannedClaudeSettings(std::string_view current) const {
-  Json settings = parseConfigObject(current);
-  Json hooks = settings.contains("hooks") && settings["hooks"].is_object() ? settings["hooks"]
-                                                                           : Json::object();
+Result<std::string> HookManager::plannedClaudeSettings(std::string_view current) const {
+  auto parsed = parseConfigObject(claudeSettings(), current);
+  if (!parsed) return Result<std::string>::failure(parsed.error());
+  ConfigJson settings = std::move(parsed.value());
+  ConfigJson hooks = objectMember(settings, "hooks");
+
   const std::string eventBridge = eventCommandPath();
-  const Json eventHandler = {{"type", "command"},
-                             {"command", shellWord(eventBridge) + " --source claude_code"}};
-  for (const auto event : kClaudeEvents) {
-    appendHookGroup(hooks, event, std::nullopt, eventHandler, eventBridge);
-  }
-  for (const auto event : kClaudeToolEvents) {
-    appendHookGroup(hooks, event, "*", eventHandler, eventBridge);
+  const std::string eventArguments = "--source claude_code";
+  const ConfigJson eventHandler = {{"type", "command"},
+                                   {"command", bridgeCommand(eventBridge, eventArguments)}};
+  const std::string eventLegacy = legacyBridgeCommand(eventBridge, eventArguments);
+  for (const auto& entry : kClaudeEventEntries) {
+    appendHookGroup(hooks, entry.event, matcherOf(entry), eventHandler, eventBridge, eventLegacy);
   }
   const std::string hookBridge = claudeHookPath();
-  const Json closedLoop = {{"type", "command"}, {"command", shellWord(hookBridge)}};
-  appendHookGroup(hooks, "PreToolUse", "*", closedLoop, hookBridge);
-  appendHookGroup(hooks, "UserPromptSubmit", std::nullopt, closedLoop, hookBridge);
-  appendHookGroup(hooks, "Stop", std::nullopt, closedLoop, hookBridge);
+  const ConfigJson closedLoop = {{"type", "command"}, {"command", bridgeCommand(hookBridge, "")}};
+  for (const auto& entry : kClaudeApprovalEntries) {
+    appendHookGroup(hooks, entry.event, matcherOf(entry), closedLoop, hookBridge,
+                    legacyBridgeCommand(hookBridge, ""));
+  }
   settings["hooks"] = std::move(hooks);
 
-  Json statusLine = settings.contains("statusLine") && settings["statusLine"].is_object()
-                        ? settings["statusLine"]
-                        : Json::object();
+  ConfigJson statusLine = objectMember(settings, "statusLine");
   statusLine["type"] = "command";
-  statusLine["command"] = shellWord(claudeStatusLinePath());
+  statusLine["command"] = bridgeCommand(claudeStatusLinePath(), "");
   if (!statusLine.contains("refreshInterval")) statusLine["refreshInterval"] = 60;
   settings["statusLine"] = std::move(statusLine);
-  return serializeConfig(settings);
+  return serializeConfig(settings, current);
 }
 
 Result<std::string> HookManager::plannedCodexConfig() const {
@@ -67,12 +72,10 @@ Result<std::string> HookManager::plannedCodexConfig() const {
   return plannedCodexConfig(text.value());
 }
 
-std::string HookManager::plannedCodexConfig(std::string_view current) const {
-  // Only the current bridge path counts as installed: a notify line naming the bridge in another
-  // location (an older Glimmet home) is replaced, or a repair would never make Codex healthy.
-  if (contains(current, codexNotifyPath())) return ensureCodexHooksFeature(current);
-  const std::string notifyLine = "notify = [" + tomlQuoted(codexNotifyPath()) + "]";
-  return ensureCodexHooksFeature(setTomlNotify(current, notifyLine));
+Result<std::string> HookManager::plannedCodexConfig(std::string_view current) const {
+  // A notify naming the bridge in another form (an older version, another Glimmet home) is
+  // replaced, or a repair would never make Codex healthy.
+  return planCodexConfig(codexConfig(), current, codexNotifyCommand());
 }
 
 Result<std::string> HookManager::plannedCodexHooks() const {
@@ -81,36 +84,36 @@ Result<std::string> HookManager::plannedCodexHooks() const {
   return plannedCodexHooks(text.value());
 }
 
-std::string HookManager::plannedCodexHooks(std::string_view current) const {
-  Json file = parseConfigObject(current);
-  Json hooks = file.contains("hooks") && file["hooks"].is_object() ? file["hooks"] : Json::object();
+Result<std::string> HookManager::plannedCodexHooks(std::string_view current) const {
+  auto parsed = parseConfigObject(codexHooks(), current);
+  if (!parsed) return Result<std::string>::failure(parsed.error());
+  ConfigJson file = std::move(parsed.value());
+  ConfigJson hooks = objectMember(file, "hooks");
 
   const std::string eventBridge = eventCommandPath();
-  const auto eventHandler = [&](bool async) {
-    Json handler = {{"type", "command"},
-                    {"command", shellWord(eventBridge) + " --source codex"},
-                    {"timeout", kEventHookTimeoutSeconds},
-                    {"statusMessage", "Notify Glimmet"}};
-    if (async) handler["async"] = true;
-    return handler;
-  };
-  appendHookGroup(hooks, "PermissionRequest", "*", eventHandler(false), eventBridge);
-  appendHookGroup(hooks, "UserPromptSubmit", std::nullopt, eventHandler(true), eventBridge);
-  appendHookGroup(hooks, "Stop", std::nullopt, eventHandler(true), eventBridge);
+  const std::string eventArguments = "--source codex";
+  for (const auto& entry : kCodexEventEntries) {
+    ConfigJson handler = {{"type", "command"},
+                          {"command", bridgeCommand(eventBridge, eventArguments)},
+                          {"timeout", kEventHookTimeoutSeconds},
+                          {"statusMessage", "Notify Glimmet"}};
+    if (entry.async) handler["async"] = true;
+    appendHookGroup(hooks, entry.event, matcherOf(entry), std::move(handler), eventBridge,
+                    legacyBridgeCommand(eventBridge, eventArguments));
+  }
 
   const std::string hookBridge = codexHookPath();
-  const auto closedLoop = [&](std::string_view event) {
-    return Json{{"type", "command"},
-                {"command", shellWord(hookBridge) + " --event " + std::string(event)},
-                {"timeout", kClosedLoopTimeoutSeconds},
-                {"statusMessage", "Glimmet approval gate"}};
-  };
-  appendHookGroup(hooks, "PermissionRequest", "*", closedLoop("PermissionRequest"), hookBridge);
-  appendHookGroup(hooks, "UserPromptSubmit", std::nullopt, closedLoop("UserPromptSubmit"),
-                  hookBridge);
-  appendHookGroup(hooks, "Stop", std::nullopt, closedLoop("Stop"), hookBridge);
+  for (const auto& entry : kCodexApprovalEntries) {
+    const std::string arguments = "--event " + std::string(entry.event);
+    ConfigJson handler = {{"type", "command"},
+                          {"command", bridgeCommand(hookBridge, arguments)},
+                          {"timeout", kClosedLoopTimeoutSeconds},
+                          {"statusMessage", "Glimmet approval gate"}};
+    appendHookGroup(hooks, entry.event, matcherOf(entry), std::move(handler), hookBridge,
+                    legacyBridgeCommand(hookBridge, arguments));
+  }
   file["hooks"] = std::move(hooks);
-  return serializeConfig(file);
+  return serializeConfig(file, current);
 }
 
 std::pair<std::string, std::string> HookManager::installationPreview(
@@ -123,10 +126,13 @@ std::pair<std::string, std::string> HookManager::installationPreview(
   pieces.push_back("Bridge scripts:\n+ " + eventCommandPath() + "\n+ " + codexNotifyPath() +
                    "\n+ " + claudeStatusLinePath());
   // A diff between a file's current text (or `fallback` when it has none) and its plan; a plan
-  // that cannot be made leaves its diff out.
+  // that cannot be made says why instead.
   const auto diffOf = [&](const std::string& path, const Result<std::string>& planned,
                           std::string_view fallback) {
-    if (!planned) return;
+    if (!planned) {
+      pieces.push_back("\nCannot edit: " + planned.error());
+      return;
+    }
     const auto current = readConfigText(path);
     const std::string old =
         current && !current.value().empty() ? current.value() : std::string(fallback);

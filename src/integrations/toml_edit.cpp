@@ -18,13 +18,15 @@ bool isTableHeader(std::string_view line) {
   return startsWith(trim(line), "[");
 }
 
-// "[ features ]  # note" and "[features]" name the same table.
+// "[ features ]  # note", "[\"features\"]" and "[features]" name the same table.
 std::string headerName(std::string_view line) {
   std::string header = trim(stripTomlLineComment(line));
   const bool simpleTable = header.size() >= 2 && header.front() == '[' && header.back() == ']' &&
                            !startsWith(header, "[[");
   if (!simpleTable) return header;
-  return "[" + trim(std::string_view(header).substr(1, header.size() - 2)) + "]";
+  const std::string inside = trim(std::string_view(header).substr(1, header.size() - 2));
+  if (const auto path = tomlKeyPath(inside + " =")) return "[" + join(*path, ".") + "]";
+  return "[" + inside + "]";
 }
 
 // Scans one TOML array of strings that starts at `text[position]`, which may run over several
@@ -161,7 +163,48 @@ std::string stripTomlLineComment(std::string_view line) {
   return std::string(hash == std::string_view::npos ? line : line.substr(0, hash));
 }
 
+std::optional<std::vector<std::string>> tomlKeyPath(std::string_view line) {
+  std::vector<std::string> path;
+  size_t i = line.find_first_not_of(" \t");
+  const auto skipSpace = [&] {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  };
+  while (i < line.size()) {
+    std::string part;
+    if (line[i] == '"' || line[i] == '\'') {
+      const char quote = line[i];
+      const size_t close = line.find(quote, i + 1);
+      // Escapes inside quoted keys are rare enough to leave to the full parser.
+      if (close == std::string_view::npos ||
+          line.substr(i + 1, close - i - 1).find('\\') != std::string_view::npos) {
+        return std::nullopt;
+      }
+      part = std::string(line.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      const size_t end = line.find_first_not_of(
+          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-", i);
+      if (end == i) return std::nullopt;
+      part = std::string(line.substr(i, end == std::string_view::npos ? line.size() - i : end - i));
+      i = end == std::string_view::npos ? line.size() : end;
+    }
+    path.push_back(std::move(part));
+    skipSpace();
+    if (i < line.size() && line[i] == '.') {
+      ++i;
+      skipSpace();
+      continue;
+    }
+    if (i < line.size() && line[i] == '=') return path;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> tomlAssignmentKey(std::string_view line) {
+  // Quoted and dotted keys are read by their parts ("notify" is notify); anything else falls
+  // back to the text before the "=".
+  if (const auto path = tomlKeyPath(line)) return join(*path, ".");
   const std::string content = stripTomlLineComment(line);
   const size_t equals = content.find('=');
   if (equals == std::string::npos) return std::nullopt;

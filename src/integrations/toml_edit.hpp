@@ -12,6 +12,9 @@ namespace glimmet {
 
 // Everything before the first "#" (quoting is not considered: Codex's keys never hold one).
 std::string stripTomlLineComment(std::string_view line);
+// The parts of the key assigned on a line ("features.hooks = true" -> features, hooks; quotes
+// removed), or absent when the line does not start with a key and "=".
+std::optional<std::vector<std::string>> tomlKeyPath(std::string_view line);
 // The key assigned on a line ("hooks = true" -> "hooks"), or absent for other lines.
 std::optional<std::string> tomlAssignmentKey(std::string_view line);
 // Whether `key` is set to true inside the `[section]` table.

@@ -53,6 +53,15 @@ std::vector<std::string> backupsOf(const std::string& file) {
   return names;
 }
 
+// The notify array the installer writes, as TOML text.
+std::string notifyArray(const HookManager& manager) {
+  std::string text;
+  for (const auto& part : manager.codexNotifyCommand()) {
+    text += (text.empty() ? "\"" : ", \"") + part + "\"";
+  }
+  return text;
+}
+
 unsigned modeOf(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
@@ -109,17 +118,22 @@ TEST(ClaudeInstallTest, InstallingTwiceLeavesOneGlimmetGroupPerEvent) {
   EXPECT_FALSE(hooks["Stop"][1].contains("matcher"));
   EXPECT_EQ(hooks["PreToolUse"][0]["matcher"], "*");
   EXPECT_EQ(hooks["PreToolUse"][0]["hooks"][0]["command"],
-            manager.eventCommandPath() + " --source claude_code");
+            manager.bridgeCommand(manager.eventCommandPath(), "--source claude_code"));
   EXPECT_EQ(hooks["PreToolUse"][1]["hooks"][0],
-            (Json{{"type", "command"}, {"command", manager.claudeHookPath()}}));
-  EXPECT_EQ(settings["statusLine"], (Json{{"type", "command"},
-                                          {"command", manager.claudeStatusLinePath()},
-                                          {"refreshInterval", 60}}));
+            (Json{{"type", "command"},
+                  {"command", manager.bridgeCommand(manager.claudeHookPath(), "")}}));
+  EXPECT_EQ(settings["statusLine"],
+            (Json{{"type", "command"},
+                  {"command", manager.bridgeCommand(manager.claudeStatusLinePath(), "")},
+                  {"refreshInterval", 60}}));
+  EXPECT_EQ(manager.bridgeCommand(manager.claudeHookPath(), ""),
+            "GLIMMET_HOME=" + world.homeFile(".glimmet") +
+                " GLIMMET_EVENT_FILE=" + world.homeFile(".local/share/Glimmet/events.jsonl") + " " +
+                manager.claudeHookPath());
 
-  // Each rewrite made its own backup; the first one holds the user's original text.
+  // Only the first install changed the file, after backing up the user's original text.
   const auto backups = backupsOf(manager.claudeSettings());
-  ASSERT_EQ(backups, (std::vector<std::string>{"settings.json.glimmet-backup-1700000000",
-                                               "settings.json.glimmet-backup-1700000001"}));
+  ASSERT_EQ(backups, (std::vector<std::string>{"settings.json.glimmet-backup-1700000000"}));
   EXPECT_TRUE(contains(readText(world.homeFile(".claude/" + backups[0])), "\"model\":\"opus\""));
   // Nothing to chain: there was no status line.
   EXPECT_FALSE(std::filesystem::exists(manager.claudeStatusLineChain()));
@@ -136,7 +150,7 @@ TEST(ClaudeInstallTest, ForeignStatusLineIsChainedAndItsIntervalKept) {
             (Json{{"statusLine",
                    {{"type", "command"}, {"command", "~/bin/my-line"}, {"refreshInterval", 5}}}}));
   const Json statusLine = readJson(manager.claudeSettings())["statusLine"];
-  EXPECT_EQ(statusLine["command"], manager.claudeStatusLinePath());
+  EXPECT_EQ(statusLine["command"], manager.bridgeCommand(manager.claudeStatusLinePath(), ""));
   EXPECT_EQ(statusLine["refreshInterval"], 5);
 
   // Installing again must not chain Glimmet's own status line to itself.
@@ -157,16 +171,18 @@ TEST(ClaudeInstallTest, EscapedSlashesAreRecognisedAsAlreadyInstalled) {
   EXPECT_EQ(groupsMentioning(hooks, "Stop", manager.eventCommandPath()), 1);
 }
 
-TEST(ClaudeInstallTest, UnreadableSettingsAreBackedUpThenRewritten) {
+TEST(ClaudeInstallTest, SettingsThatAreNotAnObjectAreRefused) {
   ToolWorld world;
   const HookManager manager = world.manager(ticking(42));
-  const std::string broken = "{ \"model\": \"opus\", // a comment is not JSON\n";
-  ToolWorld::makeFile(manager.claudeSettings(), false, broken);
+  ToolWorld::makeFile(manager.claudeSettings(), false, "[1, 2]\n");
+  const Status status = manager.install("claude-code");
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.error(), manager.claudeSettings() + " does not hold a JSON object");
+  EXPECT_EQ(readText(manager.claudeSettings()), "[1, 2]\n");
+  // Blank settings are simply empty.
+  ToolWorld::makeFile(manager.claudeSettings(), false, "  \n");
   ASSERT_TRUE(manager.install("claude-code").ok());
-  EXPECT_EQ(readText(manager.claudeSettings() + ".glimmet-backup-42"), broken);
-  const Json settings = readJson(manager.claudeSettings());
-  EXPECT_FALSE(settings.contains("model"));
-  EXPECT_EQ(groupsMentioning(settings["hooks"], "SessionStart", manager.eventCommandPath()), 1);
+  EXPECT_TRUE(readJson(manager.claudeSettings()).contains("hooks"));
 }
 
 TEST(ClaudeInstallTest, PrivateAndLinkedSettingsStaySo) {
@@ -203,9 +219,9 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
             (Json{{"notify", {"python3", "/home/me/notify.py"}}}));
   EXPECT_EQ(readText(manager.codexConfig()),
             "model = \"o3\"\n"
-            "notify = [\"" +
-                manager.codexNotifyPath() +
-                "\"]\n"
+            "notify = [" +
+                notifyArray(manager) +
+                "]\n"
                 "\n"
                 "[features]\n"
                 "hooks = true\n"
@@ -217,8 +233,8 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
   // Installing again keeps the chain pointing at the user's program, not at Glimmet's bridge.
   ASSERT_TRUE(manager.install("codex").ok());
   EXPECT_EQ(readJson(manager.codexNotifyChain())["notify"][1], "/home/me/notify.py");
-  EXPECT_EQ(backupsOf(manager.codexConfig()).size(), 2u);
-  EXPECT_EQ(backupsOf(manager.codexHooks()).size(), 1u);  // it existed only before the second
+  EXPECT_EQ(backupsOf(manager.codexConfig()).size(), 1u);
+  EXPECT_TRUE(backupsOf(manager.codexHooks()).empty());  // nothing changed the second time
 }
 
 TEST(CodexInstallTest, BridgeFromAnOldLocationIsReplacedNotChained) {
@@ -228,7 +244,7 @@ TEST(CodexInstallTest, BridgeFromAnOldLocationIsReplacedNotChained) {
                       "notify = [\"/old/home/.glimmet/bin/glimmet-codex-notify\"]\n");
   ASSERT_TRUE(manager.install("codex-cli").ok());
   EXPECT_EQ(readText(manager.codexConfig()),
-            "notify = [\"" + manager.codexNotifyPath() + "\"]\n\n[features]\nhooks = true\n");
+            "notify = [" + notifyArray(manager) + "]\n\n[features]\nhooks = true\n");
   EXPECT_FALSE(std::filesystem::exists(manager.codexNotifyChain()));
 }
 
@@ -240,7 +256,7 @@ TEST(CodexInstallTest, EmptyOrMissingConfigGetsNotifyAndFeatures) {
     if (exists) ToolWorld::makeFile(manager.codexConfig(), false, "");
     ASSERT_TRUE(manager.installCodexNotify().ok());
     EXPECT_EQ(readText(manager.codexConfig()),
-              "notify = [\"" + manager.codexNotifyPath() + "\"]\n\n[features]\nhooks = true\n");
+              "notify = [" + notifyArray(manager) + "]\n\n[features]\nhooks = true\n");
     EXPECT_FALSE(std::filesystem::exists(manager.codexNotifyChain()));
   }
 }
@@ -260,23 +276,25 @@ TEST(CodexInstallTest, HooksFileHasEventAndApprovalGroupsOnce) {
     EXPECT_EQ(groupsMentioning(hooks, event, manager.codexHookPath()), 1) << event;
   }
   EXPECT_EQ(hooks["Stop"][0]["hooks"][0]["command"], "afplay done.aiff");
-  EXPECT_EQ(hooks["PermissionRequest"][0],
-            (Json{{"matcher", "*"},
-                  {"hooks",
-                   {{{"type", "command"},
-                     {"command", manager.eventCommandPath() + " --source codex"},
-                     {"timeout", 2},
-                     {"statusMessage", "Notify Glimmet"}}}}}));
+  EXPECT_EQ(
+      hooks["PermissionRequest"][0],
+      (Json{{"matcher", "*"},
+            {"hooks",
+             {{{"type", "command"},
+               {"command", manager.bridgeCommand(manager.eventCommandPath(), "--source codex")},
+               {"timeout", 2},
+               {"statusMessage", "Notify Glimmet"}}}}}));
   EXPECT_EQ(hooks["Stop"][1]["hooks"][0]["async"], true);
   EXPECT_FALSE(hooks["Stop"][1].contains("matcher"));
   EXPECT_EQ(hooks["PermissionRequest"][1]["hooks"][0],
             (Json{{"type", "command"},
-                  {"command", manager.codexHookPath() + " --event PermissionRequest"},
+                  {"command",
+                   manager.bridgeCommand(manager.codexHookPath(), "--event PermissionRequest")},
                   {"timeout", 125},
                   {"statusMessage", "Glimmet approval gate"}}));
   EXPECT_EQ(hooks["UserPromptSubmit"][1]["hooks"][0]["command"],
-            manager.codexHookPath() + " --event UserPromptSubmit");
-  EXPECT_EQ(backupsOf(manager.codexHooks()).size(), 2u);
+            manager.bridgeCommand(manager.codexHookPath(), "--event UserPromptSubmit"));
+  EXPECT_EQ(backupsOf(manager.codexHooks()).size(), 1u);
 }
 
 TEST(OpenCodeInstallTest, PluginGoesUnderTheConfigurationRoot) {

@@ -33,6 +33,8 @@ class ToolWorld {
     locations.bridgeDirectory = homeFile(".glimmet/bin");
     locations.bridgeConfigDirectory = homeFile(".glimmet/config");
     locations.opencodeConfigRoot = homeFile(".config/opencode");
+    locations.glimmetHome = homeFile(".glimmet");
+    locations.eventFile = homeFile(".local/share/Glimmet/events.jsonl");
     locations.systemRoot = root();
     return locations;
   }

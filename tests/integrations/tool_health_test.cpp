@@ -27,14 +27,9 @@ ToolHealth find(const std::vector<ToolHealth>& rows, std::string_view id) {
 TEST(ToolHealthTest, ClaudeCodeReadinessFollowsScriptsAndSettings) {
   ToolWorld world;
   const HookManager manager = world.manager();
-  ASSERT_TRUE(manager.installBridgeScripts().ok());
-  // The settings name both bridges with every slash escaped, as some JSON writers do.
-  const auto escaped = [](const std::string& path) { return replaceAll(path, "/", "\\/"); };
-  ToolWorld::makeFile(world.homeFile(".claude/settings.json"), false,
-                      "{\"hooks\":{\"Stop\":[{\"hooks\":[{\"type\":\"command\",\"command\":\"" +
-                          escaped(manager.eventCommandPath()) + " --source claude_code\"}]}]}," +
-                          "\"statusLine\":{\"command\":\"" +
-                          escaped(manager.claudeStatusLinePath()) + "\"}}");
+  ASSERT_TRUE(manager.install("claude-code").ok());
+  // The settings name the bridges with every slash escaped, as some JSON writers do.
+  writeText(manager.claudeSettings(), replaceAll(readText(manager.claudeSettings()), "/", "\\/"));
   auto claude = find(manager.health(), "claude-code");
   EXPECT_TRUE(claude.detected);
   EXPECT_EQ(claude.status, HookStatus::healthy);
@@ -183,12 +178,13 @@ TEST(ToolHealthTest, CodexAndOpenCodeReadiness) {
   writeText(config, replaceAll(readText(config), "codex_hooks = true", "codex_hooks = false"));
   auto codex = find(manager.health(), "codex-cli");
   EXPECT_EQ(codex.status, HookStatus::repair);
-  EXPECT_EQ(codex.detail, "Install or repair Codex CLI notify and hooks");
+  EXPECT_EQ(codex.detail, "Install or repair Codex CLI notify and hooks (missing hooks feature)");
 
   EXPECT_EQ(find(manager.health(), "opencode-cli").status, HookStatus::missing);
+  world.addCommand("opencode");
   ASSERT_TRUE(manager.install("opencode-cli").ok());
   auto opencode = find(manager.health(), "opencode-cli");
-  EXPECT_TRUE(opencode.detected);  // the plugin itself sits at the catalogue's config path
+  EXPECT_TRUE(opencode.detected);
   EXPECT_EQ(opencode.status, HookStatus::healthy);
   writeText(manager.opencodePlugin(), "export const GlimmetPlugin = async () => ({});\n");
   opencode = find(manager.health(), "opencode-cli");

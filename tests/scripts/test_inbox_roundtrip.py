@@ -3,6 +3,7 @@ into the event file, and the real `glimmet inbox --json` shows them as messages.
 import json
 import os
 import subprocess
+import tomllib
 import unittest
 
 from bridge_support import CLAUDE, CODEX, BridgeTestCase, fixture_json, fixture_text
@@ -80,10 +81,10 @@ class InboxRoundTripTest(BridgeTestCase):
         subprocess.run(["/bin/sh", "-c", stop_commands[0]], input=fixture_text(CLAUDE / "Stop.json").encode(),
                        env=self.env, cwd=str(self.workdir), timeout=60, check=True)
 
-        config = (self.home / ".codex" / "config.toml").read_text("utf-8")
-        notify_path = str(self.glimmet_home / "bin" / "glimmet-codex-notify")
-        self.assertTrue(config.startswith(f'notify = ["{notify_path}"]\n'), config)
-        subprocess.run([notify_path, fixture_text(CODEX / "notify.2.json")], env=self.env,
+        with open(self.home / ".codex" / "config.toml", "rb") as handle:
+            notify = tomllib.load(handle)["notify"]
+        self.assertEqual(notify[0], str(self.glimmet_home / "bin" / "glimmet-codex-notify"))
+        subprocess.run(notify + [fixture_text(CODEX / "notify.2.json")], env=self.env,
                        cwd=str(self.workdir), timeout=60, check=True)
 
         titles = [m["title"] for m in self.inbox()]
