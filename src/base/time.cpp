@@ -1,5 +1,9 @@
 #include "base/time.hpp"
 
+#include <cstdint>
+#include <ctime>
+#include <optional>
+
 #include <fmt/format.h>
 
 namespace glimmet {
@@ -25,13 +29,58 @@ bool expect(std::string_view text, size_t& pos, char c) {
   return true;
 }
 
-}  // namespace
+enum class Presence { required, optional, forbidden };
 
-Timestamp systemNow() {
-  return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+struct DateTimeSyntax {
+  Presence fraction = Presence::optional;
+  bool lenient = false;           // a space for "T", offsets without a colon
+  bool localWithoutZone = false;  // no zone at all: the wall clock of this machine
+};
+
+// Microseconds from ".250" and the like; any number of digits, the ones past micros dropped.
+bool readFraction(std::string_view text, size_t& pos, int64_t& micros) {
+  if (!expect(text, pos, '.')) return false;
+  int64_t scale = 100000;
+  const size_t start = pos;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    micros += (text[pos] - '0') * scale;
+    scale /= 10;
+    ++pos;
+  }
+  return pos != start;
 }
 
-std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fractional) {
+// "+02:00", or "+0200" when lenient.
+bool readOffset(std::string_view text, size_t& pos, bool lenient, int& offsetMinutes) {
+  const int sign = text[pos] == '-' ? -1 : 1;
+  ++pos;
+  int hours = 0, minutes = 0;
+  if (!readDigits(text, pos, 2, hours)) return false;
+  const bool colon = expect(text, pos, ':');
+  if (!colon && !lenient) return false;
+  if (!readDigits(text, pos, 2, minutes) || hours > 23 || minutes > 59) return false;
+  offsetMinutes = sign * (hours * 60 + minutes);
+  return true;
+}
+
+// The wall-clock time read in the process's time zone (TZ), daylight saving included.
+std::optional<Timestamp> localTime(const std::chrono::year_month_day& date, int hour, int minute,
+                                   int second, int64_t micros) {
+  std::tm fields{};
+  fields.tm_year = static_cast<int>(date.year()) - 1900;
+  fields.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+  fields.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+  fields.tm_hour = hour;
+  fields.tm_min = minute;
+  fields.tm_sec = second;
+  fields.tm_isdst = -1;  // let the zone's rules decide
+  const std::time_t seconds = std::mktime(&fields);
+  // -1 is also the last second of 1969, a time no agent reports.
+  if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+  return Timestamp{std::chrono::seconds{seconds}} + std::chrono::microseconds{micros};
+}
+
+std::optional<Timestamp> parseDateTime(std::string_view text, const DateTimeSyntax& syntax) {
   size_t pos = 0;
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   if (!readDigits(text, pos, 4, year) || !expect(text, pos, '-') ||
@@ -39,7 +88,11 @@ std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fract
       !readDigits(text, pos, 2, day)) {
     return std::nullopt;
   }
-  if (pos >= text.size() || (text[pos] != 'T' && text[pos] != 't')) return std::nullopt;
+  if (pos >= text.size()) return std::nullopt;
+  const char separator = text[pos];
+  if (separator != 'T' && separator != 't' && !(syntax.lenient && separator == ' ')) {
+    return std::nullopt;
+  }
   ++pos;
   if (!readDigits(text, pos, 2, hour) || !expect(text, pos, ':') ||
       !readDigits(text, pos, 2, minute) || !expect(text, pos, ':') ||
@@ -47,30 +100,21 @@ std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fract
     return std::nullopt;
   }
   int64_t micros = 0;
-  if (fractional) {
-    if (!expect(text, pos, '.')) return std::nullopt;
-    int64_t scale = 100000;
-    const size_t start = pos;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-      micros += (text[pos] - '0') * scale;
-      scale /= 10;
-      ++pos;
-    }
-    if (pos == start) return std::nullopt;
+  const bool hasFraction = pos < text.size() && text[pos] == '.';
+  if (hasFraction ? syntax.fraction == Presence::forbidden
+                  : syntax.fraction == Presence::required) {
+    return std::nullopt;
   }
-  int offsetMinutes = 0;
+  if (hasFraction && !readFraction(text, pos, micros)) return std::nullopt;
+  std::optional<int> offsetMinutes;
   if (pos < text.size() && (text[pos] == 'Z' || text[pos] == 'z')) {
     ++pos;
+    offsetMinutes = 0;
   } else if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    const int sign = text[pos] == '-' ? -1 : 1;
-    ++pos;
-    int offsetHours = 0, offsetMins = 0;
-    if (!readDigits(text, pos, 2, offsetHours) || !expect(text, pos, ':') ||
-        !readDigits(text, pos, 2, offsetMins) || offsetHours > 23 || offsetMins > 59) {
-      return std::nullopt;
-    }
-    offsetMinutes = sign * (offsetHours * 60 + offsetMins);
-  } else {
+    int minutes = 0;
+    if (!readOffset(text, pos, syntax.lenient, minutes)) return std::nullopt;
+    offsetMinutes = minutes;
+  } else if (!syntax.localWithoutZone) {
     return std::nullopt;
   }
   if (pos != text.size()) return std::nullopt;
@@ -79,12 +123,50 @@ std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fract
                                          std::chrono::month{static_cast<unsigned>(month)},
                                          std::chrono::day{static_cast<unsigned>(day)}};
   if (!date.ok()) return std::nullopt;
+  if (!offsetMinutes) return localTime(date, hour, minute, second, micros);
   const auto days = std::chrono::sys_days{date};
-  Timestamp result = std::chrono::time_point_cast<std::chrono::microseconds>(days) +
-                     std::chrono::hours{hour} + std::chrono::minutes{minute} +
-                     std::chrono::seconds{second} + std::chrono::microseconds{micros} -
-                     std::chrono::minutes{offsetMinutes};
-  return result;
+  return std::chrono::time_point_cast<std::chrono::microseconds>(days) + std::chrono::hours{hour} +
+         std::chrono::minutes{minute} + std::chrono::seconds{second} +
+         std::chrono::microseconds{micros} - std::chrono::minutes{*offsetMinutes};
+}
+
+// Seconds or milliseconds since 1970, with an optional fraction. Zero and negative numbers are
+// the placeholders of tools that know no time, so they stay missing.
+std::optional<Timestamp> parseEpochNumber(std::string_view text) {
+  size_t pos = 0;
+  int64_t whole = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+    if (pos == 15) return std::nullopt;  // beyond any millisecond count this side of year 30000
+    whole = whole * 10 + (text[pos] - '0');
+    ++pos;
+  }
+  if (pos == 0) return std::nullopt;
+  int64_t fractionMicros = 0;
+  if (pos < text.size() && !readFraction(text, pos, fractionMicros)) return std::nullopt;
+  if (pos != text.size() || (whole == 0 && fractionMicros == 0)) return std::nullopt;
+  constexpr int64_t kLargestSeconds = 100'000'000'000;  // 1e11: year 5138 as seconds
+  if (whole > kLargestSeconds) {
+    return Timestamp{std::chrono::milliseconds{whole}} +
+           std::chrono::microseconds{fractionMicros / 1000};
+  }
+  return Timestamp{std::chrono::seconds{whole}} + std::chrono::microseconds{fractionMicros};
+}
+
+}  // namespace
+
+Timestamp systemNow() {
+  return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::system_clock::now());
+}
+
+std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fractional) {
+  DateTimeSyntax syntax;
+  syntax.fraction = fractional ? Presence::required : Presence::forbidden;
+  return parseDateTime(text, syntax);
+}
+
+std::optional<Timestamp> parseTimestamp(std::string_view text) {
+  if (auto epoch = parseEpochNumber(text)) return epoch;
+  return parseDateTime(text, DateTimeSyntax{Presence::optional, true, true});
 }
 
 std::string formatIso8601(Timestamp time) {

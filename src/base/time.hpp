@@ -24,6 +24,12 @@ using ClockFunction = std::function<Timestamp()>;
 // RFC 3339 internet date-time, with or without fractional seconds, "Z" or a numeric offset.
 std::optional<Timestamp> parseInternetDateTime(std::string_view text, bool fractional);
 
+// Any timestamp an agent or adapter writes: an RFC 3339 date-time with or without fractional
+// seconds, "T" or a space between date and time, "Z", "+00:00" or "+0000"; a date-time without
+// a zone, read as local time; or seconds or milliseconds since 1970 as a decimal number (above
+// 1e11 it can only be milliseconds: as seconds it would lie thousands of years ahead).
+std::optional<Timestamp> parseTimestamp(std::string_view text);
+
 // "2026-05-11T12:01:00Z": UTC, whole seconds.
 std::string formatIso8601(Timestamp time);
 

@@ -198,6 +198,16 @@ NotifyPolicy notifyPolicyFor(const GlimmetEvent& event) {
   return NotifyPolicy::silent;
 }
 
+// Codex asks its model for a task title on a side thread that notifies like a turn of its own.
+// That exchange is Codex's bookkeeping, not the user's work, so it never becomes an event.
+constexpr std::string_view kCodexTitlePrompt = "generate a concise, single-line task title";
+
+bool isCodexTitleTurn(const GlimmetEvent& event) {
+  const std::string tool = canonicalToolID(event.source);
+  if (tool != "codex-cli" && tool != "codex-app") return false;
+  return toLower(event.preview.user).starts_with(kCodexTitlePrompt);
+}
+
 }  // namespace
 
 std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
@@ -258,6 +268,7 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   }
   event.preview.user = shortPreviewText(user.value_or(""));
   event.preview.agent = shortPreviewText(agent.value_or(""));
+  if (isCodexTitleTurn(event)) return std::nullopt;
 
   event.toolName = stringOr(object, {"tool_name"}, "");
   event.rawTimestamp = stringOr(object, {"timestamp"}, "");

@@ -4,11 +4,18 @@
 
 namespace glimmet {
 
+namespace {
+
+std::string responseFailedNoticeID(const ResponseReceipt& receipt) {
+  return "receipt-failed-" + receipt.eventID + "-" + receipt.sourceEventID.value_or("local");
+}
+
+}  // namespace
+
 GlimmetEvent responseFailedNotice(const ResponseReceipt& receipt, Timestamp now,
                                   const EventParseContext& context) {
   Json object = {
-      {"event_id",
-       "receipt-failed-" + receipt.eventID + "-" + receipt.sourceEventID.value_or("local")},
+      {"event_id", responseFailedNoticeID(receipt)},
       {"source", "glimmet"},
       {"event_type", "integration_notice"},
       {"severity", "warning"},
@@ -38,9 +45,11 @@ std::vector<GlimmetEvent> ingestResponseReceipts(const std::vector<GlimmetEvent>
         receipt.status != ResponseReceiptStatus::failed) {
       continue;
     }
-    GlimmetEvent notice = responseFailedNotice(receipt, now, context);
-    if (noticeIDs.insert(notice.id).second) notices.push_back(std::move(notice));
+    const std::string id = responseFailedNoticeID(receipt);
+    if (!noticeIDs.insert(id).second) continue;
+    notices.push_back(responseFailedNotice(receipt, receipts.noticeFirstSeen(id, now), context));
   }
+  receipts.keepNoticeTimesOnly(noticeIDs);
   return notices;
 }
 

@@ -2,7 +2,10 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+
+#include "base/time.hpp"
 
 namespace glimmet {
 
@@ -64,8 +67,20 @@ class ResponseReceiptStore {
     return receiptsByEventID_;
   }
 
+  // When the notice `noticeID` was first shown, `now` the first time it is asked for. A receipt
+  // without a time of its own keeps this one, so every reload does not make it new again.
+  Timestamp noticeFirstSeen(const std::string& noticeID, Timestamp now) {
+    return noticeFirstSeen_.try_emplace(noticeID, now).first->second;
+  }
+  // Forgets the notices that are no longer shown, so the times do not pile up.
+  void keepNoticeTimesOnly(const std::set<std::string>& noticeIDs) {
+    std::erase_if(noticeFirstSeen_,
+                  [&](const auto& entry) { return !noticeIDs.contains(entry.first); });
+  }
+
  private:
   std::map<std::string, ResponseReceipt> receiptsByEventID_;
+  std::map<std::string, Timestamp> noticeFirstSeen_;
 };
 
 }  // namespace glimmet

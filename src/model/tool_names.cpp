@@ -7,90 +7,78 @@ namespace glimmet {
 
 namespace {
 
-// Identifiers returned unchanged: the catalogue's and every result of the rules below.
-bool isKnownCanonicalID(std::string_view id) {
-  return catalogItem(id) != nullptr;
+// Names arrive as "claude_code", "cursor-cli", "Codex.app" or "Trae SOLO CN"; matching on one
+// spaced form lets a single row cover every spelling.
+std::string spacedName(std::string_view lower) {
+  std::string spaced(lower);
+  for (char& c : spaced) {
+    if (c == '_' || c == '-' || c == '.') c = ' ';
+  }
+  return spaced;
 }
 
-bool namesApp(std::string_view lower) {
-  return contains(lower, "app") || contains(lower, "desktop");
+bool matches(const ToolAlias& alias, std::string_view spaced) {
+  if (alias.wholeName ? spaced != alias.brand : !contains(spaced, alias.brand)) return false;
+  if (alias.qualifiers.empty()) return true;
+  for (const auto qualifier : alias.qualifiers) {
+    if (contains(spaced, qualifier)) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-bool namesPiAgent(std::string_view lower) {
-  return lower == "pi" || lower == "pi-coding-agent" || contains(lower, "@earendil-works-pi") ||
-         contains(lower, "earendil-works-pi-coding-agent");
+const std::vector<ToolAlias>& toolAliases() {
+  // Order matters where names overlap: Cline's old extension id contains "claude", a desktop
+  // app or a CLI variant must be tried before its brand alone, and Roo's "roo cline" is Roo.
+  static const std::vector<ToolAlias> aliases{
+      {"claude dev", {}, "cline"},
+      {"claude", {"app", "desktop"}, "claude-app"},
+      {"claude", {}, "claude-code"},
+      {"codex", {"app", "desktop"}, "codex-app"},
+      {"codex", {}, "codex-cli"},
+      {"cursor", {"glass"}, "cursor-glass"},
+      {"cursor", {"agent", "cli"}, "cursor-agent-cli"},
+      {"cursor", {}, "cursor-ide"},
+      {"kilo", {}, "kilo-code"},
+      {"pi", {}, "pi", true},
+      {"pi coding agent", {}, "pi", true},
+      {"earendil works pi", {}, "pi"},
+      {"roo", {}, "roo-code"},
+      {"cline", {}, "cline"},
+      {"factory", {}, "factory-droid"},
+      {"droid", {}, "factory-droid"},
+      {"trae", {"agent", "cli"}, "trae-agent-cli"},
+      {"trae", {"solo"}, "trae-solo"},
+      {"trae", {}, "trae-ide"},
+      {"gemini", {}, "gemini-cli"},
+      {"opencode", {}, "opencode-cli"},
+      {"copilot", {"vscode", "vs code", "extension"}, "copilot-vscode-extension"},
+      {"copilot", {"agent"}, "copilot-coding-agent"},
+      {"copilot", {}, "copilot-cli"},
+      {"windsurf", {}, "windsurf"},
+      {"vscode", {}, "vscode-host"},
+      {"vs code", {}, "vscode-host"},
+      {"kimi", {"cli"}, "kimi-cli"},
+      {"kimi", {}, "kimi-app-web"},
+  };
+  return aliases;
 }
 
 std::string canonicalToolID(std::string_view name) {
   const std::string lower = toLower(name);
   std::string hyphened = replaceAll(replaceAll(lower, "_", "-"), " ", "-");
-  if (isKnownCanonicalID(hyphened)) return hyphened;
-  const std::string spaced = replaceAll(replaceAll(lower, "_", " "), "-", " ");
-
-  // Cline's old extension id contains "claude"; it must not be taken for Claude Code.
-  if (contains(lower, "claude-dev")) return "cline";
-  if (contains(spaced, "claude app")) return "claude-app";
-  if (contains(lower, "claude")) return "claude-code";
-  if (contains(spaced, "codex app")) return "codex-app";
-  if (contains(lower, "codex")) return "codex-cli";
-  if (contains(spaced, "cursor agent")) return "cursor-agent-cli";
-  if (contains(lower, "cursor")) return "cursor-ide";
-  if (contains(lower, "kilo")) return "kilo-code";
-  if (namesPiAgent(lower)) return "pi";
-  if (contains(lower, "roo")) return "roo-code";
-  if (contains(lower, "cline")) return "cline";
-  if (contains(lower, "factory") || contains(lower, "droid")) return "factory-droid";
-  if (contains(lower, "trae agent") || contains(lower, "trae-agent") ||
-      contains(lower, "trae-cli")) {
-    return "trae-agent-cli";
+  if (catalogItem(hyphened) != nullptr) return hyphened;
+  const std::string spaced = spacedName(lower);
+  for (const auto& alias : toolAliases()) {
+    if (matches(alias, spaced)) return std::string(alias.id);
   }
-  if (contains(lower, "trae solo")) return "trae-solo";
-  if (contains(lower, "trae")) return "trae-ide";
-  if (contains(lower, "gemini")) return "gemini-cli";
-  if (contains(lower, "opencode")) return "opencode-cli";
-  if (contains(lower, "copilot")) {
-    if (contains(lower, "vscode") || contains(lower, "extension"))
-      return "copilot-vscode-extension";
-    if (contains(lower, "agent")) return "copilot-coding-agent";
-    return "copilot-cli";
-  }
-  if (contains(lower, "vs code") || contains(lower, "vscode")) return "vscode-host";
-  if (contains(lower, "kimi")) return contains(lower, "cli") ? "kimi-cli" : "kimi-app-web";
   return replaceAll(lower, " ", "-");
 }
 
 std::string toolDisplayName(std::string_view source) {
-  const std::string lower = toLower(source);
-  if (const auto* item = catalogItem(replaceAll(lower, "_", "-"))) return item->name;
-  if (contains(lower, "kilo")) return "Kilo Code";
-  if (namesPiAgent(lower)) return "Pi";
-  if (contains(lower, "roo")) return "Roo Code";
-  if (contains(lower, "cline") || contains(lower, "claude-dev")) return "Cline";
-  if (contains(lower, "claude")) return namesApp(lower) ? "Claude App" : "Claude Code";
-  if (contains(lower, "codex")) return namesApp(lower) ? "Codex App" : "Codex CLI";
-  if (contains(lower, "cursor")) {
-    return (contains(lower, "agent") || contains(lower, "cli")) ? "Cursor Agent CLI" : "Cursor IDE";
-  }
-  if (contains(lower, "factory") || contains(lower, "droid")) return "Factory Droid";
-  if (contains(lower, "gemini")) return "Gemini CLI";
-  if (contains(lower, "trae")) {
-    if (contains(lower, "agent") || contains(lower, "cli")) return "Trae Agent CLI";
-    if (contains(lower, "solo")) return "Trae SOLO";
-    return "Trae IDE";
-  }
-  if (contains(lower, "copilot")) {
-    if (contains(lower, "vscode") || contains(lower, "vs code") || contains(lower, "extension")) {
-      return "Copilot VS Code Extension";
-    }
-    if (contains(lower, "agent")) return "Copilot Coding Agent";
-    return "Copilot CLI";
-  }
-  if (contains(lower, "opencode")) return "OpenCode CLI";
-  if (contains(lower, "windsurf")) return "Windsurf";
-  if (contains(lower, "vs code") || contains(lower, "vscode")) return "VS Code Host";
-  if (contains(lower, "kimi")) return contains(lower, "cli") ? "Kimi CLI" : "Kimi App / Web";
+  // Derived from the id, so that a message's tool id and its tool name never disagree.
+  if (const auto* item = catalogItem(canonicalToolID(source))) return item->name;
   if (source.empty()) return "Agent";
   return std::string(source);
 }

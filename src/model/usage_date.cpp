@@ -29,8 +29,7 @@ std::optional<Timestamp> parseUsageDate(std::string_view text) {
   });
   if (cached) return cached;
   // The parser itself is stateless, so unlike a formatter object it needs no per-thread copy.
-  auto parsed = parseInternetDateTime(text, true);
-  if (!parsed) parsed = parseInternetDateTime(text, false);
+  const auto parsed = parseTimestamp(text);
   if (!parsed) return std::nullopt;
   cache.with([&](auto& map) {
     if (map.size() >= kCacheLimit) map.clear();

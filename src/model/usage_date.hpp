@@ -7,9 +7,9 @@
 
 namespace glimmet {
 
-// ISO 8601 internet date-time with or without fractional seconds; absent when the text is empty
-// or does not parse. Parsed texts are cached (bounded, shared between threads) because event
-// files are re-read often and dates are the hot spot.
+// A timestamp as `parseTimestamp` reads it (internet date-time, local date-time or epoch
+// number); absent when the text is empty or does not parse. Parsed texts are cached (bounded,
+// shared between threads) because event files are re-read often and dates are the hot spot.
 std::optional<Timestamp> parseUsageDate(std::string_view text);
 
 }  // namespace glimmet

@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "base/text.hpp"
 #include "model/event_text.hpp"
+#include "model/tool_catalog.hpp"
 #include "model/tool_names.hpp"
 #include "model/usage_date.hpp"
 
@@ -190,6 +198,159 @@ TEST(ToolNamesTest, CanonicalIDsAndDisplayNames) {
   EXPECT_EQ(toolDisplayName(""), "Agent");
 }
 
+TEST(ToolNamesTest, IDAndDisplayNameAgreeForDesktopAppsAndCLIVariants) {
+  // Each name must land on one catalogue row, whose name is then the display name.
+  const std::vector<std::pair<std::string, std::pair<std::string, std::string>>> cases{
+      {"codex desktop", {"codex-app", "Codex App"}},
+      {"claude desktop", {"claude-app", "Claude App"}},
+      {"Trae SOLO CN", {"trae-solo", "Trae SOLO"}},
+      {"Trae CLI", {"trae-agent-cli", "Trae Agent CLI"}},
+      {"cursor-cli", {"cursor-agent-cli", "Cursor Agent CLI"}},
+  };
+  for (const auto& [name, expected] : cases) {
+    EXPECT_EQ(canonicalToolID(name), expected.first) << name;
+    EXPECT_EQ(toolDisplayName(name), expected.second) << name;
+  }
+}
+
+std::string upperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+TEST(ToolNamesTest, EveryAliasShowsTheCatalogueNameOfItsID) {
+  for (const auto& alias : toolAliases()) {
+    const AIToolCatalogItem* item = catalogItem(alias.id);
+    ASSERT_NE(item, nullptr) << alias.id;
+    std::vector<std::string> names;
+    if (alias.qualifiers.empty()) names.emplace_back(alias.brand);
+    for (const auto qualifier : alias.qualifiers) {
+      names.push_back(std::string(alias.brand) + " " + std::string(qualifier));
+    }
+    for (const auto& spaced : names) {
+      // The same name as sources spell it: spaced, snake case, kebab case, upper case.
+      for (const auto& name : {spaced, replaceAll(spaced, " ", "_"), replaceAll(spaced, " ", "-"),
+                               upperCase(spaced)}) {
+        EXPECT_EQ(canonicalToolID(name), alias.id) << name;
+        EXPECT_EQ(toolDisplayName(name), item->name) << name;
+      }
+    }
+  }
+  for (const auto& item : aiToolCatalog()) {
+    EXPECT_EQ(canonicalToolID(item.id), item.id);
+    EXPECT_EQ(toolDisplayName(item.id), item.name);
+    EXPECT_EQ(toolDisplayName(item.name), item.name) << item.name;
+  }
+}
+
+// 2026-05-11T12:01:00Z as seconds since 1970.
+constexpr int64_t kNoonEpoch = 1778500860;
+
+Timestamp noonPlus(std::chrono::milliseconds offset) {
+  return Timestamp{std::chrono::seconds{kNoonEpoch}} + offset;
+}
+
+Timestamp eventTime(const std::string& timestampJson) {
+  const std::string line = R"({"event_id":"t","timestamp":)" + timestampJson + "}";
+  return parse(line.c_str()).timestamp;
+}
+
+TEST(EventTimestampTest, AcceptsInternetDatesWithVariantsAndEpochNumbers) {
+  const Timestamp noon = noonPlus(std::chrono::milliseconds{0});
+  for (const char* text :
+       {R"("2026-05-11T12:01:00Z")", R"("2026-05-11T12:01:00+00:00")",
+        R"("2026-05-11T12:01:00+0000")", R"("2026-05-11T14:01:00+0200")",
+        R"("2026-05-11T07:31:00-04:30")", R"("2026-05-11 12:01:00Z")",
+        R"("2026-05-11 12:01:00+00:00")", R"("2026-05-11t12:01:00z")", "1778500860",
+        "1778500860000", R"("1778500860")", R"("1778500860000")", R"(" 1778500860 ")"}) {
+    EXPECT_EQ(eventTime(text), noon) << text;
+  }
+  const Timestamp quarter = noonPlus(std::chrono::milliseconds{250});
+  for (const char* text : {R"("2026-05-11T12:01:00.250Z")", R"("2026-05-11 12:01:00.25+0000")",
+                           "1778500860.25", "1778500860250", R"("1778500860250")"}) {
+    EXPECT_EQ(eventTime(text), quarter) << text;
+  }
+}
+
+TEST(EventTimestampTest, InvalidTimesStayMissing) {
+  for (const char* text :
+       {R"("yesterday")", R"("")", R"("2026-02-30T00:00:00Z")", R"("2026-05-11T12:01")",
+        R"("2026-05-11T12:01:00+02")", R"("2026-05-11T12:01:00+02:0")", R"("2026-05-11T25:01:00Z")",
+        R"("2026-05-11T12:01:00Zjunk")", R"("2026-05-11  12:01:00Z")", R"("12:01:00")",
+        R"("1778500860abc")", R"("0x1A")", "-5", "true", "null", R"({"at":1})"}) {
+    EXPECT_EQ(eventTime(text), kDistantPast) << text;
+  }
+}
+
+// Sets TZ for one test and puts the previous value back afterwards.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    if (const char* previous = std::getenv("TZ")) previous_ = previous;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ScopedTimeZone() {
+    if (previous_) {
+      setenv("TZ", previous_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
+
+TEST(EventTimestampTest, TimeWithoutZoneIsLocalTime) {
+  {
+    // Three hours east of UTC, no daylight saving: local 15:01 is 12:01 UTC.
+    const ScopedTimeZone zone("GLM-3");
+    EXPECT_EQ(eventTime(R"("2026-05-11T15:01:00")"), noonPlus(std::chrono::milliseconds{0}));
+    EXPECT_EQ(eventTime(R"("2026-05-11 15:01:00.500")"), noonPlus(std::chrono::milliseconds{500}));
+  }
+  {
+    // Daylight saving in effect in May: New York is four hours behind UTC.
+    const ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    EXPECT_EQ(eventTime(R"("2026-05-11T08:02:00")"), noonPlus(std::chrono::minutes{1}));
+    EXPECT_EQ(eventTime(R"("2026-01-11T07:01:00")"),
+              noonPlus(std::chrono::milliseconds{0}) - std::chrono::days{120});
+  }
+}
+
+TEST(CodexTitleTurnTest, TitleGenerationTurnsAreNoEvents) {
+  // The line a notify bridge writes for Codex's own title side thread (notify.json fixture).
+  const std::string titleTurn =
+      R"({"source":"codex","source_type":"cli_agent","project":"project","cwd":"/home/dev/project",)"
+      R"("event_type":"task_updated","severity":"info","title":"Codex CLI turn finished",)"
+      R"("message":"Fake title","status":"running_tool",)"
+      R"("session_id":"01a2473e-0878-7422-b235-78505209dd9b","raw_event_name":"agent-turn-complete",)"
+      R"("preview":{"user":"Generate a concise, single-line task title of at most 36 characters and )"
+      R"(under five words where possible. Start with an imperative verb.","agent":"Fake title"},)"
+      R"("event_id":"2b285353-9f0d-4ea9-8ab3-c424785c8222","timestamp":"2026-12-06T02:09:24.152Z"})";
+  EXPECT_FALSE(parseGlimmetEventLine(titleTurn, kContext));
+  // The prompt may also arrive as the top-level user message of a Codex line.
+  EXPECT_FALSE(parseGlimmetEventLine(
+      R"({"event_id":"t2","source":"codex_cli","event_type":"task_completed",)"
+      R"("user_message":"  Generate a concise, single-line task title of at most 36 characters"})",
+      kContext));
+
+  // The real turn of the same session, and another tool quoting the same words, stay.
+  const auto realTurn =
+      parseGlimmetEventLine(R"({"event_id":"r","source":"codex","event_type":"task_completed",)"
+                            R"("preview":{"user":"write hello to out.txt","agent":"done"}})",
+                            kContext);
+  ASSERT_TRUE(realTurn);
+  EXPECT_EQ(realTurn->preview.user, "write hello to out.txt");
+  EXPECT_TRUE(parseGlimmetEventLine(
+      R"({"event_id":"c","source":"claude_code","event_type":"task_started",)"
+      R"("preview":{"user":"Generate a concise, single-line task title for my PR"}})",
+      kContext));
+}
+
 TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
   const auto whole = parseUsageDate("2026-05-11T12:01:00Z");
   const auto fractional = parseUsageDate("2026-05-11T12:01:00.250Z");
@@ -199,7 +360,6 @@ TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
   EXPECT_FALSE(parseUsageDate("yesterday"));
   EXPECT_FALSE(parseUsageDate(""));
   EXPECT_FALSE(parseUsageDate("2026-02-30T00:00:00Z"));
-  EXPECT_FALSE(parseUsageDate("2026-05-11 12:01:00Z"));
   EXPECT_EQ(formatIso8601(*fractional), "2026-05-11T12:01:00Z");
 
   // The shared cache is cleared at 2048 entries; concurrent parses must stay correct.
