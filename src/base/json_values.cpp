@@ -124,4 +124,91 @@ std::optional<int64_t> firstInt(const Json& object, std::initializer_list<std::s
   return std::nullopt;
 }
 
+namespace {
+
+std::optional<uint32_t> hexEscapeValue(std::string_view text, size_t pos) {
+  // `pos` is at the backslash of "\uXXXX".
+  if (pos + 6 > text.size() || text[pos] != '\\' || text[pos + 1] != 'u') return std::nullopt;
+  uint32_t value = 0;
+  for (size_t i = pos + 2; i < pos + 6; ++i) {
+    const char c = text[i];
+    uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+bool isHighSurrogate(uint32_t code) {
+  return code >= 0xD800 && code <= 0xDBFF;
+}
+bool isLowSurrogate(uint32_t code) {
+  return code >= 0xDC00 && code <= 0xDFFF;
+}
+
+// The text with every lone surrogate escape inside a string replaced by "\ufffd".
+std::string replaceLoneSurrogateEscapes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool inString = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (!inString) {
+      inString = c == '"';
+      out += c;
+      ++pos;
+      continue;
+    }
+    if (c == '"') {
+      inString = false;
+      out += c;
+      ++pos;
+      continue;
+    }
+    if (c != '\\' || pos + 1 >= text.size()) {
+      out += c;
+      ++pos;
+      continue;
+    }
+    const auto code = hexEscapeValue(text, pos);
+    if (!code) {
+      out.append(text.substr(pos, 2));  // another escape, copied whole
+      pos += 2;
+      continue;
+    }
+    if (isHighSurrogate(*code)) {
+      const auto next = hexEscapeValue(text, pos + 6);
+      if (next && isLowSurrogate(*next)) {
+        out.append(text.substr(pos, 12));
+        pos += 12;
+        continue;
+      }
+      out += "\\ufffd";
+    } else if (isLowSurrogate(*code)) {
+      out += "\\ufffd";
+    } else {
+      out.append(text.substr(pos, 6));
+    }
+    pos += 6;
+  }
+  return out;
+}
+
+}  // namespace
+
+Json parseJsonText(std::string_view text) {
+  Json value = Json::parse(text, nullptr, false);
+  if (!value.is_discarded() || text.find("\\u") == std::string_view::npos) return value;
+  return Json::parse(replaceLoneSurrogateEscapes(text), nullptr, false);
+}
+
 }  // namespace glimmet

@@ -37,6 +37,11 @@ std::optional<double> firstDouble(const Json& object, std::initializer_list<std:
 std::optional<bool> firstBool(const Json& object, std::initializer_list<std::string_view> keys);
 std::optional<int64_t> firstInt(const Json& object, std::initializer_list<std::string_view> keys);
 
+// Parses JSON text; a value that is not JSON is discarded (`is_discarded()`). A lone UTF-16
+// surrogate escape ("\ud800" without its other half), which a strict parser refuses, becomes
+// U+FFFD: some writers cut strings between the two halves, and the rest of the line still counts.
+Json parseJsonText(std::string_view text);
+
 // Decimal text of a number as a JSON writer would give it ("42", "41.6").
 std::string numberText(const Json& number);
 

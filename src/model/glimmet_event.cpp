@@ -350,7 +350,7 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
 
 std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
                                                   const EventParseContext& context) {
-  Json object = Json::parse(line, nullptr, false);
+  Json object = parseJsonText(line);
   if (!object.is_object()) return std::nullopt;
   return parseGlimmetEvent(object, context);
 }

@@ -11,11 +11,19 @@
 
 namespace glimmet {
 
+// What a path names, after following symbolic links. Only a regular file can be read without
+// the risk of blocking (a FIFO waits for a writer, a device may never end).
+enum class FileKind { regular, directory, fifo, device, socket, other };
+
+// "a directory", "a FIFO", ...: for diagnostics.
+std::string_view describe(FileKind kind);
+
 struct FileMetadata {
   uint64_t size = 0;
   Timestamp modified;
   uint64_t inode = 0;
   bool isDirectory = false;
+  FileKind kind = FileKind::regular;
 };
 
 std::optional<FileMetadata> fileMetadata(const std::string& path);
@@ -23,9 +31,10 @@ bool fileExists(const std::string& path);
 bool isDirectory(const std::string& path);
 bool isExecutableFile(const std::string& path);
 
-// The whole file, or absent when it cannot be read.
+// The whole file, or absent when it cannot be read or is not a regular file.
 std::optional<std::string> readFile(const std::string& path);
-// The bytes from `offset` to the end, at most `maxBytes`.
+// The bytes from `offset` to the end, at most `maxBytes`. Absent for anything but a regular file,
+// which is opened without blocking.
 std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset,
                                         uint64_t maxBytes = UINT64_MAX);
 

@@ -10,12 +10,13 @@
 namespace glimmet {
 
 enum class FileEventKind {
-  changed,  // written, extended or attributes changed
-  removed,  // deleted, renamed or revoked: the watch is gone and must be installed again
+  changed,  // written, extended, attributes changed; for a directory, an entry changed
+  removed,  // the watched path itself deleted, renamed or revoked: the watch is gone and must
+            // be installed again
 };
 
 // Watches one file or directory; callbacks run on the main loop. A directory watch reports any
-// change of its entries, which is how a file that does not exist yet is noticed.
+// change of its entries as `changed`, which is how a file that does not exist yet is noticed.
 class FileWatcher {
  public:
   using Callback = std::function<void(FileEventKind)>;

@@ -4,24 +4,15 @@
 #include <map>
 #include <set>
 
+#include <fmt/format.h>
+
 #include "base/text.hpp"
 #include "platform/file_system.hpp"
+#include "store/newest_lines.hpp"
 
 namespace glimmet {
 
 namespace {
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  return lines;
-}
 
 bool isUsageOnly(const GlimmetEvent& event) {
   return event.usage.has_value() && event.notifyPolicy == NotifyPolicy::usageOnly;
@@ -43,15 +34,18 @@ std::vector<GlimmetEvent> bridgeUsageHistoryEvents(const std::vector<GlimmetEven
   return kept;
 }
 
-BridgeEventTail::BridgeEventTail(std::string eventFile, EventParseContext context)
-    : eventFile_(std::move(eventFile)), context_(std::move(context)) {}
+BridgeEventTail::BridgeEventTail(std::string eventFile, EventParseContext context, LogSink log)
+    : eventFile_(std::move(eventFile)), context_(std::move(context)), log_(std::move(log)) {}
 
 void BridgeEventTail::reset() {
   lastSize_.reset();
   lastModified_.reset();
   lastInode_.reset();
   lastMetadataCheckAt_ = kDistantPast;
+  fingerprint_.clear();
   fragment_.clear();
+  skippingOverlongLine_ = false;
+  reportedOverlongLines_.clear();
   activeTail_.clear();
   usageHistory_.clear();
   bridgeEvents_.clear();
@@ -64,25 +58,37 @@ bool BridgeEventTail::reload(Timestamp now, bool force) {
   lastMetadataCheckAt_ = now;
 
   const auto metadata = fileMetadata(eventFile_);
-  if (!metadata || metadata->isDirectory) {
+  const bool regular = metadata && metadata->kind == FileKind::regular;
+  if (metadata && !regular) reportNotRegular(*metadata);
+  if (!metadata || !regular) {
+    // Missing, or something that cannot be tailed (a directory, a FIFO): no events, and
+    // nothing is read from it.
     const bool hadEvents = !bridgeEvents_.empty();
     const Timestamp checkedAt = lastMetadataCheckAt_;
     reset();
     lastMetadataCheckAt_ = checkedAt;
+    if (!metadata) reportedNotRegular_ = false;
     return hadEvents;
   }
+  reportedNotRegular_ = false;
   if (lastSize_ == metadata->size && lastModified_ == metadata->modified &&
       lastInode_ == metadata->inode) {
     return false;
   }
   const auto previousSize = lastSize_;
   const bool sameFile = lastInode_ == metadata->inode;
+  if (!sameFile || (previousSize && metadata->size < *previousSize)) {
+    reportedOverlongLines_.clear();
+  }
   lastSize_ = metadata->size;
   lastModified_ = metadata->modified;
   lastInode_ = metadata->inode;
+  if (sizeMeasuredHook_) sizeMeasuredHook_();
 
   const bool grew = previousSize && metadata->size > *previousSize;
-  if (grew && sameFile && (!activeTail_.empty() || !usageHistory_.empty() || !fragment_.empty())) {
+  const bool holdsAnything =
+      !activeTail_.empty() || !usageHistory_.empty() || !fragment_.empty() || skippingOverlongLine_;
+  if (grew && sameFile && holdsAnything) {
     switch (readAppended(*previousSize, metadata->size)) {
       case AppendOutcome::unchanged:
         return false;
@@ -98,17 +104,16 @@ bool BridgeEventTail::reload(Timestamp now, bool force) {
 BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSize, uint64_t size) {
   // More new bytes than the read window: the full path reads only the window's worth.
   if (size - previousSize > kTailReadWindow) return AppendOutcome::needsFullRead;
-  auto appended = readFileFrom(eventFile_, previousSize);
-  if (!appended) return AppendOutcome::needsFullRead;
-  std::string text = fragment_ + *appended;
-  const size_t lastNewline = text.rfind('\n');
-  if (lastNewline == std::string::npos) {
-    fragment_ = std::move(text);
-    return AppendOutcome::unchanged;
-  }
-  fragment_ = text.substr(lastNewline + 1);
-  text.resize(lastNewline + 1);
-  std::vector<GlimmetEvent> parsed = parseLines(text);
+  // One read takes the fingerprint's bytes and the appended ones, and stops at `size`.
+  const uint64_t back = std::min<uint64_t>(previousSize, kFingerprintLength);
+  const uint64_t length = size - previousSize + back;
+  const auto bytes = readFileFrom(eventFile_, previousSize - back, length);
+  if (!bytes || bytes->size() != length) return AppendOutcome::needsFullRead;
+  const std::string_view view = *bytes;
+  if (view.substr(0, back) != fingerprint_) return AppendOutcome::needsFullRead;
+  fingerprint_ = std::string(view.substr(view.size() - std::min(view.size(), kFingerprintLength)));
+
+  std::vector<GlimmetEvent> parsed = takeAppendedText(view.substr(back), previousSize);
   if (parsed.empty()) return AppendOutcome::unchanged;
 
   std::vector<GlimmetEvent> candidates = usageHistory_;
@@ -124,36 +129,70 @@ BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSi
   return AppendOutcome::changed;
 }
 
+std::vector<GlimmetEvent> BridgeEventTail::takeAppendedText(std::string_view appended,
+                                                            uint64_t offset) {
+  if (skippingOverlongLine_) {
+    const size_t newline = appended.find('\n');
+    if (newline == std::string_view::npos) return {};
+    skippingOverlongLine_ = false;
+    appended.remove_prefix(newline + 1);
+    offset += newline + 1;
+  }
+  const uint64_t textStart = offset - fragment_.size();
+  std::string text = fragment_ + std::string(appended);
+  const size_t lastNewline = text.rfind('\n');
+  const size_t fragmentStart = lastNewline == std::string::npos ? 0 : lastNewline + 1;
+  fragment_ = text.substr(fragmentStart);
+  if (fragment_.size() > kTailReadWindow) {
+    // Too long to ever be kept: drop it now rather than hold it until its newline.
+    reportOverlongLine(textStart + fragmentStart);
+    fragment_.clear();
+    skippingOverlongLine_ = true;
+  }
+  text.resize(fragmentStart);
+
+  std::vector<GlimmetEvent> events;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = text.find('\n', pos);
+    const std::string_view line = std::string_view(text).substr(pos, end - pos);
+    if (line.size() + 1 > kTailReadWindow) {
+      reportOverlongLine(textStart + pos);
+    } else if (auto event = parseLine(line)) {
+      events.push_back(std::move(*event));
+    }
+    pos = end + 1;
+  }
+  return events;
+}
+
 bool BridgeEventTail::readFull(uint64_t size) {
   fragment_.clear();
-  const uint64_t start = size > kTailReadWindow ? size - kTailReadWindow : 0;
-  auto text = readFileFrom(eventFile_, start, kTailReadWindow);
-  if (!text) return false;
-  std::string_view view = *text;
-  if (start > 0) {
-    // The window began inside a line: that partial line is not an event.
-    const size_t firstNewline = view.find('\n');
-    view =
-        firstNewline == std::string_view::npos ? std::string_view{} : view.substr(firstNewline + 1);
+  skippingOverlongLine_ = false;
+  fingerprint_.clear();
+  auto lines = readNewestLines(eventFile_, size, kTailReadWindow);
+  const uint64_t back = std::min<uint64_t>(size, kFingerprintLength);
+  auto ending = readFileFrom(eventFile_, size - back, back);
+  if (!lines || !ending || ending->size() != back) return false;
+  fingerprint_ = std::move(*ending);
+  for (const uint64_t start : lines->skippedLineStarts) reportOverlongLine(start);
+  if (lines->overlongFragmentStart) {
+    reportOverlongLine(*lines->overlongFragmentStart);
+    skippingOverlongLine_ = true;
   }
   // A line still being written is held until its newline arrives, like on the append path.
-  const size_t lastNewline = view.rfind('\n');
-  fragment_ =
-      std::string(lastNewline == std::string_view::npos ? view : view.substr(lastNewline + 1));
-  view =
-      lastNewline == std::string_view::npos ? std::string_view{} : view.substr(0, lastNewline + 1);
+  fragment_ = std::move(lines->fragment);
 
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
   // matter only when they carry usage-only snapshots, and a line without the text "usage_only"
   // cannot be one, so most of a large file is skipped without being parsed.
-  std::vector<std::string_view> lines = splitLines(view);
   std::vector<GlimmetEvent> newestFirst;
   std::vector<GlimmetEvent> candidatesNewestFirst;
   std::map<std::string, size_t> candidatesPerTool;
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+  for (const auto& line : lines->newestFirst) {
     const bool inTail = newestFirst.size() < kActiveTailLength;
-    if (!inTail && it->find("usage_only") == std::string_view::npos) continue;
-    auto event = parseLine(*it);
+    if (!inTail && line.find("usage_only") == std::string::npos) continue;
+    auto event = parseLine(line);
     if (!event) continue;
     if (isUsageOnly(*event) && candidatesPerTool[event->usage->toolID]++ < kUsageHistoryPerTool) {
       candidatesNewestFirst.push_back(*event);
@@ -177,12 +216,19 @@ std::optional<GlimmetEvent> BridgeEventTail::parseLine(std::string_view line) co
   return parseGlimmetEventLine(line, context_);
 }
 
-std::vector<GlimmetEvent> BridgeEventTail::parseLines(std::string_view text) const {
-  std::vector<GlimmetEvent> events;
-  for (const auto line : splitLines(text)) {
-    if (auto event = parseLine(line)) events.push_back(std::move(*event));
-  }
-  return events;
+void BridgeEventTail::reportOverlongLine(uint64_t lineStart) {
+  if (!reportedOverlongLines_.insert(lineStart).second) return;
+  writeLog(log_, fmt::format("[Glimmet] Skipped the line at byte {} of {}: it is longer than the "
+                             "{} MiB read window",
+                             lineStart, eventFile_, kTailReadWindow >> 20));
+}
+
+void BridgeEventTail::reportNotRegular(const FileMetadata& metadata) {
+  if (reportedNotRegular_) return;
+  reportedNotRegular_ = true;
+  writeLog(log_, fmt::format("[Glimmet] {} is not a regular file but {}; it is not read until it "
+                             "is a file again",
+                             eventFile_, describe(metadata.kind)));
 }
 
 void BridgeEventTail::rebuildUsageHistory(const std::vector<GlimmetEvent>& candidates) {

@@ -53,7 +53,9 @@ std::optional<MessageAuditRole> messageAuditRoleFromRaw(std::string_view raw) {
 }
 
 EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
-    : loop_(loop), options_(std::move(options)), tail_(options_.eventFile, options_.parseContext) {
+    : loop_(loop),
+      options_(std::move(options)),
+      tail_(options_.eventFile, options_.parseContext, options_.log) {
   localUsage_.loader = options_.localUsageLoader;
   localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
                        &LocalToolRoots::traeTrajectoryRoot};
@@ -193,14 +195,34 @@ void EventStore::startMonitoringBridgeEvents() {
   bridgeEventMonitoringStarted_ = true;
   const std::string directory = std::filesystem::path(options_.eventFile).parent_path().string();
   (void)createDirectories(directory);
-  auto watcher = FileWatcher::watch(loop_, directory.empty() ? "." : directory,
-                                    [this](FileEventKind) { scheduleBridgeReload(true); });
+  installDirectoryWatcher();
+  installFileWatcher();
+}
+
+// Watches the event file's directory or, while it is missing, its nearest existing ancestor, so
+// that the directory made again after a deletion is noticed and watched at once.
+void EventStore::installDirectoryWatcher() {
+  bridgeEventDirectorySource_.reset();
+  directoryWatchLost_ = false;
+  std::filesystem::path watched = std::filesystem::path(options_.eventFile).parent_path();
+  if (watched.empty()) watched = ".";
+  const std::string directory = watched.string();
+  while (!isDirectory(watched.string())) {
+    std::filesystem::path parent = watched.parent_path();
+    if (parent.empty()) parent = ".";
+    if (parent == watched) break;
+    watched = std::move(parent);
+  }
+  watchingDirectoryAncestor_ = watched.string() != directory;
+  auto watcher = FileWatcher::watch(loop_, watched.string(), [this](FileEventKind kind) {
+    if (kind == FileEventKind::removed) directoryWatchLost_ = true;
+    scheduleBridgeReload(true);
+  });
   if (watcher) {
     bridgeEventDirectorySource_ = std::move(watcher.value());
-  } else {
+  } else if (!watchingDirectoryAncestor_) {
     writeLog(options_.log, "[Glimmet] " + watcher.error());
   }
-  installFileWatcher();
 }
 
 void EventStore::stopMonitoringBridgeEvents() {
@@ -231,6 +253,9 @@ void EventStore::scheduleBridgeReload(bool reinstallFileWatcher) {
   pendingBridgeReloadWorkItem_ = loop_.schedule(Seconds(kReloadDebounceSeconds), [this] {
     const bool reinstall = pendingReloadReinstallsWatcher_;
     pendingReloadReinstallsWatcher_ = false;
+    if (bridgeEventMonitoringStarted_ && (directoryWatchLost_ || watchingDirectoryAncestor_)) {
+      installDirectoryWatcher();
+    }
     if (reinstall && bridgeEventMonitoringStarted_) installFileWatcher();
     reload(true);
   });

@@ -138,6 +138,7 @@ class EventStore {
   bool reloadLocalHotplug(Timestamp now, bool synchronous);
   bool shouldSkipUnchangedLocalUsageCandidates();
   void scheduleBridgeReload(bool reinstallFileWatcher);
+  void installDirectoryWatcher();
   void installFileWatcher();
   void persistMarks();
   void bumpRevision();
@@ -183,6 +184,9 @@ class EventStore {
   std::unique_ptr<FileWatcher> bridgeEventDirectorySource_;
   WorkItem pendingBridgeReloadWorkItem_;
   bool pendingReloadReinstallsWatcher_ = false;
+  // The directory watch ended (its directory was deleted), or watches an ancestor meanwhile.
+  bool directoryWatchLost_ = false;
+  bool watchingDirectoryAncestor_ = false;
   std::chrono::steady_clock::time_point firstPendingReloadAt_;
 
   // Scans finishing after the store is gone must not touch it.

@@ -1,6 +1,10 @@
 #include "store/bridge_event_tail.hpp"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <fmt/format.h>
 
@@ -30,7 +34,9 @@ class BridgeEventTailTest : public ::testing::Test {
  protected:
   TempDir dir;
   std::string file = dir.file("events.jsonl");
-  BridgeEventTail tail{file, EventParseContext{"/home/dev"}};
+  std::vector<std::string> logged;
+  BridgeEventTail tail{file, EventParseContext{"/home/dev"},
+                       [this](const std::string& text) { logged.push_back(text); }};
   Timestamp now = systemNow();
 
   bool reload() {
@@ -57,7 +63,8 @@ TEST_F(BridgeEventTailTest, MissingFileIsEmptyAndAppendsAreReadIncrementally) {
   appendText(file, c.substr(0, 10));
   const uint64_t before = fileSystemCounters().bytesRead;
   EXPECT_FALSE(reload());
-  EXPECT_EQ(fileSystemCounters().bytesRead - before, 10u);  // only the new bytes were read
+  // Only the new bytes were read, and the few before them that show the file was not rewritten.
+  EXPECT_LE(fileSystemCounters().bytesRead - before, 10u + BridgeEventTail::kFingerprintLength);
   EXPECT_EQ(tail.pendingFragment(), c.substr(0, 10));
   appendText(file, c.substr(10));
   EXPECT_TRUE(reload());
@@ -144,9 +151,138 @@ TEST_F(BridgeEventTailTest, FullReadTakesOnlyTheLastEightMiBStartingAtALineBound
   writeText(file, text);
   const uint64_t before = fileSystemCounters().bytesRead;
   ASSERT_TRUE(reload());
-  EXPECT_LE(fileSystemCounters().bytesRead - before, BridgeEventTail::kTailReadWindow);
+  // The window, a few KiB of the line crossing its start to tell that it is not over-long, and
+  // the fingerprint of the file's end.
+  EXPECT_LE(fileSystemCounters().bytesRead - before, BridgeEventTail::kTailReadWindow + 8192);
   EXPECT_EQ(tail.activeTail().size(), 500u);
   EXPECT_EQ(tail.activeTail().back().id, fmt::format("big{}", count - 1));
+}
+
+TEST_F(BridgeEventTailTest, BytesArrivingBetweenMeasuringAndReadingAreReadOnce) {
+  // A writer appends while the tail reads: bytes that arrive after the size was measured
+  // belong to the next read, not to this one as well.
+  const std::string a = line("a");
+  const std::string b = line("b");
+  const std::string c = line("c");
+  writeText(file, a + b.substr(0, 5));
+  tail.setSizeMeasuredHook([&] { appendText(file, b.substr(5, 7)); });
+  ASSERT_TRUE(reload());  // the full read
+  tail.setSizeMeasuredHook([&] { appendText(file, b.substr(12, 3)); });
+  EXPECT_FALSE(reload());  // the append path, still inside line b
+  tail.setSizeMeasuredHook([&] { appendText(file, c.substr(0, 9)); });
+  appendText(file, b.substr(15));
+  EXPECT_TRUE(reload());
+  tail.setSizeMeasuredHook({});
+  appendText(file, c.substr(9));
+  EXPECT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(tail.pendingFragment().empty());
+  EXPECT_EQ(tail.lastEventFileSize(), a.size() + b.size() + c.size());
+}
+
+TEST_F(BridgeEventTailTest, RewriteInPlaceThatEndsLargerIsReadAgain) {
+  writeText(file, line("a") + line("b"));
+  ASSERT_TRUE(reload());
+  // Truncated and written again through the same descriptor: same file, larger than before,
+  // but none of the old lines is left.
+  writeText(file, line("x", R"(,"message":"rewritten")") + line("y"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"x", "y"}));
+  // A plain append after the rewrite is still read incrementally.
+  appendText(file, line("z"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"x", "y", "z"}));
+}
+
+TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighboursKept) {
+  const std::string overlong = R"({"event_id":"huge","message":")" +
+                               std::string(BridgeEventTail::kTailReadWindow, 'h') + "\"}\n";
+  // Last in the file: the lines before it are still events.
+  writeText(file, line("a") + line("b") + overlong);
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"a", "b"}));
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("longer than"), std::string::npos) << logged[0];
+
+  // In the middle of the file: lines on both sides are kept.
+  logged.clear();
+  writeText(dir.file("other"), line("c") + overlong + line("d"));
+  ASSERT_EQ(std::rename(dir.file("other").c_str(), file.c_str()), 0);
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d"}));
+  EXPECT_EQ(logged.size(), 1u);
+
+  // Appended: the events read so far stay, and so do the ones after it.
+  logged.clear();
+  appendText(file, overlong);
+  reload();
+  appendText(file, line("e"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d", "e"}));
+  EXPECT_EQ(logged.size(), 1u);
+
+  // Arriving in pieces: held while it could still fit, then dropped up to its newline.
+  logged.clear();
+  const size_t half = overlong.size() / 2;
+  const size_t almost = overlong.size() - 10;
+  appendText(file, overlong.substr(0, half));
+  reload();
+  EXPECT_EQ(tail.pendingFragment().size(), half);
+  appendText(file, overlong.substr(half, almost - half));
+  reload();
+  EXPECT_TRUE(tail.pendingFragment().empty());
+  appendText(file, overlong.substr(almost) + line("f"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d", "e", "f"}));
+  EXPECT_TRUE(tail.pendingFragment().empty());
+  EXPECT_EQ(logged.size(), 1u);
+}
+
+TEST_F(BridgeEventTailTest, EventFileThatIsNotARegularFileIsReportedNotRead) {
+  writeText(file, line("a"));
+  ASSERT_TRUE(reload());
+
+  // A directory in its place: no events, one clear line, however often it is checked.
+  ASSERT_EQ(std::remove(file.c_str()), 0);
+  std::filesystem::create_directory(file);
+  EXPECT_TRUE(reload());
+  EXPECT_TRUE(tail.bridgeEvents().empty());
+  EXPECT_FALSE(reload());
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find(file), std::string::npos) << logged[0];
+  EXPECT_NE(logged[0].find("not a regular file"), std::string::npos) << logged[0];
+
+  // A file again: read as usual.
+  std::filesystem::remove(file);
+  writeText(file, line("b"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"b"}));
+
+  // A FIFO nobody writes to must not block the reader.
+  logged.clear();
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  EXPECT_TRUE(reload());
+  EXPECT_TRUE(tail.bridgeEvents().empty());
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("not a regular file"), std::string::npos) << logged[0];
+}
+
+TEST_F(BridgeEventTailTest, LoneSurrogateEscapeBecomesReplacementCharacter) {
+  writeText(file, line("high", R"(,"message":"a\ud800b")") + line("low", R"(,"message":"\udc00")") +
+                      line("pair", R"(,"message":"\ud83d\ude00")") +
+                      line("escaped", R"(,"message":"\\ud800")") +
+                      line("high-then-high", R"(,"message":"\ud800\ud83d\ude00")"));
+  ASSERT_TRUE(reload());
+  ASSERT_EQ(ids(), (std::vector<std::string>{"high", "low", "pair", "escaped", "high-then-high"}));
+  const auto& events = tail.bridgeEvents();
+  EXPECT_EQ(events[0].message,
+            "a\xEF\xBF\xBD"
+            "b");
+  EXPECT_EQ(events[1].message, "\xEF\xBF\xBD");
+  EXPECT_EQ(events[2].message, "\xF0\x9F\x98\x80");
+  EXPECT_EQ(events[3].message, "\\ud800");
+  EXPECT_EQ(events[4].message, "\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 }  // namespace

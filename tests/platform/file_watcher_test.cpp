@@ -104,6 +104,28 @@ TEST(FileWatcherTest, DirectoryWatchSeesAFileAppear) {
   ASSERT_TRUE(loop.runUntil([&] { return !recorder.events.empty(); }, kDeadline));
 }
 
+TEST(FileWatcherTest, OnlyTheWatchedDirectoryGoingAwayReportsRemoved) {
+  MainLoop loop;
+  TempDir dir;
+  const std::string watched = dir.file("Glimmet");
+  std::filesystem::create_directory(watched);
+  Recorder recorder;
+  auto watcher = watchOrFail(loop, watched, recorder.callback());
+  ASSERT_TRUE(watcher);
+
+  // Entries created, renamed and deleted: the directory watch itself goes on.
+  writeText(watched + "/events.jsonl", "{}\n");
+  std::filesystem::rename(watched + "/events.jsonl", watched + "/moved.jsonl");
+  std::filesystem::remove(watched + "/moved.jsonl");
+  writeText(watched + "/witness", "");
+  ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() >= 4; }, kDeadline));
+  EXPECT_FALSE(recorder.saw(FileEventKind::removed)) << "an entry's change is not a removal";
+
+  // The directory deleted: the watch is gone, and says so.
+  std::filesystem::remove_all(watched);
+  ASSERT_TRUE(loop.runUntil([&] { return recorder.saw(FileEventKind::removed); }, kDeadline));
+}
+
 TEST(FileWatcherTest, WatchingAMissingPathFailsWithItsName) {
   MainLoop loop;
   TempDir dir;

@@ -32,7 +32,34 @@ Timestamp modificationTime(const struct stat& info) {
          std::chrono::microseconds{modified.tv_nsec / 1000};
 }
 
+FileKind kindOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::regular;
+  if (S_ISDIR(mode)) return FileKind::directory;
+  if (S_ISFIFO(mode)) return FileKind::fifo;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileKind::device;
+  if (S_ISSOCK(mode)) return FileKind::socket;
+  return FileKind::other;
+}
+
 }  // namespace
+
+std::string_view describe(FileKind kind) {
+  switch (kind) {
+    case FileKind::regular:
+      return "a regular file";
+    case FileKind::directory:
+      return "a directory";
+    case FileKind::fifo:
+      return "a FIFO";
+    case FileKind::device:
+      return "a device";
+    case FileKind::socket:
+      return "a socket";
+    case FileKind::other:
+      break;
+  }
+  return "neither file nor directory";
+}
 
 std::optional<FileMetadata> fileMetadata(const std::string& path) {
   gMetadataReads.fetch_add(1, std::memory_order_relaxed);
@@ -43,6 +70,7 @@ std::optional<FileMetadata> fileMetadata(const std::string& path) {
   metadata.modified = modificationTime(info);
   metadata.inode = static_cast<uint64_t>(info.st_ino);
   metadata.isDirectory = S_ISDIR(info.st_mode);
+  metadata.kind = kindOf(info.st_mode);
   return metadata;
 }
 
@@ -67,10 +95,11 @@ std::optional<std::string> readFile(const std::string& path) {
 
 std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset,
                                         uint64_t maxBytes) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly for ever.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) return std::nullopt;
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   std::string bytes;
   const auto size = static_cast<uint64_t>(info.st_size);
   if (offset < size) bytes.reserve(static_cast<size_t>(std::min(size - offset, maxBytes)));
