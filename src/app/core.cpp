@@ -129,11 +129,16 @@ SnapshotPtr Core::snapshot() const {
 
 std::shared_ptr<AppSnapshot> Core::buildSnapshot() {
   auto next = std::make_shared<AppSnapshot>();
+  next->waitingRequests = pendingActions_->waitingActions();
+  next->finishedRequests = finishedRequests_;
+  // An approval message stops waiting once its socket request ended; the store learns which
+  // requests are open and which ended before anything is read from it.
+  std::vector<PendingAction> socketRequests = next->waitingRequests;
+  socketRequests.insert(socketRequests.end(), finishedRequests_.begin(), finishedRequests_.end());
+  store_->setSocketRequests(std::move(socketRequests));
   next->storeRevision = store_->revision();
   next->messages = store_->allMessages();
   next->approvalCount = store_->approvalCount();
-  next->waitingRequests = pendingActions_->waitingActions();
-  next->finishedRequests = finishedRequests_;
   next->companionStatus = store_->companionStatus();
   next->tickerItems = store_->companionTickerItems();
   next->petState = store_->petState(!next->waitingRequests.empty());

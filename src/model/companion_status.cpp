@@ -11,11 +11,6 @@ namespace glimmet {
 
 namespace {
 
-bool asksForUser(EventReminderKind kind) {
-  return kind == EventReminderKind::approval || kind == EventReminderKind::choice ||
-         kind == EventReminderKind::input;
-}
-
 // The phrase for an event that has no text of its own.
 std::string labelForType(const GlimmetEvent& event, const EventReminderPolicy& policy) {
   const EventTypeValue& type = event.eventType;
@@ -92,7 +87,7 @@ PetState PetStateResolver::resolve(const std::vector<GlimmetEvent>& candidates,
   bool done = false;
   for (const auto& event : candidates) {
     const EventReminderPolicy policy = eventReminderPolicy(event);
-    if (asksForUser(policy.kind)) return PetState::approval;
+    if (reminderKindWaitsForUser(policy.kind)) return PetState::approval;
     failure = failure || policy.kind == EventReminderKind::failure;
     rateLimited = rateLimited || policy.kind == EventReminderKind::rateLimit;
     working = working || policy.kind == EventReminderKind::status;
@@ -138,7 +133,7 @@ std::vector<CompanionStatusItem> companionTickerItems(const std::vector<GlimmetE
     }
   };
   pass(CompanionStatusKind::approval,
-       [](const EventReminderPolicy& p) { return asksForUser(p.kind) && p.reminds; });
+       [](const EventReminderPolicy& p) { return reminderKindWaitsForUser(p.kind) && p.reminds; });
   pass(CompanionStatusKind::working,
        [](const EventReminderPolicy& p) { return p.kind == EventReminderKind::status; });
   pass(CompanionStatusKind::finished, [](const EventReminderPolicy& p) {

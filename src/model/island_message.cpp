@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/message_normalizer.hpp"
+#include "model/reminder_policy.hpp"
 #include "model/tool_names.hpp"
 #include "model/usage_date.hpp"
 
@@ -70,8 +71,14 @@ RGBColor messageAccent(MessageIntent intent, const std::optional<MessageRisk>& r
   }
   switch (intent) {
     case MessageIntent::taskResult:
-      if (event.eventType == EventType::taskFailed) return kErrorRed;
-      if (event.eventType == EventType::taskCancelled) return kQuietGrey;
+      switch (eventTaskOutcome(event)) {
+        case TaskOutcome::failed:
+          return kErrorRed;
+        case TaskOutcome::cancelled:
+          return kQuietGrey;
+        case TaskOutcome::none:
+          break;
+      }
       return kDoneGreen;
     case MessageIntent::usageAlert:
       return kQuotaOrange;

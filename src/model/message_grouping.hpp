@@ -8,6 +8,11 @@
 
 namespace glimmet {
 
+// The task an event belongs to: its task key, except for events that name neither a session
+// nor a working directory (nor a task key of their own). Those would all share the home folder
+// and merge unrelated work, so each is a task of its own, told apart by tool and event id.
+std::string taskIdentity(const GlimmetEvent& event);
+
 // The conversation an event belongs to. Updates of one task share a key so that they collapse
 // into one message; requests waiting for a human add the facts of the request itself, so that
 // two different questions stay two messages and only a repeated identical one joins the first.
@@ -16,10 +21,18 @@ std::string messageGroupKey(const GlimmetEvent& event);
 struct GroupedEvents {
   std::vector<GlimmetEvent> sortedVisible;        // every visible event, newest first
   std::vector<std::vector<GlimmetEvent>> groups;  // by newest event; each newest first
+  // What each task is doing now, newest first, for tasks whose representative is visible: its
+  // newest event, except that a question nothing here can answer (a bare notification) after a
+  // request waiting for the user only repeats that request and leaves it representing the task.
+  std::vector<GlimmetEvent> representatives;
+  // The ids of every task's newest event, hidden or not. An event not among them belongs to a
+  // task that has moved on since, so it no longer waits for anything.
+  std::set<std::string> representativeIDs;
 };
 
 // Drops hidden events, usage-only events and events not worth listing, sorts the rest newest
-// first (stable, so equal times keep their order) and groups them into messages.
+// first and groups them into messages. Equal (or missing) times are ordered by the file: the
+// later line is the newer event.
 GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
                                  const std::set<std::string>& hiddenIDs);
 

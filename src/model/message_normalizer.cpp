@@ -1,6 +1,7 @@
 #include "model/message_normalizer.hpp"
 
 #include "base/text.hpp"
+#include "model/reminder_policy.hpp"
 #include "model/tool_names.hpp"
 
 namespace glimmet {
@@ -11,12 +12,6 @@ namespace {
 // glance, and ids short enough to read whole are shown whole.
 constexpr size_t kSessionShownWholeBelow = 13;
 constexpr size_t kShortSessionLength = 8;
-
-bool isHumanReachableChannel(const ResponseChannel& channel) {
-  using Kind = ResponseChannel::Kind;
-  return channel.kind == Kind::responseFile || channel.kind == Kind::responseCommand ||
-         channel.kind == Kind::localSocket || channel.kind == Kind::appServer;
-}
 
 std::string shortSessionID(const std::string& session) {
   if (utf8Length(session) < kSessionShownWholeBelow) return session;
@@ -106,7 +101,9 @@ MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
     }
     return result;
   }
-  if (type == EventType::waitingInput || type == EventType::planReady) {
+  // A question nothing here can answer is only what the agent is doing: ordinary status.
+  if ((type == EventType::waitingInput || type == EventType::planReady) &&
+      eventHasAnswerChannel(event)) {
     if (!event.choiceOptions.empty()) {
       result.intent = MessageIntent::choiceRequest;
     } else {
@@ -114,12 +111,15 @@ MessageClassification MessageNormalizer::classify(const GlimmetEvent& event) {
           type == EventType::waitingInput ? MessageIntent::inputRequest : MessageIntent::planReview;
     }
     result.category = MessageCategory::humanLoop;
-    if (isHumanReachableChannel(event.responseChannel)) result.channel = event.responseChannel;
+    result.channel = event.responseChannel;
     return result;
   }
   const bool notice = type == EventType::jumpNotice || type == EventType::integrationNotice;
-  if (type == EventType::taskCompleted || type == EventType::taskFailed ||
-      type == EventType::taskCancelled) {
+  // Failures and cancellations read as the pet reads them; a rate limit stays about quota.
+  const bool ended =
+      type != EventType::rateLimited && !notice &&
+      (type == EventType::taskCompleted || eventTaskOutcome(event) != TaskOutcome::none);
+  if (ended) {
     result.intent = MessageIntent::taskResult;
   } else if (type == EventType::rateLimited ||
              (!notice && event.status == EventStatus::usageLimited)) {
@@ -146,10 +146,19 @@ std::string MessageNormalizer::badge(MessageIntent intent, const GlimmetEvent& e
     case MessageIntent::planReview:
       return "Plan";
     case MessageIntent::taskStatus:
+      // An agent waiting in its own terminal is not working; say what it waits on.
+      if (event.eventType == EventType::waitingInput) return "Waiting";
+      if (event.eventType == EventType::planReady) return "Plan";
       return "Working";
     case MessageIntent::taskResult:
-      if (event.eventType == EventType::taskFailed) return "Failed";
-      if (event.eventType == EventType::taskCancelled) return "Cancelled";
+      switch (eventTaskOutcome(event)) {
+        case TaskOutcome::failed:
+          return "Failed";
+        case TaskOutcome::cancelled:
+          return "Cancelled";
+        case TaskOutcome::none:
+          break;
+      }
       return "Done";
     case MessageIntent::usageAlert:
       return event.eventType == EventType::rateLimited ? "Rate Limit" : "Usage";
@@ -174,7 +183,7 @@ int MessageNormalizer::priority(MessageIntent intent, const GlimmetEvent& event)
     case MessageIntent::planReview:
       return 70;
     case MessageIntent::taskResult:
-      return event.eventType == EventType::taskFailed ? 50 : 30;
+      return eventTaskOutcome(event) == TaskOutcome::failed ? 50 : 30;
     case MessageIntent::usageAlert:
       return 40;
     case MessageIntent::taskStatus:
@@ -240,7 +249,7 @@ std::vector<MessageActionSpec> MessageNormalizer::actions(
       }
       return jumpThenIgnore();
     case MessageIntent::taskResult:
-      if (event.eventType == EventType::taskFailed) return markReadIgnoreConfigure();
+      if (eventTaskOutcome(event) == TaskOutcome::failed) return markReadIgnoreConfigure();
       return markReadThenJump();
     case MessageIntent::usageAlert:
       return markReadIgnoreConfigure();

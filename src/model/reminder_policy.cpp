@@ -88,6 +88,31 @@ const char* rawValue(EventReminderKind kind) {
   return "none";
 }
 
+bool reminderKindWaitsForUser(EventReminderKind kind) {
+  return kind == EventReminderKind::approval || kind == EventReminderKind::choice ||
+         kind == EventReminderKind::input;
+}
+
+TaskOutcome eventTaskOutcome(const GlimmetEvent& event) {
+  const EventTypeValue& type = event.eventType;
+  if (type == EventType::taskFailed || type == EventType::error ||
+      event.severity == EventSeverity::critical || event.status == EventStatus::failed) {
+    return TaskOutcome::failed;
+  }
+  if (type == EventType::taskCancelled || type == EventType::cancelled ||
+      event.status == EventStatus::cancelled) {
+    return TaskOutcome::cancelled;
+  }
+  return TaskOutcome::none;
+}
+
+bool eventHasAnswerChannel(const GlimmetEvent& event) {
+  using Kind = ResponseChannel::Kind;
+  const Kind kind = event.responseChannel.kind;
+  return kind == Kind::responseFile || kind == Kind::responseCommand || kind == Kind::localSocket ||
+         kind == Kind::appServer;
+}
+
 bool isBoilerplateCompletionMessage(std::string_view message, std::string_view source) {
   const std::string text = comparableText(message);
   for (const auto stock : kStockCompletionTexts) {
@@ -140,18 +165,26 @@ EventReminderPolicy eventReminderPolicy(const GlimmetEvent& event) {
   if (type == EventType::rateLimited || (event.usage && event.usage->reportsError())) {
     return listedQuietly(EventReminderKind::rateLimit);
   }
-  if (type == EventType::taskFailed || type == EventType::error ||
-      event.severity == EventSeverity::critical || event.status == EventStatus::failed) {
+  if (eventTaskOutcome(event) == TaskOutcome::failed) {
     return listedQuietly(EventReminderKind::failure);
   }
   if (isHumanLoopInputType(type)) {
+    if (!eventHasAnswerChannel(event)) {
+      // Nothing here can answer it (Claude Code's Notification hook, for one): the agent waits
+      // in its own terminal, which is what it is doing, not something waiting on the user here.
+      if (eventReminderSuppressesOrdinaryStatus(event)) return {};
+      return listedQuietly(EventReminderKind::status);
+    }
     if (!event.choiceOptions.empty()) {
       return alertingWhenAllowed(EventReminderKind::choice, allowed);
     }
-    if (event.responseChannel.isFileChannel()) {
+    if (event.responseChannel.kind == ResponseChannel::Kind::responseFile) {
       return alertingWhenAllowed(EventReminderKind::input, allowed);
     }
   }
+  // A cancelled task neither runs nor finished its work, whatever its type says; the inbox
+  // lists it as a notice.
+  if (eventTaskOutcome(event) == TaskOutcome::cancelled) return {};
   if (type == EventType::taskCompleted || event.status == EventStatus::completed) {
     const bool alerts = allowed && eventReminderCompletionIsHumanFacing(event);
     return {alerts, alerts, true, EventReminderKind::completion};
@@ -164,6 +197,10 @@ EventReminderPolicy eventReminderPolicy(const GlimmetEvent& event) {
     return listedQuietly(EventReminderKind::status);
   }
   return {};
+}
+
+bool eventWaitsForUser(const GlimmetEvent& event) {
+  return reminderKindWaitsForUser(eventReminderPolicy(event).kind);
 }
 
 }  // namespace glimmet

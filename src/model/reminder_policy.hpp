@@ -21,6 +21,20 @@ enum class EventReminderKind {
 
 const char* rawValue(EventReminderKind kind);
 
+// The kinds that wait for the user: an approval, a choice or a text answer.
+bool reminderKindWaitsForUser(EventReminderKind kind);
+
+// How a task ended, when an event says it ended badly. One reading for the inbox and the pet:
+// type "task_failed" or "error", severity "critical" or status "failed" is a failure; type
+// "task_cancelled" or "cancelled", or status "cancelled", a cancellation.
+enum class TaskOutcome { none, failed, cancelled };
+TaskOutcome eventTaskOutcome(const GlimmetEvent& event);
+
+// Whether a question can be answered from here: its response channel is a response file, a
+// response command, a local socket or an app server. A decision file or command belongs to
+// approvals and answers no question.
+bool eventHasAnswerChannel(const GlimmetEvent& event);
+
 // How one event is treated: whether it may alert (sound, notification), whether it counts as a
 // reminder (ticker, done state; always equal to `alerts`), and whether it is worth listing.
 struct EventReminderPolicy {
@@ -32,8 +46,12 @@ struct EventReminderPolicy {
 };
 
 // Only approvals, choices, file-answered input requests and human-facing completions alert;
-// failures, rate limits and running tasks are listed quietly; everything else is dropped.
+// failures, rate limits and running tasks are listed quietly, and so are questions nothing here
+// can answer (the agent waits in its own terminal); everything else is dropped.
 EventReminderPolicy eventReminderPolicy(const GlimmetEvent& event);
+
+// The event asks the user for something that can be given from here (approval, choice, input).
+bool eventWaitsForUser(const GlimmetEvent& event);
 
 // The notify policy lets the event remind: it is neither "usage_only" nor "silent".
 bool eventReminderAllowsReminder(const GlimmetEvent& event);

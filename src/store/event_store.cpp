@@ -9,6 +9,7 @@
 #include "model/message_grouping.hpp"
 #include "model/receipt_notices.hpp"
 #include "model/reminder_policy.hpp"
+#include "model/socket_requests.hpp"
 #include "model/usage_date.hpp"
 #include "platform/file_system.hpp"
 #include "platform/json_lines.hpp"
@@ -269,12 +270,19 @@ void EventStore::ensureMessageCache() {
   GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
   cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
   cachedGroupedActiveEvents_ = std::move(grouped.groups);
+  cachedTaskRepresentatives_ = std::move(grouped.representatives);
   const Timestamp now = options_.clock();
   cachedAllMessages_.clear();
   cachedApprovalCount_ = 0;
   for (const auto& group : cachedGroupedActiveEvents_) {
     cachedAllMessages_.push_back(makeIslandMessage(group, readIDs_, options_.jumpFor, now));
-    if (group.front().waitsForHuman()) ++cachedApprovalCount_;
+    // A request stays listed after its task moved on or its socket request ended, so the user
+    // sees what was asked; it only stops waiting.
+    const GlimmetEvent& newest = group.front();
+    if (eventWaitsForUser(newest) && grouped.representativeIDs.count(newest.id) &&
+        !answeredOnSocket(newest)) {
+      ++cachedApprovalCount_;
+    }
   }
   cachedLatestEvent_.reset();
   if (!cachedSortedActiveEvents_.empty()) cachedLatestEvent_ = cachedSortedActiveEvents_.front();
@@ -304,9 +312,26 @@ void EventStore::ensureCompanionCache() {
   if (companionCacheRevision_ == revision_) return;
   ensureMessageCache();
   companionCacheRevision_ = revision_;
-  cachedCompanionCandidateEvents_ = companionCandidateEvents(cachedSortedActiveEvents_);
+  // Only what each task is doing now counts: an approval followed by the task's completion is
+  // a finished task, not a waiting one.
+  std::vector<GlimmetEvent> current;
+  for (const auto& event : cachedTaskRepresentatives_) {
+    if (eventWaitsForUser(event) && answeredOnSocket(event)) continue;
+    current.push_back(event);
+  }
+  cachedCompanionCandidateEvents_ = companionCandidateEvents(current);
   cachedCompanionStatus_ = companionStatusItem(cachedCompanionCandidateEvents_);
   cachedCompanionTickerItems_ = glimmet::companionTickerItems(cachedCompanionCandidateEvents_);
+}
+
+bool EventStore::answeredOnSocket(const GlimmetEvent& event) const {
+  return socketRequestEnded(event, socketRequests_);
+}
+
+void EventStore::setSocketRequests(std::vector<PendingAction> requests) {
+  if (requests == socketRequests_) return;
+  socketRequests_ = std::move(requests);
+  ++revision_;
 }
 
 std::optional<CompanionStatusItem> EventStore::companionStatus() {
@@ -407,11 +432,19 @@ Status EventStore::clearHistory() {
   for (const auto* path : {&options_.eventFile, &options_.auditFile}) {
     if (auto status = removeFile(*path); !status) return status;
   }
-  hiddenIDs_.clear();
-  readIDs_.clear();
+  // Events of the local loaders outlive the history: their marks stay, or a cleared rollout
+  // approval would come back. Everything from the deleted file is forgotten with its marks.
+  std::set<std::string> surviving;
+  for (const auto* scan : {&localUsage_, &localHotplug_}) {
+    for (const auto& event : scan->events) surviving.insert(event.id);
+  }
+  std::erase_if(hiddenIDs_, [&](const std::string& id) { return !surviving.contains(id); });
+  std::erase_if(readIDs_, [&](const std::string& id) { return !surviving.contains(id); });
   persistMarks();
   tail_.reset();
-  bumpRevision();
+  responseReceipts_ = ResponseReceiptStore();
+  // Rebuilds the published events without the file's, bumps the revision and tells onChange.
+  publishEvents();
   return {};
 }
 

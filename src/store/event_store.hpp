@@ -13,6 +13,7 @@
 #include "base/log.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
+#include "model/pending_action.hpp"
 #include "model/response_channel.hpp"
 #include "platform/file_watcher.hpp"
 #include "platform/main_loop.hpp"
@@ -98,6 +99,11 @@ class EventStore {
   std::vector<UsageSnapshot> usageSnapshots(const std::string& toolID);
   std::optional<UsageSnapshot> latestUsage();
 
+  // The approval socket's requests, open and ended, as the caller knows them. A message whose
+  // question was also asked there stops waiting once every such request has ended. Moves the
+  // revision when they changed, without calling onChange: the caller is the one publishing.
+  void setSocketRequests(std::vector<PendingAction> requests);
+
   // User marks.
   const std::set<std::string>& hiddenIDs() const { return hiddenIDs_; }
   const std::set<std::string>& readIDs() const { return readIDs_; }
@@ -144,6 +150,8 @@ class EventStore {
   void bumpRevision();
   void ensureMessageCache();
   void ensureCompanionCache();
+  // An event waiting for the user that was answered (or dropped) on the approval socket.
+  bool answeredOnSocket(const GlimmetEvent& event) const;
   void ensureUsageCache();
 
   MainLoop& loop_;
@@ -154,10 +162,12 @@ class EventStore {
   std::set<std::string> hiddenIDs_;
   std::set<std::string> readIDs_;
   ResponseReceiptStore responseReceipts_;
+  std::vector<PendingAction> socketRequests_;
 
   int64_t messageCacheRevision_ = -1;
   std::vector<GlimmetEvent> cachedSortedActiveEvents_;
   std::vector<std::vector<GlimmetEvent>> cachedGroupedActiveEvents_;
+  std::vector<GlimmetEvent> cachedTaskRepresentatives_;  // each task's newest visible event
   std::vector<IslandMessage> cachedAllMessages_;
   std::optional<GlimmetEvent> cachedLatestEvent_;
   int cachedApprovalCount_ = 0;

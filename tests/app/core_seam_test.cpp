@@ -147,6 +147,47 @@ TEST_F(CoreSeamTest, OneSnapshotPerVisibleChangeAndNoneForInvisibleOnes) {
   EXPECT_EQ(core.snapshot(), seen.back());
 }
 
+TEST_F(CoreSeamTest, AnApprovalStopsWaitingWhenItsSocketRequestEnds) {
+  // Codex asks twice for one approval: the event bridge writes the line and the hook bridge
+  // blocks on the socket. Answering the socket request answers the message too.
+  const std::string now = formatIso8601(systemNow());
+  glimmet::testing::appendText(
+      dir.file("events.jsonl"),
+      R"({"event_id":"perm-1","source":"codex","event_type":"permission_request",)"
+      R"("session_id":"thread-1","cwd":"/tmp/project","title":"Run: make","tool_name":"Bash",)"
+      R"("action":{"kind":"shell","command":"make"},"timestamp":")" +
+          now + "\"}\n");
+  ASSERT_TRUE(waitForSnapshots(1));
+  EXPECT_EQ(seen.back()->approvalCount, 1);
+
+  auto codexRequest = request("req-1", PendingActionKind::permissionRequest, "thread-1");
+  codexRequest.agent = "codex";
+  addRequest(codexRequest);
+  EXPECT_EQ(core.snapshot()->approvalCount, 1);
+  EXPECT_EQ(core.snapshot()->petState, PetState::approval);
+
+  EXPECT_TRUE(run(Command::Decide{"req-1", denyDecision()}).ok);
+  const auto after = core.snapshot();
+  EXPECT_EQ(after->approvalCount, 0);
+  EXPECT_NE(after->petState, PetState::approval);
+  for (const auto& item : after->tickerItems) {
+    EXPECT_NE(item.kind, CompanionStatusKind::approval) << item.event.id;
+  }
+  // Still listed, so the user can see what was asked.
+  EXPECT_NE(after->message("perm-1"), nullptr);
+
+  // Another session's request ending says nothing about this one.
+  glimmet::testing::appendText(
+      dir.file("events.jsonl"),
+      R"({"event_id":"perm-2","source":"codex","event_type":"permission_request",)"
+      R"("session_id":"thread-2","cwd":"/tmp/project","title":"Run: ls","tool_name":"Bash",)"
+      R"("action":{"kind":"shell","command":"ls"},"timestamp":")" +
+          formatIso8601(systemNow()) + "\"}\n");
+  ASSERT_TRUE(core.loop().runUntil([&] { return core.snapshot()->message("perm-2") != nullptr; },
+                                   kDeadline));
+  EXPECT_EQ(core.snapshot()->approvalCount, 1);
+}
+
 TEST_F(CoreSeamTest, CommandsSentFromAnotherThreadRunOnTheLoop) {
   glimmet::testing::appendText(dir.file("events.jsonl"), eventLine("e1", "s1"));
   ASSERT_TRUE(waitForSnapshots(1));

@@ -106,7 +106,8 @@ TEST_F(EventStoreTest, MarksPersistAndClearAuditsEachMessage) {
   }
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0]["role"], "clear_all");
-  EXPECT_EQ(lines[0]["event_type"], "task_updated");
+  // All three share one time, so the last line is the newest message and is cleared first.
+  EXPECT_EQ(lines[0]["event_type"], "task_completed");
   EXPECT_EQ(lines[0]["timestamp"], "2026-05-11T12:05:00Z");
   EXPECT_FALSE(lines[0].contains("collapsed_count"));
 
@@ -116,6 +117,150 @@ TEST_F(EventStoreTest, MarksPersistAndClearAuditsEachMessage) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("support/audit.jsonl")));
   EXPECT_TRUE(store->hiddenIDs().empty());
   EXPECT_TRUE(store->bridgeEvents().empty());
+}
+
+TEST_F(EventStoreTest, ClearedMessagesStayClearedAfterClearingHistory) {
+  std::filesystem::create_directories(dir.file("events"));
+  std::filesystem::create_directories(dir.file("codex"));
+  writeText(dir.file("events/events.jsonl"),
+            line("a") + line("b", R"(,"event_type":"task_completed")"));
+  auto storeOptions = options();
+  storeOptions.roots.codexSessionsRoot = dir.file("codex");
+  storeOptions.isolated = true;  // scans run at every reload
+  // A permission found in a local rollout: it survives the history, and so must its mark.
+  storeOptions.localHotplugLoader = [](const LocalToolRoots&) {
+    Json object = {{"event_id", "rollout-1"},
+                   {"event_type", "permission_request"},
+                   {"source", "codex"},
+                   {"session_id", "rollout"},
+                   {"timestamp", "2026-05-11T11:00:00Z"},
+                   {"action", {{"kind", "exec"}}},
+                   {"source_type", "local_hotplug"}};
+    return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  ASSERT_EQ(store->allMessages().size(), 3u);
+  EXPECT_EQ(store->clearAll(), 3);
+  ASSERT_TRUE(store->allMessages().empty());
+
+  const int publishesBefore = publishes;
+  const int64_t revisionBefore = store->revision();
+  ASSERT_TRUE(store->clearHistory().ok());
+  EXPECT_GT(publishes, publishesBefore);
+  EXPECT_GT(store->revision(), revisionBefore);
+  EXPECT_TRUE(store->allMessages().empty());
+  EXPECT_EQ(store->approvalCount(), 0);
+  EXPECT_TRUE(store->companionTickerItems().empty());
+  store->reload(true);
+  EXPECT_TRUE(store->allMessages().empty());
+
+  // New activity after the clear is shown, and only that.
+  writeText(dir.file("events/events.jsonl"), line("c"));
+  store->reload(true);
+  EXPECT_EQ(messageTitles(*store), std::vector<std::string>{"T c"});
+}
+
+// The bridge's line for Claude Code's Notification hook (the real payload in
+// tests/fixtures/agents/claude-code-2.1.328-interactive/Notification.json): the agent waits in
+// its own terminal, and nothing here can answer it.
+const std::string kClaudeNotification =
+    R"({"source":"claude_code","source_type":"cli_agent","project":"project",)"
+    R"("cwd":"/home/dev/project","event_type":"waiting_input","severity":"warning",)"
+    R"("title":"Claude Code needs attention","message":"Lifecycle event captured locally.",)"
+    R"("status":"waiting_input","session_id":"905ba1cd-b495-4216-b798-971ab74d8163",)"
+    R"("raw_event_name":"Notification","event_id":"note-1",)"
+    R"("timestamp":"2026-05-11T12:00:02Z"})"
+    "\n";
+
+TEST_F(EventStoreTest, QuestionsNothingCanAnswerAreStatusNotAttention) {
+  std::filesystem::create_directories(dir.file("events"));
+  // A choice with options but no response channel, and the bare notification.
+  writeText(dir.file("events/events.jsonl"),
+            line("q", R"(,"event_type":"plan_ready","options":[{"id":"go","label":"Go"}])") +
+                kClaudeNotification);
+  auto store = makeStore(options());
+  store->reload(true);
+  ASSERT_EQ(store->allMessages().size(), 2u);
+  for (const auto& message : store->allMessages()) {
+    std::vector<std::string> roles;
+    for (const auto& button : message.buttons) roles.push_back(button.role);
+    EXPECT_EQ(roles, (std::vector<std::string>{"ignore", "jump"})) << message.event.id;
+    ASSERT_TRUE(message.normalized.has_value());
+    EXPECT_EQ(message.normalized->intent, MessageIntent::taskStatus) << message.event.id;
+  }
+  EXPECT_EQ(store->allMessages()[0].title, "Claude Code needs attention");
+  EXPECT_EQ(store->approvalCount(), 0);
+  EXPECT_NE(store->petState(false), PetState::approval);
+  for (const auto& item : store->companionTickerItems()) {
+    EXPECT_NE(item.kind, CompanionStatusKind::approval) << item.event.id;
+  }
+  ASSERT_TRUE(store->companionStatus().has_value());
+  EXPECT_EQ(store->companionStatus()->kind, CompanionStatusKind::working);
+}
+
+// A Claude Code approval (the bridge's line for the real PermissionRequest payload), then the
+// same session's turn ending.
+const std::string kClaudePermission =
+    R"({"source":"claude_code","cwd":"/home/dev/project","event_type":"permission_request",)"
+    R"("severity":"warning","title":"Run: echo hello > out.txt","message":"Bash",)"
+    R"("tool_name":"Bash","status":"waiting_approval","raw_event_name":"PermissionRequest",)"
+    R"("session_id":"905ba1cd","action":{"kind":"shell","command":"echo hello > out.txt",)"
+    R"("risk":"medium"},"event_id":"perm-1","timestamp":"2026-05-11T12:00:00Z"})"
+    "\n";
+const std::string kClaudeStop =
+    R"({"source":"claude_code","cwd":"/home/dev/project","event_type":"task_completed",)"
+    R"("title":"Claude Code finished","message":"done","raw_event_name":"Stop",)"
+    R"("session_id":"905ba1cd","completion_snippet":"Wrote hello to out.txt",)"
+    R"("event_id":"stop-1","timestamp":"2026-05-11T12:00:05Z"})"
+    "\n";
+
+TEST_F(EventStoreTest, OnlyEachTasksNewestEventCountsAndAllViewsAgree) {
+  std::filesystem::create_directories(dir.file("events"));
+  writeText(dir.file("events/events.jsonl"), kClaudePermission);
+  auto store = makeStore(options());
+  store->reload(true);
+  EXPECT_EQ(store->approvalCount(), 1);
+  ASSERT_TRUE(store->companionStatus().has_value());
+  EXPECT_EQ(store->companionStatus()->kind, CompanionStatusKind::approval);
+  ASSERT_EQ(store->companionTickerItems().size(), 1u);
+  EXPECT_EQ(store->companionTickerItems()[0].kind, CompanionStatusKind::approval);
+  EXPECT_EQ(store->petState(false), PetState::approval);
+
+  appendText(dir.file("events/events.jsonl"), kClaudeStop);
+  store->reload(true);
+  // The approval stays listed, but the task has moved on: nothing waits any more.
+  EXPECT_EQ(store->allMessages().size(), 2u);
+  EXPECT_EQ(store->approvalCount(), 0);
+  ASSERT_TRUE(store->companionStatus().has_value());
+  EXPECT_EQ(store->companionStatus()->kind, CompanionStatusKind::finished);
+  EXPECT_EQ(store->companionStatus()->event.id, "stop-1");
+  ASSERT_EQ(store->companionTickerItems().size(), 1u);
+  EXPECT_EQ(store->companionTickerItems()[0].kind, CompanionStatusKind::finished);
+  EXPECT_EQ(store->petState(false), PetState::done);
+}
+
+TEST_F(EventStoreTest, EqualTimesLetTheLaterLineRepresentTheTask) {
+  std::filesystem::create_directories(dir.file("events"));
+  // Both lines carry the same second, and a second task has no times at all.
+  std::string stop = kClaudeStop;
+  stop.replace(stop.find("12:00:05"), 8, "12:00:00");
+  writeText(dir.file("events/events.jsonl"),
+            kClaudePermission + stop +
+                R"({"event_id":"x1","source":"codex","session_id":"x","event_type":"task_started"})"
+                "\n"
+                R"({"event_id":"x2","source":"codex","session_id":"x","event_type":"task_failed"})"
+                "\n");
+  auto store = makeStore(options());
+  store->reload(true);
+  EXPECT_EQ(store->approvalCount(), 0);
+  EXPECT_EQ(store->petState(false), PetState::error);
+  ASSERT_TRUE(store->companionStatus().has_value());
+  EXPECT_EQ(store->companionStatus()->event.id, "stop-1");
+  const auto& messages = store->allMessages();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2].event.id, "x2");
+  EXPECT_EQ(messages[2].badge, "Failed");
 }
 
 TEST_F(EventStoreTest, FailedChoiceReceiptGivesExactlyOneNotice) {

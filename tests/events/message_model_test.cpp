@@ -10,6 +10,7 @@
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
 #include "model/message_normalizer.hpp"
+#include "model/reminder_policy.hpp"
 #include "model/tool_catalog.hpp"
 #include "support/event_lines.hpp"
 
@@ -93,11 +94,14 @@ TEST(MessageNormalizerTest, SubmitNeedsAButtonWhenOneClickIsNotTheWholeAnswer) {
 }
 
 TEST(MessageNormalizerTest, HumanRequestsAnswerOnlyThroughResponseChannels) {
-  // A decision file belongs to approvals; a question that names one has no way to be answered.
+  // A decision file belongs to approvals; a question that names one has no way to be answered,
+  // so it only tells what the agent is doing.
   const auto choice = messageOf(R"({"event_id": "d1", "event_type": "waiting_input",
     "decision_file": "/tmp/d", "options": [{"id": "a", "label": "A"}]})");
-  EXPECT_EQ(choice.actions[0].channel, ResponseChannel{});
-  EXPECT_EQ(choice.interaction->submit.channel, ResponseChannel{});
+  EXPECT_EQ(choice.intent, MessageIntent::taskStatus);
+  EXPECT_EQ(choice.category, MessageCategory::lifecycle);
+  EXPECT_FALSE(choice.interaction.has_value());
+  EXPECT_EQ(roles(choice.actions), (std::vector<Role>{Role::ignore, Role::jump}));
 
   const auto socket = messageOf(R"({"event_id": "d2", "event_type": "waiting_input",
     "socket_path": "/tmp/agent.sock", "message": "Name the branch"})");
@@ -110,11 +114,23 @@ TEST(MessageNormalizerTest, HumanRequestsAnswerOnlyThroughResponseChannels) {
             ResponseChannel::localSocket("/tmp/agent.sock", "line_json"));
   EXPECT_EQ(roles(socket.actions), (std::vector<Role>{Role::ignore, Role::jump}));
 
-  const auto plan = messageOf(R"({"event_id": "d3", "event_type": "plan_ready"})");
+  const auto plan = messageOf(R"({"event_id": "d3", "event_type": "plan_ready",
+    "response_file": "/tmp/r"})");
   EXPECT_EQ(plan.intent, MessageIntent::planReview);
   EXPECT_EQ(plan.badge, "Plan");
   EXPECT_FALSE(plan.interaction.has_value());
   EXPECT_EQ(roles(plan.actions), (std::vector<Role>{Role::ignore, Role::jump}));
+
+  // Without any channel a plan or a question is what the agent is doing, not a request here.
+  const auto unanswerablePlan = messageOf(R"({"event_id": "d4", "event_type": "plan_ready",
+    "options": [{"id": "go", "label": "Go"}]})");
+  EXPECT_EQ(unanswerablePlan.intent, MessageIntent::taskStatus);
+  EXPECT_EQ(unanswerablePlan.badge, "Plan");
+  EXPECT_EQ(roles(unanswerablePlan.actions), (std::vector<Role>{Role::ignore, Role::jump}));
+  const auto waiting = messageOf(R"({"event_id": "d5", "event_type": "waiting_input"})");
+  EXPECT_EQ(waiting.intent, MessageIntent::taskStatus);
+  EXPECT_EQ(waiting.badge, "Waiting");
+  EXPECT_LT(waiting.priority, plan.priority);
 }
 
 TEST(MessageNormalizerTest, ResultsUsageAndNoticesGetTheirBadgesAndActions) {
@@ -150,13 +166,51 @@ TEST(MessageNormalizerTest, ResultsUsageAndNoticesGetTheirBadgesAndActions) {
   EXPECT_EQ(roles(running.actions), (std::vector<Role>{Role::ignore, Role::jump}));
 
   // Everything waiting for the user sorts before everything that merely happened.
-  const auto plan = messageOf(R"({"event_id": "r9", "event_type": "plan_ready"})");
+  const auto plan = messageOf(R"({"event_id": "r9", "event_type": "plan_ready",
+    "response_file": "/tmp/r"})");
   for (const auto* lifecycle : {&failed, &done, &rateLimited, &jump, &setup, &running}) {
     EXPECT_GT(plan.priority, lifecycle->priority) << lifecycle->badge;
   }
   EXPECT_GT(messageOf(R"({"event_id": "a", "event_type": "permission_request"})").priority,
             plan.priority);
   EXPECT_GT(failed.priority, done.priority);
+}
+
+TEST(MessageNormalizerTest, FailuresAndCancellationsAreLabelledAsThePetSeesThem) {
+  const auto failedTask = makeIslandMessage(
+      {eventFrom(R"({"event_id": "f0", "event_type": "task_failed"})")}, {}, {}, Timestamp{});
+  for (const std::string fields : {R"("event_type": "error")", R"("status": "failed")",
+                                   R"("event_type": "tool_run", "severity": "critical")"}) {
+    const auto event = eventFrom(R"({"event_id": "f", )" + fields + "}");
+    EXPECT_EQ(eventReminderPolicy(event).kind, EventReminderKind::failure) << fields;
+    const auto message = makeIslandMessage({event}, {}, {}, Timestamp{});
+    ASSERT_TRUE(message.normalized.has_value());
+    EXPECT_EQ(message.normalized->intent, MessageIntent::taskResult) << fields;
+    EXPECT_EQ(message.badge, "Failed") << fields;
+    EXPECT_EQ(labels(message.normalized->actions),
+              (std::vector<std::string>{"Mark Read", "Ignore", "Configure"}))
+        << fields;
+    EXPECT_EQ(message.accent, failedTask.accent) << fields;
+    EXPECT_EQ(message.normalized->priority, failedTask.normalized->priority) << fields;
+  }
+
+  const auto cancelledTask = makeIslandMessage(
+      {eventFrom(R"({"event_id": "c0", "event_type": "task_cancelled"})")}, {}, {}, Timestamp{});
+  for (const std::string fields : {R"("event_type": "cancelled")", R"("status": "cancelled")",
+                                   R"("event_type": "task_completed", "status": "cancelled")"}) {
+    const auto event = eventFrom(R"({"event_id": "c", )" + fields + "}");
+    // Neither running nor done for the pet; a notice in the inbox.
+    EXPECT_EQ(eventReminderPolicy(event).kind, EventReminderKind::none) << fields;
+    EXPECT_EQ(groupVisibleEvents({event}, {}).groups.size(), 1u) << fields;
+    const auto message = makeIslandMessage({event}, {}, {}, Timestamp{});
+    EXPECT_EQ(message.normalized->intent, MessageIntent::taskResult) << fields;
+    EXPECT_EQ(message.badge, "Cancelled") << fields;
+    EXPECT_EQ(message.accent, cancelledTask.accent) << fields;
+  }
+  // A rate limit that reports its status as failed is still about quota.
+  const auto limited = messageOf(R"({"event_id": "l", "event_type": "rate_limited",
+    "status": "failed"})");
+  EXPECT_EQ(limited.badge, "Rate Limit");
 }
 
 TEST(MessageNormalizerTest, DetailLocatesTheAgentAndShortensLongSessionIDs) {
@@ -239,9 +293,10 @@ TEST(MessageGroupingTest, DifferentRequestsStaySeparateAndRepeatsJoin) {
 
   // Questions are told apart by their text, or by their title when they have none.
   const auto question = eventFrom(R"({"event_id": "q1", "event_type": "waiting_input",
-    "session_id": "s", "title": "Codex needs input", "message": "Name the branch"})");
+    "session_id": "s", "title": "Codex needs input", "message": "Name the branch",
+    "response_file": "/tmp/r"})");
   const auto untitled = eventFrom(R"({"event_id": "q2", "event_type": "waiting_input",
-    "session_id": "s", "title": "Codex needs input"})");
+    "session_id": "s", "title": "Codex needs input", "response_file": "/tmp/r"})");
   EXPECT_EQ(messageGroupKey(question), "human_loop|unknown|unknown|s|name the branch");
   EXPECT_EQ(messageGroupKey(untitled), "human_loop|unknown|unknown|s|codex needs input");
 }
@@ -263,7 +318,7 @@ TEST(MessageGroupingTest, HiddenUsageOnlyAndUnlistedEventsNeverBecomeMessages) {
   ASSERT_EQ(grouped.groups.size(), 1u);
 }
 
-TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesKeepFileOrder) {
+TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesFavourTheLaterLine) {
   const auto event = [](const std::string& id, const std::string& session,
                         const std::string& time) {
     return eventFrom(R"({"event_id": ")" + id + R"(", "event_type": "task_updated",
@@ -277,13 +332,73 @@ TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesKeepFileOrder
       {});
   std::vector<std::string> order;
   for (const auto& visible : grouped.sortedVisible) order.push_back(visible.id);
-  EXPECT_EQ(order, (std::vector<std::string>{"a2", "b1", "c1", "a1", "old"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"a2", "c1", "b1", "a1", "old"}));
   ASSERT_EQ(grouped.groups.size(), 4u);
   EXPECT_EQ(grouped.groups[0][0].id, "a2");
   EXPECT_EQ(grouped.groups[0][1].id, "a1");
-  EXPECT_EQ(grouped.groups[1][0].id, "b1");
-  EXPECT_EQ(grouped.groups[2][0].id, "c1");
+  EXPECT_EQ(grouped.groups[1][0].id, "c1");
+  EXPECT_EQ(grouped.groups[2][0].id, "b1");
   EXPECT_EQ(grouped.groups[3][0].id, "old");
+
+  // A task whose lines share one time, or have none, is represented by its last line.
+  for (const std::string time : {R"(, "timestamp": "2026-05-11T12:00:00Z")", ""}) {
+    const auto started = eventFrom(R"({"event_id": "s", "event_type": "task_started",
+      "session_id": "t")" + time + "}");
+    const auto finished = eventFrom(R"({"event_id": "f", "event_type": "task_completed",
+      "session_id": "t")" + time + "}");
+    const auto task = groupVisibleEvents({started, finished}, {});
+    ASSERT_EQ(task.groups.size(), 1u);
+    EXPECT_EQ(task.groups[0][0].id, "f") << time;
+    ASSERT_EQ(task.representatives.size(), 1u);
+    EXPECT_EQ(task.representatives[0].id, "f") << time;
+  }
+}
+
+TEST(MessageGroupingTest, ABareNotificationRepeatsTheRequestBeforeIt) {
+  const auto event = [](const std::string& id, const std::string& fields, int second) {
+    return eventFrom(fmt::format(R"({{"event_id": "{}", "source": "claude_code",
+      "session_id": "s", "timestamp": "2026-05-11T12:00:0{}Z", {}}})",
+                                 id, second, fields));
+  };
+  const auto permission =
+      event("p", R"("event_type": "permission_request", "action": {"kind": "shell"})", 1);
+  const auto notification = event("n", R"("event_type": "waiting_input")", 2);
+  const auto ran = event("r", R"("event_type": "task_updated")", 3);
+
+  auto grouped = groupVisibleEvents({permission, notification}, {});
+  ASSERT_EQ(grouped.representatives.size(), 1u);
+  EXPECT_EQ(grouped.representatives[0].id, "p");
+  EXPECT_EQ(grouped.groups.size(), 2u);  // the notification is listed, as status
+
+  grouped = groupVisibleEvents({permission, notification, ran}, {});
+  ASSERT_EQ(grouped.representatives.size(), 1u);
+  EXPECT_EQ(grouped.representatives[0].id, "r");
+
+  // Without a request before it, the notification is what the task is doing.
+  grouped =
+      groupVisibleEvents({event("u", R"("event_type": "task_updated")", 1), notification}, {});
+  ASSERT_EQ(grouped.representatives.size(), 1u);
+  EXPECT_EQ(grouped.representatives[0].id, "n");
+}
+
+TEST(MessageGroupingTest, EventsWithoutSessionOrDirectoryAreTheirOwnTasks) {
+  // Neither names a session or a working directory: both would default to the home folder.
+  const auto first = eventFrom(R"({"event_id": "n1", "source": "gemini",
+    "event_type": "task_failed", "title": "Lint failed"})");
+  const auto second = eventFrom(R"({"event_id": "n2", "source": "gemini",
+    "event_type": "task_completed", "title": "Deployed"})");
+  EXPECT_NE(messageGroupKey(first), messageGroupKey(second));
+  const auto grouped = groupVisibleEvents({first, second}, {});
+  ASSERT_EQ(grouped.groups.size(), 2u);
+  EXPECT_EQ(grouped.representatives.size(), 2u);
+
+  // A working directory, a session or the agent's own task key still joins them.
+  for (const std::string identity :
+       {R"("cwd": "/work/app")", R"("session_id": "s")", R"("task_key": "deploy")"}) {
+    const auto a = eventFrom(R"({"event_id": "a", "source": "gemini", )" + identity + "}");
+    const auto b = eventFrom(R"({"event_id": "b", "source": "gemini", )" + identity + "}");
+    EXPECT_EQ(messageGroupKey(a), messageGroupKey(b)) << identity;
+  }
 }
 
 TEST(IslandMessageTest, RelativeTimeBoundaries) {

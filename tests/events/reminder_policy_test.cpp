@@ -63,11 +63,23 @@ TEST(ReminderPolicyTest, ApprovalsAlertUnlessSilencedOrUnanswerable) {
 
 TEST(ReminderPolicyTest, QuestionsRemindOnlyWhenTheyCanBeAnswered) {
   EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "waiting_input",
-    "options": [{"id": "a", "label": "A"}]})"),
+    "response_file": "/tmp/r", "options": [{"id": "a", "label": "A"}]})"),
             alerting(Kind::choice));
   EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "plan_ready", "notify_policy": "silent",
-    "options": [{"id": "a", "label": "A"}]})"),
+    "response_command": "reply", "options": [{"id": "a", "label": "A"}]})"),
             quiet(Kind::choice));
+  // Nothing here can answer them (Claude Code's Notification hook, for one): they only say
+  // what the agent is doing.
+  EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "waiting_input",
+    "options": [{"id": "a", "label": "A"}]})"),
+            quiet(Kind::status));
+  EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "plan_ready"})"), quiet(Kind::status));
+  EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "waiting_input",
+    "raw_event_name": "Notification", "message": "Claude needs your permission"})"),
+            quiet(Kind::status));
+  EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "waiting_input",
+    "notify_policy": "usage_only"})"),
+            kDropped);
   EXPECT_EQ(policyOf(R"({"event_id": "q", "event_type": "waiting_input",
     "response_file": "/tmp/r"})"),
             alerting(Kind::input));
@@ -188,7 +200,8 @@ TEST(PetStateTest, ApprovalOutranksErrorWhichOutranksEverythingElse) {
   EXPECT_EQ(petFor({}, false, /*socketPending=*/true), PetState::approval);
   // A silenced question still means the pet waits for the user.
   EXPECT_EQ(petFor({kFailure, R"({"event_id": "q", "event_type": "waiting_input",
-    "notify_policy": "silent", "options": [{"id": "a", "label": "A"}]})"}),
+    "notify_policy": "silent", "response_file": "/tmp/r",
+    "options": [{"id": "a", "label": "A"}]})"}),
             PetState::approval);
   EXPECT_STREQ(rawValue(PetState::tired), "tired");
 }
