@@ -75,11 +75,10 @@ bool Core::socketApprovalEnabled() const {
 void Core::start() {
   if (started_) return;
   started_ = true;
-  auditWriter_ = std::make_unique<AuditWriter>(paths_.approvalAuditFile);
-  dispatcher_ = std::make_unique<DecisionDispatcher>(*pendingActions_, frontEnd_);
-  attachAuditObserver(*pendingActions_, *auditWriter_);
-  auditWriter_->reconcileOnLaunch();
-
+  // The socket is claimed first: an instance that finds another one running must stop before
+  // it touches what that one owns, such as the open requests in the shared audit log. Its
+  // outcome is logged once the launch is through, so "listening" means ready.
+  std::string socketOutcome;
   if (socketApprovalEnabled()) {
     socketService_ = std::make_unique<HookSocketService>(
         loop_, paths_.socketPath,
@@ -88,13 +87,28 @@ void Core::start() {
         },
         log_);
     if (auto started = socketService_->start(); !started) {
-      log(fmt::format("[Glimmet] socket server failed to start: {}", started.error()));
+      const SocketStartFailure failure = socketService_->startFailure();
+      if (failure == SocketStartFailure::alreadyRunning ||
+          failure == SocketStartFailure::pathUnusable) {
+        // Running on without the socket would let every approval time out unseen, so the
+        // front end stops instead.
+        startRefusal_ = started.error();
+        return;
+      }
+      socketOutcome = fmt::format("[Glimmet] socket server failed to start: {}", started.error());
     } else {
-      log(fmt::format("[Glimmet] socket server listening at {}", paths_.socketPath));
+      socketOutcome = fmt::format("[Glimmet] socket server listening at {}", paths_.socketPath);
     }
   } else {
-    log("[Glimmet] socket-based approval disabled by user; skipping server start");
+    socketOutcome = "[Glimmet] socket-based approval disabled by user; skipping server start";
   }
+  // Requests reach the handler through the loop, so none is handled before the observer is
+  // attached here.
+  auditWriter_ = std::make_unique<AuditWriter>(paths_.approvalAuditFile);
+  dispatcher_ = std::make_unique<DecisionDispatcher>(*pendingActions_, frontEnd_);
+  attachAuditObserver(*pendingActions_, *auditWriter_);
+  auditWriter_->reconcileOnLaunch();
+  log(socketOutcome);
 
   store_->reload(true);
   // In isolated mode the store declines to watch; the 2-second tick still catches up.

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "app/app_command.hpp"
 #include "app/app_snapshot.hpp"
@@ -45,6 +47,9 @@ class Core {
   void start();
   // Stops the tick, the watching and the socket; idempotent. Loop thread.
   void shutDown();
+  // Set by start() when this instance must not run: another one owns the socket, or the socket
+  // path cannot be used. The text names the cause.
+  const std::optional<std::string>& startRefusal() const { return startRefusal_; }
 
   // Read side. Subscribers are called on the loop thread with every snapshot that differs from
   // the previous one in something a user could see. Loop thread.
@@ -99,6 +104,7 @@ class Core {
   std::optional<StatusBanner> statusBanner_;
   std::vector<PendingAction> finishedRequests_;
   bool started_ = false;
+  std::optional<std::string> startRefusal_;
 
   std::map<uint64_t, Subscriber> subscribers_;
   uint64_t nextSubscription_ = 1;

@@ -29,6 +29,7 @@ class HookSocketService {
   HookSocketService(MainLoop& loop, std::string socketPath, Handler handler, LogSink log = {});
 
   [[nodiscard]] Status start() { return server_.start(); }
+  SocketStartFailure startFailure() const { return server_.startFailure(); }
   bool isRunning() const { return server_.isRunning(); }
   const std::string& socketPath() const { return server_.socketPath(); }
   size_t connectionCount() const { return server_.connectionCount(); }

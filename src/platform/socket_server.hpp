@@ -24,6 +24,18 @@ struct SocketConnection {
   std::function<void()> close;
 };
 
+// Why start() failed. `alreadyRunning` and `pathUnusable` leave whatever is at the socket path
+// untouched; callers treat them as a reason not to run at all.
+enum class SocketStartFailure {
+  none,
+  // Another process accepts connections on the socket.
+  alreadyRunning,
+  // Something other than a socket is at the path, or its directory cannot be made or written.
+  pathUnusable,
+  // Any other failed system call.
+  system,
+};
+
 // A Unix-domain socket server that speaks newline-delimited lines. All socket I/O is
 // non-blocking on the main loop; each complete line (without its line feed) is handed to the
 // handler on the main loop, in arrival order, while its connection is still open. A line longer
@@ -35,14 +47,18 @@ class SocketServer {
 
   SocketServer(MainLoop& loop, std::string socketPath, LineHandler handler, LogSink log = {},
                size_t maxLineBytes = kDefaultMaxLineBytes);
-  // Closes every connection and the listening socket and removes the socket file.
+  // Closes every connection and the listening socket, and removes the socket file if it is still
+  // the one this server bound.
   ~SocketServer();
   SocketServer(const SocketServer&) = delete;
   SocketServer& operator=(const SocketServer&) = delete;
 
   // Binds and listens; a second call on a running server is a programming error. The error
-  // text is a POSIXError description or the file system's message.
+  // text is a POSIXError description or a message naming the path; startFailure() says which
+  // kind of failure it was. A socket file nobody accepts on is replaced; a live one, or a file
+  // that is not a socket, is never removed.
   [[nodiscard]] Status start();
+  SocketStartFailure startFailure() const;
 
   bool isRunning() const;
   const std::string& socketPath() const;

@@ -57,6 +57,10 @@ constexpr const char* kRunUsage =
     "Every request and outcome is appended to ~/.glimmet/audit.jsonl. The user default\n"
     "useSocketApprovalEnabled = false turns the socket off.\n"
     "\n"
+    "Only one glimmet run serves a socket: while another one answers on it, this one exits\n"
+    "with status 1 and \"Glimmet is already running (pid N)\". A socket file left by a run\n"
+    "that crashed is replaced; anything at the path that is not a socket is never removed.\n"
+    "\n"
     "Stop with Ctrl-C.\n";
 
 int runInbox(const std::vector<std::string_view>& args) {

@@ -1,5 +1,7 @@
 #include "ui/console_application.hpp"
 
+#include <cstdio>
+
 #include <fmt/format.h>
 
 #include "base/text.hpp"
@@ -33,6 +35,12 @@ int ConsoleApplication::run() {
   const uint64_t subscription =
       core_->subscribe([this](const SnapshotPtr& snapshot) { show(snapshot); });
   core_->start();
+  if (const auto& refusal = core_->startRefusal()) {
+    std::fprintf(stderr, "[Glimmet] %s\n", refusal->c_str());
+    core_->unsubscribe(subscription);
+    core_->shutDown();
+    return 1;
+  }
   consoleInput_ = std::make_unique<ConsoleInput>(
       core_->loop(), commandInput_,
       [this](const std::string& line) { print(approvals_.execute(line)); }, nullptr,

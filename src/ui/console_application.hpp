@@ -19,7 +19,9 @@ class ConsoleApplication {
   ConsoleApplication(Environment environment, std::FILE* console, int commandInput = 0);
   ~ConsoleApplication();
 
-  // Starts the core and runs until stop() or a termination signal.
+  // Starts the core and runs until stop() or a termination signal; 0 then. Returns 1 at once,
+  // with the cause on standard error, when the core refuses to start (another instance owns
+  // the socket, or its path cannot be used).
   int run();
   // Thread-safe.
   void stop();

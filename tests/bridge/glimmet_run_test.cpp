@@ -2,10 +2,15 @@
 // decisions typed into its standard input.
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -233,6 +238,169 @@ TEST_F(GlimmetRunTest, KeepsServingWhenStandardInputIsDevNull) {
   EXPECT_EQ(onlyReply(waiting), storeReply("r1", "timed_out"));
   EXPECT_TRUE(glimmet.output().find("[#1] Approval needed") != std::string::npos);
   EXPECT_FALSE(glimmet.exited());
+  stopGlimmet(glimmet);
+}
+
+size_t occurrences(const std::string& text, const std::string& needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size())) {
+    ++count;
+  }
+  return count;
+}
+
+TEST_F(GlimmetRunTest, SecondRunRefusesWhileTheFirstKeepsItsSocketAndRequests) {
+  auto first = startGlimmet(/*withGlimmetHome=*/true);
+  const std::string socket = glimmetHome + "/glimmet.sock";
+  auto waiting = client(socket, requestLine("r-open", "permission_request", "s1", ::getpid()),
+                        {"--timeout", "60"});
+  ASSERT_TRUE(first.waitForOutput("[#1] Approval needed", kDeadline)) << first.output();
+
+  auto second = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment(true), {}, true);
+  ASSERT_TRUE(second.waitExit(kDeadline)) << second.output();
+  EXPECT_NE(second.exitCode(), 0);
+  EXPECT_NE(second.output().find("[Glimmet] Glimmet is already running (pid " +
+                                 std::to_string(first.pid()) + ")\n"),
+            std::string::npos)
+      << second.output();
+  EXPECT_EQ(second.output().find("socket server listening"), std::string::npos);
+  // The refused run neither took the socket nor reconciled the first one's open request.
+  EXPECT_TRUE(auditLinesWithRole("pending_reconcile").empty());
+
+  // The open request is still the first one's to answer, and new requests still reach it.
+  first.write("allow 1\n");
+  EXPECT_EQ(onlyReply(waiting).decision, "allow");
+  auto later = client(socket, requestLine("r-later", "permission_request", "s2", ::getpid()));
+  ASSERT_TRUE(first.waitForOutput("[#2] Approval needed", kDeadline)) << first.output();
+  first.write("deny 2\n");
+  EXPECT_EQ(onlyReply(later).decision, "deny");
+  stopGlimmet(first);
+  EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
+TEST_F(GlimmetRunTest, SocketPathHoldingAFileIsLeftAloneAndAStaleSocketIsReplaced) {
+  std::filesystem::create_directories(glimmetHome);
+  const std::string socket = glimmetHome + "/glimmet.sock";
+  testing::writeText(socket, "not a socket");
+  auto refused = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment(true), {}, true);
+  ASSERT_TRUE(refused.waitExit(kDeadline)) << refused.output();
+  EXPECT_NE(refused.exitCode(), 0);
+  EXPECT_NE(refused.output().find(socket + " exists and is not a socket"), std::string::npos)
+      << refused.output();
+  EXPECT_EQ(readText(socket), "not a socket");
+
+  // A socket file left by a run that was killed is taken over.
+  ASSERT_TRUE(std::filesystem::remove(socket));
+  auto killed = startGlimmet(true);
+  killed.signal(SIGKILL);
+  ASSERT_TRUE(killed.waitExit(kDeadline));
+  ASSERT_TRUE(std::filesystem::is_socket(socket));
+  auto next = startGlimmet(true);
+  auto asking = client(socket, requestLine("r-next", "permission_request", "s1", ::getpid(), 1));
+  EXPECT_EQ(onlyReply(asking), storeReply("r-next", "timed_out"));
+  stopGlimmet(next);
+}
+
+// A directory the user cannot write. Root can write anywhere, so as root glimmet runs as user
+// nobody for this test, inside a tree under /tmp that nobody can enter.
+TEST_F(GlimmetRunTest, UnwritableSocketDirectoryIsAClearErrorAndNothingIsDeleted) {
+  TempDir shared("/tmp");
+  ASSERT_EQ(::chmod(shared.path().c_str(), 0755), 0);
+  const std::string userHome = shared.path() + "/home";
+  const std::string lockedHome = shared.path() + "/gh";
+  std::filesystem::create_directories(userHome);
+  std::filesystem::create_directories(lockedHome);
+  testing::writeText(lockedHome + "/notes", "keep me");
+  std::vector<std::string> prefix;
+  if (::geteuid() == 0) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody) GTEST_SKIP() << "no user named nobody on this machine";
+    ASSERT_EQ(::chown(userHome.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    prefix = {"python3", "-c",
+              "import os, sys; os.setgroups([]); os.setgid(int(sys.argv[1])); "
+              "os.setuid(int(sys.argv[2])); os.execv(sys.argv[3], sys.argv[3:])",
+              std::to_string(nobody->pw_gid), std::to_string(nobody->pw_uid)};
+  }
+  ASSERT_EQ(::chmod(lockedHome.c_str(), 0555), 0);
+  std::vector<std::string> argv = prefix;
+  argv.insert(argv.end(), {GLIMMET_BINARY, "run"});
+  const std::vector<std::string> env = {"HOME=" + userHome, "GLIMMET_HOME=" + lockedHome,
+                                        "XDG_DATA_HOME=" + userHome + "/data",
+                                        "PATH=" + std::string(std::getenv("PATH"))};
+  auto refused = ChildProcess::spawn(argv, env, {}, true);
+  ASSERT_TRUE(refused.waitExit(kDeadline)) << refused.output();
+  EXPECT_NE(refused.exitCode(), 0) << refused.output();
+  EXPECT_NE(refused.output().find("[Glimmet] Cannot create the socket " + lockedHome +
+                                  "/glimmet.sock: Permission denied\n"),
+            std::string::npos)
+      << refused.output();
+  EXPECT_EQ(readText(lockedHome + "/notes"), "keep me");
+  EXPECT_EQ(std::filesystem::directory_iterator(lockedHome)->path().filename(), "notes");
+}
+
+// glimmet run with a limit of 40 descriptors and 100 clients knocking: it pauses accepting
+// with one log line instead of one every few milliseconds, and serves again once they leave.
+TEST_F(GlimmetRunTest, OutOfDescriptorsLogsOncePerEpisodeAndServesAgainAfterwards) {
+  ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+  auto glimmet = ChildProcess::spawn(
+      {"python3", "-c",
+       "import os, resource, sys; resource.setrlimit(resource.RLIMIT_NOFILE, (40, 40)); "
+       "os.execv(sys.argv[1], sys.argv[1:])",
+       GLIMMET_BINARY, "run"},
+      environment(false), {}, true);
+  const std::string socket = home + "/.glimmet/glimmet.sock";
+  ASSERT_TRUE(
+      glimmet.waitForOutput("[Glimmet] socket server listening at " + socket + "\n", kDeadline))
+      << glimmet.output();
+
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, socket.c_str(), socket.size() + 1);
+  const std::string outOfDescriptors = "accept failed: errno=" + std::to_string(EMFILE);
+  // 100 clients connect. While glimmet keeps accepting, a full backlog only means "try again
+  // in a moment"; once glimmet is out of descriptors the backlog stays full, and the clients
+  // still to come give up at once.
+  auto outOfDescriptorLines = [&] { return occurrences(glimmet.output(), outOfDescriptors); };
+  auto knock = [&](std::vector<int>& clients, size_t episode) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (int i = 0; i < 100 && std::chrono::steady_clock::now() < giveUp; ++i) {
+      for (;;) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        const bool connected =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        if (connected) {
+          clients.push_back(fd);
+          break;
+        }
+        ::close(fd);
+        if (outOfDescriptorLines() >= episode || std::chrono::steady_clock::now() > giveUp) break;
+        glimmet.waitUntil([] { return false; }, 0.005);
+      }
+    }
+  };
+  for (size_t episode = 1; episode <= 2; ++episode) {
+    SCOPED_TRACE(episode);
+    std::vector<int> clients;
+    knock(clients, episode);
+    ASSERT_TRUE(glimmet.waitUntil([&] { return outOfDescriptorLines() >= episode; }, kDeadline))
+        << glimmet.output();
+    // Several retry periods pass while the clients stay; each retry fails again, silently.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1600);
+    glimmet.waitUntil([&] { return std::chrono::steady_clock::now() > until; }, 5);
+    EXPECT_EQ(outOfDescriptorLines(), episode) << glimmet.output();
+    EXPECT_EQ(occurrences(glimmet.output(), "[Glimmet] socket accept paused: POSIX " +
+                                                outOfDescriptors + " (Too many open files)"),
+              episode);
+    EXPECT_FALSE(glimmet.exited()) << glimmet.output();
+    for (const int fd : clients) ::close(fd);
+
+    // The descriptors are free again: a real request is answered.
+    const std::string id = "r-after-" + std::to_string(episode);
+    auto asking = client(socket, requestLine(id, "permission_request", "s1", ::getpid(), 1));
+    EXPECT_EQ(onlyReply(asking), storeReply(id, "timed_out"));
+  }
   stopGlimmet(glimmet);
 }
 

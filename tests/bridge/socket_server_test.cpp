@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -255,28 +257,115 @@ TEST_F(ForeignPeerTest, PeerOfAnotherUserIsClosedWithoutReplyWhileTheOwnerKeepsW
   EXPECT_EQ(requests[0].requestID, "req-own");
 }
 
-TEST(SocketServerStart, ReplacesAStaleFileCreatesTheDirectoryAndSetsMode0600) {
+// A socket file as a crashed instance leaves it: bound, then closed, so nobody accepts on it.
+void leaveStaleSocket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  ::close(fd);
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info.st_mode;
+}
+
+TEST(SocketServerStart, ReplacesAStaleSocketCreatesMissingDirectories0700AndSetsMode0600) {
   TempDir dir;
   const std::string path = dir.path() + "/a/b/glimmet.sock";
   ASSERT_EQ(::mkdir((dir.path() + "/a").c_str(), 0755), 0);
   ASSERT_EQ(::mkdir((dir.path() + "/a/b").c_str(), 0755), 0);
-  testing::writeText(path, "stale");
+  leaveStaleSocket(path);
   MainLoop loop;
   HookSocketService server(loop, path, [](HookRequest, SocketReplyHandle) {});
   auto started = server.start();
   ASSERT_TRUE(started.ok()) << started.error();
   EXPECT_TRUE(server.isRunning());
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISSOCK(info.st_mode));
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_TRUE(S_ISSOCK(modeOf(path)));
+  EXPECT_EQ(modeOf(path) & 0777, 0600u);
+  EXPECT_EQ(modeOf(dir.path() + "/a/b") & 0777, 0755u) << "an existing directory keeps its mode";
 
   TempDir fresh;
   const std::string nested = fresh.path() + "/x/y/glimmet.sock";
   HookSocketService second(loop, nested, [](HookRequest, SocketReplyHandle) {});
   ASSERT_TRUE(second.start().ok());
-  ASSERT_EQ(::stat(nested.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(modeOf(nested) & 0777, 0600u);
+  EXPECT_EQ(modeOf(fresh.path() + "/x") & 0777, 0700u);
+  EXPECT_EQ(modeOf(fresh.path() + "/x/y") & 0777, 0700u);
+}
+
+TEST(SocketServerStart, NeverDeletesWhatIsNotASocket) {
+  TempDir dir;
+  MainLoop loop;
+  const std::string file = dir.file("glimmet.sock");
+  testing::writeText(file, "my notes");
+  HookSocketService server(loop, file, [](HookRequest, SocketReplyHandle) {});
+  auto started = server.start();
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(server.startFailure(), SocketStartFailure::pathUnusable);
+  EXPECT_NE(started.error().find(file + " exists and is not a socket"), std::string::npos)
+      << started.error();
+  EXPECT_FALSE(server.isRunning());
+  EXPECT_EQ(testing::readText(file), "my notes");
+
+  const std::string directory = dir.file("sock-dir");
+  ASSERT_EQ(::mkdir(directory.c_str(), 0700), 0);
+  HookSocketService onDirectory(loop, directory, [](HookRequest, SocketReplyHandle) {});
+  started = onDirectory.start();
+  ASSERT_FALSE(started.ok());
+  EXPECT_EQ(onDirectory.startFailure(), SocketStartFailure::pathUnusable);
+  EXPECT_TRUE(S_ISDIR(modeOf(directory)));
+}
+
+TEST(SocketServerStart, LiveInstanceKeepsItsSocketAndExitRemovesOnlyOurOwnFile) {
+  TempDir dir;
+  const std::string path = dir.path() + "/gh/glimmet.sock";
+  MainLoop loop;
+  WorkItem waker = loop.every(Seconds(0.01), Seconds(0), [] {});
+  std::vector<std::string> seen;
+  auto first = std::make_unique<HookSocketService>(
+      loop, path, [&](HookRequest request, SocketReplyHandle handle) {
+        seen.push_back(request.requestID);
+        handle.send(replyTo(request));
+      });
+  ASSERT_TRUE(first->start().ok());
+  auto ask = [&](const std::string& id) {
+    auto client = ChildProcess::spawn({"python3", testing::hookClientScript(), path}, {},
+                                      line(sampleRequest(id)));
+    EXPECT_TRUE(loop.runUntil([&] { return client.exited(); }, Seconds(30)));
+    return splitLines(client.output());
+  };
+
+  {
+    HookSocketService second(loop, path, [](HookRequest, SocketReplyHandle) {});
+    auto started = second.start();
+    ASSERT_FALSE(started.ok());
+    EXPECT_EQ(second.startFailure(), SocketStartFailure::alreadyRunning);
+    EXPECT_EQ(started.error(),
+              "Glimmet is already running (pid " + std::to_string(::getpid()) + ")");
+    EXPECT_FALSE(second.isRunning());
+  }
+  // The refused server went away without touching the first one's socket.
+  EXPECT_EQ(ask("req-still-served"),
+            (std::vector<std::string>{replyLine(sampleRequest("req-still-served")), "<DONE>"}));
+
+  // Someone removed the socket by hand and another instance took the path: exiting must not
+  // delete the newcomer's socket.
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  HookSocketService newcomer(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
+    seen.push_back("newcomer:" + request.requestID);
+    handle.send(replyTo(request));
+  });
+  ASSERT_TRUE(newcomer.start().ok());
+  first.reset();
+  EXPECT_TRUE(S_ISSOCK(modeOf(path)));
+  EXPECT_EQ(ask("req-newcomer"),
+            (std::vector<std::string>{replyLine(sampleRequest("req-newcomer")), "<DONE>"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"req-still-served", "newcomer:req-newcomer"}));
 }
 
 TEST(SocketServerStart, FailuresAreReportedAndLeaveTheServerStopped) {

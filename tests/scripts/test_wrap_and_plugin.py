@@ -1,10 +1,17 @@
 """glimmet-wrap around real child commands, and the OpenCode plugin under node."""
+import fcntl
 import json
+import os
+import select
 import shlex
 import shutil
+import signal
+import struct
 import subprocess
 import sys
+import termios
 import textwrap
+import time
 import unittest
 
 from bridge_support import SCRIPTS, BridgeTestCase
@@ -145,6 +152,96 @@ class WrapperTest(BridgeTestCase):
                            script_dir=lonely)
         self.assertEqual((result.returncode, result.stdout), (5, b"still runs\n"))
         self.assertFalse(self.event_file.exists())
+
+
+# Asks for a name the way interactive agents do: a prompt without a newline,
+# then one line of input; reports what it sees of its terminal before and after.
+PROMPTER = textwrap.dedent(r"""
+    import os, signal, sys
+    print("ttys", os.isatty(0), os.isatty(1), os.isatty(2))
+    print("size", *os.get_terminal_size())
+    resized = []
+    signal.signal(signal.SIGWINCH, lambda *_: resized.append(1))
+    name = input("Name? ")
+    print("hello", name)
+    print("size", *os.get_terminal_size(), "resized" if resized else "not resized")
+    sys.exit(7)
+""")
+
+
+class WrapperTerminalTest(BridgeTestCase):
+    """The wrapper driven from a real pseudo-terminal, as a user's shell runs it."""
+
+    def start_on_terminal(self, command, rows=33, columns=101):
+        master, slave = os.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
+
+        def take_terminal():
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        process = subprocess.Popen(
+            [sys.executable, str(SCRIPTS / "glimmet-wrap"), "--source", "pi", "--"] + command,
+            stdin=slave, stdout=slave, stderr=slave, env=self.env, cwd=str(self.workdir),
+            start_new_session=True, preexec_fn=take_terminal)
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.addCleanup(os.close, master)
+        self.terminal_settings = termios.tcgetattr(slave)
+        self.slave = slave
+        self.addCleanup(os.close, slave)
+        self.screen = b""
+        return master, process
+
+    def read_until(self, master, text, seconds=30):
+        deadline = time.monotonic() + seconds
+        while text not in self.screen:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                self.fail("%r never appeared; the screen shows %r" % (text, self.screen))
+            readable, _, _ = select.select([master], [], [], left)
+            if readable:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:
+                    chunk = b""
+                if not chunk:
+                    self.fail("the terminal closed before %r appeared; it showed %r" % (text, self.screen))
+                self.screen += chunk
+
+    def test_prompt_shows_before_input_and_keys_window_size_and_status_pass_through(self):
+        master, process = self.start_on_terminal([sys.executable, "-c", PROMPTER])
+        self.read_until(master, b"Name? ")
+        self.assertIsNone(process.poll())
+        self.assertIn(b"ttys True True True\r\n", self.screen)
+        self.assertIn(b"size 101 33\r\n", self.screen)
+        # The user's terminal is in raw mode now: Enter arrives as "\r", which the
+        # command's own terminal turns into a newline (and echoes).
+        self.assertFalse(termios.tcgetattr(self.slave)[3] & termios.ICANON)
+        fcntl.ioctl(master, termios.TIOCSWINSZ, struct.pack("HHHH", 40, 120, 0, 0))
+        os.write(master, b"Ada\r")
+        self.read_until(master, b"hello Ada\r\n")
+        self.read_until(master, b"size 120 40 resized\r\n")
+        self.assertEqual(process.wait(timeout=30), 7)
+        self.assertIn(b"Name? Ada\r\n", self.screen)
+        # The user's terminal is given back as it was.
+        self.assertEqual(termios.tcgetattr(self.slave), self.terminal_settings)
+        self.assertEqual([e["event_type"] for e in self.events()], ["task_started", "task_failed"])
+
+    def test_piped_output_still_comes_from_a_terminal_unchanged(self):
+        program = ("import os, sys\n"
+                   "print(os.isatty(0), os.isatty(1), os.isatty(2))\n"
+                   "sys.stdout.write('no newline at the end')\n")
+        result = self.run_script("glimmet-wrap", ["--", sys.executable, "-c", program], input=b"ignored")
+        self.assertEqual(result.returncode, 0)
+        # Piped input and a redirected standard error reach the command as they are;
+        # its output still goes through a terminal, without "\r" added.
+        self.assertEqual(result.stdout, b"False True False\nno newline at the end")
+
+    def test_status_of_a_command_killed_by_a_signal_is_128_plus_the_signal(self):
+        program = "import os, signal; os.kill(os.getpid(), signal.SIGTERM)"
+        result = self.run_script("glimmet-wrap", ["--", sys.executable, "-c", program])
+        self.assertEqual(result.returncode, 128 + signal.SIGTERM)
+        master, process = self.start_on_terminal([sys.executable, "-c", program])
+        self.assertEqual(process.wait(timeout=30), 128 + signal.SIGTERM)
 
 
 RUN_PLUGIN = textwrap.dedent("""

@@ -154,6 +154,8 @@ void SocketServer::Impl::tearDown(uint64_t connectionID) {
   auto found = connections.find(connectionID);
   if (found == connections.end()) return;
   connections.erase(found);  // closes the poll handle, then the descriptor
+  // A descriptor is free now: waiting peers need not wait for the retry timer.
+  if (acceptPaused) resumeAccepting();
 }
 
 }  // namespace glimmet

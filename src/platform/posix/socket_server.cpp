@@ -16,7 +16,6 @@
 
 #include <fmt/format.h>
 
-#include "platform/file_system.hpp"
 #include "platform/posix/socket_server_impl.hpp"
 
 namespace glimmet {
@@ -24,7 +23,10 @@ namespace glimmet {
 namespace {
 
 constexpr int kBacklog = 16;
-constexpr double kAcceptPauseSeconds = 0.1;
+// How long accepting pauses after accept failed (out of descriptors): long enough not to flood
+// the log or the CPU, short enough that a waiting bridge is still answered well within its
+// connect timeout once descriptors are free.
+constexpr double kAcceptRetrySeconds = 0.5;
 
 Status posixFailure(int code, std::string op) {
   return Status::failure(POSIXError{code, std::move(op)}.description());
@@ -67,14 +69,19 @@ std::variant<uid_t, POSIXError> peerUID(int fd) {
 }  // namespace
 
 Status SocketServer::Impl::start() {
-  // A socket file left by an earlier run would make bind fail.
-  ::unlink(socketPath.c_str());
-  const size_t slash = socketPath.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    if (auto created = createDirectories(socketPath.substr(0, slash)); !created) return created;
+  startFailure = SocketStartFailure::none;
+  auto refuse = [this](SocketStartFailure kind, std::string message) {
+    startFailure = kind;
+    return Status::failure(std::move(message));
+  };
+  if (auto verdict = prepareSocketDirectory(socketPath);
+      verdict.failure != SocketStartFailure::none) {
+    return refuse(verdict.failure, verdict.message);
   }
   UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-  if (!fd.valid()) return posixFailure(errno, "socket");
+  if (!fd.valid()) {
+    return refuse(SocketStartFailure::system, POSIXError{errno, "socket"}.description());
+  }
   // Agents and helpers started by this process must not inherit the listening socket.
   setFlag(fd.get(), F_GETFD, F_SETFD, FD_CLOEXEC);
   std::signal(SIGPIPE, SIG_IGN);
@@ -82,17 +89,17 @@ Status SocketServer::Impl::start() {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (socketPath.size() + 1 > sizeof(address.sun_path)) {
-    return posixFailure(ENAMETOOLONG, "sun_path overflow");
+    return refuse(SocketStartFailure::system,
+                  POSIXError{ENAMETOOLONG, "sun_path overflow"}.description());
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    const int error = errno;
-    return posixFailure(error, "bind " + socketPath);
-  }
+  if (auto bound = bindListening(fd.get(), address); !bound) return bound;
+  boundFile = socketFileIdentity(socketPath);
   auto fail = [&](int error, std::string op) {
     fd.reset();
-    ::unlink(socketPath.c_str());
-    return posixFailure(error, std::move(op));
+    if (boundFile) removeOwnSocketFile(socketPath, *boundFile);
+    boundFile.reset();
+    return refuse(SocketStartFailure::system, POSIXError{error, std::move(op)}.description());
   };
   if (::chmod(socketPath.c_str(), 0600) != 0) {
     diagnose("[Glimmet] " + POSIXError{errno, "chmod " + socketPath}.description());
@@ -111,8 +118,47 @@ Status SocketServer::Impl::start() {
   return {};
 }
 
+Status SocketServer::Impl::bindListening(int fd, const sockaddr_un& address) {
+  auto bindOnce = [&] {
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ? 0
+                                                                                         : errno;
+  };
+  int error = bindOnce();
+  if (error == EADDRINUSE) {
+    // Something is at the path. Only a socket nobody accepts on is removed, then bound again.
+    const SocketPathVerdict verdict = claimTakenSocketPath(socketPath);
+    if (verdict.failure != SocketStartFailure::none) {
+      startFailure = verdict.failure;
+      return Status::failure(verdict.message);
+    }
+    error = bindOnce();
+  }
+  if (error == 0) return {};
+  if (error == EACCES || error == EPERM || error == EROFS) {
+    startFailure = SocketStartFailure::pathUnusable;
+    return Status::failure(
+        fmt::format("Cannot create the socket {}: {}", socketPath, std::strerror(error)));
+  }
+  startFailure = SocketStartFailure::system;
+  return posixFailure(error, "bind " + socketPath);
+}
+
+void SocketServer::Impl::pauseAccepting(int error) {
+  if (!acceptPaused) {
+    diagnose(fmt::format("[Glimmet] socket accept paused: {}; retrying every {} ms until it works",
+                         POSIXError{error, "accept"}.description(),
+                         static_cast<int>(kAcceptRetrySeconds * 1000)));
+  }
+  acceptPaused = true;
+  // The listening socket stays readable while connections wait, so watching it now would
+  // spin; stop until the timer or a closing connection says descriptors may be free.
+  uv_poll_stop(listening.get());
+  acceptPause = loop.schedule(Seconds(kAcceptRetrySeconds), [this] { resumeAccepting(); });
+}
+
 void SocketServer::Impl::resumeAccepting() {
   if (!listening) return;
+  acceptPause.cancel();
   const int rc = uv_poll_start(listening.get(), UV_READABLE, [](uv_poll_t* handle, int, int) {
     if (auto* self = static_cast<Impl*>(handle->data)) self->acceptAll();
   });
@@ -124,7 +170,9 @@ void SocketServer::Impl::shutDown() {
   connections.clear();  // each closes its poll handle and descriptor
   if (listening) {
     listening.reset();
-    ::unlink(socketPath.c_str());
+    // Another instance may have replaced a socket file deleted by hand; that one stays.
+    if (boundFile) removeOwnSocketFile(socketPath, *boundFile);
+    boundFile.reset();
   }
   running = false;
 }
@@ -139,12 +187,14 @@ void SocketServer::Impl::acceptAll() {
     }
     const int error = errno;
     if (error == EINTR || error == ECONNABORTED) continue;
-    if (error == EAGAIN || error == EWOULDBLOCK) return;
-    diagnose("[Glimmet] " + POSIXError{error, "accept"}.description());
-    // Out of descriptors or memory: the listening socket stays readable, so stop watching it
-    // for a moment instead of spinning.
-    uv_poll_stop(listening.get());
-    acceptPause = loop.schedule(Seconds(kAcceptPauseSeconds), [this] { resumeAccepting(); });
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+      // Every waiting peer got a descriptor: a pause, if there was one, is over. A single
+      // accept in between does not end it, so a steady crowd is reported once, not per peer.
+      acceptPaused = false;
+      return;
+    }
+    // Out of descriptors or memory, most likely.
+    pauseAccepting(error);
     return;
   }
 }
@@ -178,6 +228,10 @@ Status SocketServer::start() {
   assert(!impl_->running && "SocketServer::start called twice");
   if (impl_->running) return Status::failure("socket server is already running");
   return impl_->start();
+}
+
+SocketStartFailure SocketServer::startFailure() const {
+  return impl_->startFailure;
 }
 
 bool SocketServer::isRunning() const {

@@ -3,11 +3,13 @@
 // Shared by the two halves of the POSIX socket server: socket_server.cpp sets up the listening
 // socket and accepts peers, socket_connection.cpp splits lines and writes replies.
 
+#include <sys/un.h>
 #include <uv.h>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -15,6 +17,7 @@
 
 #include "base/log.hpp"
 #include "platform/posix/polled_fd.hpp"
+#include "platform/posix/socket_path_claim.hpp"
 #include "platform/posix/unique_fd.hpp"
 #include "platform/socket_server.hpp"
 
@@ -45,7 +48,13 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   // Main loop only: every socket call runs there, so the map needs no lock.
   std::unordered_map<uint64_t, std::unique_ptr<Connection>> connections;
   uint64_t nextConnectionID = 1;
+  SocketStartFailure startFailure = SocketStartFailure::none;
+  // The socket file bound by start(); exit removes the path only while it is still this file.
+  std::optional<SocketFileIdentity> boundFile;
+  // Accepting stops while the process is out of descriptors; the pause ends on a timer or when
+  // a connection closes, whichever comes first. One log line per pause, however long it lasts.
   WorkItem acceptPause;
+  bool acceptPaused = false;
   std::vector<char> readBuffer = std::vector<char>(kSocketReadChunkBytes);
 
   Impl(MainLoop& mainLoop, std::string path, LineHandler onLine, LogSink logger, size_t maxLine)
@@ -61,7 +70,9 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
 
   // The listening socket (socket_server.cpp).
   Status start();
+  Status bindListening(int fd, const sockaddr_un& address);
   void shutDown();
+  void pauseAccepting(int error);
   void resumeAccepting();
   void acceptAll();
   bool peerAllowed(int fd);
