@@ -84,7 +84,7 @@ class InstalledCommandTest(BridgeTestCase):
         marker = self.tmp / "chained.json"
         self.write_config("codex-notify-chain.json",
                           {"notify": ["/bin/sh", "-c", 'printf %s "$1" > "$0"', str(marker)]})
-        payload = fixture_text(CODEX / "notify.json").strip()
+        payload = fixture_text(CODEX / "notify.2.json").strip()
         result = subprocess.run(notify + [payload], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 env=self.agent_env, cwd=str(self.workdir), timeout=60)
         self.assertEqual(result.returncode, 0, result.stderr)

@@ -100,7 +100,7 @@ class WrapperTest(BridgeTestCase):
                     self.assertEqual(usage_event["usage"]["input_tokens"], 321)
                     self.assertEqual(usage_event["usage"]["total_tokens"], 330)
                     self.assertEqual(usage_event["usage"]["data_source"], "wrapper")
-                    self.assertEqual(usage_event["usage"]["tool_id"], "kilo")
+                    self.assertEqual(usage_event["usage"]["tool_id"], "kilo-code")
                     self.assertEqual(usage_event["raw_event_name"], "Usage")
                     self.assertEqual(usage_event["session_id"], events[0]["session_id"])
                     self.assertEqual(usage_event["title"], "Kilo Code update")
