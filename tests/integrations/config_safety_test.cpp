@@ -14,22 +14,14 @@
 namespace glimmet {
 namespace {
 
+using testing::backupsOf;
+using testing::healthRow;
 using testing::readText;
 using testing::ToolWorld;
 
 HookManager::Clock ticking(int64_t start) {
   auto now = std::make_shared<int64_t>(start);
   return [now] { return (*now)++; };
-}
-
-std::vector<std::string> backupsOf(const std::string& file) {
-  std::vector<std::string> names;
-  const auto path = std::filesystem::path(file);
-  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path())) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(path.filename().string() + ".glimmet-backup-")) names.push_back(name);
-  }
-  return names;
 }
 
 toml::table parseToml(const std::string& path) {
@@ -53,14 +45,6 @@ std::vector<std::string> notifyOf(const toml::table& config) {
 // The notify command the installer writes: the bridge, told where its Glimmet lives.
 std::vector<std::string> installedNotify(const HookManager& manager) {
   return manager.codexNotifyCommand();
-}
-
-ToolHealth find(const std::vector<ToolHealth>& rows, std::string_view id) {
-  for (const auto& health : rows) {
-    if (health.id == id) return health;
-  }
-  ADD_FAILURE() << "no row for " << id;
-  return {};
 }
 
 TEST(ConfigSafetyTest, InvalidJsonIsRefusedAndLeftUntouched) {
@@ -193,7 +177,7 @@ TEST(ConfigSafetyTest, EveryTomlSpellingIsEditedIntoAValidFile) {
       const Json chain = Json::parse(readText(manager.codexNotifyChain()));
       EXPECT_EQ(chain["notify"].get<std::vector<std::string>>(), test.previousNotify);
     }
-    EXPECT_EQ(find(manager.health(), "codex-cli").status, HookStatus::healthy);
+    EXPECT_EQ(healthRow(manager.health(), "codex-cli").status, HookStatus::healthy);
   }
 }
 

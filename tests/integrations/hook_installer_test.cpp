@@ -13,6 +13,7 @@
 namespace glimmet {
 namespace {
 
+using testing::backupsOf;
 using testing::readText;
 using testing::ToolWorld;
 using testing::writeText;
@@ -40,17 +41,6 @@ int groupsMentioning(const Json& hooks, const std::string& event, const std::str
     }
   }
   return count;
-}
-
-std::vector<std::string> backupsOf(const std::string& file) {
-  std::vector<std::string> names;
-  const auto path = std::filesystem::path(file);
-  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path())) {
-    const std::string name = entry.path().filename().string();
-    if (name.starts_with(path.filename().string() + ".glimmet-backup-")) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // The notify array the installer writes, as TOML text.

@@ -5,8 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 #include "integrations/hook_manager.hpp"
 #include "support/test_support.hpp"
@@ -66,5 +71,26 @@ class ToolWorld {
  private:
   TempDir dir_;
 };
+
+// The row of one tool in a health listing.
+inline ToolHealth healthRow(const std::vector<ToolHealth>& rows, std::string_view id) {
+  for (const auto& health : rows) {
+    if (health.id == id) return health;
+  }
+  ADD_FAILURE() << "no row for " << id;
+  return {};
+}
+
+// The names of the backups the installer made of `file`, oldest first.
+inline std::vector<std::string> backupsOf(const std::string& file) {
+  std::vector<std::string> names;
+  const auto path = std::filesystem::path(file);
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(path.filename().string() + ".glimmet-backup-")) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace glimmet::testing

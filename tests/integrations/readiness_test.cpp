@@ -9,17 +9,10 @@
 namespace glimmet {
 namespace {
 
+using testing::healthRow;
 using testing::readText;
 using testing::ToolWorld;
 using testing::writeText;
-
-ToolHealth find(const std::vector<ToolHealth>& rows, std::string_view id) {
-  for (const auto& health : rows) {
-    if (health.id == id) return health;
-  }
-  ADD_FAILURE() << "no row for " << id;
-  return {};
-}
 
 // The file with every group of `event` whose commands mention `bridge` taken out.
 std::string withoutGroup(const std::string& text, const std::string& event,
@@ -43,21 +36,21 @@ TEST(ReadinessTest, OpenCodeIsDetectedByTheToolNotByGlimmetsPlugin) {
   ToolWorld world;
   const HookManager manager = world.manager();
   ASSERT_TRUE(manager.install("opencode-cli").ok());
-  auto opencode = find(manager.health(), "opencode-cli");
+  auto opencode = healthRow(manager.health(), "opencode-cli");
   EXPECT_FALSE(opencode.detected);
   EXPECT_EQ(opencode.status, HookStatus::missing);
 
   // OpenCode's own configuration beside the plugin, or its command, is the tool itself.
   ToolWorld::makeFile(world.homeFile(".config/opencode/opencode.json"), false, "{}");
-  opencode = find(manager.health(), "opencode-cli");
+  opencode = healthRow(manager.health(), "opencode-cli");
   EXPECT_TRUE(opencode.detected);
   EXPECT_EQ(opencode.status, HookStatus::healthy);
   std::filesystem::remove(world.homeFile(".config/opencode/opencode.json"));
   world.addCommand("opencode");
-  EXPECT_EQ(find(manager.health(), "opencode-cli").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "opencode-cli").status, HookStatus::healthy);
 
   std::filesystem::remove(manager.opencodePlugin());
-  opencode = find(manager.health(), "opencode-cli");
+  opencode = healthRow(manager.health(), "opencode-cli");
   EXPECT_EQ(opencode.status, HookStatus::repair);
   EXPECT_TRUE(contains(opencode.detail, "Install the OpenCode plugin")) << opencode.detail;
 }
@@ -75,7 +68,7 @@ TEST(ReadinessTest, RemovingAnyClaudeEntryNeedsRepairNamingIt) {
   world.addCommand("claude");
   const HookManager manager = world.manager();
   ASSERT_TRUE(manager.install("claude-code").ok());
-  ASSERT_EQ(find(manager.health(), "claude-code").status, HookStatus::healthy);
+  ASSERT_EQ(healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
   const std::string installed = readText(manager.claudeSettings());
 
   const std::string eventBridge = manager.eventCommandPath();
@@ -100,7 +93,7 @@ TEST(ReadinessTest, RemovingAnyClaudeEntryNeedsRepairNamingIt) {
   for (const auto& [event, bridge] : entries) {
     SCOPED_TRACE(event + " " + bridge);
     writeText(manager.claudeSettings(), withoutGroup(installed, event, bridge));
-    const auto claude = find(manager.health(), "claude-code");
+    const auto claude = healthRow(manager.health(), "claude-code");
     EXPECT_EQ(claude.status, HookStatus::repair);
     EXPECT_TRUE(claude.detail.starts_with("Install or repair Claude Code hooks")) << claude.detail;
     EXPECT_TRUE(contains(claude.detail, event)) << claude.detail;
@@ -109,13 +102,13 @@ TEST(ReadinessTest, RemovingAnyClaudeEntryNeedsRepairNamingIt) {
   auto settings = nlohmann::ordered_json::parse(installed);
   settings.erase("statusLine");
   writeText(manager.claudeSettings(), settings.dump(2));
-  auto claude = find(manager.health(), "claude-code");
+  auto claude = healthRow(manager.health(), "claude-code");
   EXPECT_EQ(claude.status, HookStatus::repair);
   EXPECT_TRUE(contains(claude.detail, "status line")) << claude.detail;
 
   // Reinstalling repairs it.
   ASSERT_TRUE(manager.install("claude-code").ok());
-  EXPECT_EQ(find(manager.health(), "claude-code").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
 }
 
 TEST(ReadinessTest, RemovingAnyCodexEntryNeedsRepairNamingIt) {
@@ -123,13 +116,13 @@ TEST(ReadinessTest, RemovingAnyCodexEntryNeedsRepairNamingIt) {
   world.addCommand("codex");
   const HookManager manager = world.manager();
   ASSERT_TRUE(manager.install("codex-cli").ok());
-  ASSERT_EQ(find(manager.health(), "codex-cli").status, HookStatus::healthy);
+  ASSERT_EQ(healthRow(manager.health(), "codex-cli").status, HookStatus::healthy);
   const std::string hooks = readText(manager.codexHooks());
   for (const auto* event : {"PermissionRequest", "UserPromptSubmit", "Stop"}) {
     for (const auto& bridge : {manager.eventCommandPath(), manager.codexHookPath()}) {
       SCOPED_TRACE(std::string(event) + " " + bridge);
       writeText(manager.codexHooks(), withoutGroup(hooks, event, bridge));
-      const auto codex = find(manager.health(), "codex-cli");
+      const auto codex = healthRow(manager.health(), "codex-cli");
       EXPECT_EQ(codex.status, HookStatus::repair);
       EXPECT_TRUE(contains(codex.detail, event)) << codex.detail;
     }
@@ -142,12 +135,12 @@ TEST(ReadinessTest, RemovingAnyCodexEntryNeedsRepairNamingIt) {
     if (!line.starts_with("notify")) withoutNotify += line + "\n";
   }
   writeText(manager.codexConfig(), withoutNotify);
-  auto codex = find(manager.health(), "codex-cli");
+  auto codex = healthRow(manager.health(), "codex-cli");
   EXPECT_EQ(codex.status, HookStatus::repair);
   EXPECT_TRUE(contains(codex.detail, "notify")) << codex.detail;
 
   writeText(manager.codexConfig(), replaceAll(config, "hooks = true", "hooks = false"));
-  codex = find(manager.health(), "codex-cli");
+  codex = healthRow(manager.health(), "codex-cli");
   EXPECT_EQ(codex.status, HookStatus::repair);
   EXPECT_TRUE(contains(codex.detail, "hooks feature")) << codex.detail;
 }
@@ -171,7 +164,7 @@ TEST(ReadinessTest, EntriesFromAnOlderInstallStillCount) {
   }
   settings["statusLine"]["command"] = manager.claudeStatusLinePath();
   writeText(manager.claudeSettings(), replaceAll(settings.dump(), "/", "\\/"));
-  EXPECT_EQ(find(manager.health(), "claude-code").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
 
   // Reinstalling brings them up to date in place, one group per event as before.
   ASSERT_TRUE(manager.install("claude-code").ok());

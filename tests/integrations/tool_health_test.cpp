@@ -10,17 +10,10 @@
 namespace glimmet {
 namespace {
 
+using testing::healthRow;
 using testing::readText;
 using testing::ToolWorld;
 using testing::writeText;
-
-ToolHealth find(const std::vector<ToolHealth>& rows, std::string_view id) {
-  for (const auto& health : rows) {
-    if (health.id == id) return health;
-  }
-  ADD_FAILURE() << "no row for " << id;
-  return {};
-}
 
 // Twenty-five missing rows, Healthy after installing and Needs repair after an edit are checked
 // end to end in tools_command_test.cpp.
@@ -30,16 +23,16 @@ TEST(ToolHealthTest, ClaudeCodeReadinessFollowsScriptsAndSettings) {
   ASSERT_TRUE(manager.install("claude-code").ok());
   // The settings name the bridges with every slash escaped, as some JSON writers do.
   writeText(manager.claudeSettings(), replaceAll(readText(manager.claudeSettings()), "/", "\\/"));
-  auto claude = find(manager.health(), "claude-code");
+  auto claude = healthRow(manager.health(), "claude-code");
   EXPECT_TRUE(claude.detected);
   EXPECT_EQ(claude.status, HookStatus::healthy);
 
   // Current text but not executable is not ready either.
   ASSERT_TRUE(manager.installBridgeScripts().ok());
-  EXPECT_EQ(find(manager.health(), "claude-code").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
   std::filesystem::permissions(manager.eventCommandPath(), std::filesystem::perms::owner_read |
                                                                std::filesystem::perms::owner_write);
-  EXPECT_EQ(find(manager.health(), "claude-code").status, HookStatus::repair);
+  EXPECT_EQ(healthRow(manager.health(), "claude-code").status, HookStatus::repair);
 }
 
 TEST(ToolHealthTest, ClaudeCodeIsDetectedBySettingsCommandOrLocalBin) {
@@ -50,7 +43,7 @@ TEST(ToolHealthTest, ClaudeCodeIsDetectedBySettingsCommandOrLocalBin) {
   EXPECT_FALSE(world.manager().isDetected(*catalogItem("claude-code")));
   ToolWorld::makeFile(world.homeFile(".local/bin/claude"), true);
   EXPECT_TRUE(world.manager().isDetected(*catalogItem("claude-code")));
-  const auto claude = find(world.manager().health(), "claude-code");
+  const auto claude = healthRow(world.manager().health(), "claude-code");
   EXPECT_EQ(claude.status, HookStatus::repair);
 
   ToolWorld other;
@@ -63,44 +56,45 @@ TEST(ToolHealthTest, TraeRowsStayApart) {
     ToolWorld world;
     world.addCommand("trae");  // the agent CLI installs this generic command too
     const auto rows = world.manager().health();
-    EXPECT_FALSE(find(rows, "trae-ide").detected);
-    EXPECT_FALSE(find(rows, "trae-agent-cli").detected);
-    EXPECT_FALSE(find(rows, "trae-solo").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-ide").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-agent-cli").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-solo").detected);
   }
   {
     ToolWorld world;
     world.addCommand("trae-cli");
     const auto rows = world.manager().health();
-    EXPECT_TRUE(find(rows, "trae-agent-cli").detected);
-    EXPECT_FALSE(find(rows, "trae-ide").detected);
+    EXPECT_TRUE(healthRow(rows, "trae-agent-cli").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-ide").detected);
   }
   {
     ToolWorld world;
     world.addApp("/Applications/TRAE SOLO CN.app");
     const auto rows = world.manager().health();
-    EXPECT_TRUE(find(rows, "trae-solo").detected);
-    EXPECT_FALSE(find(rows, "trae-ide").detected);
-    EXPECT_EQ(find(rows, "trae-solo").path, "/Applications/TRAE SOLO CN.app · glimmet-wrap");
+    EXPECT_TRUE(healthRow(rows, "trae-solo").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-ide").detected);
+    EXPECT_EQ(healthRow(rows, "trae-solo").path, "/Applications/TRAE SOLO CN.app · glimmet-wrap");
     // Detected, no wrapper yet: still a Jump, because the surface is a windowed app.
-    EXPECT_EQ(find(rows, "trae-solo").status, HookStatus::alpha);
-    EXPECT_EQ(settingsToolPrimaryAction(find(rows, "trae-solo")), SettingsToolPrimaryAction::jump);
+    EXPECT_EQ(healthRow(rows, "trae-solo").status, HookStatus::alpha);
+    EXPECT_EQ(settingsToolPrimaryAction(healthRow(rows, "trae-solo")),
+              SettingsToolPrimaryAction::jump);
   }
   {
     ToolWorld world;
     world.addApp("/Applications/Trae.app");
     const auto rows = world.manager().health();
-    EXPECT_TRUE(find(rows, "trae-ide").detected);
-    EXPECT_FALSE(find(rows, "trae-solo").detected);
+    EXPECT_TRUE(healthRow(rows, "trae-ide").detected);
+    EXPECT_FALSE(healthRow(rows, "trae-solo").detected);
   }
   {
     ToolWorld world;
     world.addApp("~/Applications/Trae CN.app");
     const auto rows = world.manager().health();
-    EXPECT_TRUE(find(rows, "trae-ide").detected);
+    EXPECT_TRUE(healthRow(rows, "trae-ide").detected);
     // The display path is the first existing bundle, written as in the catalogue.
-    EXPECT_EQ(find(rows, "trae-ide").path, "~/Applications/Trae CN.app");
-    EXPECT_EQ(find(rows, "trae-ide").status, HookStatus::alpha);
-    EXPECT_EQ(find(rows, "trae-ide").detail, "Jump and notification adapter reserved");
+    EXPECT_EQ(healthRow(rows, "trae-ide").path, "~/Applications/Trae CN.app");
+    EXPECT_EQ(healthRow(rows, "trae-ide").status, HookStatus::alpha);
+    EXPECT_EQ(healthRow(rows, "trae-ide").detail, "Jump and notification adapter reserved");
   }
 }
 
@@ -108,7 +102,7 @@ TEST(ToolHealthTest, WrapperToolWithoutWrapperIsAlphaWithBridgeAction) {
   ToolWorld world;
   world.addCommand("gemini");
   const HookManager manager = world.manager();
-  auto gemini = find(manager.health(), "gemini-cli");
+  auto gemini = healthRow(manager.health(), "gemini-cli");
   EXPECT_TRUE(gemini.detected);
   EXPECT_EQ(gemini.status, HookStatus::alpha);
   EXPECT_EQ(gemini.detail, "Install wrapper bridge to record Gemini CLI runs");
@@ -118,28 +112,29 @@ TEST(ToolHealthTest, WrapperToolWithoutWrapperIsAlphaWithBridgeAction) {
 
   ASSERT_TRUE(manager.install("gemini-cli").ok());
   EXPECT_TRUE(manager.wrapperBridgeReady());
-  gemini = find(manager.health(), "gemini-cli");
+  gemini = healthRow(manager.health(), "gemini-cli");
   EXPECT_EQ(gemini.status, HookStatus::healthy);
   EXPECT_EQ(gemini.detail, "Wrapper adapter can record Gemini start/complete/fail");
   // A wrapper tool that is absent keeps its catalogue detail once the wrapper is ready.
-  EXPECT_EQ(find(manager.health(), "kimi-cli").detail, "Wrapper adapter can record Kimi CLI runs");
-  EXPECT_EQ(find(manager.health(), "kimi-cli").status, HookStatus::missing);
+  EXPECT_EQ(healthRow(manager.health(), "kimi-cli").detail,
+            "Wrapper adapter can record Kimi CLI runs");
+  EXPECT_EQ(healthRow(manager.health(), "kimi-cli").status, HookStatus::missing);
 
   writeText(manager.wrapPath(), "#!/usr/bin/env python3\n");
   EXPECT_FALSE(manager.wrapperBridgeReady());
-  EXPECT_EQ(find(manager.health(), "gemini-cli").status, HookStatus::alpha);
+  EXPECT_EQ(healthRow(manager.health(), "gemini-cli").status, HookStatus::alpha);
 }
 
 TEST(ToolHealthTest, AppRowsAndTheirActions) {
   ToolWorld world;
-  auto codexApp = find(world.manager().health(), "codex-app");
+  auto codexApp = healthRow(world.manager().health(), "codex-app");
   EXPECT_EQ(codexApp.jumpTarget, "/Applications/Codex.app");
   EXPECT_EQ(settingsToolPrimaryAction(codexApp), SettingsToolPrimaryAction::none);
-  EXPECT_EQ(settingsToolPrimaryAction(find(world.manager().health(), "windsurf")),
+  EXPECT_EQ(settingsToolPrimaryAction(healthRow(world.manager().health(), "windsurf")),
             SettingsToolPrimaryAction::download);
 
   world.addApp("/Applications/Codex.app");
-  codexApp = find(world.manager().health(), "codex-app");
+  codexApp = healthRow(world.manager().health(), "codex-app");
   EXPECT_EQ(codexApp.status, HookStatus::alpha);
   EXPECT_EQ(codexApp.detail, "App detection and Jump reserved");
   EXPECT_EQ(settingsToolPrimaryAction(codexApp), SettingsToolPrimaryAction::jump);
@@ -156,7 +151,7 @@ TEST(ToolHealthTest, ExtensionsAndWebhookDetection) {
   EXPECT_FALSE(manager.isDetected(*catalogItem("cline")));
   EXPECT_FALSE(manager.isDetected(*catalogItem("copilot-coding-agent")));
   ToolWorld::makeFile(world.homeFile(".glimmet/config/copilot-coding-agent-webhook.json"));
-  const auto agent = find(manager.health(), "copilot-coding-agent");
+  const auto agent = healthRow(manager.health(), "copilot-coding-agent");
   EXPECT_EQ(agent.status, HookStatus::alpha);
   EXPECT_EQ(agent.detail, "Configure a webhook before Glimmet can receive cloud-agent events");
 
@@ -170,24 +165,24 @@ TEST(ToolHealthTest, CodexAndOpenCodeReadiness) {
   ToolWorld world;
   const HookManager manager = world.manager();
   ASSERT_TRUE(manager.install("codex").ok());
-  EXPECT_EQ(find(manager.health(), "codex-cli").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "codex-cli").status, HookStatus::healthy);
   // The older flag name still enables hooks.
   const std::string config = manager.codexConfig();
   writeText(config, replaceAll(readText(config), "hooks = true", "codex_hooks = true"));
-  EXPECT_EQ(find(manager.health(), "codex-cli").status, HookStatus::healthy);
+  EXPECT_EQ(healthRow(manager.health(), "codex-cli").status, HookStatus::healthy);
   writeText(config, replaceAll(readText(config), "codex_hooks = true", "codex_hooks = false"));
-  auto codex = find(manager.health(), "codex-cli");
+  auto codex = healthRow(manager.health(), "codex-cli");
   EXPECT_EQ(codex.status, HookStatus::repair);
   EXPECT_EQ(codex.detail, "Install or repair Codex CLI notify and hooks (missing hooks feature)");
 
-  EXPECT_EQ(find(manager.health(), "opencode-cli").status, HookStatus::missing);
+  EXPECT_EQ(healthRow(manager.health(), "opencode-cli").status, HookStatus::missing);
   world.addCommand("opencode");
   ASSERT_TRUE(manager.install("opencode-cli").ok());
-  auto opencode = find(manager.health(), "opencode-cli");
+  auto opencode = healthRow(manager.health(), "opencode-cli");
   EXPECT_TRUE(opencode.detected);
   EXPECT_EQ(opencode.status, HookStatus::healthy);
   writeText(manager.opencodePlugin(), "export const GlimmetPlugin = async () => ({});\n");
-  opencode = find(manager.health(), "opencode-cli");
+  opencode = healthRow(manager.health(), "opencode-cli");
   EXPECT_EQ(opencode.status, HookStatus::repair);
   EXPECT_EQ(opencode.detail, "Install the OpenCode plugin to record session usage");
 }
@@ -200,8 +195,8 @@ TEST(ToolHealthTest, BrokenFilesCountAsAbsent) {
   ToolWorld::makeFile(world.homeFile(".vscode/extensions"));
   const auto rows = world.manager().health();
   ASSERT_EQ(rows.size(), 25u);
-  EXPECT_EQ(find(rows, "claude-code").status, HookStatus::repair);
-  EXPECT_FALSE(find(rows, "cline").detected);
+  EXPECT_EQ(healthRow(rows, "claude-code").status, HookStatus::repair);
+  EXPECT_FALSE(healthRow(rows, "cline").detected);
 }
 
 TEST(AppLocationsTest, SearchPathRules) {

@@ -92,6 +92,27 @@ class BridgeTestCase(unittest.TestCase):
         return path.read_text(encoding="utf-8").splitlines() if path.exists() else []
 
 
+GLIMMET = os.environ.get("GLIMMET_BINARY", "")
+needs_glimmet = unittest.skipUnless(
+    GLIMMET and os.path.exists(GLIMMET),
+    "GLIMMET_BINARY is not set to the built glimmet program (ctest sets it)")
+
+
+class GlimmetTestCase(BridgeTestCase):
+    """Bridge tests that also run the built glimmet program, isolated from the developer's own
+    tool directories."""
+
+    def setUp(self):
+        super().setUp()
+        self.env["GLIMMET_TEST_MODE"] = "1"
+
+    def glimmet(self, *args):
+        result = subprocess.run([GLIMMET, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=self.env, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr.decode("utf-8", "replace"))
+        return result.stdout.decode("utf-8")
+
+
 class OneShotSocketServer:
     """A real Unix-socket peer: accepts connections, records each request line and
     answers with whatever the test scripted (a reply line, raw bytes, or silence)."""

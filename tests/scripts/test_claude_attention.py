@@ -1,28 +1,13 @@
 """What a real Claude Code turn leaves in the inbox: its Notification hook (which nothing here can
 answer) is shown as what the agent is doing, and an approval stops waiting once the turn went on."""
 import json
-import os
-import subprocess
 import unittest
 
-from bridge_support import CLAUDE, BridgeTestCase, fixture_text
-
-GLIMMET = os.environ.get("GLIMMET_BINARY", "")
+from bridge_support import CLAUDE, fixture_text, GlimmetTestCase, needs_glimmet
 
 
-@unittest.skipUnless(GLIMMET and os.path.exists(GLIMMET),
-                     "GLIMMET_BINARY is not set to the built glimmet program (ctest sets it)")
-class ClaudeAttentionTest(BridgeTestCase):
-    def setUp(self):
-        super().setUp()
-        self.env["GLIMMET_TEST_MODE"] = "1"
-
-    def glimmet(self, *args):
-        result = subprocess.run([GLIMMET, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                env=self.env, timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr.decode("utf-8", "replace"))
-        return result.stdout.decode("utf-8")
-
+@needs_glimmet
+class ClaudeAttentionTest(GlimmetTestCase):
     def hook(self, name):
         self.emit(["--source", "claude_code"], input=fixture_text(CLAUDE / f"{name}.json"))
         return self.events()[-1]["event_id"]

@@ -1,30 +1,15 @@
 """The first loop across languages: real agent payloads go through the real bridge scripts
 into the event file, and the real `glimmet inbox --json` shows them as messages."""
 import json
-import os
 import subprocess
 import tomllib
 import unittest
 
-from bridge_support import CLAUDE, CODEX, BridgeTestCase, fixture_json, fixture_text
-
-GLIMMET = os.environ.get("GLIMMET_BINARY", "")
+from bridge_support import CLAUDE, CODEX, fixture_json, fixture_text, GlimmetTestCase, needs_glimmet
 
 
-@unittest.skipUnless(GLIMMET and os.path.exists(GLIMMET),
-                     "GLIMMET_BINARY is not set to the built glimmet program (ctest sets it)")
-class InboxRoundTripTest(BridgeTestCase):
-    def setUp(self):
-        super().setUp()
-        # Isolated: the inbox never reads the developer's own tool directories.
-        self.env["GLIMMET_TEST_MODE"] = "1"
-
-    def glimmet(self, *args):
-        result = subprocess.run([GLIMMET, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                env=self.env, timeout=60)
-        self.assertEqual(result.returncode, 0, result.stderr.decode("utf-8", "replace"))
-        return result.stdout.decode("utf-8")
-
+@needs_glimmet
+class InboxRoundTripTest(GlimmetTestCase):
     def inbox(self):
         return json.loads(self.glimmet("inbox", "--json"))
 

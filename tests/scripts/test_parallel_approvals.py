@@ -1,7 +1,6 @@
 """Parallel tool calls of one Claude Code session through the real hook bridge and the real
 `glimmet run`: each call waits for its own decision; only a repeat of the same call replaces it."""
 import json
-import os
 import signal
 import subprocess
 import sys
@@ -9,9 +8,8 @@ import threading
 import time
 import unittest
 
-from bridge_support import CLAUDE, SCRIPTS, BridgeTestCase, fixture_json
+from bridge_support import CLAUDE, GLIMMET, SCRIPTS, BridgeTestCase, fixture_json, needs_glimmet
 
-GLIMMET = os.environ.get("GLIMMET_BINARY", "")
 DEADLINE = 30.0
 ALLOW = '{"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow"}}'
 DENY = '{"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny"}}'
@@ -58,8 +56,7 @@ class RunningGlimmet:
         self.reader.join(DEADLINE)
 
 
-@unittest.skipUnless(GLIMMET and os.path.exists(GLIMMET),
-                     "GLIMMET_BINARY is not set to the built glimmet program (ctest sets it)")
+@needs_glimmet
 class ParallelApprovalsTest(BridgeTestCase):
     def setUp(self):
         super().setUp()
