@@ -34,6 +34,9 @@ int ConsoleApplication::run() {
   print(fmt::format("[Glimmet] Watching {}\n", core_->paths().eventFile));
   const uint64_t subscription =
       core_->subscribe([this](const SnapshotPtr& snapshot) { show(snapshot); });
+  // Watched before the services start, so that a stop asked for during start-up is a clean stop
+  // once the loop runs, not the default action of the signal.
+  SignalWatcher signals(core_->loop(), [this] { stop(); });
   core_->start();
   if (const auto& refusal = core_->startRefusal()) {
     std::fprintf(stderr, "[Glimmet] %s\n", refusal->c_str());
@@ -45,7 +48,6 @@ int ConsoleApplication::run() {
       core_->loop(), commandInput_,
       [this](const std::string& line) { print(approvals_.execute(line)); }, nullptr,
       [this](const std::string& line) { print(line + "\n"); });
-  SignalWatcher signals(core_->loop(), [this] { stop(); });
   printInbox(*core_->snapshot());
   core_->loop().run();
   consoleInput_.reset();
