@@ -35,10 +35,10 @@ struct AuditReconciliation {
 struct AuditLimits {
   // 10 MiB holds tens of thousands of approvals, months of heavy use; at that size the log
   // moves to "<file>.1" (replacing the one before), so it takes at most twice this on disk.
-  uint64_t rotateBytes = 10 * 1024 * 1024;
+  uint64_t rotateBytes = uint64_t{10} * 1024 * 1024;
   // Reconciliation needs only the requests of the last run that never got a reply; they sit
   // near the end (a request waits minutes at most), so a launch reads only this much.
-  uint64_t reconcileTailBytes = 1024 * 1024;
+  uint64_t reconcileTailBytes = uint64_t{1024} * 1024;
 };
 
 // The approval audit log, ~/.glimmet/audit.jsonl, readable by its owner only: one sorted-key

@@ -42,6 +42,7 @@ bool hooksFeatureIsOn(const toml::table& config) {
 
 std::string notifyLine(const std::vector<std::string>& command) {
   std::vector<std::string> quoted;
+  quoted.reserve(command.size());
   for (const auto& part : command) quoted.push_back(tomlQuoted(part));
   return "notify = [" + join(quoted, ", ") + "]";
 }
@@ -84,7 +85,7 @@ Result<std::string> enableInInlineTable(const std::string& path, std::string_vie
     if (open == std::string::npos || close == std::string::npos || close < open) break;
     const std::string inside = trim(std::string_view(line).substr(open + 1, close - open - 1));
     const std::string entries = inside.empty() ? "hooks = true" : inside + ", hooks = true";
-    line = line.substr(0, open) + "{ " + entries + " }" + line.substr(close + 1);
+    line = fmt::format("{}{{ {} }}{}", line.substr(0, open), entries, line.substr(close + 1));
     return join(lines, "\n");
   }
   return Result<std::string>::failure(

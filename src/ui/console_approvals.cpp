@@ -195,7 +195,7 @@ std::string ConsoleApprovals::listWaiting() const {
     const std::string kind(rawValue(action.kind));
     out += fmt::format("[#{}] {}: {} ({}, {})\n", number(action.requestID),
                        notificationText(action).title, summary(action),
-                       where.empty() ? kind : where + " · " + kind,
+                       where.empty() ? kind : fmt::format("{} · {}", where, kind),
                        shown(action.agent, kIdentifierCharacters));
   }
   return out;
