@@ -59,6 +59,26 @@ class WrapperTest(BridgeTestCase):
     def expected_output(self, start, status):
         return subprocess.run(self.emitter_command(start, status), capture_output=True).stdout
 
+    def test_without_pseudo_terminals_the_command_runs_on_pipes(self):
+        # As in a container without /dev/pts: opening a pseudo-terminal fails.
+        no_terminals = ("import os, runpy, sys\n"
+                        "def refuse():\n"
+                        "    raise OSError(19, 'No such device')\n"
+                        "os.openpty = refuse\n"
+                        "sys.argv = sys.argv[1:]\n"
+                        "runpy.run_path(sys.argv[0], run_name='__main__')\n")
+        start = TOTAL_OUTPUT - CAPTURE_LIMIT  # the usage line is the first byte kept
+        command = self.emitter_command(start, 3)
+        result = subprocess.run(
+            [sys.executable, "-c", no_terminals, str(SCRIPTS / "glimmet-wrap"), "--source", "kilo", "--"]
+            + command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env, cwd=str(self.workdir),
+            timeout=120)
+        self.assertEqual(result.returncode, 3)
+        self.assertEqual(result.stdout, self.expected_output(start, 3))
+        self.assertEqual(result.stderr, b"progress on stderr\n")
+        self.assertEqual([event["event_type"] for event in self.events()],
+                         ["task_started", "task_updated", "task_failed"])
+
     def test_large_output_passes_through_and_status_is_kept(self):
         command = self.emitter_command(-1, 3)
         result = self.wrap(["--source", "gemini_cli", "--project", "demo", "--"] + command)
@@ -169,6 +189,17 @@ PROMPTER = textwrap.dedent(r"""
 """)
 
 
+def pseudo_terminals_available():
+    try:
+        master, slave = os.openpty()
+    except OSError:
+        return False
+    os.close(master)
+    os.close(slave)
+    return True
+
+
+@unittest.skipUnless(pseudo_terminals_available(), "no pseudo-terminals here (is /dev/pts mounted?)")
 class WrapperTerminalTest(BridgeTestCase):
     """The wrapper driven from a real pseudo-terminal, as a user's shell runs it."""
 
