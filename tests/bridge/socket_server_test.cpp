@@ -1,7 +1,9 @@
 #include "approvals/hook_socket_service.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -298,6 +300,35 @@ TEST(SocketServerStart, ReplacesAStaleSocketCreatesMissingDirectories0700AndSets
   EXPECT_EQ(modeOf(fresh.path() + "/x/y") & 0777, 0700u);
 }
 
+// Another instance that is starting holds the lock beside the socket between finding the path
+// free and listening on it: a second start in that moment must not take the path from it.
+TEST(SocketServerStart, AnInstanceThatIsStartingKeepsThePath) {
+  TempDir dir;
+  const std::string path = dir.file("glimmet.sock");
+  leaveStaleSocket(path);
+  const int starting = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(starting, 0);
+  ASSERT_EQ(::flock(starting, LOCK_EX | LOCK_NB), 0);
+
+  MainLoop loop;
+  HookSocketService second(loop, path, [](HookRequest, SocketReplyHandle) {});
+  auto refused = second.start();
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error(), "Glimmet is already running");
+  EXPECT_EQ(second.startFailure(), SocketStartFailure::alreadyRunning);
+  EXPECT_TRUE(S_ISSOCK(modeOf(path))) << "the starting instance's path is left alone";
+
+  ::close(starting);  // the other one gave up: the stale socket is replaced
+  auto started = second.start();
+  ASSERT_TRUE(started.ok()) << started.error();
+  EXPECT_TRUE(second.isRunning());
+  // While this one runs, the lock is held.
+  const int third = ::open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(third, 0);
+  EXPECT_NE(::flock(third, LOCK_EX | LOCK_NB), 0);
+  ::close(third);
+}
+
 TEST(SocketServerStart, NeverDeletesWhatIsNotASocket) {
   TempDir dir;
   MainLoop loop;
@@ -353,9 +384,16 @@ TEST(SocketServerStart, LiveInstanceKeepsItsSocketAndExitRemovesOnlyOurOwnFile) 
   EXPECT_EQ(ask("req-still-served"),
             (std::vector<std::string>{replyLine(sampleRequest("req-still-served")), "<DONE>"}));
 
-  // Someone removed the socket by hand and another instance took the path: exiting must not
-  // delete the newcomer's socket.
+  // Someone removed the socket by hand: the first one still runs, and says so.
   ASSERT_EQ(::unlink(path.c_str()), 0);
+  {
+    HookSocketService second(loop, path, [](HookRequest, SocketReplyHandle) {});
+    EXPECT_FALSE(second.start().ok());
+    EXPECT_EQ(second.startFailure(), SocketStartFailure::alreadyRunning);
+  }
+  // The whole directory was cleared and another instance took the path: exiting must not
+  // delete the newcomer's socket.
+  ASSERT_EQ(::unlink((path + ".lock").c_str()), 0);
   HookSocketService newcomer(loop, path, [&](HookRequest request, SocketReplyHandle handle) {
     seen.push_back("newcomer:" + request.requestID);
     handle.send(replyTo(request));

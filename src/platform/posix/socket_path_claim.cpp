@@ -1,6 +1,7 @@
 #include "platform/posix/socket_path_claim.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -103,6 +104,20 @@ SocketPathVerdict prepareSocketDirectory(const std::string& socketPath) {
           fmt::format("Cannot create the socket directory {}: {}", *it, systemText(errno)));
     }
   }
+  return {};
+}
+
+SocketPathVerdict lockSocketPath(const std::string& socketPath, UniqueFd& lock) {
+  UniqueFd fd(::open((socketPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd.valid()) return {};
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) return {};
+    const ProbeResult running = probe(socketPath);
+    return {SocketStartFailure::alreadyRunning,
+            running.pid > 0 ? fmt::format("Glimmet is already running (pid {})", running.pid)
+                            : std::string("Glimmet is already running")};
+  }
+  lock = std::move(fd);
   return {};
 }
 

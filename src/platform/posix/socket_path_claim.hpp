@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/posix/unique_fd.hpp"
 #include "platform/socket_server.hpp"
 
 namespace glimmet {
@@ -27,6 +28,12 @@ struct SocketFileIdentity {
 // Creates the missing directories above the socket, each 0700: whoever can enter them can
 // reach the approval channel.
 SocketPathVerdict prepareSocketDirectory(const std::string& socketPath);
+
+// Takes the lock beside the socket ("<socket>.lock", never removed) for as long as the server
+// runs. Only its holder claims, binds and listens, so two instances starting in the same
+// moment cannot both decide that the path is free; the second is told the first is running.
+// Without a writable directory there is no lock, and bind then reports the real problem.
+SocketPathVerdict lockSocketPath(const std::string& socketPath, UniqueFd& lock);
 
 // Called after bind found the path taken. A socket that a live process accepts on belongs to
 // another instance; one that refuses connections is left over from a crash and is removed;

@@ -72,9 +72,14 @@ Status SocketServer::Impl::start() {
   startFailure = SocketStartFailure::none;
   auto refuse = [this](SocketStartFailure kind, std::string message) {
     startFailure = kind;
+    pathLock.reset();
     return Status::failure(std::move(message));
   };
   if (auto verdict = prepareSocketDirectory(socketPath);
+      verdict.failure != SocketStartFailure::none) {
+    return refuse(verdict.failure, verdict.message);
+  }
+  if (auto verdict = lockSocketPath(socketPath, pathLock);
       verdict.failure != SocketStartFailure::none) {
     return refuse(verdict.failure, verdict.message);
   }
@@ -93,12 +98,16 @@ Status SocketServer::Impl::start() {
                   POSIXError{ENAMETOOLONG, "sun_path overflow"}.description());
   }
   std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  if (auto bound = bindListening(fd.get(), address); !bound) return bound;
+  if (auto bound = bindListening(fd.get(), address); !bound) {
+    pathLock.reset();
+    return bound;
+  }
   boundFile = socketFileIdentity(socketPath);
   auto fail = [&](int error, std::string op) {
     fd.reset();
     if (boundFile) removeOwnSocketFile(socketPath, *boundFile);
     boundFile.reset();
+    pathLock.reset();
     return refuse(SocketStartFailure::system, POSIXError{error, std::move(op)}.description());
   };
   if (::chmod(socketPath.c_str(), 0600) != 0) {
@@ -174,6 +183,7 @@ void SocketServer::Impl::shutDown() {
     if (boundFile) removeOwnSocketFile(socketPath, *boundFile);
     boundFile.reset();
   }
+  pathLock.reset();
   running = false;
 }
 

@@ -51,6 +51,8 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   SocketStartFailure startFailure = SocketStartFailure::none;
   // The socket file bound by start(); exit removes the path only while it is still this file.
   std::optional<SocketFileIdentity> boundFile;
+  // The lock beside the socket, held while this server owns the path.
+  UniqueFd pathLock;
   // Accepting stops while the process is out of descriptors; the pause ends on a timer or when
   // a connection closes, whichever comes first. One log line per pause, however long it lasts.
   WorkItem acceptPause;
