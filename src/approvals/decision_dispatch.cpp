@@ -2,6 +2,7 @@
 
 #include "approvals/agent_reply_marshaller.hpp"
 #include "base/text.hpp"
+#include "model/agent_dialect.hpp"
 #include "model/notification_text.hpp"
 #include "model/text_input_panel.hpp"
 
@@ -19,12 +20,15 @@ DecisionDispatcher::DecisionDispatcher(PendingActionStore& store, DecisionFrontE
     : store_(store), frontEnd_(std::move(frontEnd)) {}
 
 HookReply DecisionDispatcher::replyFor(const PendingAction& action, PendingActionKind kind,
-                                       const UserDecision& decision) {
+                                       UserDecision decision) {
+  // An agent that keeps no "always" rule gets, and the audit log records, what it really got.
+  if (!offersAlwaysAllow(action.agent)) decision.mode = UserDecision::Mode::once;
   HookReply reply;
   reply.requestID = action.requestID;
   reply.decision = decisionText(decision.verb);
   reply.mode = std::string(rawValue(decision.mode));
-  reply.rawAgentPayload = AgentReplyMarshaller::rawAgentPayload(action.agent, kind, decision);
+  reply.rawAgentPayload =
+      AgentReplyMarshaller::rawAgentPayload(action.agent, kind, decision, action.payload);
   return reply;
 }
 

@@ -37,7 +37,7 @@ class DecisionDispatcher {
 
   // The reply for a decision on `action` announced as `kind`.
   static HookReply replyFor(const PendingAction& action, PendingActionKind kind,
-                            const UserDecision& decision);
+                            UserDecision decision);
 
  private:
   bool decide(const PendingAction& action, PendingActionKind kind, const UserDecision& decision);

@@ -58,30 +58,6 @@ bool hookEventMentions(const ConfigJson& hooks, std::string_view event, std::str
   return false;
 }
 
-void appendHookGroup(ConfigJson& hooks, std::string_view event,
-                     const std::optional<std::string>& matcher, ConfigJson handler,
-                     std::string_view bridgePath, std::string_view legacyCommand) {
-  if (hookEventMentions(hooks, event, bridgePath)) {
-    // Only Glimmet's own old command is rewritten; a command the user composed around the
-    // bridge stays as they wrote it.
-    for (auto& group : hooks[std::string(event)]) {
-      if (!group.is_object() || !group.contains("hooks") || !group["hooks"].is_array()) continue;
-      for (auto& existing : group["hooks"]) {
-        if (existing.is_object() && existing.value("command", "") == legacyCommand) {
-          existing["command"] = handler["command"];
-        }
-      }
-    }
-    return;
-  }
-  ConfigJson& groups = hooks[std::string(event)];
-  if (!groups.is_array()) groups = ConfigJson::array();
-  ConfigJson group = ConfigJson::object();
-  if (matcher) group["matcher"] = *matcher;
-  group["hooks"] = ConfigJson::array({std::move(handler)});
-  groups.push_back(std::move(group));
-}
-
 Result<ConfigJson> parseConfigObject(const std::string& path, std::string_view text) {
   if (trim(text).empty()) return ConfigJson::object();
   try {

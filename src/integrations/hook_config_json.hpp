@@ -20,14 +20,6 @@ using ConfigJson = nlohmann::ordered_json;
 // Whether some command in some group of `event` contains `needle` (a bridge path).
 bool hookEventMentions(const ConfigJson& hooks, std::string_view event, std::string_view needle);
 
-// Puts `handler` under `event` once. When some command of that event already contains
-// `bridgePath` nothing is added; a command exactly `legacyCommand` (what an older version wrote)
-// is brought up to `handler`'s command in place. A value that is not a list of groups is
-// replaced.
-void appendHookGroup(ConfigJson& hooks, std::string_view event,
-                     const std::optional<std::string>& matcher, ConfigJson handler,
-                     std::string_view bridgePath, std::string_view legacyCommand);
-
 // The object at the top of a configuration file's text; empty text is an empty object. Text
 // that is not a JSON object is an error naming the file (and the line of a syntax error):
 // rewriting it would drop whatever the user wrote there.

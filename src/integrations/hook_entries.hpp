@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
 namespace glimmet {
 
@@ -21,14 +22,14 @@ inline constexpr HookEntry kClaudeEventEntries[] = {
     {"PreToolUse", true, false},         {"PostToolUse", true, false},
     {"PostToolUseFailure", true, false}, {"PermissionRequest", true, false},
 };
-// Claude Code: the approval bridge waits for the user on these.
+// Claude Code: the approval bridge waits for the user only where Claude itself would ask.
+// Every other event runs on each prompt or tool call, and a wait there holds the session.
 inline constexpr HookEntry kClaudeApprovalEntries[] = {
-    {"PreToolUse", true, false},
-    {"UserPromptSubmit", false, false},
-    {"Stop", false, false},
+    {"PermissionRequest", true, false},
 };
 
-// Codex: the same events for the event bridge and the approval bridge.
+// Codex: the event bridge reports these; the approval bridge waits only on its permission
+// prompt.
 inline constexpr HookEntry kCodexEventEntries[] = {
     {"PermissionRequest", true, false},
     {"UserPromptSubmit", false, true},
@@ -36,8 +37,14 @@ inline constexpr HookEntry kCodexEventEntries[] = {
 };
 inline constexpr HookEntry kCodexApprovalEntries[] = {
     {"PermissionRequest", true, false},
-    {"UserPromptSubmit", false, false},
-    {"Stop", false, false},
 };
+
+// The events of `entries`, for removing what an older install put elsewhere.
+template <size_t N>
+std::vector<std::string_view> eventsOf(const HookEntry (&entries)[N]) {
+  std::vector<std::string_view> events;
+  for (const auto& entry : entries) events.push_back(entry.event);
+  return events;
+}
 
 }  // namespace glimmet

@@ -4,6 +4,7 @@
 
 #include "base/text.hpp"
 #include "integrations/hook_config_json.hpp"
+#include "integrations/script_interpreter.hpp"
 #include "integrations/vendor_pages.hpp"
 
 namespace glimmet {
@@ -68,13 +69,17 @@ std::string HookManager::bridgeCommand(std::string_view bridge, std::string_view
   if (!locations_.eventFile.empty()) {
     prefix += "GLIMMET_EVENT_FILE=" + shellWord(locations_.eventFile) + " ";
   }
-  return prefix + legacyBridgeCommand(bridge, arguments);
-}
-
-std::string HookManager::legacyBridgeCommand(std::string_view bridge, std::string_view arguments) {
-  std::string command = shellWord(bridge);
+  std::string command = prefix + scriptInterpreter() + " " + shellWord(bridge);
   if (!arguments.empty()) command += " " + std::string(arguments);
   return command;
+}
+
+const std::string& HookManager::scriptInterpreter() const {
+  if (!interpreter_) {
+    interpreter_ = !locations_.scriptInterpreter.empty() ? locations_.scriptInterpreter
+                                                         : resolvePythonInterpreter(environment_);
+  }
+  return *interpreter_;
 }
 
 std::vector<std::string> HookManager::codexNotifyCommand() const {

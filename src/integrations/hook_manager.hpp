@@ -31,6 +31,9 @@ struct HookManagerLocations {
   std::string eventFile;
   // Prefix for absolute application paths ("/Applications/..."); empty is the real root.
   std::string systemRoot;
+  // The interpreter in front of the Python bridges, as shell words; empty resolves it from the
+  // search path on first use.
+  std::string scriptInterpreter;
 
   static HookManagerLocations fromPaths(const Paths& paths);
 };
@@ -60,11 +63,11 @@ class HookManager {
   std::string codexHookPath() const { return bridgePath("glimmet-hook-codex"); }
   std::string wrapPath() const { return bridgePath("glimmet-wrap"); }
   std::string codexNotifyChain() const;
-  // The shell command an agent runs for `bridge` with `arguments` (may be empty), with the
-  // app's locations in front of it.
+  // The shell command an agent runs for `bridge` with `arguments` (may be empty): the app's
+  // locations, the interpreter, the bridge.
   std::string bridgeCommand(std::string_view bridge, std::string_view arguments) const;
-  // The same command as versions before the locations were written into it.
-  static std::string legacyBridgeCommand(std::string_view bridge, std::string_view arguments);
+  // The interpreter the Python bridges are run with (see resolvePythonInterpreter).
+  const std::string& scriptInterpreter() const;
   // Codex runs `notify` as an argument list (no shell) and appends the notification to it, so
   // the locations go in as the bridge's own options.
   std::vector<std::string> codexNotifyCommand() const;
@@ -124,6 +127,8 @@ class HookManager {
   HookManagerLocations locations_;
   Environment environment_;
   Clock clock_;
+  // Resolved once: asking a shim starts a program.
+  mutable std::optional<std::string> interpreter_;
 };
 
 // The tool ids `install` and the preview accept besides the catalogue ids.

@@ -5,17 +5,14 @@
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_entries.hpp"
+#include "integrations/hook_groups.hpp"
 #include "integrations/hook_manager.hpp"
 #include "integrations/line_diff.hpp"
+#include "model/agent_dialect.hpp"
 
 namespace glimmet {
 
 namespace {
-
-// The closed-loop bridges wait up to 120 s for the user; the agent must wait a little longer
-// so that the bridge always answers first.
-constexpr int kClosedLoopTimeoutSeconds = 125;
-constexpr int kEventHookTimeoutSeconds = 2;
 
 std::optional<std::string> matcherOf(const HookEntry& entry) {
   if (entry.matchesEveryTool) return "*";
@@ -43,19 +40,22 @@ Result<std::string> HookManager::plannedClaudeSettings(std::string_view current)
   ConfigJson hooks = objectMember(settings, "hooks");
 
   const std::string eventBridge = eventCommandPath();
-  const std::string eventArguments = "--source claude_code";
   const ConfigJson eventHandler = {{"type", "command"},
-                                   {"command", bridgeCommand(eventBridge, eventArguments)}};
-  const std::string eventLegacy = legacyBridgeCommand(eventBridge, eventArguments);
+                                   {"command", bridgeCommand(eventBridge, "--source claude_code")},
+                                   {"timeout", kEventHookTimeoutSeconds}};
   for (const auto& entry : kClaudeEventEntries) {
-    appendHookGroup(hooks, entry.event, matcherOf(entry), eventHandler, eventBridge, eventLegacy);
+    placeHookHandler(hooks, entry.event, matcherOf(entry), eventHandler, eventBridge);
   }
+  removeOwnHandlers(hooks, eventBridge, eventsOf(kClaudeEventEntries));
+
   const std::string hookBridge = claudeHookPath();
-  const ConfigJson closedLoop = {{"type", "command"}, {"command", bridgeCommand(hookBridge, "")}};
+  const ConfigJson closedLoop = {{"type", "command"},
+                                 {"command", bridgeCommand(hookBridge, "")},
+                                 {"timeout", kClosedLoopHookTimeoutSeconds}};
   for (const auto& entry : kClaudeApprovalEntries) {
-    appendHookGroup(hooks, entry.event, matcherOf(entry), closedLoop, hookBridge,
-                    legacyBridgeCommand(hookBridge, ""));
+    placeHookHandler(hooks, entry.event, matcherOf(entry), closedLoop, hookBridge);
   }
+  removeOwnHandlers(hooks, hookBridge, eventsOf(kClaudeApprovalEntries));
   settings["hooks"] = std::move(hooks);
 
   ConfigJson statusLine = objectMember(settings, "statusLine");
@@ -91,27 +91,26 @@ Result<std::string> HookManager::plannedCodexHooks(std::string_view current) con
   ConfigJson hooks = objectMember(file, "hooks");
 
   const std::string eventBridge = eventCommandPath();
-  const std::string eventArguments = "--source codex";
   for (const auto& entry : kCodexEventEntries) {
     ConfigJson handler = {{"type", "command"},
-                          {"command", bridgeCommand(eventBridge, eventArguments)},
+                          {"command", bridgeCommand(eventBridge, "--source codex")},
                           {"timeout", kEventHookTimeoutSeconds},
                           {"statusMessage", "Notify Glimmet"}};
     if (entry.async) handler["async"] = true;
-    appendHookGroup(hooks, entry.event, matcherOf(entry), std::move(handler), eventBridge,
-                    legacyBridgeCommand(eventBridge, eventArguments));
+    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, eventBridge);
   }
+  removeOwnHandlers(hooks, eventBridge, eventsOf(kCodexEventEntries));
 
   const std::string hookBridge = codexHookPath();
   for (const auto& entry : kCodexApprovalEntries) {
-    const std::string arguments = "--event " + std::string(entry.event);
-    ConfigJson handler = {{"type", "command"},
-                          {"command", bridgeCommand(hookBridge, arguments)},
-                          {"timeout", kClosedLoopTimeoutSeconds},
-                          {"statusMessage", "Glimmet approval gate"}};
-    appendHookGroup(hooks, entry.event, matcherOf(entry), std::move(handler), hookBridge,
-                    legacyBridgeCommand(hookBridge, arguments));
+    const ConfigJson handler = {
+        {"type", "command"},
+        {"command", bridgeCommand(hookBridge, "--event " + std::string(entry.event))},
+        {"timeout", kClosedLoopHookTimeoutSeconds},
+        {"statusMessage", "Glimmet approval gate"}};
+    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, hookBridge);
   }
+  removeOwnHandlers(hooks, hookBridge, eventsOf(kCodexApprovalEntries));
   file["hooks"] = std::move(hooks);
   return serializeConfig(file, current);
 }

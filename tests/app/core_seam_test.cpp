@@ -222,8 +222,7 @@ TEST_F(CoreSeamTest, NotificationActionsAreOneAdapterOntoTheSameDecisions) {
   EXPECT_FALSE(
       core.performNotificationAction("GMPermissionRequest.deny", "req-p", "permission_request"));
   ASSERT_EQ(replies["req-c"].size(), 1u);
-  EXPECT_EQ(replies["req-c"][0].rawAgentPayload,
-            R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","optionId":"b"}})");
+  EXPECT_EQ(replies["req-c"][0].rawAgentPayload, R"({"decision":"block","reason":"b"})");
   ASSERT_EQ(replies["req-p"].size(), 1u);
   EXPECT_EQ(replies["req-p"][0].mode, "always");
 }
@@ -262,10 +261,8 @@ TEST_F(CoreSeamTest, ConsoleNumbersRequestsAndAnswersThroughCommands) {
   EXPECT_EQ(console.execute("choose req-c b"), "");
   EXPECT_EQ(console.execute("reply 3   two  words  "), "");
   EXPECT_EQ(replies["req-p"][0].mode, "always");
-  EXPECT_EQ(replies["req-c"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
-  EXPECT_EQ(
-      Json::parse(replies["req-i"][0].rawAgentPayload)["hookSpecificOutput"]["userPromptResponse"],
-      "two  words");
+  EXPECT_EQ(replies["req-c"][0].rawAgentPayload, R"({"decision":"block","reason":"b"})");
+  EXPECT_EQ(Json::parse(replies["req-i"][0].rawAgentPayload)["reason"], "two  words");
   EXPECT_EQ(console.execute("deny 1"), "[Glimmet] request #1 is already answered\n");
   EXPECT_EQ(console.execute("list"), "No requests waiting.\n");
   for (const auto& [id, list] : replies) EXPECT_EQ(list.size(), 1u) << id;

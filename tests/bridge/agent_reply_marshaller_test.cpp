@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/json_values.hpp"
+#include "model/agent_dialect.hpp"
 #include "model/text_input_panel.hpp"
 
 namespace glimmet {
@@ -17,47 +19,81 @@ UserDecision decision(Verb verb, Mode mode = Mode::once, std::optional<std::stri
   return {verb, mode, std::move(option), std::move(text)};
 }
 
-TEST(AgentReplyMarshaller, ClaudeCodeDialect) {
-  EXPECT_EQ(
-      rawAgentPayload("claude_code", Kind::permissionRequest, decision(Verb::allow)),
-      R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow"}})");
-  EXPECT_EQ(
-      rawAgentPayload("claude_code", Kind::permissionRequest, decision(Verb::allow, Mode::always)),
-      R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow",)"
-      R"("permissionDecisionReason":"always"}})");
-  EXPECT_EQ(rawAgentPayload("claude_code", Kind::permissionRequest, decision(Verb::deny)),
-            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny"}})");
-  EXPECT_EQ(
-      rawAgentPayload("claude_code", Kind::waitingChoice, decision(Verb::choice, Mode::once, "b")),
-      R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","optionId":"b"}})");
-  EXPECT_EQ(rawAgentPayload("claude_code", Kind::waitingChoice,
-                            decision(Verb::input, Mode::once, std::nullopt, "other")),
-            R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","optionId":"",)"
-            R"("userPromptResponse":"other"}})");
-  EXPECT_EQ(rawAgentPayload("claude_code", Kind::waitingChoice,
-                            decision(Verb::choice, Mode::once, "a", "")),
-            R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","optionId":"a"}})");
-  EXPECT_EQ(rawAgentPayload("claude_code", Kind::waitingInput,
-                            decision(Verb::input, Mode::once, std::nullopt, "ship \"it\"")),
-            R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit",)"
-            R"("userPromptResponse":"ship \"it\""}})");
-  EXPECT_EQ(
-      rawAgentPayload("claude_code", Kind::waitingInput, decision(Verb::deny)),
-      R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","userPromptResponse":""}})");
+// The request as the bridges build it from the real PermissionRequest payloads.
+HookRequestPayload bashCommand(std::string command) {
+  HookRequestPayload payload;
+  payload.tool = "Bash";
+  payload.command = std::move(command);
+  payload.cwd = "/home/dev/project";
+  return payload;
 }
 
-TEST(AgentReplyMarshaller, CodexDialect) {
-  EXPECT_EQ(rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::allow)),
-            R"({"approval":"allow","scope":"once"})");
-  EXPECT_EQ(rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::allow, Mode::always)),
-            R"({"approval":"allow","scope":"always"})");
-  EXPECT_EQ(rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::deny)),
-            R"({"approval":"deny","scope":"once"})");
-  EXPECT_EQ(rawAgentPayload("codex", Kind::waitingChoice, decision(Verb::choice, Mode::once, "b")),
-            R"({"metadata":{"choice_id":"b"},"prompt":""})");
-  EXPECT_EQ(rawAgentPayload("codex", Kind::waitingInput,
-                            decision(Verb::input, Mode::once, std::nullopt, "yes")),
-            R"({"prompt":"yes"})");
+TEST(AgentReplyMarshaller, ClaudeCodePermissionRequestTakesADecisionObject) {
+  const auto bash = bashCommand("npm test");
+  EXPECT_EQ(rawAgentPayload("claude_code", Kind::permissionRequest, decision(Verb::allow), bash),
+            R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},)"
+            R"("hookEventName":"PermissionRequest"}})");
+  EXPECT_EQ(rawAgentPayload("claude_code", Kind::permissionRequest, decision(Verb::deny), bash),
+            R"({"hookSpecificOutput":{"decision":{"behavior":"deny",)"
+            R"("message":"The user denied this in Glimmet."},)"
+            R"("hookEventName":"PermissionRequest"}})");
+  // Always: a rule for the exact shell command, kept in the project's local settings.
+  EXPECT_EQ(rawAgentPayload("claude_code", Kind::permissionRequest,
+                            decision(Verb::allow, Mode::always), bash),
+            R"({"hookSpecificOutput":{"decision":{"behavior":"allow","updatedPermissions":[)"
+            R"({"behavior":"allow","destination":"localSettings","rules":[)"
+            R"({"ruleContent":"npm test","toolName":"Bash"}],"type":"addRules"}]},)"
+            R"("hookEventName":"PermissionRequest"}})");
+  // A tool without a command gets a rule for the whole tool.
+  HookRequestPayload edit;
+  edit.tool = "Edit";
+  const Json rule = Json::parse(rawAgentPayload("claude_code", Kind::permissionRequest,
+                                                decision(Verb::allow, Mode::always), edit));
+  EXPECT_EQ(rule["hookSpecificOutput"]["decision"]["updatedPermissions"][0]["rules"],
+            Json::parse(R"([{"toolName":"Edit"}])"));
+  // Without a tool name there is nothing to make a rule for: a plain allow, never a rule that
+  // would allow everything.
+  EXPECT_EQ(rawAgentPayload("claude_code", Kind::permissionRequest,
+                            decision(Verb::allow, Mode::always), HookRequestPayload{}),
+            R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},)"
+            R"("hookEventName":"PermissionRequest"}})");
+}
+
+TEST(AgentReplyMarshaller, CodexPermissionRequestHasNoAlways) {
+  const auto bash = bashCommand("echo hello > out.txt");
+  const std::string allow = R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},)"
+                            R"("hookEventName":"PermissionRequest"}})";
+  EXPECT_EQ(rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::allow), bash), allow);
+  // Codex refuses an answer that carries rules; "always" can only ever be a plain allow.
+  EXPECT_EQ(
+      rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::allow, Mode::always), bash),
+      allow);
+  EXPECT_EQ(rawAgentPayload("codex", Kind::permissionRequest, decision(Verb::deny), bash),
+            R"({"hookSpecificOutput":{"decision":{"behavior":"deny",)"
+            R"("message":"The user denied this in Glimmet."},)"
+            R"("hookEventName":"PermissionRequest"}})");
+  EXPECT_TRUE(offersAlwaysAllow("claude_code"));
+  EXPECT_FALSE(offersAlwaysAllow("codex"));
+  EXPECT_FALSE(offersAlwaysAllow("gemini"));
+}
+
+TEST(AgentReplyMarshaller, AnswersToAStoppedAgentBlockTheStopWithTheText) {
+  for (const char* agent : {"claude_code", "codex"}) {
+    SCOPED_TRACE(agent);
+    EXPECT_EQ(rawAgentPayload(agent, Kind::waitingInput,
+                              decision(Verb::input, Mode::once, std::nullopt, "ship \"it\"")),
+              R"({"decision":"block","reason":"ship \"it\""})");
+    EXPECT_EQ(rawAgentPayload(agent, Kind::waitingChoice, decision(Verb::choice, Mode::once, "b")),
+              R"({"decision":"block","reason":"b"})");
+    EXPECT_EQ(rawAgentPayload(agent, Kind::waitingChoice,
+                              decision(Verb::choice, Mode::once, "b", "other")),
+              R"({"decision":"block","reason":"other"})");
+    // Declining, or an empty answer, leaves the agent stopped.
+    EXPECT_EQ(rawAgentPayload(agent, Kind::waitingInput, decision(Verb::deny)), "{}");
+    EXPECT_EQ(rawAgentPayload(agent, Kind::waitingInput,
+                              decision(Verb::input, Mode::once, std::nullopt, "")),
+              "{}");
+  }
 }
 
 TEST(AgentReplyMarshaller, OtherAgentsAndUnwritableTextGiveNoDecision) {

@@ -58,14 +58,29 @@ TEST_F(DecisionTest, ActionIdsMapToDecisions) {
   EXPECT_TRUE(dispatcher.dispatch("GMChoice.option.b", "choice", "waiting_choice"));
   EXPECT_TRUE(dispatcher.dispatch(kTextDeny, "text", "waiting_input"));
   EXPECT_EQ(replies["deny"][0].decision, "deny");
-  EXPECT_EQ(replies["deny"][0].rawAgentPayload, R"({"approval":"deny","scope":"once"})");
+  EXPECT_EQ(Json::parse(replies["deny"][0].rawAgentPayload)["hookSpecificOutput"]["decision"],
+            Json::parse(R"({"behavior":"deny","message":"The user denied this in Glimmet."})"));
   EXPECT_EQ(replies["choice"][0].decision, "choice");
   EXPECT_EQ(replies["choice"][0].mode, "once");
-  EXPECT_EQ(replies["choice"][0].rawAgentPayload, R"({"metadata":{"choice_id":"b"},"prompt":""})");
+  EXPECT_EQ(replies["choice"][0].rawAgentPayload, R"({"decision":"block","reason":"b"})");
   EXPECT_EQ(replies["text"][0].decision, "deny");
   EXPECT_EQ(withdrawn, (std::vector<std::string>{"deny", "choice", "text"}));
   EXPECT_FALSE(dispatcher.dispatch(kPermissionDeny, "deny", "permission_request"));
   EXPECT_EQ(replies["deny"].size(), 1u);
+}
+
+// Codex keeps no "always" rule: a stale Always action gives a plain allow, and the reply and
+// the audit log say "once", which is what the agent got.
+TEST_F(DecisionTest, AlwaysForAnAgentWithoutRulesIsAllowOnce) {
+  add(action("codex", PendingActionKind::permissionRequest, "codex"));
+  add(action("claude", PendingActionKind::permissionRequest, "claude_code"));
+  EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "codex", "permission_request"));
+  EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "claude", "permission_request"));
+  EXPECT_EQ(replies["codex"][0].mode, "once");
+  EXPECT_EQ(replies["codex"][0].rawAgentPayload,
+            R"({"hookSpecificOutput":{"decision":{"behavior":"allow"},)"
+            R"("hookEventName":"PermissionRequest"}})");
+  EXPECT_EQ(replies["claude"][0].mode, "always");
 }
 
 TEST_F(DecisionTest, NonDecidingAndUnknownActionsSendNothing) {
@@ -91,7 +106,7 @@ TEST_F(DecisionTest, SubmittedTextIsCutTo8192BytesAtACharacter) {
   ASSERT_EQ(replies["r1"].size(), 1u);
   EXPECT_EQ(replies["r1"][0].decision, "input");
   const Json payload = Json::parse(replies["r1"][0].rawAgentPayload);
-  EXPECT_EQ(payload["hookSpecificOutput"]["userPromptResponse"], text.substr(0, 8190));
+  EXPECT_EQ(payload["reason"], text.substr(0, 8190));
 }
 
 TEST(NotificationText, TitlesAndBodiesPerKind) {

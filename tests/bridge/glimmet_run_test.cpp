@@ -39,6 +39,7 @@ std::string requestLine(const std::string& id, const std::string& kind, const st
   request.agentPID = pid;
   request.kind = kind;
   request.timeoutSeconds = timeoutSeconds;
+  request.payload.tool = "Bash";
   request.payload.command = "rm -rf build";
   request.payload.cwd = "/tmp/project";
   return SocketFrameCodec::encode(request);
@@ -126,26 +127,29 @@ TEST_F(GlimmetRunTest, AlwaysFromTheConsoleSendsExactlyOneSortedClaudeReply) {
       splitLines(raw.output()),
       (std::vector<std::string>{
           R"({"decision":"allow","mode":"always","raw_agent_payload":"{\"hookSpecificOutput\":)"
-          R"({\"hookEventName\":\"PreToolUse\",\"permissionDecision\":\"allow\",)"
-          R"(\"permissionDecisionReason\":\"always\"}}","request_id":"req-always",)"
+          R"({\"decision\":{\"behavior\":\"allow\",\"updatedPermissions\":[{\"behavior\":)"
+          R"(\"allow\",\"destination\":\"localSettings\",\"rules\":[{\"ruleContent\":)"
+          R"(\"rm -rf build\",\"toolName\":\"Bash\"}],\"type\":\"addRules\"}]},)"
+          R"(\"hookEventName\":\"PermissionRequest\"}}","request_id":"req-always",)"
           R"("type":"hook.reply","v":1})",
           "<DONE>"}));
   glimmet.write("allow 1\n");
   ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #1 is already answered\n", kDeadline));
 
   // The real Claude Code bridge, exactly as Claude runs it.
-  auto bridge =
-      ChildProcess::spawn({"python3", std::string(GLIMMET_SOURCE_DIR) +
-                                          "/src/integrations/scripts/glimmet-hook-claude"},
-                          environment(false),
-                          R"({"session_id":"s2","hook_event_name":"PreToolUse","tool_name":"Bash",)"
-                          R"("tool_input":{"command":"make test"},"cwd":"/tmp/project"})");
+  auto bridge = ChildProcess::spawn(
+      {"python3",
+       std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/glimmet-hook-claude"},
+      environment(false),
+      R"({"session_id":"s2","hook_event_name":"PermissionRequest","tool_name":"Bash",)"
+      R"("tool_input":{"command":"make test"},"cwd":"/tmp/project"})");
   ASSERT_TRUE(glimmet.waitForOutput("[#2] Approval needed: Run: make test\n", kDeadline))
       << glimmet.output();
   glimmet.write("deny 2\n");
   ASSERT_TRUE(bridge.waitExit(kDeadline));
   EXPECT_EQ(bridge.output(),
-            R"({"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny"}})"
+            R"({"hookSpecificOutput":{"decision":{"behavior":"deny",)"
+            R"("message":"The user denied this in Glimmet."},"hookEventName":"PermissionRequest"}})"
             "\n");
 
   const auto replies = auditLinesWithRole("pending_reply");
@@ -186,9 +190,7 @@ TEST_F(GlimmetRunTest, TimeOutAgentExitSupersessionAuditAndReconcileAcrossRestar
   glimmet.write("reply 4 ship it\n");
   const HookReply answered = onlyReply(newer);
   EXPECT_EQ(answered.decision, "input");
-  EXPECT_EQ(
-      answered.rawAgentPayload,
-      R"({"hookSpecificOutput":{"hookEventName":"UserPromptSubmit","userPromptResponse":"ship it"}})");
+  EXPECT_EQ(answered.rawAgentPayload, R"({"decision":"block","reason":"ship it"})");
 
   auto open = client(socket, requestLine("r-open", "waiting_choice", "s4", ::getpid()),
                      {"--timeout", "60"});

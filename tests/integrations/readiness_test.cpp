@@ -74,21 +74,13 @@ TEST(ReadinessTest, RemovingAnyClaudeEntryNeedsRepairNamingIt) {
   const std::string eventBridge = manager.eventCommandPath();
   const std::string approvalBridge = manager.claudeHookPath();
   const std::pair<std::string, std::string> entries[] = {
-      {"SessionStart", eventBridge},
-      {"UserPromptSubmit", eventBridge},
-      {"Notification", eventBridge},
-      {"TaskCreated", eventBridge},
-      {"TaskCompleted", eventBridge},
-      {"Stop", eventBridge},
-      {"StopFailure", eventBridge},
-      {"SessionEnd", eventBridge},
-      {"PreToolUse", eventBridge},
-      {"PostToolUse", eventBridge},
-      {"PostToolUseFailure", eventBridge},
-      {"PermissionRequest", eventBridge},
-      {"PreToolUse", approvalBridge},
-      {"UserPromptSubmit", approvalBridge},
-      {"Stop", approvalBridge},
+      {"SessionStart", eventBridge},         {"UserPromptSubmit", eventBridge},
+      {"Notification", eventBridge},         {"TaskCreated", eventBridge},
+      {"TaskCompleted", eventBridge},        {"Stop", eventBridge},
+      {"StopFailure", eventBridge},          {"SessionEnd", eventBridge},
+      {"PreToolUse", eventBridge},           {"PostToolUse", eventBridge},
+      {"PostToolUseFailure", eventBridge},   {"PermissionRequest", eventBridge},
+      {"PermissionRequest", approvalBridge},
   };
   for (const auto& [event, bridge] : entries) {
     SCOPED_TRACE(event + " " + bridge);
@@ -118,9 +110,15 @@ TEST(ReadinessTest, RemovingAnyCodexEntryNeedsRepairNamingIt) {
   ASSERT_TRUE(manager.install("codex-cli").ok());
   ASSERT_EQ(healthRow(manager.health(), "codex-cli").status, HookStatus::healthy);
   const std::string hooks = readText(manager.codexHooks());
-  for (const auto* event : {"PermissionRequest", "UserPromptSubmit", "Stop"}) {
-    for (const auto& bridge : {manager.eventCommandPath(), manager.codexHookPath()}) {
-      SCOPED_TRACE(std::string(event) + " " + bridge);
+  const std::pair<std::string, std::string> entries[] = {
+      {"PermissionRequest", manager.eventCommandPath()},
+      {"UserPromptSubmit", manager.eventCommandPath()},
+      {"Stop", manager.eventCommandPath()},
+      {"PermissionRequest", manager.codexHookPath()},
+  };
+  {
+    for (const auto& [event, bridge] : entries) {
+      SCOPED_TRACE(event + " " + bridge);
       writeText(manager.codexHooks(), withoutGroup(hooks, event, bridge));
       const auto codex = healthRow(manager.health(), "codex-cli");
       EXPECT_EQ(codex.status, HookStatus::repair);
@@ -169,7 +167,7 @@ TEST(ReadinessTest, EntriesFromAnOlderInstallStillCount) {
   // Reinstalling brings them up to date in place, one group per event as before.
   ASSERT_TRUE(manager.install("claude-code").ok());
   const auto updated = Json::parse(readText(manager.claudeSettings()));
-  EXPECT_EQ(updated["hooks"]["Stop"].size(), 2u);
+  EXPECT_EQ(updated["hooks"]["Stop"].size(), 1u);
   EXPECT_EQ(updated["hooks"]["Stop"][0]["hooks"][0]["command"],
             manager.bridgeCommand(manager.eventCommandPath(), "--source claude_code"));
   EXPECT_EQ(updated["statusLine"]["command"],

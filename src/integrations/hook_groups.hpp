@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "integrations/hook_config_json.hpp"
+
+namespace glimmet {
+
+// The words of a shell command as `sh` would split them: single quotes, double quotes and
+// backslashes are honoured; expansions are not.
+std::vector<std::string> shellWords(std::string_view command);
+
+// Whether `command` is one Glimmet wrote for the bridge at `bridgePath`: optional NAME=value
+// assignments, an optional interpreter ("python3", "/usr/bin/env python3"), then the bridge
+// and its options. A command the user composed around the bridge is theirs, not ours.
+bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath);
+
+// Puts `handler` under `event`, in a group with `matcher`. Glimmet's own handler for the
+// bridge is brought up to date where it stands (later copies are removed), so the user's order
+// of groups survives an upgrade; when a command the user composed mentions the bridge nothing
+// is added; otherwise a group is appended.
+void placeHookHandler(ConfigJson& hooks, std::string_view event,
+                      const std::optional<std::string>& matcher, const ConfigJson& handler,
+                      std::string_view bridgePath);
+
+// Removes Glimmet's own handlers for `bridgePath` from every event not in `keepEvents`, with
+// the groups and events they leave empty. An upgrade that stops waiting on an event takes its
+// old hook away, or the agent would keep running it.
+void removeOwnHandlers(ConfigJson& hooks, std::string_view bridgePath,
+                       const std::vector<std::string_view>& keepEvents);
+
+}  // namespace glimmet
