@@ -51,6 +51,11 @@ Core::Core(Environment environment, bool isolated, LogSink log)
       if (finishedRequests_.size() > kFinishedRequestsKept) {
         finishedRequests_.erase(finishedRequests_.begin());
       }
+      // A decision takes its notification away as it is made; a request that ended any other
+      // way (time-out, agent exit, hung-up bridge, a newer request) must not leave one behind.
+      if (action.status != PendingActionStatus::answered && frontEnd_.withdrawNotification) {
+        frontEnd_.withdrawNotification(action.requestID);
+      }
     }
     publish();
   });

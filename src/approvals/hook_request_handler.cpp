@@ -13,6 +13,9 @@ void handleHookRequest(PendingActionStore& store, const HookRequest& request,
   }
   const PendingAction stored =
       store.insert(makePendingAction(request, *kind, now()), std::move(handle.send));
+  // The agent ends a bridge it no longer waits on (the user answered in the terminal, the turn
+  // was interrupted); the request then stops waiting here too.
+  if (handle.onPeerClosed) handle.onPeerClosed(store.hangUpHandler(stored.requestID));
   if (postNotification) postNotification(stored);
 }
 

@@ -28,6 +28,7 @@ void HookSocketService::receive(const std::string& line, SocketConnection connec
     send(SocketFrameCodec::encode(reply));
   };
   handle.close = std::move(connection.close);
+  handle.onPeerClosed = std::move(connection.onPeerClosed);
   handler_(std::move(request.value()), std::move(handle));
 }
 

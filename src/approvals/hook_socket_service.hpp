@@ -14,9 +14,11 @@ namespace glimmet {
 
 // How the approval logic answers one request: `send` writes the reply frame, `close` ends the
 // connection without one. Callable from any thread, harmless after the peer is gone.
+// `onPeerClosed` (main loop only) learns when the bridge hangs up, as SocketConnection's does.
 struct SocketReplyHandle {
   std::function<void(const HookReply&)> send;
   std::function<void()> close;
+  std::function<void(std::function<void()> callback)> onPeerClosed;
 };
 
 // The socket that hook bridges connect to: newline-delimited hook requests in, one reply frame

@@ -72,6 +72,24 @@ void PendingActionStore::fail(const std::string& requestID, PendingActionStatus 
   finish(found->second, reason, storeReply(requestID, std::string(rawValue(reason))));
 }
 
+std::function<void()> PendingActionStore::hangUpHandler(const std::string& requestID) {
+  auto found = actions_.find(requestID);
+  if (found == actions_.end()) return [] {};
+  std::weak_ptr<bool> alive = alive_;
+  return [this, alive, requestID, arrival = found->second.arrival] {
+    if (auto flag = alive.lock(); flag && *flag) dropHook(requestID, arrival);
+  };
+}
+
+void PendingActionStore::dropHook(const std::string& requestID, uint64_t arrival) {
+  auto found = actions_.find(requestID);
+  if (found == actions_.end() || found->second.arrival != arrival) return;
+  if (found->second.action.status != PendingActionStatus::awaitingUser) return;
+  senders_.erase(requestID);
+  const PendingActionStatus status = PendingActionStatus::hookDropped;
+  finish(found->second, status, storeReply(requestID, std::string(rawValue(status))));
+}
+
 void PendingActionStore::fireTimeout(const std::string& requestID) {
   auto found = actions_.find(requestID);
   if (found == actions_.end()) return;

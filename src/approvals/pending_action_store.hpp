@@ -18,8 +18,9 @@
 namespace glimmet {
 
 // Every request seen since launch and the one reply each may still get. Each action is
-// answered exactly once: by the user, its time-out, its agent's exit or a repeat of the same
-// request (see PendingAction::repeats). Main loop only.
+// answered at most once: by the user, its time-out, its agent's exit or a repeat of the same
+// request (see PendingAction::repeats); one whose bridge hung up ends without a reply.
+// Main loop only.
 class PendingActionStore {
  public:
   using Sender = std::function<void(const HookReply&)>;
@@ -38,6 +39,10 @@ class PendingActionStore {
                 PendingActionStatus newStatus);
   // Answers an open action with decision = the reason's raw value.
   void fail(const std::string& requestID, PendingActionStatus reason);
+  // What to run when the bridge of the request now stored as `requestID` hangs up: that
+  // request, if still open, ends as hookDropped and nothing is sent, as nobody is left to read
+  // it. A later request with the same id is left alone, and so is a store that is gone.
+  std::function<void()> hangUpHandler(const std::string& requestID);
 
   std::optional<PendingAction> action(const std::string& requestID) const;
   // The reply a final action was answered with; absent while it waits.
@@ -55,6 +60,7 @@ class PendingActionStore {
   };
 
   void fireTimeout(const std::string& requestID);
+  void dropHook(const std::string& requestID, uint64_t arrival);
   // Sends once (the sender is removed first), stops the timer and the watcher, tells observers.
   void finish(Entry& entry, PendingActionStatus status, const HookReply& reply);
   void notify(const PendingAction& action);

@@ -22,6 +22,11 @@ struct SocketConnection {
   std::function<void(std::string bytes)> send;
   // Ends the connection; queued bytes that were not written yet are dropped.
   std::function<void()> close;
+  // Main loop only. `callback` runs once, posted to the main loop, when the peer hangs up (end
+  // of file, a read or poll error), even if it hung up before this call: a line is handled
+  // after the end of file that followed it was read. It never runs when this side closed the
+  // connection, nor once the server is gone.
+  std::function<void(std::function<void()> callback)> onPeerClosed;
 };
 
 // Why start() failed. `alreadyRunning` and `pathUnusable` leave whatever is at the socket path

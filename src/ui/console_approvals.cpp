@@ -159,6 +159,11 @@ std::string ConsoleApprovals::announce(const PendingAction& action) {
 
 std::string ConsoleApprovals::statusLine(const PendingAction& action) const {
   if (action.status == PendingActionStatus::awaitingUser) return {};
+  if (action.status == PendingActionStatus::hookDropped) {
+    return fmt::format(
+        "[#{}] {}: withdrawn, the agent closed its hook (answered in the terminal?)\n",
+        number(action.requestID), rawValue(action.status));
+  }
   return fmt::format("[#{}] {}\n", number(action.requestID), rawValue(action.status));
 }
 

@@ -188,6 +188,57 @@ TEST_F(CoreSeamTest, AnApprovalStopsWaitingWhenItsSocketRequestEnds) {
   EXPECT_EQ(core.snapshot()->approvalCount, 1);
 }
 
+// The console says how a request ended; a front end with notifications also takes the
+// request's notification away, whether the user decided or the request ended by itself.
+TEST(CoreRequestEndings, AHungUpBridgeWithdrawsItsRequestEverywhere) {
+  TempDir dir;
+  Core core(homeIn(dir), false, [](const std::string&) {});
+  std::vector<std::string> withdrawn;
+  DecisionFrontEnd frontEnd;
+  frontEnd.withdrawNotification = [&](const std::string& id) { withdrawn.push_back(id); };
+  core.setDecisionFrontEnd(std::move(frontEnd));
+  core.start();
+  ConsoleApprovals console([&](AppCommand command, CommandDone done) {
+    core.send(std::move(command), std::move(done));
+  });
+  std::string printed;
+  core.subscribe([&](const SnapshotPtr& snapshot) { printed += console.update(snapshot); });
+  std::map<std::string, int> sent;
+  auto add = [&](const std::string& id, const std::string& session) {
+    core.pendingActions().insert(request(id, PendingActionKind::permissionRequest, session),
+                                 [&sent, id](const HookReply&) { ++sent[id]; });
+  };
+  add("dropped", "s1");
+  add("answered", "s2");
+  add("died", "s3");
+  ASSERT_NE(printed.find("[#3] "), std::string::npos) << printed;
+
+  printed.clear();
+  core.pendingActions().hangUpHandler("dropped")();
+  EXPECT_EQ(printed,
+            "[#1] hookDropped: withdrawn, the agent closed its hook (answered in the terminal?)\n");
+  const auto snapshot = core.snapshot();
+  ASSERT_EQ(snapshot->waitingRequests.size(), 2u);
+  EXPECT_EQ(snapshot->waitingRequests[0].requestID, "answered");
+  ASSERT_NE(snapshot->request("dropped"), nullptr);
+  EXPECT_EQ(snapshot->request("dropped")->status, PendingActionStatus::hookDropped);
+  EXPECT_EQ(console.execute("allow 1"), "[Glimmet] request #1 is already hookDropped\n");
+  const std::string refusal = [&] {
+    CommandResult result;
+    core.send(Command::Decide{"dropped", allowDecision(UserDecision::Mode::once)},
+              [&](const CommandResult& r) { result = r; });
+    return result.message;
+  }();
+  EXPECT_EQ(refusal, "Request dropped is already hookDropped");
+
+  EXPECT_EQ(console.execute("deny 2"), "");
+  core.pendingActions().fail("died", PendingActionStatus::agentDied);
+  // Each notification goes once: the decision's by the dispatcher, the others' by the core.
+  EXPECT_EQ(withdrawn, (std::vector<std::string>{"dropped", "answered", "died"}));
+  EXPECT_EQ(sent, (std::map<std::string, int>{{"answered", 1}, {"died", 1}}));
+  EXPECT_EQ(console.execute("list"), "No requests waiting.\n");
+}
+
 TEST_F(CoreSeamTest, CommandsSentFromAnotherThreadRunOnTheLoop) {
   glimmet::testing::appendText(dir.file("events.jsonl"), eventLine("e1", "s1"));
   ASSERT_TRUE(waitForSnapshots(1));

@@ -230,6 +230,61 @@ TEST_F(GlimmetRunTest, TimeOutAgentExitSupersessionAuditAndReconcileAcrossRestar
   EXPECT_EQ(auditLines().size(), linesAfterFirstRestart);
 }
 
+// Claude Code kills its hook once the user answers in the terminal: the request must not
+// linger in the list, nor take a decision that goes nowhere.
+TEST_F(GlimmetRunTest, KilledBridgeWithdrawsItsRequestWithinASecond) {
+  auto glimmet = startGlimmet(/*withGlimmetHome=*/true);
+  auto bridge = ChildProcess::spawn(
+      {"python3",
+       std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/glimmet-hook-claude"},
+      environment(true),
+      readText(
+          testing::fixturePath("agents/claude-code-2.1.328-interactive/PermissionRequest.json")));
+  ASSERT_TRUE(glimmet.waitForOutput("[#1] Approval needed: Run: echo hello > out.txt\n", kDeadline))
+      << glimmet.output() << bridge.output();
+  glimmet.write("list\n");
+  ASSERT_TRUE(
+      glimmet.waitForOutput("[#1] Approval needed: Run: echo hello > out.txt (tool Bash · "
+                            "in /home/dev/project · permission_request, claude_code)\n",
+                            kDeadline))
+      << glimmet.output();
+  EXPECT_FALSE(bridge.exited()) << "the bridge waits for the decision";
+
+  bridge.signal(SIGKILL);
+  const auto killedAt = std::chrono::steady_clock::now();
+  ASSERT_TRUE(glimmet.waitForOutput(
+      "[#1] hookDropped: withdrawn, the agent closed its hook (answered in the terminal?)\n",
+      kDeadline))
+      << glimmet.output();
+  EXPECT_LT(std::chrono::steady_clock::now() - killedAt, std::chrono::seconds(1));
+  glimmet.write("list\n");
+  ASSERT_TRUE(glimmet.waitForOutput("No requests waiting.\n", kDeadline)) << glimmet.output();
+
+  const auto requests = auditLinesWithRole("pending_request");
+  ASSERT_EQ(requests.size(), 1u);
+  const std::string requestID = requests[0]["request_id"];
+  auto replies = auditLinesWithRole("pending_reply");
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0]["request_id"], requestID);
+  EXPECT_EQ(replies[0]["status"], "hookDropped");
+  EXPECT_EQ(replies[0]["decision"], "hookDropped");
+
+  // A decision that comes too late is refused; nothing is sent or logged for it.
+  glimmet.write("allow 1\n");
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #1 is already hookDropped\n", kDeadline))
+      << glimmet.output();
+  EXPECT_EQ(auditLinesWithRole("pending_reply").size(), 1u);
+
+  // Still serving.
+  auto next = client(glimmetHome + "/glimmet.sock",
+                     requestLine("r-next", "permission_request", "s1", ::getpid()));
+  ASSERT_TRUE(glimmet.waitForOutput("[#2] Approval needed", kDeadline)) << glimmet.output();
+  glimmet.write("deny 2\n");
+  EXPECT_EQ(onlyReply(next).decision, "deny");
+  stopGlimmet(glimmet);
+  EXPECT_EQ(glimmet.exitCode(), 0) << glimmet.output();
+}
+
 TEST_F(GlimmetRunTest, KeepsServingWhenStandardInputIsDevNull) {
   ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
   const std::string command = "exec '" + std::string(GLIMMET_BINARY) + "' run </dev/null";

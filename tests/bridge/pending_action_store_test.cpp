@@ -8,7 +8,9 @@
 #include <map>
 #include <optional>
 
+#include "approvals/audit_writer.hpp"
 #include "support/child_process.hpp"
+#include "support/test_support.hpp"
 
 namespace glimmet {
 namespace {
@@ -141,6 +143,62 @@ TEST_F(PendingActionStoreTest, WaitingActionsAreOpenOnesOldestFirst) {
   std::vector<std::string> ids;
   for (const auto& waiting : store.waitingActions()) ids.push_back(waiting.requestID);
   EXPECT_EQ(ids, (std::vector<std::string>{"a", "c"}));
+}
+
+TEST_F(PendingActionStoreTest, HungUpBridgeEndsItsRequestAsHookDroppedWithoutAReply) {
+  testing::TempDir dir;
+  AuditWriter audit(dir.file("audit.jsonl"));
+  attachAuditObserver(store, audit);
+  std::vector<std::string> seen;
+  store.addObserver([&](const PendingAction& a) {
+    seen.push_back(a.requestID + ":" + std::string(rawValue(a.status)));
+  });
+  store.insert(action("gone", PendingActionKind::permissionRequest, 1), replies.senderFor("gone"));
+  store.insert(action("stays", PendingActionKind::permissionRequest, 60, ::getpid(), "s2"),
+               replies.senderFor("stays"));
+  const auto hungUp = store.hangUpHandler("gone");
+  hungUp();
+  EXPECT_EQ(status("gone"), PendingActionStatus::hookDropped);
+  EXPECT_EQ(status("stays"), PendingActionStatus::awaitingUser);
+  ASSERT_TRUE(store.reply("gone"));
+  EXPECT_EQ(store.reply("gone")->decision, "hookDropped");
+  EXPECT_EQ(store.waitingActions().size(), 1u);
+  // A decision, a second hang-up and the cancelled one-second timer all come too late.
+  EXPECT_FALSE(store.complete("gone", storeReply("gone", "allow"), PendingActionStatus::answered));
+  hungUp();
+  runUntil([] { return false; }, 1.3);
+  EXPECT_EQ(replies.count("gone"), 0u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"gone:awaitingUser", "stays:awaitingUser",
+                                            "gone:hookDropped"}));
+
+  const auto lines = testing::splitLines(testing::readText(dir.file("audit.jsonl")));
+  ASSERT_EQ(lines.size(), 3u);
+  const Json reply = Json::parse(lines[2]);
+  EXPECT_EQ(reply["role"], "pending_reply");
+  EXPECT_EQ(reply["request_id"], "gone");
+  EXPECT_EQ(reply["status"], "hookDropped");
+  EXPECT_EQ(reply["decision"], "hookDropped");
+
+  // The bridge of a request that a newer one with the same id replaced hangs up once it has
+  // its "superseded" reply: the newer request keeps waiting.
+  const auto firstBridge = store.hangUpHandler("stays");
+  store.insert(action("stays", PendingActionKind::waitingInput), replies.senderFor("stays"));
+  ASSERT_EQ(replies.count("stays"), 1u);
+  firstBridge();
+  EXPECT_EQ(status("stays"), PendingActionStatus::awaitingUser);
+  store.hangUpHandler("stays")();
+  EXPECT_EQ(status("stays"), PendingActionStatus::hookDropped);
+  EXPECT_EQ(replies.count("stays"), 1u);
+}
+
+TEST(PendingActionStoreHangUp, HandlerOutlivingTheStoreDoesNothing) {
+  MainLoop loop;
+  auto store = std::make_unique<PendingActionStore>(loop);
+  store->insert(action("r"), [](const HookReply&) { FAIL() << "nothing may be sent"; });
+  const auto hungUp = store->hangUpHandler("r");
+  EXPECT_NO_THROW(store->hangUpHandler("unknown")());
+  store.reset();
+  hungUp();
 }
 
 class AgentExitTest : public ::testing::TestWithParam<ProcessExitStrategy> {};

@@ -223,6 +223,64 @@ TEST_F(SocketServerTest, CloseFromTheHandlerEndsTheConnectionWithoutAReply) {
   EXPECT_EQ(splitLines(client.output()), std::vector<std::string>{"<EOF>"});
 }
 
+TEST_F(SocketServerTest, PeerHangUpIsReportedOnceAndClosingFromThisSideIsNot) {
+  autoReply = false;
+  int hangUps = 0;
+  auto countHangUp = [&] { ++hangUps; };
+
+  // The peer gives up waiting and hangs up while its request is open.
+  auto impatient = startClient(line(sampleRequest("req-impatient")), {"--timeout", "0.3"});
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 1; }));
+  handles[0].onPeerClosed(countHangUp);
+  ASSERT_TRUE(runUntil([&] { return impatient.exited() && hangUps == 1; }));
+  EXPECT_EQ(splitLines(impatient.output()), std::vector<std::string>{"<TIMEOUT>"});
+
+  // This side closes: the peer sees the end of file, and nobody is told of a hang-up, not even
+  // one registered afterwards.
+  auto closed = startClient(line(sampleRequest("req-closed")));
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 2; }));
+  handles[1].onPeerClosed(countHangUp);
+  handles[1].close();
+  handles[1].onPeerClosed(countHangUp);
+  ASSERT_TRUE(runUntil([&] { return closed.exited(); }));
+  EXPECT_EQ(splitLines(closed.output()), std::vector<std::string>{"<EOF>"});
+  runUntil([] { return false; }, 0.2);
+  EXPECT_EQ(hangUps, 1);
+
+  // The peer hung up right after sending, before anyone registered: the end of file was read
+  // before the line was handled, and a registration now is still told, once and not at once.
+  auto hasty = startClient(line(sampleRequest("req-hasty")), {"--replies", "0"});
+  ASSERT_TRUE(runUntil([&] { return hasty.exited() && requests.size() == 3; }));
+  ASSERT_TRUE(runUntil([&] { return server->connectionCount() == 0; }));
+  handles[2].onPeerClosed([&] { hangUps += 10; });
+  EXPECT_EQ(hangUps, 1) << "posted, not called from inside the registration";
+  ASSERT_TRUE(runUntil([&] { return hangUps == 11; }));
+
+  // Nothing more arrives later: each callback ran at most once.
+  runUntil([] { return false; }, 0.3);
+  EXPECT_EQ(hangUps, 11);
+}
+
+TEST_F(SocketServerTest, NoHangUpIsReportedOnceTheServerIsGone) {
+  autoReply = false;
+  int hangUps = 0;
+  // One peer still connected, one already gone with its callback posted but not yet run.
+  auto waiting = startClient(line(sampleRequest("req-waiting")));
+  auto hasty = startClient(line(sampleRequest("req-hasty")), {"--replies", "0"});
+  ASSERT_TRUE(runUntil([&] { return requests.size() == 2 && server->connectionCount() == 1; }));
+  for (auto& handle : handles) handle.onPeerClosed([&] { ++hangUps; });
+  server.reset();
+  ASSERT_TRUE(runUntil([&] { return waiting.exited(); }));
+  EXPECT_EQ(splitLines(waiting.output()), std::vector<std::string>{"<EOF>"});
+  runUntil([] { return false; }, 0.3);
+  EXPECT_EQ(hangUps, 0);
+  // Handles outliving the server neither crash nor call back.
+  handles[0].onPeerClosed([&] { ++hangUps; });
+  handles[0].send(replyTo(requests[0]));
+  runUntil([] { return false; }, 0.1);
+  EXPECT_EQ(hangUps, 0);
+}
+
 // A client running as user nobody has to reach the socket through every directory above it.
 // The system temp directory can be private to the user running the tests ($TMPDIR inside a
 // 0700 home, or the per-user folder on macOS), so this socket lives under /tmp, which everyone
@@ -454,6 +512,12 @@ TEST(SocketServerHandler, UnknownKindClosesWithoutReplyAndKnownKindsWait) {
   ASSERT_TRUE(store.action("req-known"));
   EXPECT_EQ(store.action("req-known")->kind, PendingActionKind::waitingChoice);
   EXPECT_EQ(announced, std::vector<std::string>{"req-known"});
+  // The client gave up and hung up: its request stops waiting, without a reply.
+  ASSERT_TRUE(loop.runUntil(
+      [&] { return store.action("req-known")->status == PendingActionStatus::hookDropped; },
+      Seconds(10)));
+  EXPECT_EQ(store.reply("req-known")->decision, "hookDropped");
+  EXPECT_TRUE(store.waitingActions().empty());
 }
 
 }  // namespace

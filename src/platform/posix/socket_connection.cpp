@@ -6,7 +6,9 @@
 #include <unistd.h>
 #include <uv.h>
 
+#include <cassert>
 #include <cerrno>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -58,7 +60,7 @@ void SocketServer::Impl::readAvailable(Connection& connection) {
     if (count < 0 && errno == EINTR) continue;
     if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     // End of file (the bridge hung up) or a read error: the connection is over.
-    tearDown(id);
+    peerHungUp(id);
     return;
   }
 }
@@ -70,7 +72,7 @@ bool SocketServer::Impl::drain(Connection& connection) {
     if (length > maxLineBytes) {
       diagnose(
           fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)", length));
-      tearDown(connection.id);
+      closeHere(connection.id);
       return false;
     }
     if (newline == std::string::npos) return true;
@@ -99,7 +101,17 @@ SocketConnection SocketServer::Impl::makeHandle(const Connection& connection) {
   };
   handle.close = [weak, connectionID, accepting = connection.acceptingLines] {
     *accepting = false;
-    onLoop(weak, [connectionID](Impl& self) { self.tearDown(connectionID); });
+    onLoop(weak, [connectionID](Impl& self) { self.closeHere(connectionID); });
+  };
+  handle.onPeerClosed = [weak, end = connection.end](std::function<void()> callback) {
+    auto self = weak.lock();
+    if (!self || !callback || end->serverGone || end->closedHere) return;
+    assert(self->loop.isLoopThread() && "onPeerClosed is main loop only");
+    if (end->peerClosed) {
+      self->postPeerClosed(end, std::move(callback));
+    } else {
+      end->peerClosedCallbacks.push_back(std::move(callback));
+    }
   };
   return handle;
 }
@@ -143,11 +155,41 @@ void SocketServer::Impl::onConnectionEvent(uv_poll_t* handle, int status, int ev
   if (!connection) return;
   Impl* self = connection->server;
   if (status < 0) {
-    self->tearDown(connection->id);
+    self->peerHungUp(connection->id);
     return;
   }
   if (events & UV_WRITABLE) self->flush(*connection);
   if (events & (UV_READABLE | UV_DISCONNECT)) self->readAvailable(*connection);
+}
+
+void SocketServer::Impl::peerHungUp(uint64_t connectionID) {
+  auto found = connections.find(connectionID);
+  if (found == connections.end()) return;
+  const std::shared_ptr<ConnectionEnd> end = found->second->end;
+  end->peerClosed = true;
+  for (auto& callback : std::exchange(end->peerClosedCallbacks, {})) {
+    postPeerClosed(end, std::move(callback));
+  }
+  tearDown(connectionID);
+}
+
+void SocketServer::Impl::closeHere(uint64_t connectionID) {
+  auto found = connections.find(connectionID);
+  if (found == connections.end()) return;
+  found->second->end->closedHere = true;
+  found->second->end->peerClosedCallbacks.clear();
+  tearDown(connectionID);
+}
+
+void SocketServer::Impl::postPeerClosed(const std::shared_ptr<ConnectionEnd>& end,
+                                        std::function<void()> callback) {
+  // Posted, so that whoever is told may close, send or register without pulling the
+  // connection out from under the read loop.
+  loop.post([weak = weak_from_this(), end, callback = std::move(callback)] {
+    auto self = weak.lock();
+    if (!self || !self->running || end->serverGone) return;
+    callback();
+  });
 }
 
 void SocketServer::Impl::tearDown(uint64_t connectionID) {

@@ -176,6 +176,11 @@ void SocketServer::Impl::resumeAccepting() {
 
 void SocketServer::Impl::shutDown() {
   acceptPause.cancel();
+  // Closing from this side: no peer-closed callback runs from now on, posted or not.
+  for (auto& [id, connection] : connections) {
+    connection->end->serverGone = true;
+    connection->end->peerClosedCallbacks.clear();
+  }
   connections.clear();  // each closes its poll handle and descriptor
   if (listening) {
     listening.reset();

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,15 @@ namespace glimmet {
 
 inline constexpr size_t kSocketReadChunkBytes = size_t{64} * 1024;
 
+// How a connection ended, as its handles learn it. Main loop only.
+struct ConnectionEnd {
+  bool peerClosed = false;
+  bool closedHere = false;
+  // Set when the server shuts down: callbacks still posted then stay silent.
+  bool serverGone = false;
+  std::vector<std::function<void()>> peerClosedCallbacks;
+};
+
 struct Connection {
   uint64_t id = 0;
   PolledFd polled;
@@ -34,6 +44,7 @@ struct Connection {
   // Cleared when this side closes the connection: lines still queued for the handler are
   // dropped then, while a peer that hangs up right after its request still gets it handled.
   std::shared_ptr<std::atomic<bool>> acceptingLines = std::make_shared<std::atomic<bool>>(true);
+  std::shared_ptr<ConnectionEnd> end = std::make_shared<ConnectionEnd>();
   SocketServer::Impl* server = nullptr;
 };
 
@@ -86,7 +97,12 @@ struct SocketServer::Impl : std::enable_shared_from_this<SocketServer::Impl> {
   SocketConnection makeHandle(const Connection& connection);
   void send(uint64_t connectionID, const std::string& bytes);
   void flush(Connection& connection);
+  // The peer hung up: its peer-closed callbacks are posted, then the connection goes.
+  void peerHungUp(uint64_t connectionID);
+  // This side ends the connection: no peer-closed callback of it will ever run.
+  void closeHere(uint64_t connectionID);
   void tearDown(uint64_t connectionID);
+  void postPeerClosed(const std::shared_ptr<ConnectionEnd>& end, std::function<void()> callback);
   static void onConnectionEvent(uv_poll_t* handle, int status, int events);
 
   // Reply handles may be called from anywhere; the socket is touched only on the main loop.
