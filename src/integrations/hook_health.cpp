@@ -4,6 +4,7 @@
 #include "base/text.hpp"
 #include "integrations/bridge_scripts.hpp"
 #include "integrations/codex_config_edit.hpp"
+#include "integrations/codex_hook_trust.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_entries.hpp"
@@ -107,11 +108,18 @@ HookManager::Readiness HookManager::readiness() const {
     ready.codexMissing.emplace_back("notify");
   }
   if (!codexHooksFeatureEnabled(config)) ready.codexMissing.emplace_back("hooks feature");
-  const ConfigJson codexHookTable = hooksOf(jsonFile(codexHooks()));
+  const ConfigJson codexHookFile = jsonFile(codexHooks());
+  const ConfigJson codexHookTable = hooksOf(codexHookFile);
   addMissingEntries(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
                     " hook");
   addMissingEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
                     " approval hook");
+  // Codex skips a hook the user never trusted, or one changed since it was trusted, without a
+  // word: either needs the repair that trusts them again.
+  const auto trust = codexTrustProblems(
+      config, glimmetCodexHookTrust(codexHooks(), codexHookFile, locations_.bridgeDirectory));
+  if (!trust.untrusted.empty()) ready.codexMissing.emplace_back("hook trust");
+  if (!trust.modified.empty()) ready.codexMissing.emplace_back("current hook trust");
   ready.codexEntries = std::size(kCodexEventEntries) + std::size(kCodexApprovalEntries) + 2;
 
   // Outdated scripts are worth a repair even with every entry in place.

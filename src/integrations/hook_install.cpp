@@ -6,6 +6,7 @@
 #include "base/text.hpp"
 #include "integrations/bridge_scripts.hpp"
 #include "integrations/codex_config_edit.hpp"
+#include "integrations/codex_hook_trust.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_manager.hpp"
@@ -121,6 +122,10 @@ Status HookManager::installCodexNotify() const {
   if (!planned) return Status::failure(planned.error());
   auto plannedHooks = plannedCodexHooks(currentHooks.value());
   if (!plannedHooks) return Status::failure(plannedHooks.error());
+  // Codex skips hooks the user has not trusted, so the hooks about to be written are trusted
+  // in the same rewrite of config.toml.
+  auto trust = plannedCodexTrust(planned.value(), plannedHooks.value());
+  if (!trust) return Status::failure(trust.error());
   if (auto status =
           createDirectoriesFor({parentDirectory(config), locations_.bridgeConfigDirectory});
       !status) {
@@ -137,8 +142,13 @@ Status HookManager::installCodexNotify() const {
       return status;
     }
   }
-  if (auto status = writeConfig(config, current.value(), planned.value()); !status) return status;
-  return writeConfig(hooks, currentHooks.value(), plannedHooks.value());
+  if (auto status = writeConfig(config, current.value(), trust.value().config); !status) {
+    return status;
+  }
+  if (auto status = writeConfig(hooks, currentHooks.value(), plannedHooks.value()); !status) {
+    return status;
+  }
+  return writeOwnFile(codexTrustRecord(), trust.value().record, kConfigMode);
 }
 
 Status HookManager::installOpenCodePlugin() const {

@@ -17,6 +17,8 @@
 
 namespace glimmet {
 
+struct CodexTrustPlan;
+
 // The directories the installer and the health check work in. Every one comes from the resolved
 // paths of the process, so a test that sets HOME never touches the developer's real files.
 struct HookManagerLocations {
@@ -63,6 +65,10 @@ class HookManager {
   std::string codexHookPath() const { return bridgePath("glimmet-hook-codex"); }
   std::string wrapPath() const { return bridgePath("glimmet-wrap"); }
   std::string codexNotifyChain() const;
+  // The keys of the Codex trust entries Glimmet wrote, so that it removes only its own.
+  std::string codexTrustRecord() const {
+    return locations_.bridgeConfigDirectory + "/codex-trusted-hooks.json";
+  }
   // The shell command an agent runs for `bridge` with `arguments` (may be empty): the app's
   // locations, the interpreter, the bridge.
   std::string bridgeCommand(std::string_view bridge, std::string_view arguments) const;
@@ -105,6 +111,9 @@ class HookManager {
   Result<std::string> plannedClaudeSettings(std::string_view current) const;
   Result<std::string> plannedCodexConfig(std::string_view current) const;
   Result<std::string> plannedCodexHooks(std::string_view current) const;
+  // config.toml (`config`, as planned otherwise) trusting Glimmet's hooks in the hooks.json
+  // text `hooks`, and the record of the trusted keys.
+  Result<CodexTrustPlan> plannedCodexTrust(std::string_view config, std::string_view hooks) const;
   // A title and a body describing every change an install would make.
   std::pair<std::string, std::string> installationPreview(std::string_view toolID) const;
 

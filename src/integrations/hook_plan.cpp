@@ -2,6 +2,7 @@
 
 #include "base/text.hpp"
 #include "integrations/codex_config_edit.hpp"
+#include "integrations/codex_hook_trust.hpp"
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_entries.hpp"
@@ -143,8 +144,21 @@ std::pair<std::string, std::string> HookManager::installationPreview(
   } else if (id == "codex-cli") {
     pieces.push_back("\nCodex hooks:\n+ [features] hooks = true\n+ " + codexHooks() +
                      ": PermissionRequest, UserPromptSubmit, Stop");
-    diffOf(codexConfig(), plannedCodexConfig(), "");
-    diffOf(codexHooks(), plannedCodexHooks(), "{}\n");
+    const auto hooks = plannedCodexHooks();
+    auto config = plannedCodexConfig();
+    if (config && hooks) {
+      auto trust = plannedCodexTrust(config.value(), hooks.value());
+      if (trust) {
+        std::vector<std::string> keys;
+        for (const auto& hook : trust.value().trusted) keys.push_back(hook.key);
+        pieces.push_back("\nCodex hook trust:\n+ " + join(keys, "\n+ "));
+        config = std::move(trust.value().config);
+      } else {
+        config = Result<std::string>::failure(trust.error());
+      }
+    }
+    diffOf(codexConfig(), config, "");
+    diffOf(codexHooks(), hooks, "{}\n");
   } else if (id == "opencode-cli") {
     pieces.push_back("\nOpenCode plugin:\n+ " + opencodePlugin());
     diffOf(opencodePlugin(), std::string(embeddedScript("glimmet.js").value_or("")), "");

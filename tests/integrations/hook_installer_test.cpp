@@ -52,6 +52,11 @@ std::string notifyArray(const HookManager& manager) {
   return text;
 }
 
+// config.toml up to the trust entries, which come last and have tests of their own.
+std::string beforeTrust(const std::string& config) {
+  return config.substr(0, config.find("\n[hooks.state."));
+}
+
 unsigned modeOf(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
@@ -217,7 +222,7 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
 
   EXPECT_EQ(readJson(manager.codexNotifyChain()),
             (Json{{"notify", {"python3", "/home/me/notify.py"}}}));
-  EXPECT_EQ(readText(manager.codexConfig()),
+  EXPECT_EQ(beforeTrust(readText(manager.codexConfig())),
             "model = \"o3\"\n"
             "notify = [" +
                 notifyArray(manager) +
@@ -243,7 +248,7 @@ TEST(CodexInstallTest, BridgeFromAnOldLocationIsReplacedNotChained) {
   ToolWorld::makeFile(manager.codexConfig(), false,
                       "notify = [\"/old/home/.glimmet/bin/glimmet-codex-notify\"]\n");
   ASSERT_TRUE(manager.install("codex-cli").ok());
-  EXPECT_EQ(readText(manager.codexConfig()),
+  EXPECT_EQ(beforeTrust(readText(manager.codexConfig())),
             "notify = [" + notifyArray(manager) + "]\n\n[features]\nhooks = true\n");
   EXPECT_FALSE(std::filesystem::exists(manager.codexNotifyChain()));
 }
@@ -255,7 +260,7 @@ TEST(CodexInstallTest, EmptyOrMissingConfigGetsNotifyAndFeatures) {
     const HookManager manager = world.manager();
     if (exists) ToolWorld::makeFile(manager.codexConfig(), false, "");
     ASSERT_TRUE(manager.installCodexNotify().ok());
-    EXPECT_EQ(readText(manager.codexConfig()),
+    EXPECT_EQ(beforeTrust(readText(manager.codexConfig())),
               "notify = [" + notifyArray(manager) + "]\n\n[features]\nhooks = true\n");
     EXPECT_FALSE(std::filesystem::exists(manager.codexNotifyChain()));
   }
