@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/text.hpp"
+#include "platform/file_system.hpp"
 
 namespace glimmet {
 
@@ -21,6 +22,16 @@ bool isPythonName(std::string_view word) {
   const size_t slash = word.rfind('/');
   const std::string_view name = slash == std::string_view::npos ? word : word.substr(slash + 1);
   return startsWith(name, "python");
+}
+
+// False when the words name an interpreter by absolute path that is no longer a program.
+bool interpreterExists(const std::vector<std::string>& words, std::string_view bridgePath) {
+  for (const auto& word : words) {
+    if (word == bridgePath) return true;
+    if (isAssignment(word)) continue;
+    return !startsWith(word, "/") || isExecutableFile(word);
+  }
+  return true;
 }
 
 std::string commandOf(const ConfigJson& handler) {
@@ -175,6 +186,28 @@ void removeOwnHandlers(ConfigJson& hooks, std::string_view bridgePath,
     if (std::find(keepEvents.begin(), keepEvents.end(), event) != keepEvents.end()) continue;
     removeOwn(hooks, event, bridgePath, false);
   }
+}
+
+std::vector<std::string> outdatedOwnHandlers(const ConfigJson& hooks, std::string_view bridgePath,
+                                             const std::vector<std::string_view>& keepEvents) {
+  std::vector<std::string> outdated;
+  if (!hooks.is_object()) return outdated;
+  for (const auto& [event, groups] : hooks.items()) {
+    if (!groups.is_array()) continue;
+    const bool kept = std::find(keepEvents.begin(), keepEvents.end(), event) != keepEvents.end();
+    bool stale = false;
+    for (const auto& group : groups) {
+      if (!group.is_object() || !group.contains("hooks") || !group["hooks"].is_array()) continue;
+      for (const auto& handler : group["hooks"]) {
+        const std::string command = commandOf(handler);
+        if (!isOwnBridgeCommand(command, bridgePath)) continue;
+        stale = stale || !kept || !handler.contains("timeout") ||
+                !interpreterExists(shellWords(command), bridgePath);
+      }
+    }
+    if (stale) outdated.push_back(event);
+  }
+  return outdated;
 }
 
 }  // namespace glimmet

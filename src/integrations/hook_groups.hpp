@@ -32,4 +32,10 @@ void placeHookHandler(ConfigJson& hooks, std::string_view event,
 void removeOwnHandlers(ConfigJson& hooks, std::string_view bridgePath,
                        const std::vector<std::string_view>& keepEvents);
 
+// The events where Glimmet's own handler for `bridgePath` is out of date: it sits on an event
+// not in `keepEvents` (an older version waited there, holding every prompt), it has no
+// timeout, or the interpreter it names is gone (a removed Python version).
+std::vector<std::string> outdatedOwnHandlers(const ConfigJson& hooks, std::string_view bridgePath,
+                                             const std::vector<std::string_view>& keepEvents);
+
 }  // namespace glimmet

@@ -8,6 +8,7 @@
 #include "integrations/embedded_scripts.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_entries.hpp"
+#include "integrations/hook_groups.hpp"
 #include "integrations/hook_manager.hpp"
 #include "platform/file_system.hpp"
 
@@ -38,6 +39,17 @@ void addMissingEntries(std::vector<std::string>& missing, const ConfigJson& hook
     if (!hookEventMentions(hooks, entry.event, bridge)) {
       missing.push_back(std::string(entry.event) + std::string(kind));
     }
+  }
+}
+
+// Names every event where an older install left Glimmet's handler for `bridge` out of date:
+// a gate that holds every prompt, no timeout, an interpreter that is gone.
+template <size_t N>
+void addOutdatedEntries(std::vector<std::string>& missing, const ConfigJson& hooks,
+                        const HookEntry (&entries)[N], const std::string& bridge,
+                        std::string_view kind) {
+  for (const auto& event : outdatedOwnHandlers(hooks, bridge, eventsOf(entries))) {
+    missing.push_back("current " + event + std::string(kind));
   }
 }
 
@@ -96,6 +108,10 @@ HookManager::Readiness HookManager::readiness() const {
                     " hook");
   addMissingEntries(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
                     " approval hook");
+  addOutdatedEntries(ready.claudeMissing, claudeHooks, kClaudeEventEntries, eventCommandPath(),
+                     " hook");
+  addOutdatedEntries(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
+                     " approval hook");
   const auto statusLine = settings.find("statusLine");
   const bool statusLineReady = statusLine != settings.end() && statusLine->is_object() &&
                                contains(statusLine->value("command", ""), claudeStatusLinePath());
@@ -114,6 +130,10 @@ HookManager::Readiness HookManager::readiness() const {
                     " hook");
   addMissingEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
                     " approval hook");
+  addOutdatedEntries(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
+                     " hook");
+  addOutdatedEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
+                     " approval hook");
   // Codex skips a hook the user never trusted, or one changed since it was trusted, without a
   // word: either needs the repair that trusts them again.
   const auto trust = codexTrustProblems(

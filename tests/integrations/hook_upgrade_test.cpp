@@ -74,7 +74,11 @@ TEST(HookUpgradeTest, ClaudeHooksThatHeldSessionsAreRemovedAndTheRestUpdatedInPl
         {"PermissionRequest", {group("*", {handler("say asking")})}}}},
       {"theme", "dark"}};
   testing::ToolWorld::makeFile(manager.claudeSettings(), false, old.dump(2));
+  world.addCommand("claude");
+  ASSERT_TRUE(manager.installBridgeScripts().ok());
+  EXPECT_EQ(testing::healthRow(manager.health(), "claude-code").status, HookStatus::repair);
   ASSERT_TRUE(manager.install("claude-code").ok());
+  EXPECT_EQ(testing::healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
 
   const Json settings = readJson(manager.claudeSettings());
   const Json& hooks = settings["hooks"];
@@ -103,6 +107,21 @@ TEST(HookUpgradeTest, ClaudeHooksThatHeldSessionsAreRemovedAndTheRestUpdatedInPl
   const std::string once = readText(manager.claudeSettings());
   ASSERT_TRUE(manager.install("claude-code").ok());
   EXPECT_EQ(readText(manager.claudeSettings()), once);
+
+  // The Python version the hooks were installed with was removed: they need a repair.
+  testing::writeText(manager.claudeSettings(),
+                     replaceAll(once, "/usr/bin/env python3", "/opt/gone/bin/python3"));
+  const auto gone = testing::healthRow(manager.health(), "claude-code");
+  EXPECT_EQ(gone.status, HookStatus::repair);
+  EXPECT_TRUE(contains(gone.detail, "current PermissionRequest approval hook")) << gone.detail;
+
+  // An old gate left on Stop, even with everything else in place, holds every turn.
+  auto stale = Json::parse(once);
+  stale["hooks"]["Stop"].push_back(group(std::nullopt, {handler(gate)}));
+  testing::writeText(manager.claudeSettings(), stale.dump(2));
+  const auto held = testing::healthRow(manager.health(), "claude-code");
+  EXPECT_EQ(held.status, HookStatus::repair);
+  EXPECT_TRUE(contains(held.detail, "current Stop approval hook")) << held.detail;
 }
 
 TEST(HookUpgradeTest, CodexGatesOnPromptAndStopAreRemoved) {
