@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Glimmet and runs every test: C++ unit and integration tests and
-# the bridge-script tests. With --sanitize the same suite runs under ASan and UBSan.
+# the bridge-script tests. With --sanitize the same suite runs under ASan and UBSan. With --agents
+# it runs the compatibility suite against the real agent programs instead (scripts/agents/run.sh,
+# which takes the options that follow; see docs/agents-suite.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 build_dir="$root/build"
 extra=()
-if [ "${1:-}" = "--sanitize" ]; then
+mode=${1:-}
+if [ "$mode" = "--sanitize" ]; then
   build_dir="$root/build-sanitize"
   extra=(-DGLIMMET_SANITIZE=ON -DGLIMMET_BUILD_BENCH=OFF)
   export GLIMMET_BUILD_TYPE=Debug
@@ -15,6 +18,10 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 # (The guarded expansion keeps an empty array legal under set -u in macOS's bash 3.2.)
 "$root/scripts/build.sh" "$build_dir" ${extra[@]+"${extra[@]}"}
+if [ "$mode" = "--agents" ]; then
+  shift
+  exec "$root/scripts/agents/run.sh" --build-dir "$build_dir" "$@"
+fi
 jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || sysctl -n hw.ncpu)
 cd "$build_dir"
 ctest --output-on-failure -j "$jobs"
