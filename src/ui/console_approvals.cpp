@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "base/text.hpp"
+#include "model/agent_dialect.hpp"
 #include "model/notification_text.hpp"
 
 namespace glimmet {
@@ -41,6 +42,7 @@ std::vector<Word> words(const std::string& line) {
 std::string commandsFor(const PendingAction& action, const std::string& n) {
   switch (action.kind) {
     case PendingActionKind::permissionRequest:
+      if (!offersAlwaysAllow(action.agent)) return fmt::format("allow {0} | deny {0}", n);
       return fmt::format("allow {0} | always {0} | deny {0}", n);
     case PendingActionKind::waitingChoice:
       return fmt::format("choose {0} OPTION-ID | reply {0} TEXT", n);
@@ -248,6 +250,12 @@ std::string ConsoleApprovals::decide(const std::string& verb, const PendingActio
   UserDecision decision;
   if (verb == "allow" || verb == "always") {
     if (!permission) return wrongKind();
+    if (verb == "always" && !offersAlwaysAllow(action.agent)) {
+      return fmt::format(
+          "[Glimmet] #{} cannot be allowed always: its agent keeps no such rule; "
+          "answer with {}\n",
+          n, commandsFor(action, n));
+    }
     decision =
         allowDecision(verb == "allow" ? UserDecision::Mode::once : UserDecision::Mode::always);
   } else if (verb == "deny") {

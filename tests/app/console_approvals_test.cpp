@@ -75,6 +75,25 @@ TEST(ConsoleApprovals, EveryWaitingRequestShowsToolTargetAndDirectory) {
       << console.execute("list");
 }
 
+// Codex refuses an answer carrying a permission rule, so its requests never offer Always.
+TEST(ConsoleApprovals, CodexRequestsOfferNoAlways) {
+  int sent = 0;
+  ConsoleApprovals console([&](AppCommand, CommandDone) { ++sent; }, "/home/dev");
+  auto codex = waiting("req-x", "Bash");
+  codex.agent = "codex";
+  auto claude = waiting("req-c", "Bash");
+  const std::string out = shown(console, {codex, claude});
+  EXPECT_NE(out.find("allow 1 | deny 1"), std::string::npos) << out;
+  EXPECT_EQ(out.find("always 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("allow 2 | always 2 | deny 2"), std::string::npos) << out;
+  EXPECT_EQ(console.execute("always 1"),
+            "[Glimmet] #1 cannot be allowed always: its agent keeps no such rule; answer with "
+            "allow 1 | deny 1\n");
+  EXPECT_EQ(sent, 0);
+  EXPECT_EQ(console.execute("always 2"), "");
+  EXPECT_EQ(sent, 1);
+}
+
 TEST(ConsoleApprovals, TextFromAgentsCannotDriveTheTerminal) {
   ConsoleApprovals console([](AppCommand, CommandDone) {});
   auto hostile = waiting("req-\x1b]0;pwned\x07x", "Ba\x1b[2Jsh");
