@@ -134,12 +134,12 @@ TEST_F(GlimmetRunTest, AlwaysFromTheConsoleSendsExactlyOneSortedClaudeReply) {
   ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] request #1 is already answered\n", kDeadline));
 
   // The real Claude Code bridge, exactly as Claude runs it.
-  auto bridge =
-      ChildProcess::spawn({"python3", std::string(GLIMMET_SOURCE_DIR) +
-                                          "/src/integrations/scripts/glimmet-hook-claude"},
-                          environment(false),
-                          R"({"session_id":"s2","hook_event_name":"PreToolUse","tool_name":"Bash",)"
-                          R"("tool_input":{"command":"make test"},"cwd":"/tmp/project"})");
+  auto bridge = ChildProcess::spawn(
+      {"python3",
+       std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/glimmet-hook-claude"},
+      environment(false),
+      R"({"session_id":"s2","hook_event_name":"PermissionRequest","tool_name":"Bash",)"
+      R"("tool_input":{"command":"make test"},"cwd":"/tmp/project"})");
   ASSERT_TRUE(glimmet.waitForOutput("[#2] Approval needed: Run: make test\n", kDeadline))
       << glimmet.output();
   glimmet.write("deny 2\n");
