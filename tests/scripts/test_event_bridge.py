@@ -317,6 +317,28 @@ class CommandLineTest(BridgeTestCase):
                                                "windowId": "win-2"})
 
 
+    def test_hook_command_line_reads_as_the_full_parser_reads_it(self):
+        # The hooks' own command line takes a short way past argparse; an option argparse sets to
+        # its default sends the same input the long way. Both must write the same event.
+        cases = (
+            (["--source", "claude_code"], fixture_text(CLAUDE / "PreToolUse.json")),
+            (["--source", "codex", fixture_text(CODEX / "notify.2.json")], None),
+            ([fixture_text(CLAUDE / "Stop.json")], None),
+        )
+        for args, stdin in cases:
+            with self.subTest(args=args[:2]):
+                self.event_file.unlink(missing_ok=True)
+                self.emit(args, input=stdin)
+                self.emit(args + ["--event-type", "task_updated", "--severity", "info"], input=stdin)
+                self.assertEqual(self.error_log(), [])
+                short, full = self.events()
+                for event in (short, full):
+                    event_id = uuid.UUID(event.pop("event_id"))
+                    self.assertEqual((event_id.version, event_id.variant), (4, uuid.RFC_4122))
+                    self.assertRegex(event.pop("timestamp"), ISO_UTC)
+                self.assertEqual(short, full)
+
+
 class SanitizingTest(BridgeTestCase):
     def test_secrets_are_redacted(self):
         self.emit(["--message", "key sk-abcdefghijkl and password=hunter2 plus API_KEY: 'zz9' ok",

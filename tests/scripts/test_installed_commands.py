@@ -59,8 +59,12 @@ class InstalledCommandTest(BridgeTestCase):
     def test_claude_approval_and_status_line_reach_the_installing_glimmet(self):
         settings = self.claude_settings()
         server = self.serve(reply_frame(ALLOW))
-        command = self.hook_command(settings["hooks"], "PreToolUse", "glimmet-hook-claude")
-        out = self.shell(command, fixture_text(CLAUDE / "PreToolUse.json"))
+        # Whichever events the approval bridge is registered on, it is one and the same command,
+        # and only a permission request reaches Glimmet.
+        commands = {handler["command"] for groups in settings["hooks"].values() for group in groups
+                    for handler in group["hooks"] if "glimmet-hook-claude" in handler["command"]}
+        self.assertEqual(len(commands), 1, commands)
+        out = self.shell(commands.pop(), fixture_text(CLAUDE / "PermissionRequest.json"))
         self.assertEqual(out, ALLOW + "\n")
         self.assertEqual(server.connections, 1)
         self.assertEqual(server.requests[0]["agent"], "claude_code")

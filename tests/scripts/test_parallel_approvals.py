@@ -87,9 +87,9 @@ class ParallelApprovalsTest(BridgeTestCase):
         return line[2:line.index("]")]
 
     def test_parallel_calls_wait_side_by_side_and_a_repeat_supersedes_once(self):
-        bash = fixture_json(CLAUDE / "PreToolUse.json")
-        write = fixture_json(CLAUDE / "PreToolUse.json")
-        write.update({"tool_name": "Write", "tool_use_id": "toolu_fake_write_2",
+        bash = fixture_json(CLAUDE / "PermissionRequest.json")
+        write = fixture_json(CLAUDE / "PermissionRequest.json")
+        write.update({"tool_name": "Write",
                       "tool_input": {"file_path": str(self.home / ".ssh" / "authorized_keys"),
                                      "content": "ssh-ed25519 AAAA attacker"}})
         asking_bash = self.ask(bash)
