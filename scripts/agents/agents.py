@@ -18,11 +18,10 @@ def claude_environment(sandbox, server):
     )
 
 
-def claude_turn(claude, allow_bash=False, prompt=PROMPT):
-    """Print mode refuses a tool nobody allowed, so a refusal proves nothing about a deny given
-    in Glimmet; with allow_bash only a hook's deny can stop the command."""
-    argv = [claude, "-p", prompt, "--permission-mode", "default"]
-    return argv + (["--allowedTools", "Bash"] if allow_bash else [])
+def claude_turn(claude, prompt=PROMPT):
+    """One print-mode turn. Claude asks its PermissionRequest hook only for a tool it would ask
+    the user about, so no tool is allowed in advance."""
+    return [claude, "-p", prompt, "--permission-mode", "default"]
 
 
 CODEX_KEY_VARIABLE = "GLIMMET_FAKE_OPENAI_KEY"

@@ -128,6 +128,9 @@ def _run_turn(ctx, sandbox, environment, argv, verb, outcome):
         console.close()
 
 
+DENY_MESSAGE = "The user denied this in Glimmet."
+
+
 def _claude_scenario(ctx, name, title, tool, verb):
     outcome = Outcome(name, title)
     sandbox = Sandbox(name, ctx.keep)
@@ -142,7 +145,7 @@ def _claude_scenario(ctx, name, title, tool, verb):
             with open(os.path.join(sandbox.project, "in.txt"), "w", encoding="utf-8") as handle:
                 handle.write("a file to read\n")
         finished, answerer = _run_turn(
-            ctx, sandbox, environment, agents.claude_turn(ctx.claude, verb == "deny"), verb, outcome
+            ctx, sandbox, environment, agents.claude_turn(ctx.claude), verb, outcome
         )
         if finished is None:
             return outcome
@@ -190,6 +193,11 @@ def _judge_claude(ctx, sandbox, outcome, tool, verb, answerer):
         outcome.fail(f"allowed, but out.txt holds {written!r} instead of 'hello'")
     if verb == "deny" and written is not None:
         outcome.fail(f"denied, but the tool ran anyway (out.txt holds {written!r})")
+    # Print mode refuses a tool nobody allowed on its own; the message Glimmet's deny carries,
+    # seen by the model in the tool's result, shows the refusal came from Glimmet.
+    requests = file_text(sandbox.path("logs/model-requests.jsonl")) or ""
+    if verb == "deny" and DENY_MESSAGE not in requests:
+        outcome.fail("the model never saw Glimmet's deny message: the refusal was not Glimmet's")
 
 
 def claude_unanswered(ctx):

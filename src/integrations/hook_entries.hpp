@@ -30,10 +30,12 @@ inline constexpr HookEntry kClaudeApprovalEntries[] = {
 
 // Codex: the event bridge reports these; the approval bridge waits only on its permission
 // prompt.
+// Stop is reported synchronously: `codex exec` exits right after it, and an asynchronous hook
+// is lost with the process.
 inline constexpr HookEntry kCodexEventEntries[] = {
     {"PermissionRequest", true, false},
     {"UserPromptSubmit", false, true},
-    {"Stop", false, true},
+    {"Stop", false, false},
 };
 inline constexpr HookEntry kCodexApprovalEntries[] = {
     {"PermissionRequest", true, false},

@@ -86,7 +86,7 @@ struct HookManager::Readiness {
 bool HookManager::scriptIsCurrent(std::string_view name) const {
   const std::string path = bridgePath(name);
   const auto expected = embeddedScript(name);
-  if (!expected || !isExecutableFile(path)) return false;
+  if (!expected || !(isBridgeModule(name) || isExecutableFile(path))) return false;
   return readFile(path) == *expected;
 }
 

@@ -76,7 +76,8 @@ Status HookManager::installBridgeScripts() const {
     if (!text) return Status::failure(fmt::format("Missing bridge script {}", name));
     // The mode is set on the temporary file before it replaces the old script, so an agent
     // never finds the bridge without its executable bit.
-    if (auto status = writeOwnFile(bridgePath(name), *text, kScriptMode); !status) return status;
+    const unsigned mode = isBridgeModule(name) ? kConfigMode : kScriptMode;
+    if (auto status = writeOwnFile(bridgePath(name), *text, mode); !status) return status;
   }
   return {};
 }

@@ -65,7 +65,7 @@ TEST(BridgeToolNamesTest, TheEventBridgeNamesEveryToolAsTheApplicationDoes) {
 
   auto python = ChildProcess::spawn(
       {"python3", "-c", kNameBoth,
-       std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/glimmet-event",
+       std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/glimmet_event.py",
        dir.file("names.txt")});
   ASSERT_TRUE(python.waitExit(30));
   std::istringstream lines(python.output());

@@ -82,6 +82,10 @@ TEST(BridgeScriptInstallTest, ScriptsAreExecutableCopiesOfTheSources) {
     EXPECT_EQ(modeOf(manager.bridgePath(name)), 0755u);
     EXPECT_EQ(readText(manager.bridgePath(name)), readText(sources + name));
   }
+  // The event bridge's body is a module the launcher imports: read, never run.
+  EXPECT_EQ(modeOf(manager.bridgePath("glimmet_event.py")), 0644u);
+  EXPECT_EQ(readText(manager.bridgePath("glimmet_event.py")),
+            readText(sources + "glimmet_event.py"));
   EXPECT_FALSE(std::filesystem::exists(manager.bridgePath("glimmet.js")));
   EXPECT_TRUE(std::filesystem::is_directory(world.homeFile(".glimmet/config")));
 }
@@ -291,7 +295,8 @@ TEST(CodexInstallTest, HooksFileHasEventAndApprovalGroupsOnce) {
                {"command", manager.bridgeCommand(manager.eventCommandPath(), "--source codex")},
                {"timeout", 10},
                {"statusMessage", "Notify Glimmet"}}}}}));
-  EXPECT_EQ(hooks["Stop"][1]["hooks"][0]["async"], true);
+  EXPECT_EQ(hooks["UserPromptSubmit"][0]["hooks"][0]["async"], true);
+  EXPECT_FALSE(hooks["Stop"][1]["hooks"][0].contains("async"));
   EXPECT_FALSE(hooks["Stop"][1].contains("matcher"));
   EXPECT_EQ(hooks["PermissionRequest"][1]["hooks"][0],
             (Json{{"type", "command"},

@@ -11,8 +11,10 @@ import unittest
 from bridge_support import CLAUDE, GLIMMET, SCRIPTS, BridgeTestCase, fixture_json, needs_glimmet
 
 DEADLINE = 30.0
-ALLOW = '{"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"allow"}}'
-DENY = '{"hookSpecificOutput":{"hookEventName":"PreToolUse","permissionDecision":"deny"}}'
+# Claude Code's PermissionRequest answers, exactly as the agent reads them.
+ALLOW = '{"hookSpecificOutput":{"decision":{"behavior":"allow"},"hookEventName":"PermissionRequest"}}'
+DENY = ('{"hookSpecificOutput":{"decision":{"behavior":"deny","message":"The user denied this in Glimmet."},'
+        '"hookEventName":"PermissionRequest"}}')
 
 
 class RunningGlimmet:
