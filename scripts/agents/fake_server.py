@@ -24,6 +24,35 @@ class Script:
         self.workdir = workdir
 
 
+def _text_of(content):
+    if isinstance(content, str):
+        return content
+    if isinstance(content, list):
+        return " ".join(_text_of(part.get("text", part.get("content"))) for part in content
+                        if isinstance(part, dict))
+    return ""
+
+
+def tool_results(body):
+    """What the agent told the model its tools returned: Anthropic `tool_result` blocks and
+    OpenAI `function_call_output` items, as text."""
+    results = []
+    items = list(body.get("messages") or [])
+    if isinstance(body.get("input"), list):
+        items += body["input"]
+    for item in items:
+        if not isinstance(item, dict):
+            continue
+        if item.get("type") == "function_call_output":
+            results.append(_text_of(item.get("output")))
+        content = item.get("content")
+        if isinstance(content, list):
+            for block in content:
+                if isinstance(block, dict) and block.get("type") == "tool_result":
+                    results.append(_text_of(block.get("content")))
+    return results
+
+
 class FakeModelServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -45,6 +74,7 @@ class FakeModelServer(ThreadingHTTPServer):
             entry["model"] = body.get("model")
             entry["stream"] = body.get("stream")
             entry["tools"] = [tool_name(tool) for tool in body.get("tools") or []]
+            entry["tool_results"] = tool_results(body)
         with self._log_lock, open(self.log_path, "a", encoding="utf-8") as log:
             log.write(json.dumps(entry) + "\n")
 

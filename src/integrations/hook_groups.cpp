@@ -137,6 +137,8 @@ bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath) {
     } else if (isPythonName(words[index])) {
       ++index;
     }
+    // The interpreter's own options ("-S").
+    while (index < words.size() && startsWith(words[index], "-")) ++index;
   }
   return index < words.size() && words[index] == bridgePath;
 }

@@ -14,8 +14,8 @@ namespace glimmet {
 std::vector<std::string> shellWords(std::string_view command);
 
 // Whether `command` is one Glimmet wrote for the bridge at `bridgePath`: optional NAME=value
-// assignments, an optional interpreter ("python3", "/usr/bin/env python3"), then the bridge
-// and its options. A command the user composed around the bridge is theirs, not ours.
+// assignments, an optional interpreter ("python3", "/usr/bin/env python3") with its options, then
+// the bridge and its options. A command the user composed around the bridge is theirs, not ours.
 bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath);
 
 // Puts `handler` under `event`, in a group with `matcher`. Glimmet's own handler for the

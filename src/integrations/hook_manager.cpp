@@ -69,7 +69,9 @@ std::string HookManager::bridgeCommand(std::string_view bridge, std::string_view
   if (!locations_.eventFile.empty()) {
     prefix += "GLIMMET_EVENT_FILE=" + shellWord(locations_.eventFile) + " ";
   }
-  std::string command = prefix + scriptInterpreter() + " " + shellWord(bridge);
+  // -S: the bridges use the standard library only, and a site-packages start-up hook (a .pth
+  // file) can cost more than the whole bridge.
+  std::string command = prefix + scriptInterpreter() + " -S " + shellWord(bridge);
   if (!arguments.empty()) command += " " + std::string(arguments);
   return command;
 }

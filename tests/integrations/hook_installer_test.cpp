@@ -138,7 +138,7 @@ TEST(ClaudeInstallTest, InstallingTwiceLeavesOneGlimmetGroupPerEvent) {
   EXPECT_EQ(manager.bridgeCommand(manager.claudeHookPath(), ""),
             "GLIMMET_HOME=" + world.homeFile(".glimmet") +
                 " GLIMMET_EVENT_FILE=" + world.homeFile(".local/share/Glimmet/events.jsonl") +
-                " /usr/bin/env python3 " + manager.claudeHookPath());
+                " /usr/bin/env python3 -S " + manager.claudeHookPath());
 
   // Only the first install changed the file, after backing up the user's original text.
   const auto backups = backupsOf(manager.claudeSettings());

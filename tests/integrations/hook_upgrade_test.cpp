@@ -45,7 +45,7 @@ TEST(HookCommandTest, OwnCommandsAreToldFromCommandsTheUserComposed) {
   EXPECT_TRUE(isOwnBridgeCommand(bridge, bridge));
   EXPECT_TRUE(isOwnBridgeCommand("GLIMMET_HOME=/home/u/.glimmet " + bridge, bridge));
   EXPECT_TRUE(isOwnBridgeCommand("GLIMMET_HOME='/a b' /usr/bin/python3 " + bridge, bridge));
-  EXPECT_TRUE(isOwnBridgeCommand("/usr/bin/env python3 " + bridge + " --event Stop", bridge));
+  EXPECT_TRUE(isOwnBridgeCommand("/usr/bin/env python3 -S " + bridge + " --event Stop", bridge));
   EXPECT_TRUE(isOwnBridgeCommand("'/opt/py 3/bin/python3.12' '" + bridge + "'", bridge));
   EXPECT_FALSE(isOwnBridgeCommand("bash -c '" + bridge + " | tee log'", bridge));
   EXPECT_FALSE(isOwnBridgeCommand("/my/wrapper " + bridge, bridge));
