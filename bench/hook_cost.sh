@@ -136,6 +136,9 @@ interpreters = {interpreter_of(command) for _, _, command in hooks}
 print("%d runs per row, median wall time of `sh -c <hook command>`" % runs)
 bare = shlex.quote(resolved) + " -c pass"
 print("bare interpreter: %s -c pass  %.1f ms" % (resolved, median_ms(bare)[1]))
+# The hooks run with -S (no site-packages start-up hooks); this start is their floor.
+print("bare interpreter without site: %s -S -c pass  %.1f ms"
+      % (resolved, median_ms(shlex.quote(resolved) + " -S -c pass")[0]))
 if path_python and is_shim(path_python):
     print("python3 on PATH is a shim: %s -c pass  %.1f ms" % (path_python, median_ms("python3 -c pass")[0]))
 for program in sorted(interpreters):

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Glimmet needs to build and test; installs nothing that is already there.
+# With --agents, also what the agent compatibility suite needs.
 set -euo pipefail
 
 debian_packages=(
@@ -12,6 +13,10 @@ debian_packages=(
   # every node start warns on stderr that it cannot load the system certificates.
   ca-certificates
 )
+# The agent compatibility suite (setup.sh --agents) installs the agent programs with npm.
+if [ "${1:-}" = "--agents" ] && ! command -v npm >/dev/null 2>&1; then
+  debian_packages+=(npm)
+fi
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
   google-benchmark clang-format llvm python node)
 

@@ -5,10 +5,10 @@
 # which takes the options that follow; see docs/agents-suite.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+mode=${1:-}
+if [ "$mode" = "--agents" ]; then "$root/scripts/setup.sh" --agents; else "$root/scripts/setup.sh"; fi
 build_dir="$root/build"
 extra=()
-mode=${1:-}
 if [ "$mode" = "--sanitize" ]; then
   build_dir="$root/build-sanitize"
   extra=(-DGLIMMET_SANITIZE=ON -DGLIMMET_BUILD_BENCH=OFF)

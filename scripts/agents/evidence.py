@@ -51,7 +51,7 @@ def claude_permission_wait(settings_path, bridge_path):
             settings = json.load(handle)
     except (OSError, ValueError):
         settings = {}
-    for group in (settings.get("hooks") or {}).get("PreToolUse") or []:
+    for group in (settings.get("hooks") or {}).get("PermissionRequest") or []:
         for hook in group.get("hooks") or []:
             timeout = hook.get("timeout")
             if "glimmet-hook-claude" in str(hook.get("command", "")) and isinstance(
