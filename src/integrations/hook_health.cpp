@@ -31,24 +31,20 @@ ConfigJson hooksOf(const ConfigJson& file) {
   return hooks != file.end() && hooks->is_object() ? *hooks : ConfigJson::object();
 }
 
-// Names every entry of `entries` whose group for `bridge` is missing from `hooks`.
-void addMissingEntries(std::vector<std::string>& missing, const ConfigJson& hooks,
-                       std::span<const HookEntry> entries, const std::string& bridge,
-                       std::string_view kind) {
+// Names every entry of `entries` whose group for `bridge` is missing from `hooks`, and every
+// event where an older install left Glimmet's handler for `bridge` out of date: a gate that
+// holds every prompt, no timeout, an interpreter that is gone.
+void addEntryProblems(std::vector<std::string>& missing, const ConfigJson& hooks,
+                      std::span<const HookEntry> entries, const std::string& bridge,
+                      std::string_view kind) {
+  std::vector<std::string_view> events;
   for (const auto& entry : entries) {
+    events.push_back(entry.event);
     if (!hookEventMentions(hooks, entry.event, bridge)) {
       missing.push_back(std::string(entry.event) + std::string(kind));
     }
   }
-}
-
-// Names every event where an older install left Glimmet's handler for `bridge` out of date:
-// a gate that holds every prompt, no timeout, an interpreter that is gone.
-template <size_t N>
-void addOutdatedEntries(std::vector<std::string>& missing, const ConfigJson& hooks,
-                        const HookEntry (&entries)[N], const std::string& bridge,
-                        std::string_view kind) {
-  for (const auto& event : outdatedOwnHandlers(hooks, bridge, eventsOf(entries))) {
+  for (const auto& event : outdatedOwnHandlers(hooks, bridge, events)) {
     missing.push_back("current " + event + std::string(kind));
   }
 }
@@ -104,14 +100,10 @@ HookManager::Readiness HookManager::readiness() const {
   // Every entry the installer writes is checked, so removing any one of them asks for repair.
   const ConfigJson settings = jsonFile(claudeSettings());
   const ConfigJson claudeHooks = hooksOf(settings);
-  addMissingEntries(ready.claudeMissing, claudeHooks, kClaudeEventEntries, eventCommandPath(),
-                    " hook");
-  addMissingEntries(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
-                    " approval hook");
-  addOutdatedEntries(ready.claudeMissing, claudeHooks, kClaudeEventEntries, eventCommandPath(),
-                     " hook");
-  addOutdatedEntries(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
-                     " approval hook");
+  addEntryProblems(ready.claudeMissing, claudeHooks, kClaudeEventEntries, eventCommandPath(),
+                   " hook");
+  addEntryProblems(ready.claudeMissing, claudeHooks, kClaudeApprovalEntries, claudeHookPath(),
+                   " approval hook");
   const auto statusLine = settings.find("statusLine");
   const bool statusLineReady = statusLine != settings.end() && statusLine->is_object() &&
                                contains(statusLine->value("command", ""), claudeStatusLinePath());
@@ -126,14 +118,10 @@ HookManager::Readiness HookManager::readiness() const {
   if (!codexHooksFeatureEnabled(config)) ready.codexMissing.emplace_back("hooks feature");
   const ConfigJson codexHookFile = jsonFile(codexHooks());
   const ConfigJson codexHookTable = hooksOf(codexHookFile);
-  addMissingEntries(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
-                    " hook");
-  addMissingEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
-                    " approval hook");
-  addOutdatedEntries(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
-                     " hook");
-  addOutdatedEntries(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
-                     " approval hook");
+  addEntryProblems(ready.codexMissing, codexHookTable, kCodexEventEntries, eventCommandPath(),
+                   " hook");
+  addEntryProblems(ready.codexMissing, codexHookTable, kCodexApprovalEntries, codexHookPath(),
+                   " approval hook");
   // Codex skips a hook the user never trusted, or one changed since it was trusted, without a
   // word: either needs the repair that trusts them again.
   const auto trust = codexTrustProblems(
