@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "app/private_data.hpp"
 #include "approvals/hook_request_handler.hpp"
 #include "model/notification_text.hpp"
 
@@ -107,6 +108,8 @@ void Core::start() {
   } else {
     socketOutcome = "[Glimmet] socket-based approval disabled by user; skipping server start";
   }
+  // After the socket check: a folder others can write is refused there, not quietly fixed.
+  const std::string madePrivate = makeDataPrivate(paths_, environment_);
   // Requests reach the handler through the loop, so none is handled before the observer is
   // attached here.
   auditWriter_ = std::make_unique<AuditWriter>(paths_.approvalAuditFile);
@@ -114,6 +117,7 @@ void Core::start() {
   attachAuditObserver(*pendingActions_, *auditWriter_);
   auditWriter_->reconcileOnLaunch();
   log(socketOutcome);
+  if (!madePrivate.empty()) log(madePrivate);
 
   store_->reload(true);
   // In isolated mode the store declines to watch; the 2-second tick still catches up.

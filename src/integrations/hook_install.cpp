@@ -11,6 +11,7 @@
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_manager.hpp"
 #include "platform/file_system.hpp"
+#include "platform/private_files.hpp"
 
 namespace glimmet {
 
@@ -18,6 +19,9 @@ namespace {
 
 constexpr unsigned kScriptMode = 0755;
 constexpr unsigned kConfigMode = 0644;
+// The chain files hold the user's earlier commands, which may carry tokens; the trust record
+// names the user's hooks.
+constexpr unsigned kPrivateMode = 0600;
 
 std::string parentDirectory(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
@@ -65,12 +69,27 @@ Status HookManager::writeConfig(const std::string& path, std::string_view curren
   return writeFileAtomically(target, planned, fileMode(target).value_or(kConfigMode));
 }
 
-Status HookManager::installBridgeScripts() const {
-  if (auto status =
-          createDirectoriesFor({locations_.bridgeDirectory, locations_.bridgeConfigDirectory});
-      !status) {
-    return status;
+// Glimmet's own folders are made for the user alone. An existing Glimmet home that others
+// control is refused: whoever can replace a bridge there runs code as every agent's user.
+Status HookManager::preparePrivateDirectories() const {
+  if (!locations_.glimmetHome.empty() && fileExists(locations_.glimmetHome)) {
+    if (auto reason = untrustedDirectoryReason(locations_.glimmetHome)) {
+      return Status::failure(fmt::format("Refusing to install: the Glimmet home {}", *reason));
+    }
   }
+  for (const auto& directory : {locations_.bridgeDirectory, locations_.bridgeConfigDirectory}) {
+    if (auto status = createPrivateDirectories(directory); !status) return status;
+  }
+  return {};
+}
+
+std::vector<std::string> HookManager::privateFiles() const {
+  return {locations_.bridgeConfigDirectory, claudeStatusLineChain(), codexNotifyChain(),
+          codexTrustRecord()};
+}
+
+Status HookManager::installBridgeScripts() const {
+  if (auto status = preparePrivateDirectories(); !status) return status;
   for (const auto name : kBridgeScriptNames) {
     const auto text = embeddedScript(name);
     if (!text) return Status::failure(fmt::format("Missing bridge script {}", name));
@@ -89,9 +108,8 @@ Status HookManager::installClaudeHooks() const {
   // Planned before anything is written: a file that cannot be edited safely stays untouched.
   auto planned = plannedClaudeSettings(current.value());
   if (!planned) return Status::failure(planned.error());
-  if (auto status =
-          createDirectoriesFor({parentDirectory(settings), locations_.bridgeConfigDirectory});
-      !status) {
+  if (auto status = createDirectoriesFor({parentDirectory(settings)}); !status) return status;
+  if (auto status = createPrivateDirectories(locations_.bridgeConfigDirectory); !status) {
     return status;
   }
 
@@ -102,7 +120,7 @@ Status HookManager::installClaudeHooks() const {
     if (command != statusLine->end() && command->is_string() &&
         !contains(command->get<std::string>(), "glimmet-claude-statusline")) {
       const ConfigJson chain = {{"statusLine", *statusLine}};
-      if (auto status = writeOwnFile(claudeStatusLineChain(), serializeConfig(chain), kConfigMode);
+      if (auto status = writeOwnFile(claudeStatusLineChain(), serializeConfig(chain), kPrivateMode);
           !status) {
         return status;
       }
@@ -127,9 +145,8 @@ Status HookManager::installCodexNotify() const {
   // in the same rewrite of config.toml.
   auto trust = plannedCodexTrust(planned.value(), plannedHooks.value());
   if (!trust) return Status::failure(trust.error());
-  if (auto status =
-          createDirectoriesFor({parentDirectory(config), locations_.bridgeConfigDirectory});
-      !status) {
+  if (auto status = createDirectoriesFor({parentDirectory(config)}); !status) return status;
+  if (auto status = createPrivateDirectories(locations_.bridgeConfigDirectory); !status) {
     return status;
   }
 
@@ -138,7 +155,7 @@ Status HookManager::installCodexNotify() const {
   const auto existing = codexNotifyCommandOf(current.value());
   if (existing && !existing->empty() && !contains(existing->front(), "glimmet-codex-notify")) {
     const ConfigJson chain = {{"notify", *existing}};
-    if (auto status = writeOwnFile(codexNotifyChain(), serializeConfig(chain), kConfigMode);
+    if (auto status = writeOwnFile(codexNotifyChain(), serializeConfig(chain), kPrivateMode);
         !status) {
       return status;
     }
@@ -149,7 +166,7 @@ Status HookManager::installCodexNotify() const {
   if (auto status = writeConfig(hooks, currentHooks.value(), plannedHooks.value()); !status) {
     return status;
   }
-  return writeOwnFile(codexTrustRecord(), trust.value().record, kConfigMode);
+  return writeOwnFile(codexTrustRecord(), trust.value().record, kPrivateMode);
 }
 
 Status HookManager::installOpenCodePlugin() const {

@@ -101,6 +101,9 @@ class HookManager {
   Status installClaudeHooks() const;
   Status installCodexNotify() const;
   Status installOpenCodePlugin() const;
+  // Glimmet's configuration folder and the files in it that hold the user's commands: for
+  // no one but the user.
+  std::vector<std::string> privateFiles() const;
 
   // The planned file texts, computed without writing anything.
   Result<std::string> plannedClaudeSettings() const;
@@ -124,6 +127,7 @@ class HookManager {
  private:
   struct Readiness;
   Status backUp(const std::string& file) const;
+  Status preparePrivateDirectories() const;
   Status writeConfig(const std::string& path, std::string_view current,
                      std::string_view planned) const;
   Readiness readiness() const;

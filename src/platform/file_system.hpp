@@ -41,8 +41,8 @@ std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset
 // Writes a temporary file beside `path`, then renames it over `path`: readers see the old or
 // the new content, never a mix.
 Status writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode = 0644);
-// Appends in one write() on an O_APPEND descriptor, creating the file when needed.
-Status appendToFile(const std::string& path, std::string_view bytes);
+// Appends in one write() on an O_APPEND descriptor, creating the file with `mode` when needed.
+Status appendToFile(const std::string& path, std::string_view bytes, unsigned mode = 0600);
 Status createDirectories(const std::string& path);
 Status removeFile(const std::string& path);
 
@@ -76,7 +76,8 @@ namespace glimmet {
 // cannot be listed.
 std::optional<std::vector<std::string>> directoryEntryNames(const std::string& directory);
 
-// Copies `from` to `to`, keeping the source's permission bits. Fails when `to` already exists,
+// Copies `from` to `to`, keeping the source's permission bits and, where the system allows,
+// its owner and group. Fails when `to` already exists,
 // so an earlier copy is never replaced; a half-written copy is removed.
 Status copyFileExclusive(const std::string& from, const std::string& to);
 

@@ -1,6 +1,9 @@
 #include "platform/user_defaults.hpp"
 
+#include <filesystem>
+
 #include "platform/file_system.hpp"
+#include "platform/private_files.hpp"
 
 namespace glimmet {
 
@@ -59,6 +62,10 @@ Status JsonFileUserDefaults::removeValue(std::string_view key) {
 }
 
 Status JsonFileUserDefaults::persist() const {
+  const std::string directory = std::filesystem::path(path_).parent_path().string();
+  if (!directory.empty()) {
+    if (auto status = createPrivateDirectories(directory); !status) return status;
+  }
   return writeFileAtomically(
       path_, values_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", 0600);
 }

@@ -13,6 +13,7 @@
 #include "model/usage_date.hpp"
 #include "platform/file_system.hpp"
 #include "platform/json_lines.hpp"
+#include "platform/private_files.hpp"
 
 namespace glimmet {
 
@@ -195,7 +196,7 @@ void EventStore::startMonitoringBridgeEvents() {
   if (options_.isolated || bridgeEventMonitoringStarted_) return;
   bridgeEventMonitoringStarted_ = true;
   const std::string directory = std::filesystem::path(options_.eventFile).parent_path().string();
-  (void)createDirectories(directory);
+  (void)createPrivateDirectories(directory);
   installDirectoryWatcher();
   installFileWatcher();
 }

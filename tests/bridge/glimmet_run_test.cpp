@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -382,6 +383,9 @@ TEST_F(GlimmetRunTest, UnwritableSocketDirectoryIsAClearErrorAndNothingIsDeleted
       }
     }
     ASSERT_EQ(::chown(userHome.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    // The user's own folder, only not writable: one that belongs to someone else is refused
+    // before any write is tried.
+    ASSERT_EQ(::chown(lockedHome.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     prefix = {"python3", "-c",
               "import os, sys; os.setgroups([]); os.setgid(int(sys.argv[1])); "
               "os.setuid(int(sys.argv[2])); os.execv(sys.argv[3], sys.argv[3:])",
@@ -488,6 +492,83 @@ TEST_F(GlimmetRunTest, SocketApprovalTurnedOffStartsNoServer) {
   stopGlimmet(glimmet);
 }
 #endif
+
+}  // namespace
+}  // namespace glimmet
+
+namespace glimmet {
+namespace {
+
+// A socket folder others can change would let them put their own socket where the bridges
+// connect. Such a folder is refused with one line, and nothing is created in it.
+class UntrustedSocketFolderTest : public ::testing::Test {
+ protected:
+  void expectRefusal(const std::string& socketFolder, const std::string& reason) {
+    const std::vector<std::string> env = {
+        "HOME=" + dir.file("home"), "GLIMMET_HOME=" + socketFolder,
+        "XDG_DATA_HOME=" + dir.file("data"), "XDG_CONFIG_HOME=" + dir.file("config"),
+        "PATH=" + std::string(std::getenv("PATH"))};
+    auto refused = ChildProcess::spawn({GLIMMET_BINARY, "run"}, env, {}, true);
+    ASSERT_TRUE(refused.waitExit(kDeadline)) << refused.output();
+    EXPECT_NE(refused.exitCode(), 0) << refused.output();
+    const std::string line =
+        "[Glimmet] Refusing to listen: the socket directory " + socketFolder + " " + reason + "\n";
+    const std::string output = refused.output();
+    EXPECT_NE(output.find(line), std::string::npos) << output;
+    EXPECT_EQ(output.find("Refusing"), output.rfind("Refusing")) << output;
+    EXPECT_EQ(output.find("listening"), std::string::npos) << output;
+  }
+
+  static std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempDir dir;
+};
+
+TEST_F(UntrustedSocketFolderTest, GroupOrOtherWritableFolderIsRefused) {
+  const std::string folder = dir.file("gh");
+  std::filesystem::create_directories(folder);
+  testing::writeText(folder + "/notes", "keep me");
+  ASSERT_EQ(::chmod(folder.c_str(), 0770), 0);
+  expectRefusal(folder, "can be written by its group (mode 0770; chmod go-w fixes it)");
+  EXPECT_EQ(entries(folder), std::vector<std::string>{"notes"});
+  ASSERT_EQ(::chmod(folder.c_str(), 0703), 0);
+  expectRefusal(folder, "can be written by other users (mode 0703; chmod go-w fixes it)");
+  EXPECT_EQ(entries(folder), std::vector<std::string>{"notes"});
+  // Not quietly made private either: the user decides who else may write there.
+  struct stat info {};
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0703u);
+}
+
+TEST_F(UntrustedSocketFolderTest, SymlinkedFolderIsRefused) {
+  const std::string real = dir.file("real");
+  std::filesystem::create_directories(real);
+  ASSERT_EQ(::chmod(real.c_str(), 0700), 0);
+  const std::string link = dir.file("gh");
+  std::filesystem::create_directory_symlink(real, link);
+  expectRefusal(link, "is a symbolic link");
+  // Also when named with a trailing slash, which would otherwise look through the link.
+  expectRefusal(link + "/", "is a symbolic link");
+  EXPECT_TRUE(entries(real).empty());
+}
+
+TEST_F(UntrustedSocketFolderTest, FolderOfAnotherUserIsRefused) {
+  const passwd* nobody = ::getpwnam("nobody");
+  if (::geteuid() != 0 || !nobody) GTEST_SKIP() << "needs root to give a folder to nobody";
+  const std::string folder = dir.file("gh");
+  std::filesystem::create_directories(folder);
+  ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(folder.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  expectRefusal(folder, "belongs to another user (uid " + std::to_string(nobody->pw_uid) + ")");
+  EXPECT_TRUE(entries(folder).empty());
+}
 
 }  // namespace
 }  // namespace glimmet

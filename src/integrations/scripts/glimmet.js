@@ -97,9 +97,10 @@ export const GlimmetPlugin = async ({ directory } = {}) => {
         usage,
       });
       const file = eventFilePath();
-      await fs.promises.mkdir(path.dirname(file), { recursive: true });
-      // One append of the whole line: concurrent writers never interleave.
-      await fs.promises.appendFile(file, JSON.stringify(line) + "\n", "utf8");
+      await fs.promises.mkdir(path.dirname(file), { recursive: true, mode: 0o700 });
+      // One append of the whole line: concurrent writers never interleave. Created for the
+      // user alone: the file records what agents did.
+      await fs.promises.appendFile(file, JSON.stringify(line) + "\n", { encoding: "utf8", mode: 0o600 });
     },
   };
 };

@@ -131,9 +131,18 @@ def new_event_id():
 
 def append_bytes(path, data):
     # One write() on an O_APPEND descriptor: concurrent bridges each land a
-    # whole line at the current end of file, so lines never interleave.
-    fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
+    # whole line at the current end of file, so lines never interleave. Only
+    # the user may read what agents did; a link is not followed, and a file
+    # someone else owns is not written, so a planted link cannot redirect it.
     try:
+        fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT | os.O_NOFOLLOW, 0o600)
+    except OSError:
+        if os.path.islink(path):
+            raise OSError("%s is a symbolic link; nothing written" % path) from None
+        raise
+    try:
+        if os.fstat(fd).st_uid != os.geteuid():
+            raise OSError("%s belongs to another user; nothing written" % path)
         written = os.write(fd, data)
         while written < len(data):
             written += os.write(fd, data[written:])
@@ -144,7 +153,7 @@ def append_bytes(path, data):
 def log_error(text):
     try:
         directory = app_directory()
-        os.makedirs(directory, exist_ok=True)
+        os.makedirs(directory, 0o700, exist_ok=True)
         line = utc_now_text() + " " + " ".join(str(text).split()) + "\n"
         append_bytes(os.path.join(directory, "hook-errors.log"), line.encode("utf-8", "replace"))
     except Exception:
@@ -1391,7 +1400,7 @@ def build_event(argv):
 def write_event(event):
     path = event_file_path()
     directory = os.path.dirname(os.path.abspath(path))
-    os.makedirs(directory, exist_ok=True)
+    os.makedirs(directory, 0o700, exist_ok=True)
     line = (compact_json(event) + "\n").encode("utf-8")
     append_bytes(path, line)
 

@@ -65,6 +65,13 @@ Status copyFileExclusive(const std::string& from, const std::string& to) {
       return Status::failure(fmt::format("Cannot copy {}: {}", from, systemError(error)));
     }
   }
+  // A copy of a file the user shares with a group, or of one root made for them, must not end
+  // up readable by fewer or more people than the original. Changing the owner needs privileges
+  // the user usually lacks, and then the copy is theirs, as the original almost always is.
+  // The mode is set last: a change of owner clears the set-id bits.
+  if (::fchown(target.get(), info.st_uid, info.st_gid) != 0) {
+    (void)::fchown(target.get(), static_cast<uid_t>(-1), info.st_gid);
+  }
   // The umask may have narrowed the requested mode.
   ::fchmod(target.get(), mode);
   return {};

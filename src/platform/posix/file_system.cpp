@@ -150,8 +150,9 @@ Status writeFileAtomically(const std::string& path, std::string_view bytes, unsi
   return {};
 }
 
-Status appendToFile(const std::string& path, std::string_view bytes) {
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+Status appendToFile(const std::string& path, std::string_view bytes, unsigned mode) {
+  UniqueFd fd(
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode)));
   if (!fd.valid()) {
     return Status::failure(fmt::format("Cannot open {}: {}", path, systemError(errno)));
   }

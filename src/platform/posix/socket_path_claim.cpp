@@ -15,6 +15,7 @@
 
 #include "platform/posix/unique_fd.hpp"
 #include "platform/posix_error.hpp"
+#include "platform/private_files.hpp"
 
 namespace glimmet {
 
@@ -103,6 +104,11 @@ SocketPathVerdict prepareSocketDirectory(const std::string& socketPath) {
       return unusable(
           fmt::format("Cannot create the socket directory {}: {}", *it, systemText(errno)));
     }
+  }
+  // Whoever can rename or replace entries in the folder can put their own socket where the
+  // bridges will connect, and answer approvals in the user's name.
+  if (auto reason = untrustedDirectoryReason(directory)) {
+    return unusable(fmt::format("Refusing to listen: the socket directory {}", *reason));
   }
   return {};
 }

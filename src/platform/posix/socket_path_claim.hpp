@@ -26,7 +26,8 @@ struct SocketFileIdentity {
 };
 
 // Creates the missing directories above the socket, each 0700: whoever can enter them can
-// reach the approval channel.
+// reach the approval channel. The socket's own directory must then be a real directory of the
+// user that no one else can write, or the path is refused.
 SocketPathVerdict prepareSocketDirectory(const std::string& socketPath);
 
 // Takes the lock beside the socket ("<socket>.lock", never removed) for as long as the server
