@@ -354,8 +354,8 @@ class SanitizingTest(BridgeTestCase):
         self.emit(["--message", "key sk-abcdefghijkl and password=hunter2 plus API_KEY: 'zz9' ok",
                    "--title", "token=abc123 short sk-abc"])
         event = self.only_event()
-        # The closing quote of a quoted secret stays; the secret itself is gone.
-        self.assertEqual(event["message"], "key sk-... and password=... plus API_KEY=...' ok")
+        # A quoted secret keeps its quotes and the separator as written.
+        self.assertEqual(event["message"], "key sk-... and password=... plus API_KEY: '...' ok")
         self.assertEqual(event["title"], "token=... short sk-abc")  # too short to be a key
 
     def test_secrets_in_payload_text_are_redacted(self):

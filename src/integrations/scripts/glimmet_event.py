@@ -36,10 +36,53 @@ MEDIUM_RISK_PATTERNS = (
     ("npm", r"\bnpm\s+install\b"), ("pip", r"\bpip\s+install\b"), ("brew", r"\bbrew\s+install\b"),
     ("curl", r"\bcurl\b"), ("wget", r"\bwget\b"), ("git", r"\bgit\s+push\b"), ("mv", r"\bmv\b"), ("cp", r"\bcp\b"),
 )
-SECRET_KEY_PATTERN = r"sk-[A-Za-z0-9_\-]{10,}"
-SECRET_ASSIGN_PATTERN = r"(?i)(api[_-]?key|token|secret|password)\s*[:=]\s*['\"]?[^'\"\s]+"
-# In ASCII text, SECRET_ASSIGN_PATTERN can only match where one of these words is.
-SECRET_ASSIGN_WORDS = ("api", "token", "secret", "password")
+# Credentials an agent's text may carry, as (substrings one of which every match holds, pattern,
+# replacement). The substrings are tested first, so ordinary text never reaches a pattern and
+# most calls compile none. The patterns are ASCII-only ((?a)): case-insensitive Unicode matching
+# would let the long s (U+017F) stand for "s", which the substring tests do not see.
+PRIVATE_KEY_SHAPE = (
+    ("PRIVATE KEY",),
+    # A block cut off before its END line loses everything after its first line.
+    r"(?as)-----BEGIN ([A-Z0-9 ]*PRIVATE KEY[A-Z ]*)-----.*?(?:-----END [A-Z0-9 ]*PRIVATE KEY[A-Z ]*-----|\Z)",
+    r"-----BEGIN \1-----...-----END \1-----",
+)
+TOKEN_SHAPES = (
+    (("sk-",), r"(?a)(?<![A-Za-z0-9])sk-[A-Za-z0-9_\-]{10,}", "sk-..."),
+    (("ghp_", "gho_", "ghu_", "ghs_", "ghr_"), r"(?a)\b(gh[pousr]_)[A-Za-z0-9]{20,}", r"\1..."),
+    (("github_pat_",), r"(?a)\bgithub_pat_[A-Za-z0-9_]{20,}", "github_pat_..."),
+    (("glpat-",), r"(?a)\bglpat-[A-Za-z0-9_.\-]{20,}", "glpat-..."),
+    (("xox",), r"(?a)\b(xox[baprs]-)[A-Za-z0-9\-]{10,}", r"\1..."),
+    (("AKIA", "ASIA"), r"(?a)\b(AKIA|ASIA)[A-Z0-9]{16}\b", r"\1..."),
+)
+SECRET_TRIGGERS = PRIVATE_KEY_SHAPE[0] + tuple(trigger for shape in TOKEN_SHAPES for trigger in shape[0])
+# A credential after "Bearer": one with a digit or punctuation, or too long to be a word, so
+# that "the bearer of this note" stays.
+BEARER_CREDENTIAL = r"(?:(?=[A-Za-z0-9._~+/\-]*[0-9._~+/\-])[A-Za-z0-9._~+/\-]{8,}|[A-Za-z0-9._~+/\-]{20,})=*"
+# The value of an Authorization header, up to a closing quote: a scheme and its credential, or
+# a credential alone ("Authorization: required" is prose).
+AUTHORIZATION_PATTERN = (
+    r"(?ai)\b((?:proxy-)?authorization[\"']?[ \t]*[:=][ \t]*[\"']?)"
+    r"(?:(?:bearer|basic|token|digest|negotiate|ntlm|bot|apikey|key|aws4-hmac-sha256)[ \t]+[^\s'\"]+"
+    r"|" + BEARER_CREDENTIAL + r")"
+)
+BEARER_PATTERN = r"(?ai)\b(bearer)[ \t]+" + BEARER_CREDENTIAL
+# NAME=value, --name=value, NAME: value and "name": "value", where secret_name() accepts the
+# name. A quoted value runs to its closing quote; "==" and "::" are not assignments.
+SECRET_ASSIGN_PATTERN = (
+    r"(?a)(?<![A-Za-z0-9_.])([A-Za-z_][A-Za-z0-9_.\-]*)([\"']?[ \t]*(?::=|=(?!=)|:(?![:/]))[ \t]*)"
+    r"(?:\"([^\"\r\n]*)\"?|'([^'\r\n]*)'?|([^\s'\",;&]+))"
+)
+# In ASCII text, SECRET_ASSIGN_PATTERN can only redact where one of these words is.
+SECRET_NAME_WORDS = ("token", "secret", "passw", "passphrase", "key")
+SECRET_NAME_ENDINGS = ("token", "secret", "password", "passwd", "passphrase", "apikey")
+# A name ending in one of these describes a secret rather than holding one: TOKEN_LIMIT,
+# ssh_key_path, token_count.
+SECRET_METADATA_WORDS = frozenset((
+    "count", "max", "min", "limit", "size", "length", "len", "type", "file", "path", "dir", "url", "uri",
+    "name", "id", "env", "var", "field", "header", "prefix", "expires", "expiry", "ttl",
+))
+# Event fields written as they came: paths the application opens or jumps to.
+VERBATIM_KEYS = ("cwd", "transcript_path", "jump_target")
 SIGNED_DECIMAL_PATTERN = r"[-+]?\d+(?:\.\d+)?"
 # Deep payloads are rare; the cap only protects against pathological input.
 MAX_SEARCH_DEPTH = 12
@@ -154,7 +197,7 @@ def log_error(text):
     try:
         directory = app_directory()
         os.makedirs(directory, 0o700, exist_ok=True)
-        line = utc_now_text() + " " + " ".join(str(text).split()) + "\n"
+        line = utc_now_text() + " " + " ".join(redact(str(text)).split()) + "\n"
         append_bytes(os.path.join(directory, "hook-errors.log"), line.encode("utf-8", "replace"))
     except Exception:
         pass
@@ -173,15 +216,84 @@ def sanitize(value, limit=240):
         text = format_number(value)
     else:
         text = json.dumps(value, ensure_ascii=False, separators=(",", ":"))
-    # The cheap tests first spare compiling the patterns for the ordinary text.
-    if "sk-" in text:
-        text = re.sub(SECRET_KEY_PATTERN, "sk-...", text)
-    if not text.isascii() or any(word in text.lower() for word in SECRET_ASSIGN_WORDS):
-        text = re.sub(SECRET_ASSIGN_PATTERN, lambda m: m.group(1) + "=...", text)
+    # Redacted before the cut, so that no secret is cut to a piece its pattern no longer matches.
+    text = redact(text)
     text = " ".join(text.split())  # runs of whitespace as one space, none at the ends
     if len(text) > limit:
         text = text[: max(0, limit - 3)] + "..."
     return text
+
+
+def may_hold_secret(text):
+    # Plain loops: a generator per shape cost five times as much, on every string of every event.
+    for trigger in SECRET_TRIGGERS:
+        if trigger in text:
+            return True
+    lowered = text.lower()
+    if "authorization" in lowered or "bearer" in lowered:
+        return True
+    if "=" in text or ":" in text:
+        for word in SECRET_NAME_WORDS:
+            if word in lowered:
+                return True
+    return False
+
+
+def redact(text):
+    """The text with every credential shape replaced by its recognisable start and "...";
+    already redacted text comes back unchanged."""
+    if not may_hold_secret(text):
+        return text
+    triggers, pattern, replacement = PRIVATE_KEY_SHAPE
+    if triggers[0] in text:
+        text = re.sub(pattern, replacement, text)
+    for triggers, pattern, replacement in TOKEN_SHAPES:
+        if any(trigger in text for trigger in triggers):
+            text = re.sub(pattern, replacement, text)
+    lowered = text.lower()
+    if "authorization" in lowered:
+        text = re.sub(AUTHORIZATION_PATTERN, r"\1...", text)
+    if "bearer" in lowered:
+        text = re.sub(BEARER_PATTERN, r"\1 ...", text)
+    if ("=" in text or ":" in text) and any(word in lowered for word in SECRET_NAME_WORDS):
+        text = re.sub(SECRET_ASSIGN_PATTERN, redacted_assignment, text)
+    return text
+
+
+def redacted_assignment(match):
+    name, separator, double_quoted, single_quoted, bare = match.groups()
+    if not secret_name(name, separator):
+        return match.group(0)
+    if double_quoted is not None:
+        return name + separator + '"..."'
+    if single_quoted is not None:
+        return name + separator + "'...'"
+    rest = ""
+    # user:token@host keeps its host.
+    at = bare.find("@")
+    if "=" not in separator and at >= 0 and "." in bare[at:]:
+        bare, rest = bare[:at], bare[at:]
+    return name + separator + "..." + rest if bare else match.group(0)
+
+
+def secret_name(name, separator):
+    words = [word.lower() for part in re.split(r"[_.\-]", name)
+             for word in re.findall(r"[A-Z]+(?![a-z])|[A-Z]?[a-z0-9]+", part)]
+    if not words or words[-1] in SECRET_METADATA_WORDS:
+        return False
+    if words == ["key"]:
+        return "=" in separator  # "Key: the cache is rebuilt" is prose
+    return any(word == "key" or word.endswith(SECRET_NAME_ENDINGS) for word in words)
+
+
+def redact_strings(value):
+    if isinstance(value, str):
+        return redact(value)
+    if isinstance(value, dict):
+        return {key: redact_strings(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [redact_strings(item) for item in value]
+    return value
 
 
 def clean(value, limit=240):
@@ -1025,10 +1137,11 @@ def build_claude(payload, args):
     title = tool_display + suffix
     title_shows_target = False
     if raw_event_name == "PermissionRequest":
+        # Redacted before the cut, which could leave a piece of a secret no pattern knows.
         if tool_name == "Bash" and command:
-            title, title_shows_target = "Run: " + command[:60], True
+            title, title_shows_target = "Run: " + redact(command)[:60], True
         elif file_path:
-            title, title_shows_target = (tool_name or "File") + ": " + file_path[:60], True
+            title, title_shows_target = (tool_name or "File") + ": " + redact(file_path)[:60], True
 
     if tool_name == "AskUserQuestion":
         question = first_key(tool_input, ("question", "prompt")) or first_key(payload, ("question", "prompt"))
@@ -1389,6 +1502,12 @@ def build_event(argv):
     if event is None:
         return None
     event = drop_absent(event)
+    # Free text was redacted before it was cut to length; this catches the fields copied as they
+    # came (session and task ids, event names). The paths stay as written, since a changed path
+    # would lead nowhere.
+    for key, value in event.items():
+        if key not in VERBATIM_KEYS:
+            event[key] = redact_strings(value)
     event.setdefault("event_id", new_event_id())
     event.setdefault("timestamp", utc_now_text())
     event.setdefault("cwd", os.getcwd())
