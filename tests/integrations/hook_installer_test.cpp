@@ -72,8 +72,13 @@ constexpr const char* kClaudeEventHooks[] = {
 TEST(BridgeScriptInstallTest, ScriptsAreExecutableCopiesOfTheSources) {
   ToolWorld world;
   const HookManager manager = world.manager();
-  // An outdated copy with the wrong mode is replaced.
+  // An outdated copy with the wrong mode is replaced. Its folders are private, as an install
+  // makes them: whatever the umask, a Glimmet home others can write is refused.
   ToolWorld::makeFile(manager.eventCommandPath(), false, "old");
+  for (const auto* folder : {".glimmet", ".glimmet/bin"}) {
+    std::filesystem::permissions(world.homeFile(folder), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+  }
   ASSERT_TRUE(manager.installBridgeScripts().ok());
   const std::string sources = std::string(GLIMMET_SOURCE_DIR) + "/src/integrations/scripts/";
   for (const auto* name : {"glimmet-event", "glimmet-codex-notify", "glimmet-claude-statusline",

@@ -42,7 +42,9 @@ class BridgeTestCase(unittest.TestCase):
         self.home = self.tmp / "home"
         self.home.mkdir()
         self.glimmet_home = self.tmp / "gh"
-        self.glimmet_home.mkdir()
+        # Private, as Glimmet makes it: a home others can write is refused, whatever the umask.
+        self.glimmet_home.mkdir(mode=0o700)
+        self.glimmet_home.chmod(0o700)
         self.event_file = self.tmp / "app" / "events.jsonl"
         self.workdir = self.tmp / "work"
         self.workdir.mkdir()

@@ -20,6 +20,7 @@ class InstalledCommandTest(BridgeTestCase):
         # A Glimmet home outside ~/.glimmet, with a space that the shell must not split.
         self.glimmet_home = self.tmp / "g h"
         self.glimmet_home.mkdir()
+        self.glimmet_home.chmod(0o700)  # private, as Glimmet makes it
         self.env["GLIMMET_HOME"] = str(self.glimmet_home)
         self.env["GLIMMET_TEST_MODE"] = "1"
         for tool in ("claude-code", "codex-cli"):
