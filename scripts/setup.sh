@@ -9,6 +9,8 @@ debian_packages=(
   libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy python3 nodejs
+  # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
+  clang libclang-rt-14-dev
   # Recommended by Debian's nodejs, which apt skips here (--no-install-recommends): without it
   # every node start warns on stderr that it cannot load the system certificates.
   ca-certificates

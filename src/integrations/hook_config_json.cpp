@@ -69,6 +69,10 @@ Result<ConfigJson> parseConfigObject(const std::string& path, std::string_view t
   } catch (const ConfigJson::parse_error& error) {
     return Result<ConfigJson>::failure(
         fmt::format("{} is not valid JSON (line {})", path, lineAt(text, error.byte)));
+  } catch (const ConfigJson::out_of_range&) {
+    // A number no double holds (1e400) is well-formed but cannot be read, nor written back.
+    return Result<ConfigJson>::failure(
+        fmt::format("{} is not valid JSON (a number too large)", path));
   }
 }
 

@@ -38,6 +38,7 @@ void SocketServer::Impl::startReading(UniqueFd fd) {
   auto connection = std::make_unique<Connection>();
   connection->id = nextConnectionID++;
   connection->server = this;
+  connection->received = LineSplitter(maxLineBytes);
   const int rc = startPolling(connection->polled, uvLoop(), std::move(fd), UV_READABLE,
                               connection.get(), &Impl::onConnectionEvent);
   if (rc != 0) {
@@ -53,7 +54,7 @@ void SocketServer::Impl::readAvailable(Connection& connection) {
   for (int round = 0; round < kReadsPerWakeup; ++round) {
     const ssize_t count = ::read(fd, readBuffer.data(), readBuffer.size());
     if (count > 0) {
-      connection.received.append(readBuffer.data(), static_cast<size_t>(count));
+      connection.received.append(std::string_view(readBuffer.data(), static_cast<size_t>(count)));
       if (!drain(connection)) return;
       continue;
     }
@@ -66,28 +67,24 @@ void SocketServer::Impl::readAvailable(Connection& connection) {
 }
 
 bool SocketServer::Impl::drain(Connection& connection) {
-  for (;;) {
-    const size_t newline = connection.received.find('\n');
-    const size_t length = newline == std::string::npos ? connection.received.size() : newline;
-    if (length > maxLineBytes) {
-      diagnose(
-          fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)", length));
-      closeHere(connection.id);
-      return false;
-    }
-    if (newline == std::string::npos) return true;
-    std::string line = connection.received.substr(0, newline);
-    connection.received.erase(0, newline + 1);
+  while (auto line = connection.received.nextLine()) {
     // Posted rather than called here, so that the handler may answer or close at once without
     // pulling the connection out from under this loop. A line whose connection this side
     // closed in the meantime (the handler of an earlier line did) is dropped.
     loop.post([weak = weak_from_this(), accepting = connection.acceptingLines,
-               line = std::move(line), handle = makeHandle(connection)]() mutable {
+               line = std::move(*line), handle = makeHandle(connection)]() mutable {
       auto self = weak.lock();
       if (!self || !*accepting) return;
       self->handler(std::move(line), std::move(handle));
     });
   }
+  if (const auto length = connection.received.oversizedLength()) {
+    diagnose(
+        fmt::format("[Glimmet] socket connection closed: oversized frame ({} bytes)", *length));
+    closeHere(connection.id);
+    return false;
+  }
+  return true;
 }
 
 SocketConnection SocketServer::Impl::makeHandle(const Connection& connection) {

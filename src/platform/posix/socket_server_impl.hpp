@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/line_splitter.hpp"
 #include "base/log.hpp"
 #include "platform/posix/polled_fd.hpp"
 #include "platform/posix/socket_path_claim.hpp"
@@ -38,7 +39,7 @@ struct ConnectionEnd {
 struct Connection {
   uint64_t id = 0;
   PolledFd polled;
-  std::string received;
+  LineSplitter received{SocketServer::kDefaultMaxLineBytes};
   std::string unsent;
   bool watchingWritable = false;
   // Cleared when this side closes the connection: lines still queued for the handler are

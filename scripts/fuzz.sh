@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in build-fuzz and runs each for
+# SECONDS (default 60), starting from its checked-in seed corpus. Usage: fuzz.sh [SECONDS]
+# New inputs collect in build-fuzz/corpus/<target>, failing ones in build-fuzz/artifacts; a
+# failing input is replayed with `build-fuzz/tests/fuzz/<target> FILE`.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+build_dir="$root/build-fuzz"
+"$root/scripts/setup.sh"
+# The fuzz targets alone: the suite and the benchmarks are built by test.sh.
+"$root/scripts/build.sh" "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DGLIMMET_FUZZ=ON \
+  -DGLIMMET_BUILD_TESTS=OFF -DGLIMMET_BUILD_BENCH=OFF
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mkdir -p "$build_dir/artifacts"
+failed=()
+for source in "$root"/tests/fuzz/*_fuzz.cpp; do
+  target=$(basename "$source" .cpp)
+  name=${target%_fuzz}
+  corpus="$build_dir/corpus/$name"
+  mkdir -p "$corpus"
+  options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10
+    -artifact_prefix="$build_dir/artifacts/$name-")
+  [ -f "$root/tests/fuzz/$name.dict" ] && options+=(-dict="$root/tests/fuzz/$name.dict")
+  echo "== $target: ${seconds}s"
+  log="$build_dir/$name.log"
+  if "$build_dir/tests/fuzz/$target" "${options[@]}" "$corpus" "$root/tests/fuzz/corpus/$name" \
+    >"$log" 2>&1; then
+    # "#1234 DONE cov: 567 ft: 890 corp: ...": the executions and the coverage reached.
+    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
+  else
+    tail -n 40 "$log"
+    failed+=("$target")
+  fi
+done
+if [ "${#failed[@]}" -gt 0 ]; then
+  echo "fuzz: failed: ${failed[*]} (inputs in $build_dir/artifacts)" >&2
+  exit 1
+fi
+echo "fuzz: clean"
