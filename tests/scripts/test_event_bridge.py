@@ -400,13 +400,19 @@ class FailureTest(BridgeTestCase):
             self.assertRegex(stamp, ISO_UTC)
             self.assertTrue(text)
 
-    def test_unwritable_event_file_is_logged_not_raised(self):
+    def test_unwritable_event_folder_is_reported_in_one_line_not_raised(self):
+        # Neither the event file nor its error log can be written next to a plain file: the hook
+        # still succeeds and says why once on standard error.
         blocker = self.tmp / "file-not-dir"
         blocker.write_text("x")
         env = dict(self.env, GLIMMET_EVENT_FILE=str(blocker / "events.jsonl"))
         result = self.run_script("glimmet-event", ["--title", "x"], env=env)
-        self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.stderr, b"")
+        self.assertEqual((result.returncode, result.stdout), (0, b""))
+        lines = result.stderr.decode().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertTrue(lines[0].startswith("Glimmet: "), lines)
+        self.assertIn("error log cannot be written", lines[0])
+        self.assertEqual(blocker.read_text(), "x")
 
 
 WRITER = r"""
