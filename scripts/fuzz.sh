@@ -14,24 +14,36 @@ build_dir="$root/build-fuzz"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build_dir/artifacts"
-failed=()
-for source in "$root"/tests/fuzz/*_fuzz.cpp; do
-  target=$(basename "$source" .cpp)
-  name=${target%_fuzz}
-  corpus="$build_dir/corpus/$name"
+# One target per core at a time; each writes its own log.
+jobs=$(getconf _NPROCESSORS_ONLN 2>/dev/null || sysctl -n hw.ncpu)
+run_target() {
+  local name=$1 corpus="$build_dir/corpus/$1"
   mkdir -p "$corpus"
-  options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10
+  local options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10
     -artifact_prefix="$build_dir/artifacts/$name-")
   [ -f "$root/tests/fuzz/$name.dict" ] && options+=(-dict="$root/tests/fuzz/$name.dict")
-  echo "== $target: ${seconds}s"
-  log="$build_dir/$name.log"
-  if "$build_dir/tests/fuzz/$target" "${options[@]}" "$corpus" "$root/tests/fuzz/corpus/$name" \
-    >"$log" 2>&1; then
+  "$build_dir/tests/fuzz/${name}_fuzz" "${options[@]}" "$corpus" "$root/tests/fuzz/corpus/$name" \
+    >"$build_dir/$name.log" 2>&1
+}
+names=()
+pids=()
+for source in "$root"/tests/fuzz/*_fuzz.cpp; do
+  name=$(basename "$source" _fuzz.cpp)
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do sleep 1; done
+  echo "== ${name}_fuzz: ${seconds}s"
+  run_target "$name" &
+  names+=("$name")
+  pids+=("$!")
+done
+failed=()
+for i in "${!names[@]}"; do
+  name=${names[$i]}
+  if wait "${pids[$i]}"; then
     # "#1234 DONE cov: 567 ft: 890 corp: ...": the executions and the coverage reached.
-    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
+    echo "$name: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$build_dir/$name.log" | tail -n 1 || true)"
   else
-    tail -n 40 "$log"
-    failed+=("$target")
+    tail -n 40 "$build_dir/$name.log"
+    failed+=("${name}_fuzz")
   fi
 done
 if [ "${#failed[@]}" -gt 0 ]; then
