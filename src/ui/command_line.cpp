@@ -7,6 +7,7 @@
 
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
+#include "ui/overlay_application.hpp"
 #include "ui/message_json.hpp"
 #include "ui/tool_commands.hpp"
 
@@ -35,13 +36,17 @@ constexpr const char* kUsage =
     "  GLIMMET_TEST_MODE   \"1\" keeps Glimmet off your real tool directories\n";
 
 constexpr const char* kRunUsage =
-    "Usage: glimmet run\n"
+    "Usage: glimmet run [--console]\n"
     "\n"
-    "Starts Glimmet on the console. The event store loads the event file, watches it for\n"
-    "appended lines and prints the inbox again whenever it changes: one block per change,\n"
-    "newest message first, with the number of requests waiting for approval in the header.\n"
+    "Starts Glimmet. With a desktop (DISPLAY set and reachable) it shows the capsule at the\n"
+    "top of the screen: hover it to open the panel, where waiting requests are answered with\n"
+    "one click; Ctrl+Alt+Space opens and closes the panel. --console also keeps the console\n"
+    "front end below. Without a desktop it runs on the console: the event store loads the\n"
+    "event file, watches it for appended lines and prints the inbox again whenever it changes:\n"
+    "one block per change, newest message first, with the number of requests waiting for\n"
+    "approval in the header.\n"
     "\n"
-    "Approvals: hook bridges connect to <GLIMMET_HOME>/glimmet.sock (default\n"
+    "Approvals on the console: hook bridges connect to <GLIMMET_HOME>/glimmet.sock (default\n"
     "~/.glimmet/glimmet.sock, mode 0600) and wait for a decision. Each new request is printed\n"
     "as \"[#N] <title>: <body>\" with its kind, agent and session, numbered from 1 in arrival\n"
     "order. Answer it by typing one command per line on standard input (a terminal, a pipe or\n"
@@ -92,16 +97,28 @@ int runInbox(const std::vector<std::string_view>& args) {
 }
 
 int runApplication(const std::vector<std::string_view>& args) {
+  bool withConsole = false;
   for (const auto arg : args) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kRunUsage, stdout);
       return 0;
     }
+    if (arg == "--console") {
+      withConsole = true;
+      continue;
+    }
     std::fprintf(stderr, "glimmet run: unknown option %.*s\n", static_cast<int>(arg.size()),
                  arg.data());
     return 2;
   }
-  ConsoleApplication application(Environment::current(), stdout);
+  const Environment environment = Environment::current();
+  if (environment.nonEmptyString("DISPLAY")) {
+    OverlayApplication overlay(environment, stdout, withConsole);
+    std::string error;
+    if (overlay.connect(&error)) return overlay.run();
+    std::fprintf(stderr, "[Glimmet] no overlay (%s); running on the console\n", error.c_str());
+  }
+  ConsoleApplication application(environment, stdout);
   return application.run();
 }
 
