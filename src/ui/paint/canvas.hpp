@@ -58,6 +58,11 @@ class Canvas {
 
   virtual void fillPath(const Path& path, Color color) = 0;
   virtual void strokePath(const Path& path, Color color, double lineWidth) = 0;
+  // A stroke with round caps and joins, as the symbols are drawn; a canvas that keeps calls
+  // rather than pixels may record it as a plain stroke.
+  virtual void strokeRoundPath(const Path& path, Color color, double lineWidth) {
+    strokePath(path, color, lineWidth);
+  }
   void fillRect(const Rect& rect, Color color) { fillPath(Path().addRect(rect), color); }
 
   // The width and line height of `text` set on one line in `font`.
