@@ -8,6 +8,7 @@
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
 #include "ui/overlay_application.hpp"
+#include "ui/render_command.hpp"
 #include "ui/message_json.hpp"
 #include "ui/tool_commands.hpp"
 
@@ -27,6 +28,8 @@ constexpr const char* kUsage =
     "  tools [--json]  Show every supported AI tool with its integration health\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
+    "  render --list | --out DIR [NAME...] [--scale N]\n"
+    "                  Draw the overlay in known states to PNG files (see render --help)\n"
     "  help            Show this text\n"
     "\n"
     "Environment:\n"
@@ -136,6 +139,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "run") return runApplication(rest);
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);
+  if (command == "render") return runRenderCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
   return 2;
