@@ -116,8 +116,9 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          addPermission(fixture.snapshot, "npm test", "low");
          auto progress = messagesFrom({Json{{"source", "codex"},
                                             {"source_type", "cli_agent"},
-                                            {"event_type", "task_progress"},
-                                            {"title", "Refactoring the login form"},
+                                            {"event_type", "task_failed"},
+                                            {"severity", "error"},
+                                            {"title", "Tests failed in src/login.test.tsx"},
                                             {"message", "Editing src/login.tsx"},
                                             {"session_id", "codex-1"},
                                             {"event_id", "progress-1"},
@@ -206,7 +207,8 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          std::string longTitle = "Run: ";
          for (int i = 0; i < 40; ++i) longTitle += "very-long-argument-" + std::to_string(i) + " ";
          Json event{{"source", "claude_code"},
-                    {"event_type", "task_progress"},
+                    {"event_type", "task_failed"},
+                    {"severity", "error"},
                     {"title", longTitle},
                     {"message", "line one\nline two\ttabbed\x1b[31m red \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
                                 "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xf0\x9f\x9a\x80 done"},

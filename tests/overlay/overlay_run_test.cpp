@@ -1,9 +1,6 @@
 // `glimmet run` on a real X server: a private Xvfb with a compositor, the real glimmet binary,
 // the real Claude Code approval bridge, and the pointer moved and clicked through XTest.
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -19,6 +16,13 @@
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
 #include "support/xvfb.hpp"
+
+// After gtest: Xlib's macros (None, Bool, Status) would rewrite its names.
+// clang-format off
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
 
 namespace glimmet {
 namespace {

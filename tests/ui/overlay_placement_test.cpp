@@ -62,6 +62,12 @@ TEST(OverlayPlacement, SignatureChangesWithEveryScreenChangeThatMovesTheOverlay)
   EXPECT_NE(base, screenSignature({screen("a", 0, 960, false, 27), screen("b", 960, 960)}));
 }
 
+Environment withDisplayKind(const char* kind) {
+  Environment environment;
+  environment.set("GLIMMET_DISPLAY_KIND", kind);
+  return environment;
+}
+
 TEST(OverlayPlacement, DisplayKindFromTheEnvironmentOrTheScreenName) {
   HostScreen builtIn = screen("eDP-1", 0, 1512);
   builtIn.name = "Built-in Retina Display";
@@ -69,9 +75,9 @@ TEST(OverlayPlacement, DisplayKindFromTheEnvironmentOrTheScreenName) {
   EXPECT_EQ(displayKindFor(builtIn, none), DisplayKind::macBookPhysical);
   EXPECT_EQ(displayKindFor(screen("HDMI-1", 0, 1920), none), DisplayKind::externalVirtual);
   EXPECT_EQ(displayKindFor(screen("HDMI-1", 0, 1920),
-                           Environment({{"GLIMMET_DISPLAY_KIND", "macbook"}})),
+                           withDisplayKind("macbook")),
             DisplayKind::macBookPhysical);
-  EXPECT_EQ(displayKindFor(builtIn, Environment({{"GLIMMET_DISPLAY_KIND", "external"}})),
+  EXPECT_EQ(displayKindFor(builtIn, withDisplayKind("external")),
             DisplayKind::externalVirtual);
 }
 

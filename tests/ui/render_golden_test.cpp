@@ -88,16 +88,18 @@ TEST(RenderGolden, SizesTargetsAndColoursOfTheFixtures) {
   for (const char* role : {"authorize", "reject", "settings", "quit"})
     EXPECT_TRUE(oneRoles.count(role)) << role << " in " << one.dump();
   for (const auto& target : one["targets"]) {
-    if (target["role"] == "authorize") EXPECT_FALSE(target.value("messageID", "").empty());
+    if (target["role"] == "authorize") {
+      EXPECT_FALSE(target.value("messageID", "").empty());
+    }
   }
 
   // The approval badge is drawn in amber (245, 179, 1), translucent over black.
   auto image = readPng(out.path() + "/collapsed-approval.png");
   ASSERT_TRUE(image) << image.error();
   bool amber = false;
-  for (int y = 0; y < image->height() && !amber; ++y) {
-    for (int x = image->width() - 80; x < image->width() && !amber; ++x) {
-      const uint32_t pixel = image->pixel(x, y);
+  for (int y = 0; y < image.value().height() && !amber; ++y) {
+    for (int x = image.value().width() - 80; x < image.value().width() && !amber; ++x) {
+      const uint32_t pixel = image.value().pixel(x, y);
       const int a = pixel >> 24, r = (pixel >> 16) & 0xff, g = (pixel >> 8) & 0xff, b = pixel & 0xff;
       if (a == 0) continue;
       // Un-premultiplied, the hue of amber: red high, green about 0.73 of red, blue near 0.
@@ -124,8 +126,8 @@ TEST(RenderGolden, SameFixtureTwiceGivesTheSameBytesAndBadArgumentsAreRefused) {
   ASSERT_EQ(render({"--out", second.path(), "--scale", "2", "collapsed-idle"}).exitCode(), 0);
   auto image = readPng(second.path() + "/collapsed-idle.png");
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->width(), 664);
-  EXPECT_EQ(image->height(), 64);
+  EXPECT_EQ(image.value().width(), 664);
+  EXPECT_EQ(image.value().height(), 64);
 }
 
 }  // namespace

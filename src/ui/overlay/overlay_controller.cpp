@@ -172,10 +172,11 @@ void OverlayController::redraw(Surface& surface) {
     return;
   }
   HostWindowContent content;
-  content.width = image->width();
-  content.height = image->height();
-  content.stride = image->stride();
-  content.pixels = image->data();
+  const ImageSurface& pixels = image.value();
+  content.width = pixels.width();
+  content.height = pixels.height();
+  content.stride = pixels.stride();
+  content.pixels = pixels.data();
   content.inputRegion = {{0, 0, content.width, content.height}};
   content.stateJson = overlayStateJson(frame, surface.screen.id);
   host_->present(surface.window, content);

@@ -2,6 +2,7 @@
 
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/symbols.hpp"
 #include "ui/view/view_colors.hpp"
 
 namespace glimmet {
@@ -27,7 +28,7 @@ void paintBadge(Canvas& canvas, const CollapsedFrame& c) {
   const double line = CollapsedMetrics::kTextLineHeight;
   const double y = c.badgeRect.midY() - line / 2;
   const Rect icon{c.badgeRect.minX() + 5, c.badgeRect.midY() - 5.25, 10.5, 10.5};
-  drawGlyph(canvas, Glyph::bell, icon, amber);
+  drawSymbol(canvas, Symbol::bell, icon, amber);
   const Rect count{icon.maxX() + 2, y, c.badgeRect.maxX() - 4 - (icon.maxX() + 2), line};
   canvas.drawText(cappedCount(static_cast<size_t>(std::max(c.badgeCount, 0))), count,
                   {kBadgeFontSize, FontWeight::bold, true}, amber, TextAlignment::center);

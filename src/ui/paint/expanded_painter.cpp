@@ -4,6 +4,7 @@
 #include "base/text.hpp"
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/symbols.hpp"
 #include "ui/view/view_colors.hpp"
 
 namespace glimmet {
@@ -45,7 +46,7 @@ void paintTopRow(Canvas& canvas, const OverlayFrame& frame) {
   }
   canvas.fillPath(Path().addRoundedRect(e.settingsButton, e.settingsButton.height / 2),
                   kControlFill);
-  drawGlyph(canvas, Glyph::gearshape, e.settingsButton.insetBy(5, 5), kPrimaryText);
+  drawSymbol(canvas, Symbol::gearshape, e.settingsButton.insetBy(5, 5), kPrimaryText);
 }
 
 void paintSummary(Canvas& canvas, const ExpandedFrame& e) {
@@ -56,9 +57,9 @@ void paintSummary(Canvas& canvas, const ExpandedFrame& e) {
   }
   const Color tone = e.clearEnabled ? kPrimaryText : kTertiaryText;
   for (const auto& [rect, glyph] :
-       {std::pair{e.clearPage, Glyph::markAllRead}, std::pair{e.clearAll, Glyph::trash}}) {
+       {std::pair{e.clearPage, Symbol::markAllRead}, std::pair{e.clearAll, Symbol::trash}}) {
     canvas.fillPath(Path().addRoundedRect(rect, 7), kControlFill);
-    drawGlyph(canvas, glyph, rect.insetBy(4, 4), tone);
+    drawSymbol(canvas, glyph, rect.insetBy(4, 4), tone);
   }
 }
 
@@ -159,7 +160,7 @@ void paintExpanded(Canvas& canvas, const OverlayFrame& frame) {
     }
   }
   if (frame.banner) paintBanner(canvas, *frame.banner);
-  drawGlyph(canvas, Glyph::power, e.quit.insetBy(3, 3), kSecondaryText);
+  drawSymbol(canvas, Symbol::power, e.quit.insetBy(3, 3), kSecondaryText);
 }
 
 }  // namespace glimmet

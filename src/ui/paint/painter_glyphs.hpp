@@ -7,21 +7,6 @@
 
 namespace glimmet {
 
-// Icons the painters use. Drawn here as simple strokes until the vector symbol set takes over.
-enum class Glyph {
-  checkmark,
-  xmark,
-  trash,
-  gearshape,
-  power,
-  arrowUpForward,
-  eyeSlash,
-  markAllRead,
-  bell
-};
-
-void drawGlyph(Canvas& canvas, Glyph glyph, const Rect& rect, Color color);
-
 // The pet's stand-in: a rounded face in the colour of its state.
 void drawPetPlaceholder(Canvas& canvas, const Rect& rect, PetState state);
 
