@@ -7,9 +7,9 @@
 
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
+#include "ui/message_json.hpp"
 #include "ui/overlay_application.hpp"
 #include "ui/render_command.hpp"
-#include "ui/message_json.hpp"
 #include "ui/tool_commands.hpp"
 
 namespace glimmet {

@@ -9,13 +9,13 @@
 namespace glimmet {
 
 ConsoleApplication::ConsoleApplication(Environment environment, std::FILE* console,
-                                       int commandInput)
-{
+                                       int commandInput) {
   const bool isolated = isolationFlagFromEnvironment(environment);
-  core_ = std::make_unique<Core>(std::move(environment), isolated, [console](const std::string& line) {
-    std::fputs((line + "\n").c_str(), console);
-    std::fflush(console);
-  });
+  core_ =
+      std::make_unique<Core>(std::move(environment), isolated, [console](const std::string& line) {
+        std::fputs((line + "\n").c_str(), console);
+        std::fflush(console);
+      });
   frontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
 }
 

@@ -20,7 +20,8 @@ OverlayApplication::OverlayApplication(Environment environment, std::FILE* conso
     if (reason.rfind("quit", 0) != 0) failure_ = reason;
     core_->loop().stop();
   });
-  if (withConsole) consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
+  if (withConsole)
+    consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
 }
 
 OverlayApplication::~OverlayApplication() = default;

@@ -1,8 +1,8 @@
 #include "ui/render_command.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <algorithm>
 #include <string>
 
 #include "base/json_values.hpp"
@@ -47,9 +47,8 @@ int renderOne(const std::string& name, const std::string& directory, double scal
   const auto fixture = renderFixture(name);
   if (!fixture) return fail("no fixture named " + name + " (see --list)");
   const OverlayFrame frame = fixture->layout();
-  auto image = renderToImage(frame.size, scale, [&frame](Canvas& canvas) {
-    paintOverlay(canvas, frame);
-  });
+  auto image =
+      renderToImage(frame.size, scale, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
   if (!image) return fail(image.error());
   const std::string base = directory + "/" + name;
   if (auto written = writePng(base + ".png", image.value()); !written) return fail(written.error());

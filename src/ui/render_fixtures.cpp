@@ -114,16 +114,17 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          // A request waits while an ordinary message is on screen: the badge counts it.
          auto fixture = base("collapsed-approval", OverlayMode::collapsed);
          addPermission(fixture.snapshot, "npm test", "low");
-         auto progress = messagesFrom({Json{{"source", "codex"},
-                                            {"source_type", "cli_agent"},
-                                            {"event_type", "task_failed"},
-                                            {"severity", "error"},
-                                            {"title", "Tests failed in src/login.test.tsx"},
-                                            {"message", "Editing src/login.tsx"},
-                                            {"session_id", "codex-1"},
-                                            {"event_id", "progress-1"},
-                                            {"timestamp", "2026-05-11T08:58:00Z"}}
-                                           .dump()});
+         auto progress = messagesFrom({Json{
+             {"source", "codex"},
+             {"source_type", "cli_agent"},
+             {"event_type", "task_failed"},
+             {"severity", "error"},
+             {"title", "Tests failed in src/login.test.tsx"},
+             {"message", "Editing src/login.tsx"},
+             {"session_id", "codex-1"},
+             {"event_id", "progress-1"},
+             {"timestamp",
+              "2026-05-11T08:58:00Z"}}.dump()});
          fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), progress.begin(),
                                           progress.end());
          fixture.state.ticker.index = 1;
@@ -161,21 +162,21 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
        [] {
          auto fixture = base("expanded-3", OverlayMode::expanded);
          addPermission(fixture.snapshot, "npm install --save-dev vitest", "medium");
-         Json choice{{"source", "codex"},
-                     {"source_type", "cli_agent"},
-                     {"project", "api"},
-                     {"cwd", "/home/dev/api"},
-                     {"event_type", "waiting_input"},
-                     {"title", "Which database should the tests use?"},
-                     {"message", "The suite needs a database for the integration tests."},
-                     {"session_id", "codex-7"},
-                     {"response_file", "/home/dev/api/.glimmet/choice-1.json"},
-                     {"options",
-                      Json::array({Json{{"id", "sqlite"}, {"label", "SQLite in memory"}},
-                                   Json{{"id", "postgres"}, {"label", "Local PostgreSQL"}},
-                                   Json{{"id", "skip"}, {"label", "Skip them"}}})},
-                     {"event_id", "choice-1"},
-                     {"timestamp", "2026-05-11T08:57:30Z"}};
+         Json choice{
+             {"source", "codex"},
+             {"source_type", "cli_agent"},
+             {"project", "api"},
+             {"cwd", "/home/dev/api"},
+             {"event_type", "waiting_input"},
+             {"title", "Which database should the tests use?"},
+             {"message", "The suite needs a database for the integration tests."},
+             {"session_id", "codex-7"},
+             {"response_file", "/home/dev/api/.glimmet/choice-1.json"},
+             {"options", Json::array({Json{{"id", "sqlite"}, {"label", "SQLite in memory"}},
+                                      Json{{"id", "postgres"}, {"label", "Local PostgreSQL"}},
+                                      Json{{"id", "skip"}, {"label", "Skip them"}}})},
+             {"event_id", "choice-1"},
+             {"timestamp", "2026-05-11T08:57:30Z"}};
          Json done{{"source", "gemini"},
                    {"source_type", "cli_agent"},
                    {"project", "docs"},
@@ -210,8 +211,9 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
                     {"event_type", "task_failed"},
                     {"severity", "error"},
                     {"title", longTitle},
-                    {"message", "line one\nline two\ttabbed\x1b[31m red \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
-                                "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xf0\x9f\x9a\x80 done"},
+                    {"message",
+                     "line one\nline two\ttabbed\x1b[31m red \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
+                     "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xf0\x9f\x9a\x80 done"},
                     {"session_id", "hostile"},
                     {"event_id", "hostile-1"},
                     {"timestamp", "2026-05-11T08:59:50Z"}};

@@ -74,8 +74,7 @@ class Observer {
       window.width = attributes.width;
       window.height = attributes.height;
       window.overrideRedirect = attributes.override_redirect;
-      window.state =
-          Json::parse(std::string(reinterpret_cast<char*>(data), items), nullptr, false);
+      window.state = Json::parse(std::string(reinterpret_cast<char*>(data), items), nullptr, false);
       XFree(data);
       found.push_back(std::move(window));
     }
@@ -195,8 +194,7 @@ TEST_F(OverlayRunTest, CapsuleAtTheTopCentreOpensOnARestingPointerAndClosesWhenI
 TEST_F(OverlayRunTest, EveryMonitorGetsACapsuleAndAMonitorTakenAwayTakesItsCapsule) {
   writeDefaults(R"({"displayPolicy": "all"})");
   ASSERT_EQ(server_->run({"xrandr", "--setmonitor", "left", "960/254x1080/286+0+0", "screen"}), 0);
-  ASSERT_EQ(server_->run({"xrandr", "--setmonitor", "right", "960/254x1080/286+960+0", "none"}),
-            0);
+  ASSERT_EQ(server_->run({"xrandr", "--setmonitor", "right", "960/254x1080/286+960+0", "none"}), 0);
   auto glimmet = startGlimmet();
   auto two = observer_->waitFor([](const auto& w) { return w.size() == 2; }, 10);
   ASSERT_TRUE(two) << glimmet.output();
@@ -226,7 +224,8 @@ TEST_F(OverlayRunTest, AWaitingRequestTurnsTheCapsuleAndOneClickAllowsIt) {
       payload);
   auto waiting = observer_->waitFor(
       [](const auto& w) {
-        return oneInMode(w, "collapsed") && w[0].state["ticker"].value("text", "") == "Need approve";
+        return oneInMode(w, "collapsed") &&
+               w[0].state["ticker"].value("text", "") == "Need approve";
       },
       10);
   ASSERT_TRUE(waiting) << glimmet.output();

@@ -37,7 +37,8 @@ TEST(OverlayPlacement, PolicyPicksPrimaryPointerOrEveryScreen) {
   EXPECT_EQ(ids(screensForPolicy(screens, DisplayPolicy::mouse, std::pair{5000, 5})),
             std::vector<std::string>{"right"});
   EXPECT_TRUE(screensForPolicy({}, DisplayPolicy::all, std::nullopt).empty());
-  EXPECT_TRUE(screensForPolicy({screen("zero", 0, 0)}, DisplayPolicy::primary, std::nullopt).empty());
+  EXPECT_TRUE(
+      screensForPolicy({screen("zero", 0, 0)}, DisplayPolicy::primary, std::nullopt).empty());
 
   EXPECT_EQ(displayPolicyFromRaw("all"), DisplayPolicy::all);
   EXPECT_EQ(displayPolicyFromRaw("mouse"), DisplayPolicy::mouse);
@@ -74,11 +75,9 @@ TEST(OverlayPlacement, DisplayKindFromTheEnvironmentOrTheScreenName) {
   const Environment none = Environment();
   EXPECT_EQ(displayKindFor(builtIn, none), DisplayKind::macBookPhysical);
   EXPECT_EQ(displayKindFor(screen("HDMI-1", 0, 1920), none), DisplayKind::externalVirtual);
-  EXPECT_EQ(displayKindFor(screen("HDMI-1", 0, 1920),
-                           withDisplayKind("macbook")),
+  EXPECT_EQ(displayKindFor(screen("HDMI-1", 0, 1920), withDisplayKind("macbook")),
             DisplayKind::macBookPhysical);
-  EXPECT_EQ(displayKindFor(builtIn, withDisplayKind("external")),
-            DisplayKind::externalVirtual);
+  EXPECT_EQ(displayKindFor(builtIn, withDisplayKind("external")), DisplayKind::externalVirtual);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ Json describe(const std::string& path) {
 
 std::set<std::string> roles(const Json& description) {
   std::set<std::string> result;
-  for (const auto& target : description["targets"]) result.insert(target["role"].get<std::string>());
+  for (const auto& target : description["targets"])
+    result.insert(target["role"].get<std::string>());
   return result;
 }
 
@@ -57,11 +58,11 @@ TEST(RenderGolden, EveryFixtureMatchesItsGoldenImage) {
   for (const auto& name : names) {
     SCOPED_TRACE(name);
     // Next to the build's binaries, where a failing run leaves it for review.
-    const std::string diff =
-        std::filesystem::path(GLIMMET_BINARY).parent_path().string() + "/render-diff-" + name + ".png";
-    const auto comparison = comparePngs(out.path() + "/" + name + ".png",
-                                        kGoldenDir + "/" + name + ".png", kChannelTolerance,
-                                        kMaxDifferingFraction, diff);
+    const std::string diff = std::filesystem::path(GLIMMET_BINARY).parent_path().string() +
+                             "/render-diff-" + name + ".png";
+    const auto comparison =
+        comparePngs(out.path() + "/" + name + ".png", kGoldenDir + "/" + name + ".png",
+                    kChannelTolerance, kMaxDifferingFraction, diff);
     EXPECT_TRUE(comparison.passed) << comparison.describe();
   }
 }
@@ -100,7 +101,8 @@ TEST(RenderGolden, SizesTargetsAndColoursOfTheFixtures) {
   for (int y = 0; y < image.value().height() && !amber; ++y) {
     for (int x = image.value().width() - 80; x < image.value().width() && !amber; ++x) {
       const uint32_t pixel = image.value().pixel(x, y);
-      const int a = pixel >> 24, r = (pixel >> 16) & 0xff, g = (pixel >> 8) & 0xff, b = pixel & 0xff;
+      const int a = pixel >> 24, r = (pixel >> 16) & 0xff, g = (pixel >> 8) & 0xff,
+                b = pixel & 0xff;
       if (a == 0) continue;
       // Un-premultiplied, the hue of amber: red high, green about 0.73 of red, blue near 0.
       amber = r > 120 && std::abs(g * 245 - r * 179) < 20 * 245 && b < 40;
@@ -113,7 +115,8 @@ TEST(RenderGolden, SameFixtureTwiceGivesTheSameBytesAndBadArgumentsAreRefused) {
   TempDir first, second;
   ASSERT_EQ(render({"--out", first.path(), "expanded-3"}).exitCode(), 0);
   ASSERT_EQ(render({"--out", second.path(), "expanded-3"}).exitCode(), 0);
-  EXPECT_EQ(readText(first.path() + "/expanded-3.png"), readText(second.path() + "/expanded-3.png"));
+  EXPECT_EQ(readText(first.path() + "/expanded-3.png"),
+            readText(second.path() + "/expanded-3.png"));
 
   auto listed = render({"--list"});
   EXPECT_EQ(listed.exitCode(), 0);

@@ -66,14 +66,16 @@ void OverlayController::start(OverlayMode mode) {
   // The Command key of a Mac keyboard is the Super key here.
   host_->registerHotKey({jumpLatestHotKey, kKeysymU, false, false, true, true});
   host_->registerHotKey({cycleHotKey, kKeysymU, true, false, false, true});
-  runtimeLoop_ = core_.loop().every(Seconds(kRuntimeLoopSeconds), Seconds(kRuntimeLoopTolerance),
-                                    [this] { refreshRuntime(); });
+  // On the core's own 2-second tick: one wake-up for both.
+  core_.addRuntimeTickWork([this, alive = alive_] {
+    if (*alive) refreshRuntime();
+  });
 }
 
 void OverlayController::shutDown() {
   if (stopped_) return;
   stopped_ = true;
-  runtimeLoop_.cancel();
+  *alive_ = false;
   screensChangedSoon_.cancel();
   if (subscription_) core_.unsubscribe(subscription_);
   subscription_ = 0;
@@ -156,17 +158,16 @@ void OverlayController::redrawAll() {
 void OverlayController::redraw(Surface& surface) {
   if (!host_ || !surface.window || !snapshot_) return;
   const Timestamp now = systemNow();
-  surface.frame = layoutOverlay(*snapshot_, surface.state, surface.displayKind,
-                                collapsedHeight(surface), now);
+  surface.frame =
+      layoutOverlay(*snapshot_, surface.state, surface.displayKind, collapsedHeight(surface), now);
   const PixelRect windowFrame = overlayWindowFrame(surface.screen, surface.frame.size);
   if (windowFrame != surface.windowFrame) {
     surface.windowFrame = windowFrame;
     host_->setFrame(surface.window, windowFrame);
   }
   const OverlayFrame& frame = surface.frame;
-  auto image = renderToImage(frame.size, 1.0, [&frame](Canvas& canvas) {
-    paintOverlay(canvas, frame);
-  });
+  auto image =
+      renderToImage(frame.size, 1.0, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
   if (!image) {
     writeLog(log_, "[Glimmet] cannot draw the overlay: " + image.error());
     return;
@@ -199,8 +200,8 @@ void OverlayController::scheduleWake(Surface& surface) {
   surface.wake = core_.loop().schedule(untilThen(*when, now), [this, window] {
     Surface* target = surfaceForWindow(window);
     if (!target) return;
-    const auto intent = handle(target->state, Tick{hoverContext(*target)},
-                               target->frame.tickerCount, systemNow());
+    const auto intent =
+        handle(target->state, Tick{hoverContext(*target)}, target->frame.tickerCount, systemNow());
     apply(*target, intent);
     if (!intent.redraw && intent.kind == OverlayIntent::Kind::none) scheduleWake(*target);
   });
@@ -218,9 +219,9 @@ HoverContext OverlayController::hoverContext(const Surface& surface) {
   }
   OverlayViewState opened = surface.state;
   opened.mode = OverlayMode::expanded;
-  context.openingPanelSize = layoutOverlay(*snapshot_, opened, surface.displayKind,
-                                           collapsedHeight(surface), systemNow())
-                                 .size;
+  context.openingPanelSize =
+      layoutOverlay(*snapshot_, opened, surface.displayKind, collapsedHeight(surface), systemNow())
+          .size;
   return context;
 }
 

@@ -23,8 +23,6 @@ namespace glimmet {
 // into the core's commands. Decides nothing a view function could decide. Loop thread only.
 class OverlayController {
  public:
-  static constexpr double kRuntimeLoopSeconds = 2.0;
-  static constexpr double kRuntimeLoopTolerance = 1.0;
   static constexpr double kFullScreenScanSeconds = 5.0;
 
   // Hot key ids: toggle the panel, jump to the newest waiting request, cycle through them.
@@ -37,7 +35,8 @@ class OverlayController {
 
   // Connects to the window system; false, with the reason in `error`, when there is none.
   bool connect(std::string* error);
-  // Builds the surfaces in `mode`, registers the hot keys and starts the runtime loop.
+  // Builds the surfaces in `mode`, registers the hot keys and starts the runtime work on the core's
+  // tick.
   void start(OverlayMode mode);
   // Removes the windows and stops the timers; runs once.
   void shutDown();
@@ -95,7 +94,8 @@ class OverlayController {
   std::set<std::string> lastFullScreenIDs_;
   Timestamp lastFullScreenScanAt_{};
   std::optional<std::string> lastCycledRequestID_;
-  WorkItem runtimeLoop_;
+  // Cleared on shut-down: the core's tick may outlive this controller.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   WorkItem screensChangedSoon_;
   bool started_ = false;
   bool stopped_ = false;
