@@ -6,7 +6,7 @@
 
 namespace glimmet {
 
-OverlayApplication::OverlayApplication(Environment environment, std::FILE* console,
+OverlayApplication::OverlayApplication(const Environment& environment, std::FILE* console,
                                        bool withConsole, int commandInput)
     : console_(console), environment_(environment) {
   const bool isolated = isolationFlagFromEnvironment(environment);

@@ -14,7 +14,7 @@ namespace glimmet {
 // beside them.
 class OverlayApplication {
  public:
-  OverlayApplication(Environment environment, std::FILE* console, bool withConsole,
+  OverlayApplication(const Environment& environment, std::FILE* console, bool withConsole,
                      int commandInput = 0);
   ~OverlayApplication();
 

@@ -155,7 +155,7 @@ class X11OverlayHost final : public OverlayHost {
   void flushMotion(std::vector<std::function<void()>>& out);
   void emitPointer(std::vector<std::function<void()>>& out, HostWindowID window,
                    const HostPointerEvent& event) {
-    out.push_back([this, window, event] {
+    out.emplace_back([this, window, event] {
       if (callbacks_.pointer) callbacks_.pointer(window, event);
     });
   }
@@ -471,7 +471,7 @@ void X11OverlayHost::translate(XEvent& event, std::vector<std::function<void()>>
           if (grabbed.keycode == key.keycode && grabbed.modifiers == modifiers) {
             heldHotKey_ = static_cast<KeyCode>(key.keycode);
             const int id = grabbed.hotKey.id;
-            out.push_back([this, id] {
+            out.emplace_back([this, id] {
               if (callbacks_.hotKey) callbacks_.hotKey(id);
             });
             return;
@@ -493,7 +493,7 @@ void X11OverlayHost::translate(XEvent& event, std::vector<std::function<void()>>
       // A combination with Ctrl, Alt or Super is a command, not typing.
       if (!typed.control && !typed.alt && !typed.super) typed.text = textForKeysym(typed.keysym);
       const HostWindowID window = key.window;
-      out.push_back([this, window, typed] {
+      out.emplace_back([this, window, typed] {
         if (callbacks_.key) callbacks_.key(window, typed);
       });
       return;

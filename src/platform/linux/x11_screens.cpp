@@ -138,7 +138,7 @@ std::set<std::string> readFullScreenScreens(X11Connection& x,
             static_cast<long long>(screen.frame.width) * screen.frame.height;
         if (screenArea <= 0) continue;
         const long long area = overlapArea(bounds, screen.frame);
-        if (area >= kFullScreenCoverage * static_cast<double>(screenArea))
+        if (static_cast<double>(area) >= kFullScreenCoverage * static_cast<double>(screenArea))
           covered.insert(screen.id);
         if (area > mostArea) {
           mostArea = area;

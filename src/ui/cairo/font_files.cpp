@@ -77,8 +77,8 @@ Result<FontFiles> findFontFiles(const Environment& environment) {
                                          "/usr/local/share/fonts/opentype/inter"};
   if (auto home = environment.nonEmptyString("HOME"))
     candidates.push_back(*home + "/Library/Fonts");
-  candidates.push_back("/Library/Fonts");
-  candidates.push_back("/opt/homebrew/share/fonts");
+  candidates.emplace_back("/Library/Fonts");
+  candidates.emplace_back("/opt/homebrew/share/fonts");
   for (const std::string& directory : candidates) {
     auto files = fontFilesInDirectory(directory);
     if (files) return files;
