@@ -267,5 +267,21 @@ TEST_F(OverlayRunTest, AServerThatGoesAwayEndsGlimmetWithOneClearLine) {
       << glimmet.output();
 }
 
+TEST(OverlayRunWithoutServer, AnUnreachableDisplayFallsBackToTheConsole) {
+  TempDir home;
+  auto glimmet = ChildProcess::spawn(
+      {GLIMMET_BINARY, "run"},
+      {"HOME=" + home.path(), "PATH=" + std::string(std::getenv("PATH")), "DISPLAY=:4999"}, {},
+      /*keepInputOpen=*/true);
+  ASSERT_TRUE(glimmet.waitForOutput("All clear", 30)) << glimmet.output();
+  EXPECT_NE(glimmet.output().find("[Glimmet] no overlay (cannot connect to the X display :4999); "
+                                  "running on the console\n"),
+            std::string::npos)
+      << glimmet.output();
+  glimmet.signal(SIGTERM);
+  ASSERT_TRUE(glimmet.waitExit(30));
+  EXPECT_EQ(glimmet.exitCode(), 0);
+}
+
 }  // namespace
 }  // namespace glimmet
