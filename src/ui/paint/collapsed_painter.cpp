@@ -38,8 +38,8 @@ void paintExternal(Canvas& canvas, const OverlayFrame& frame) {
   const CollapsedFrame& c = frame.collapsed;
   drawToolLogo(canvas, c.toolLogo, c.logoTool, c.logoColor);
   const FontSpec font = externalCollapsedStatusFont(
-      c.text, c.textRect.width, [&canvas](std::string_view text, const FontSpec& spec) {
-        return canvas.measureText(text, spec).width;
+      c.text, c.textRect.width, [&canvas](std::string_view text, const FontSpec& font) {
+        return canvas.measureText(text, font).width;
       });
   canvas.drawText(c.text, c.textRect, font, ViewColors::kPrimaryText, TextAlignment::left);
   if (c.deadline) {
