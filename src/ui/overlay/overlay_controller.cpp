@@ -217,11 +217,7 @@ HoverContext OverlayController::hoverContext(const Surface& surface) {
     // Unknown pointer: far away, so nothing opens or stays open on its account.
     context.mouseLocation = {-1e6, -1e6};
   }
-  OverlayViewState opened = surface.state;
-  opened.mode = OverlayMode::expanded;
-  context.openingPanelSize =
-      layoutOverlay(*snapshot_, opened, surface.displayKind, collapsedHeight(surface), systemNow())
-          .size;
+  context.openingPanelSize = expandedSizeFor(*snapshot_, surface.state, systemNow());
   return context;
 }
 

@@ -67,7 +67,7 @@ void openChoice(OverlayViewState& state, const PanelCard& card) {
 }
 
 OverlayIntent cardClick(OverlayViewState& state, const ClickTarget& target,
-                        const CardFrame& cardFrame, Timestamp now) {
+                        const CardFrame& cardFrame) {
   const PanelCard& card = cardFrame.card;
   const std::string& role = target.role;
   if (role == kChoiceBody) return {};
@@ -106,7 +106,6 @@ OverlayIntent cardClick(OverlayViewState& state, const ClickTarget& target,
     return redraw();
   }
   if (bodyIsOpen) clearChoiceState(state);
-  (void)now;
   return send(std::move(*command));
 }
 
@@ -204,7 +203,7 @@ OverlayIntent handle(OverlayViewState& state, const Click& event, const OverlayF
   }
   const CardFrame* card = frame.card(target->messageID);
   if (!card) return redraw();
-  return cardClick(state, *target, *card, now);
+  return cardClick(state, *target, *card);
 }
 
 OverlayIntent handle(OverlayViewState& state, const KeyPress& event, const OverlayFrame& frame,
