@@ -2,7 +2,10 @@
 # Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in build-fuzz and runs each for
 # SECONDS (default 60), starting from its checked-in seed corpus. Usage: fuzz.sh [SECONDS]
 # New inputs collect in build-fuzz/corpus/<target>, failing ones in build-fuzz/artifacts; a
-# failing input is replayed with `build-fuzz/tests/fuzz/<target> FILE`.
+# failing input is replayed with `build-fuzz/tests/fuzz/<target> FILE`, and is printed in
+# base64 in the log, so that one found on a CI machine can be brought home.
+# FUZZ_SEED=N makes the mutations repeatable (CI sets it: a gate must not pass or fail by
+# chance); without it every run explores anew.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
@@ -22,6 +25,7 @@ run_target() {
   local options=(-max_total_time="$seconds" -print_final_stats=1 -timeout=10
     -artifact_prefix="$build_dir/artifacts/$name-")
   [ -f "$root/tests/fuzz/$name.dict" ] && options+=(-dict="$root/tests/fuzz/$name.dict")
+  [ -n "${FUZZ_SEED:-}" ] && options+=(-seed="$FUZZ_SEED")
   "$build_dir/tests/fuzz/${name}_fuzz" "${options[@]}" "$corpus" "$root/tests/fuzz/corpus/$name" \
     >"$build_dir/$name.log" 2>&1
 }
@@ -43,6 +47,9 @@ for i in "${!names[@]}"; do
     echo "$name: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$build_dir/$name.log" | tail -n 1 || true)"
   else
     tail -n 40 "$build_dir/$name.log"
+    for input in "$build_dir/artifacts/$name-"*; do
+      [ -f "$input" ] && echo "failing input $(basename "$input") (base64): $(base64 <"$input" | tr -d "\n")"
+    done
     failed+=("${name}_fuzz")
   fi
 done

@@ -145,7 +145,12 @@ bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath) {
 
 void placeHookHandler(ConfigJson& hooks, std::string_view event,
                       const std::optional<std::string>& matcher, const ConfigJson& handler,
-                      std::string_view bridgePath) {
+                      std::string_view bridgePath, const std::vector<std::string>& siblingBridges) {
+  const auto isSiblingCommand = [&](std::string_view command) {
+    return std::any_of(
+        siblingBridges.begin(), siblingBridges.end(),
+        [&](const std::string& sibling) { return isOwnBridgeCommand(command, sibling); });
+  };
   removeOwn(hooks, event, bridgePath, true);
   ConfigJson* ownGroup = nullptr;
   bool mentioned = false;
@@ -158,7 +163,7 @@ void placeHookHandler(ConfigJson& hooks, std::string_view event,
         // The matcher is ours to set only in a group nobody else shares.
         if (handlers.size() == 1) ownGroup = &group;
         mentioned = true;
-      } else if (contains(command, bridgePath)) {
+      } else if (contains(command, bridgePath) && !isSiblingCommand(command)) {
         mentioned = true;
       }
     }

@@ -21,10 +21,13 @@ bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath);
 // Puts `handler` under `event`, in a group with `matcher`. Glimmet's own handler for the
 // bridge is brought up to date where it stands (later copies are removed), so the user's order
 // of groups survives an upgrade; when a command the user composed mentions the bridge nothing
-// is added; otherwise a group is appended.
+// is added; otherwise a group is appended. A command Glimmet wrote for one of `siblingBridges`
+// is not the user's: its own placement rewrites it, so a mention inside it does not count, or a
+// second install would add what the first one left out.
 void placeHookHandler(ConfigJson& hooks, std::string_view event,
                       const std::optional<std::string>& matcher, const ConfigJson& handler,
-                      std::string_view bridgePath);
+                      std::string_view bridgePath,
+                      const std::vector<std::string>& siblingBridges = {});
 
 // Removes Glimmet's own handlers for `bridgePath` from every event not in `keepEvents`, with
 // the groups and events they leave empty. An upgrade that stops waiting on an event takes its

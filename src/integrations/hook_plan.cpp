@@ -45,7 +45,8 @@ Result<std::string> HookManager::plannedClaudeSettings(std::string_view current)
                                    {"command", bridgeCommand(eventBridge, "--source claude_code")},
                                    {"timeout", kEventHookTimeoutSeconds}};
   for (const auto& entry : kClaudeEventEntries) {
-    placeHookHandler(hooks, entry.event, matcherOf(entry), eventHandler, eventBridge);
+    placeHookHandler(hooks, entry.event, matcherOf(entry), eventHandler, eventBridge,
+                     {claudeHookPath()});
   }
   removeOwnHandlers(hooks, eventBridge, eventsOf(kClaudeEventEntries));
 
@@ -54,7 +55,7 @@ Result<std::string> HookManager::plannedClaudeSettings(std::string_view current)
                                  {"command", bridgeCommand(hookBridge, "")},
                                  {"timeout", kClosedLoopHookTimeoutSeconds}};
   for (const auto& entry : kClaudeApprovalEntries) {
-    placeHookHandler(hooks, entry.event, matcherOf(entry), closedLoop, hookBridge);
+    placeHookHandler(hooks, entry.event, matcherOf(entry), closedLoop, hookBridge, {eventBridge});
   }
   removeOwnHandlers(hooks, hookBridge, eventsOf(kClaudeApprovalEntries));
   settings["hooks"] = std::move(hooks);
@@ -98,7 +99,7 @@ Result<std::string> HookManager::plannedCodexHooks(std::string_view current) con
                           {"timeout", kEventHookTimeoutSeconds},
                           {"statusMessage", "Notify Glimmet"}};
     if (entry.async) handler["async"] = true;
-    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, eventBridge);
+    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, eventBridge, {codexHookPath()});
   }
   removeOwnHandlers(hooks, eventBridge, eventsOf(kCodexEventEntries));
 
@@ -109,7 +110,7 @@ Result<std::string> HookManager::plannedCodexHooks(std::string_view current) con
         {"command", bridgeCommand(hookBridge, "--event " + std::string(entry.event))},
         {"timeout", kClosedLoopHookTimeoutSeconds},
         {"statusMessage", "Glimmet approval gate"}};
-    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, hookBridge);
+    placeHookHandler(hooks, entry.event, matcherOf(entry), handler, hookBridge, {eventBridge});
   }
   removeOwnHandlers(hooks, hookBridge, eventsOf(kCodexApprovalEntries));
   file["hooks"] = std::move(hooks);

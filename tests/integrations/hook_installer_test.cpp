@@ -312,6 +312,37 @@ TEST(CodexInstallTest, HooksFileHasEventAndApprovalGroupsOnce) {
   EXPECT_EQ(backupsOf(manager.codexHooks()).size(), 1u);
 }
 
+// An approval hook written by an older version may name the event bridge among its arguments.
+// It is Glimmet's, not the user's: the first install rewrites it and adds the event hook beside
+// it, so a second install finds nothing left to change.
+TEST(HookPlanTest, OwnApprovalCommandMentioningTheEventBridgeIsNotTheUsers) {
+  ToolWorld world;
+  const HookManager manager = world.manager(ticking(1));
+  const auto settingsWith = [&](const std::string& approvalBridge) {
+    return Json{
+        {"hooks",
+         {{"PermissionRequest",
+           {{{"matcher", "*"},
+             {"hooks",
+              {{{"type", "command"},
+                {"command", "python3 " + approvalBridge + " " + manager.eventCommandPath()}}}}}}}}}}
+        .dump();
+  };
+  const auto claude = manager.plannedClaudeSettings(settingsWith(manager.claudeHookPath()));
+  ASSERT_TRUE(claude.ok());
+  EXPECT_EQ(manager.plannedClaudeSettings(claude.value()).value(), claude.value());
+  const Json claudeHooks = Json::parse(claude.value())["hooks"];
+  EXPECT_EQ(groupsMentioning(claudeHooks, "PermissionRequest", manager.eventCommandPath()), 1);
+  EXPECT_EQ(groupsMentioning(claudeHooks, "PermissionRequest", manager.claudeHookPath()), 1);
+
+  const auto codex = manager.plannedCodexHooks(settingsWith(manager.codexHookPath()));
+  ASSERT_TRUE(codex.ok());
+  EXPECT_EQ(manager.plannedCodexHooks(codex.value()).value(), codex.value());
+  const Json codexHooks = Json::parse(codex.value())["hooks"];
+  EXPECT_EQ(groupsMentioning(codexHooks, "PermissionRequest", manager.eventCommandPath()), 1);
+  EXPECT_EQ(groupsMentioning(codexHooks, "PermissionRequest", manager.codexHookPath()), 1);
+}
+
 TEST(OpenCodeInstallTest, PluginGoesUnderTheConfigurationRoot) {
   ToolWorld world;
   const HookManager manager = world.manager();
