@@ -9,6 +9,12 @@ debian_packages=(
   libtomlplusplus-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy python3 nodejs
+  # The overlay: cairo and pango for drawing, the Inter font it draws with (and DejaVu Sans for
+  # the scripts Inter lacks), X11 with XRandR, XFixes and Shape for its windows; Xvfb, a
+  # compositor, xrandr and XTest for its tests.
+  libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
+  libxext-dev libxfixes-dev
+  libxtst-dev xvfb xcompmgr x11-xserver-utils
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
   clang libclang-rt-14-dev
   # Recommended by Debian's nodejs, which apt skips here (--no-install-recommends): without it
@@ -20,7 +26,7 @@ if [ "${1:-}" = "--agents" ] && ! command -v npm >/dev/null 2>&1; then
   debian_packages+=(npm)
 fi
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
-  google-benchmark clang-format llvm python node)
+  google-benchmark clang-format llvm python node cairo pango)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -48,6 +54,8 @@ elif command -v brew >/dev/null 2>&1; then
   for formula in "${brew_formulae[@]}"; do
     brew list --formula "$formula" >/dev/null 2>&1 || brew install "$formula"
   done
+  # The overlay's font; the cask puts it in ~/Library/Fonts, where Glimmet looks for it.
+  brew list --cask font-inter >/dev/null 2>&1 || brew install --cask font-inter
 else
   echo "Glimmet setup needs apt-get (Debian/Ubuntu) or Homebrew (macOS)." >&2
   exit 1

@@ -122,8 +122,10 @@ void Core::start() {
   store_->reload(true);
   // In isolated mode the store declines to watch; the 2-second tick still catches up.
   store_->startMonitoringBridgeEvents();
-  runtimeTick_ = loop_.every(Seconds(kRuntimeTickSeconds), Seconds(0.5),
-                             [this] { store_->reloadIfFallbackDue(); });
+  runtimeTick_ = loop_.every(Seconds(kRuntimeTickSeconds), Seconds(0.5), [this] {
+    store_->reloadIfFallbackDue();
+    for (const auto& work : tickWork_) work();
+  });
 }
 
 void Core::shutDown() {

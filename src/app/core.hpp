@@ -65,6 +65,9 @@ class Core {
   // hooks (bring forward, open the text panel, jump). Loop thread.
   bool performNotificationAction(std::string_view actionID, const std::string& requestID,
                                  std::string_view kind);
+  // Work a front end does on the runtime tick (every 2 s), so that the process wakes once for
+  // all of it. Loop thread.
+  void addRuntimeTickWork(std::function<void()> work) { tickWork_.push_back(std::move(work)); }
   // Hooks for what a decision does around the interface; set before start().
   void setDecisionFrontEnd(DecisionFrontEnd frontEnd) { frontEnd_ = std::move(frontEnd); }
 
@@ -100,6 +103,7 @@ class Core {
   std::unique_ptr<HookSocketService> socketService_;
   DecisionFrontEnd frontEnd_;
   WorkItem runtimeTick_;
+  std::vector<std::function<void()>> tickWork_;
   WorkItem statusBannerDismissal_;
   std::optional<StatusBanner> statusBanner_;
   std::vector<PendingAction> finishedRequests_;

@@ -8,6 +8,8 @@
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
 #include "ui/message_json.hpp"
+#include "ui/overlay_application.hpp"
+#include "ui/render_command.hpp"
 #include "ui/tool_commands.hpp"
 
 namespace glimmet {
@@ -26,6 +28,8 @@ constexpr const char* kUsage =
     "  tools [--json]  Show every supported AI tool with its integration health\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
+    "  render --list | --out DIR [NAME...] [--scale N]\n"
+    "                  Draw the overlay in known states to PNG files (see render --help)\n"
     "  help            Show this text\n"
     "\n"
     "Environment:\n"
@@ -35,13 +39,17 @@ constexpr const char* kUsage =
     "  GLIMMET_TEST_MODE   \"1\" keeps Glimmet off your real tool directories\n";
 
 constexpr const char* kRunUsage =
-    "Usage: glimmet run\n"
+    "Usage: glimmet run [--console]\n"
     "\n"
-    "Starts Glimmet on the console. The event store loads the event file, watches it for\n"
-    "appended lines and prints the inbox again whenever it changes: one block per change,\n"
-    "newest message first, with the number of requests waiting for approval in the header.\n"
+    "Starts Glimmet. With a desktop (DISPLAY set and reachable) it shows the capsule at the\n"
+    "top of the screen: hover it to open the panel, where waiting requests are answered with\n"
+    "one click; Ctrl+Alt+Space opens and closes the panel. --console also keeps the console\n"
+    "front end below. Without a desktop it runs on the console: the event store loads the\n"
+    "event file, watches it for appended lines and prints the inbox again whenever it changes:\n"
+    "one block per change, newest message first, with the number of requests waiting for\n"
+    "approval in the header.\n"
     "\n"
-    "Approvals: hook bridges connect to <GLIMMET_HOME>/glimmet.sock (default\n"
+    "Approvals on the console: hook bridges connect to <GLIMMET_HOME>/glimmet.sock (default\n"
     "~/.glimmet/glimmet.sock, mode 0600) and wait for a decision. Each new request is printed\n"
     "as \"[#N] <title>: <body>\" with its kind, agent and session, numbered from 1 in arrival\n"
     "order. Answer it by typing one command per line on standard input (a terminal, a pipe or\n"
@@ -92,16 +100,28 @@ int runInbox(const std::vector<std::string_view>& args) {
 }
 
 int runApplication(const std::vector<std::string_view>& args) {
+  bool withConsole = false;
   for (const auto arg : args) {
     if (arg == "--help" || arg == "-h") {
       std::fputs(kRunUsage, stdout);
       return 0;
     }
+    if (arg == "--console") {
+      withConsole = true;
+      continue;
+    }
     std::fprintf(stderr, "glimmet run: unknown option %.*s\n", static_cast<int>(arg.size()),
                  arg.data());
     return 2;
   }
-  ConsoleApplication application(Environment::current(), stdout);
+  const Environment environment = Environment::current();
+  if (environment.nonEmptyString("DISPLAY")) {
+    OverlayApplication overlay(environment, stdout, withConsole);
+    std::string error;
+    if (overlay.connect(&error)) return overlay.run();
+    std::fprintf(stderr, "[Glimmet] no overlay (%s); running on the console\n", error.c_str());
+  }
+  ConsoleApplication application(environment, stdout);
   return application.run();
 }
 
@@ -119,6 +139,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "run") return runApplication(rest);
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);
+  if (command == "render") return runRenderCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
   return 2;

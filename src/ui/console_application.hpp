@@ -1,19 +1,14 @@
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <string>
 
 #include "app/core.hpp"
-#include "platform/console_input.hpp"
-#include "ui/console_approvals.hpp"
+#include "ui/console_front_end.hpp"
 
 namespace glimmet {
 
-// The console front end: prints the inbox whenever the core publishes a snapshot with new
-// store content, announces waiting requests and how they ended, and answers them with commands
-// read from standard input.
+// Glimmet on the console alone: the core with the console front end.
 class ConsoleApplication {
  public:
   ConsoleApplication(Environment environment, std::FILE* console, int commandInput = 0);
@@ -30,16 +25,8 @@ class ConsoleApplication {
   Core& core() { return *core_; }
 
  private:
-  void show(const SnapshotPtr& snapshot);
-  void printInbox(const AppSnapshot& snapshot);
-  void print(const std::string& text);
-
-  std::FILE* console_;
-  int commandInput_;
   std::unique_ptr<Core> core_;
-  ConsoleApprovals approvals_;
-  std::unique_ptr<ConsoleInput> consoleInput_;
-  int64_t printedStoreRevision_ = -1;
+  std::unique_ptr<ConsoleFrontEnd> frontEnd_;
 };
 
 }  // namespace glimmet

@@ -1,10 +1,14 @@
 #include "support/test_support.hpp"
 
+#include "base/leak_suppressions.hpp"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+GLIMMET_LEAK_SUPPRESSIONS
 
 namespace glimmet::testing {
 

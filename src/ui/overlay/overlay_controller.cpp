@@ -1,0 +1,354 @@
+#include "ui/overlay/overlay_controller.hpp"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "platform/user_defaults.hpp"
+#include "ui/cairo/image_surface.hpp"
+#include "ui/paint/overlay_painter.hpp"
+#include "ui/view/collapsed_geometry.hpp"
+
+namespace glimmet {
+
+namespace {
+
+constexpr uint32_t kKeysymEscape = 0xff1b;
+constexpr uint32_t kKeysymBackSpace = 0xff08;
+constexpr uint32_t kKeysymSpace = 0x20;
+constexpr uint32_t kKeysymU = 0x75;
+// Screen changes come in bursts (one event per output, then the monitors); one rebuild for all.
+constexpr double kScreenChangeSettleSeconds = 0.15;
+
+Seconds untilThen(Timestamp when, Timestamp now) {
+  return std::max(Seconds(0), std::chrono::duration_cast<Seconds>(when - now));
+}
+
+}  // namespace
+
+OverlayController::OverlayController(Core& core, Environment environment, LogSink log)
+    : core_(core), environment_(std::move(environment)), log_(std::move(log)) {}
+
+OverlayController::~OverlayController() {
+  shutDown();
+}
+
+bool OverlayController::connect(std::string* error) {
+  OverlayHost::Callbacks callbacks;
+  callbacks.screensChanged = [this] { onScreensChanged(); };
+  callbacks.pointer = [this](HostWindowID window, const HostPointerEvent& event) {
+    onPointer(window, event);
+  };
+  callbacks.key = [this](HostWindowID window, const HostKeyEvent& event) { onKey(window, event); };
+  callbacks.hotKey = [this](int id) { onHotKey(id); };
+  callbacks.disconnected = [this](const std::string& reason) {
+    // The windows went with the server; nothing may be asked of the host any more.
+    for (auto& surface : surfaces_) surface->window = 0;
+    stop("the window system went away: " + reason);
+  };
+  host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
+  return host_ != nullptr;
+}
+
+void OverlayController::start(OverlayMode mode) {
+  if (!host_ || started_) return;
+  started_ = true;
+  snapshot_ = core_.snapshot();
+  subscription_ = core_.subscribe([this](const SnapshotPtr& snapshot) {
+    snapshot_ = snapshot;
+    redrawAll();
+  });
+  lastDisplayPolicy_ = currentDisplayPolicy();
+  lastFullScreenIDs_ = host_->screensWithFullScreenWindows();
+  lastFullScreenScanAt_ = systemNow();
+  rebuildSurfaces(mode);
+  host_->registerHotKey({toggleHotKey, kKeysymSpace, true, true, false, false});
+  // The Command key of a Mac keyboard is the Super key here.
+  host_->registerHotKey({jumpLatestHotKey, kKeysymU, false, false, true, true});
+  host_->registerHotKey({cycleHotKey, kKeysymU, true, false, false, true});
+  // On the core's own 2-second tick: one wake-up for both.
+  core_.addRuntimeTickWork([this, alive = alive_] {
+    if (*alive) refreshRuntime();
+  });
+}
+
+void OverlayController::shutDown() {
+  if (stopped_) return;
+  stopped_ = true;
+  *alive_ = false;
+  screensChangedSoon_.cancel();
+  if (subscription_) core_.unsubscribe(subscription_);
+  subscription_ = 0;
+  destroySurfaces();
+  host_.reset();
+}
+
+void OverlayController::stop(const std::string& reason) {
+  if (stopped_) return;
+  if (onStop_) {
+    auto onStop = std::move(onStop_);
+    onStop_ = nullptr;
+    onStop(reason);
+  }
+}
+
+DisplayPolicy OverlayController::currentDisplayPolicy() const {
+  // Read from disk each time: the settings may be changed by another process or by hand.
+  const auto defaults = makeStandardUserDefaults(environment_);
+  return displayPolicyFromRaw(defaults->stringValue("displayPolicy"));
+}
+
+void OverlayController::rebuildSurfaces(OverlayMode mode) {
+  destroySurfaces();
+  currentMode_ = mode;
+  const auto all = host_->screens();
+  lastScreenSignature_ = screenSignature(uniqueLogicalScreens(all));
+  for (const auto& screen : screensForPolicy(all, lastDisplayPolicy_, host_->pointerLocation())) {
+    auto surface = std::make_unique<Surface>();
+    surface->screen = screen;
+    surface->displayKind = displayKindFor(screen, environment_);
+    surface->state.mode = mode;
+    surface->hidden = lastFullScreenIDs_.count(screen.id) > 0;
+    surface->frame = layoutOverlay(*snapshot_, surface->state, surface->displayKind,
+                                   collapsedHeight(*surface), systemNow());
+    surface->windowFrame = overlayWindowFrame(screen, surface->frame.size);
+    surface->window = host_->createWindow(surface->windowFrame);
+    if (surface->hidden) host_->setVisible(surface->window, false);
+    surfaces_.push_back(std::move(surface));
+  }
+  redrawAll();
+}
+
+void OverlayController::destroySurfaces() {
+  for (auto& surface : surfaces_) {
+    surface->wake.cancel();
+    if (host_ && surface->window) host_->destroyWindow(surface->window);
+  }
+  surfaces_.clear();
+}
+
+OverlayController::Surface* OverlayController::surfaceForWindow(HostWindowID window) {
+  for (auto& surface : surfaces_) {
+    if (surface->window == window) return surface.get();
+  }
+  return nullptr;
+}
+
+OverlayController::Surface* OverlayController::activeSurface() {
+  if (surfaces_.empty()) return nullptr;
+  if (const auto pointer = host_->pointerLocation()) {
+    for (auto& surface : surfaces_) {
+      const PixelRect& f = surface->screen.frame;
+      if (pointer->first >= f.x && pointer->first < f.x + f.width && pointer->second >= f.y &&
+          pointer->second < f.y + f.height)
+        return surface.get();
+    }
+  }
+  return surfaces_.front().get();
+}
+
+double OverlayController::collapsedHeight(const Surface& surface) const {
+  return collapsedOverlayHeight(surface.displayKind, surface.screen.topReservedHeight, 0);
+}
+
+void OverlayController::redrawAll() {
+  for (auto& surface : surfaces_) redraw(*surface);
+}
+
+void OverlayController::redraw(Surface& surface) {
+  if (!host_ || !surface.window || !snapshot_) return;
+  const Timestamp now = systemNow();
+  surface.frame =
+      layoutOverlay(*snapshot_, surface.state, surface.displayKind, collapsedHeight(surface), now);
+  const PixelRect windowFrame = overlayWindowFrame(surface.screen, surface.frame.size);
+  if (windowFrame != surface.windowFrame) {
+    surface.windowFrame = windowFrame;
+    host_->setFrame(surface.window, windowFrame);
+  }
+  const OverlayFrame& frame = surface.frame;
+  auto image =
+      renderToImage(frame.size, 1.0, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
+  if (!image) {
+    writeLog(log_, "[Glimmet] cannot draw the overlay: " + image.error());
+    return;
+  }
+  HostWindowContent content;
+  const ImageSurface& pixels = image.value();
+  content.width = pixels.width();
+  content.height = pixels.height();
+  content.stride = pixels.stride();
+  content.pixels = pixels.data();
+  content.inputRegion = {{0, 0, content.width, content.height}};
+  content.stateJson = overlayStateJson(frame, surface.screen.id);
+  host_->present(surface.window, content);
+  const bool wantsKeys = frame.mode != OverlayMode::collapsed;
+  if (wantsKeys != surface.hasKeyboard) {
+    surface.hasKeyboard = wantsKeys;
+    host_->setKeyboardFocus(surface.window, wantsKeys);
+  }
+  scheduleWake(surface);
+}
+
+void OverlayController::scheduleWake(Surface& surface) {
+  const Timestamp now = systemNow();
+  const auto when = nextWakeTime(surface.state, surface.frame.tickerCount, now);
+  if (!when) {
+    surface.wake.cancel();
+    return;
+  }
+  const HostWindowID window = surface.window;
+  surface.wake = core_.loop().schedule(untilThen(*when, now), [this, window] {
+    Surface* target = surfaceForWindow(window);
+    if (!target) return;
+    const auto intent =
+        handle(target->state, Tick{hoverContext(*target)}, target->frame.tickerCount, systemNow());
+    apply(*target, intent);
+    if (!intent.redraw && intent.kind == OverlayIntent::Kind::none) scheduleWake(*target);
+  });
+}
+
+HoverContext OverlayController::hoverContext(const Surface& surface) {
+  HoverContext context;
+  context.windowFrame = rectOf(surface.windowFrame);
+  if (const auto pointer = host_->pointerLocation()) {
+    context.mouseLocation = {static_cast<double>(pointer->first),
+                             static_cast<double>(pointer->second)};
+  } else {
+    // Unknown pointer: far away, so nothing opens or stays open on its account.
+    context.mouseLocation = {-1e6, -1e6};
+  }
+  OverlayViewState opened = surface.state;
+  opened.mode = OverlayMode::expanded;
+  context.openingPanelSize =
+      layoutOverlay(*snapshot_, opened, surface.displayKind, collapsedHeight(surface), systemNow())
+          .size;
+  return context;
+}
+
+void OverlayController::apply(Surface& surface, const OverlayIntent& intent) {
+  switch (intent.kind) {
+    case OverlayIntent::Kind::sendCommand:
+      if (intent.command) core_.send(*intent.command);
+      break;
+    case OverlayIntent::Kind::setMode:
+      currentMode_ = intent.mode;
+      break;
+    case OverlayIntent::Kind::openSettings:
+      writeLog(log_, "[Glimmet] the settings panel is not available on this desktop yet");
+      break;
+    case OverlayIntent::Kind::quit:
+      stop("quit from the panel");
+      return;
+    case OverlayIntent::Kind::none:
+      break;
+  }
+  if (intent.redraw || intent.kind == OverlayIntent::Kind::setMode) redraw(surface);
+}
+
+void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& event) {
+  Surface* surface = surfaceForWindow(window);
+  if (!surface) return;
+  const Timestamp now = systemNow();
+  OverlayIntent intent;
+  switch (event.kind) {
+    case HostPointerEvent::Kind::enter:
+      intent = handle(surface->state, PointerEntered{}, now);
+      break;
+    case HostPointerEvent::Kind::leave:
+      intent = handle(surface->state, PointerLeft{hoverContext(*surface)}, now);
+      break;
+    case HostPointerEvent::Kind::motion:
+      intent = handle(surface->state, PointerMoved{{event.x, event.y}}, now);
+      break;
+    case HostPointerEvent::Kind::press:
+      if (event.button != 1) return;
+      intent = handle(surface->state, Click{{event.x, event.y}}, surface->frame, now);
+      break;
+    case HostPointerEvent::Kind::release:
+    case HostPointerEvent::Kind::scroll:
+      return;
+  }
+  apply(*surface, intent);
+  scheduleWake(*surface);
+}
+
+void OverlayController::onKey(HostWindowID window, const HostKeyEvent& event) {
+  Surface* surface = surfaceForWindow(window);
+  if (!surface) return;
+  KeyPress press;
+  if (event.keysym == kKeysymEscape) {
+    press.key = KeyPress::Key::escape;
+  } else if (event.keysym == kKeysymBackSpace) {
+    press.key = KeyPress::Key::backspace;
+  } else if (!event.text.empty()) {
+    press.key = KeyPress::Key::text;
+    press.text = event.text;
+  }
+  press.control = event.control;
+  press.command = event.super;
+  apply(*surface, handle(surface->state, press, surface->frame, systemNow()));
+}
+
+void OverlayController::onHotKey(int id) {
+  Surface* surface = activeSurface();
+  if (!surface) return;
+  // Jumping to an agent's terminal comes with the jump actions; until then both keys open the
+  // panel on the waiting requests, and toggle it when none waits.
+  if ((id == jumpLatestHotKey || id == cycleHotKey) && snapshot_ &&
+      !snapshot_->waitingRequests.empty()) {
+    const auto& waiting = snapshot_->waitingRequests;
+    if (id == cycleHotKey) {
+      auto next = waiting.begin();
+      if (lastCycledRequestID_) {
+        auto current = std::find_if(waiting.begin(), waiting.end(), [this](const auto& action) {
+          return action.requestID == *lastCycledRequestID_;
+        });
+        if (current != waiting.end() && ++current != waiting.end()) next = current;
+      }
+      lastCycledRequestID_ = next->requestID;
+    }
+    if (surface->state.mode != OverlayMode::expanded)
+      apply(*surface, setMode(surface->state, OverlayMode::expanded));
+    return;
+  }
+  apply(*surface, handle(surface->state, ToggleRequested{}, systemNow()));
+}
+
+void OverlayController::onScreensChanged() {
+  screensChangedSoon_ = core_.loop().schedule(Seconds(kScreenChangeSettleSeconds), [this] {
+    if (!host_) return;
+    if (screenSignature(uniqueLogicalScreens(host_->screens())) != lastScreenSignature_)
+      rebuildSurfaces(currentMode_);
+  });
+}
+
+void OverlayController::refreshFullScreen() {
+  lastFullScreenScanAt_ = systemNow();
+  auto covered = host_->screensWithFullScreenWindows();
+  if (covered == lastFullScreenIDs_) return;
+  lastFullScreenIDs_ = std::move(covered);
+  for (auto& surface : surfaces_) {
+    const bool hidden = lastFullScreenIDs_.count(surface->screen.id) > 0;
+    if (hidden == surface->hidden) continue;
+    surface->hidden = hidden;
+    host_->setVisible(surface->window, !hidden);
+  }
+}
+
+void OverlayController::refreshRuntime() {
+  if (!host_) return;
+  const Timestamp now = systemNow();
+  if (now - lastFullScreenScanAt_ >= Seconds(kFullScreenScanSeconds)) refreshFullScreen();
+  const DisplayPolicy policy = currentDisplayPolicy();
+  const auto all = host_->screens();
+  bool rebuild = policy != lastDisplayPolicy_ ||
+                 screenSignature(uniqueLogicalScreens(all)) != lastScreenSignature_;
+  if (!rebuild && policy == DisplayPolicy::mouse && !surfaces_.empty()) {
+    const auto wanted = screensForPolicy(all, policy, host_->pointerLocation());
+    rebuild = !wanted.empty() && wanted.front().id != surfaces_.front()->screen.id;
+  }
+  lastDisplayPolicy_ = policy;
+  if (rebuild) rebuildSurfaces(currentMode_);
+}
+
+}  // namespace glimmet

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/core.hpp"
+#include "base/log.hpp"
+#include "platform/main_loop.hpp"
+#include "platform/overlay_host.hpp"
+#include "ui/overlay/overlay_placement.hpp"
+#include "ui/view/overlay_events.hpp"
+#include "ui/view/overlay_frame.hpp"
+#include "ui/view/overlay_view_state.hpp"
+
+namespace glimmet {
+
+// Owns the overlay windows: one surface per screen of the display policy, each with its own view
+// state, laid out and painted from the core's newest snapshot and presented through the window
+// system host. Turns pointer, key and hot-key events into view events, and the view's intents
+// into the core's commands. Decides nothing a view function could decide. Loop thread only.
+class OverlayController {
+ public:
+  static constexpr double kFullScreenScanSeconds = 5.0;
+
+  // Hot key ids: toggle the panel, jump to the newest waiting request, cycle through them.
+  enum HotKeyID { toggleHotKey = 1, jumpLatestHotKey = 2, cycleHotKey = 3 };
+
+  OverlayController(Core& core, Environment environment, LogSink log);
+  ~OverlayController();
+  OverlayController(const OverlayController&) = delete;
+  OverlayController& operator=(const OverlayController&) = delete;
+
+  // Connects to the window system; false, with the reason in `error`, when there is none.
+  bool connect(std::string* error);
+  // Builds the surfaces in `mode`, registers the hot keys and starts the runtime work on the core's
+  // tick.
+  void start(OverlayMode mode);
+  // Removes the windows and stops the timers; runs once.
+  void shutDown();
+
+  // Called once when the window system goes away or the user quits from the panel.
+  void setOnStop(std::function<void(const std::string& reason)> onStop) {
+    onStop_ = std::move(onStop);
+  }
+
+ private:
+  struct Surface {
+    HostScreen screen;
+    DisplayKind displayKind = DisplayKind::externalVirtual;
+    HostWindowID window = 0;
+    PixelRect windowFrame;
+    OverlayViewState state;
+    OverlayFrame frame;
+    bool hidden = false;  // another program is full screen there
+    bool hasKeyboard = false;
+    WorkItem wake;
+  };
+
+  void rebuildSurfaces(OverlayMode mode);
+  void destroySurfaces();
+  Surface* surfaceForWindow(HostWindowID window);
+  // Lays out and presents one surface from the newest snapshot; resizes its window when the
+  // frame's size changed.
+  void redraw(Surface& surface);
+  void redrawAll();
+  void apply(Surface& surface, const OverlayIntent& intent);
+  void scheduleWake(Surface& surface);
+  HoverContext hoverContext(const Surface& surface);
+  double collapsedHeight(const Surface& surface) const;
+
+  void onPointer(HostWindowID window, const HostPointerEvent& event);
+  void onKey(HostWindowID window, const HostKeyEvent& event);
+  void onHotKey(int id);
+  void onScreensChanged();
+  void refreshRuntime();
+  void refreshFullScreen();
+  DisplayPolicy currentDisplayPolicy() const;
+  Surface* activeSurface();
+  void stop(const std::string& reason);
+
+  Core& core_;
+  Environment environment_;
+  LogSink log_;
+  std::unique_ptr<OverlayHost> host_;
+  std::vector<std::unique_ptr<Surface>> surfaces_;
+  SnapshotPtr snapshot_;
+  uint64_t subscription_ = 0;
+  OverlayMode currentMode_ = OverlayMode::collapsed;
+  DisplayPolicy lastDisplayPolicy_ = DisplayPolicy::primary;
+  std::string lastScreenSignature_;
+  std::set<std::string> lastFullScreenIDs_;
+  Timestamp lastFullScreenScanAt_{};
+  std::optional<std::string> lastCycledRequestID_;
+  // Cleared on shut-down: the core's tick may outlive this controller.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  WorkItem screensChangedSoon_;
+  bool started_ = false;
+  bool stopped_ = false;
+  std::function<void(const std::string&)> onStop_;
+};
+
+}  // namespace glimmet

@@ -1,0 +1,68 @@
+#include "ui/overlay_application.hpp"
+
+#include <fmt/format.h>
+
+#include "platform/signals.hpp"
+
+namespace glimmet {
+
+OverlayApplication::OverlayApplication(const Environment& environment, std::FILE* console,
+                                       bool withConsole, int commandInput)
+    : console_(console), environment_(environment) {
+  const bool isolated = isolationFlagFromEnvironment(environment);
+  LogSink log = [console](const std::string& line) {
+    std::fputs((line + "\n").c_str(), console);
+    std::fflush(console);
+  };
+  core_ = std::make_unique<Core>(environment, isolated, log);
+  overlay_ = std::make_unique<OverlayController>(*core_, environment, log);
+  overlay_->setOnStop([this](const std::string& reason) {
+    if (reason.rfind("quit", 0) != 0) failure_ = reason;
+    core_->loop().stop();
+  });
+  if (withConsole)
+    consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
+}
+
+OverlayApplication::~OverlayApplication() = default;
+
+bool OverlayApplication::connect(std::string* error) {
+  return overlay_->connect(error);
+}
+
+int OverlayApplication::run() {
+  std::fprintf(console_, "[Glimmet] Watching %s\n", core_->paths().eventFile.c_str());
+  std::fflush(console_);
+  if (consoleFrontEnd_) consoleFrontEnd_->subscribe();
+  SignalWatcher signals(core_->loop(), [this] { stop(); });
+  core_->start();
+  if (const auto& refusal = core_->startRefusal()) {
+    std::fprintf(stderr, "[Glimmet] %s\n", refusal->c_str());
+    if (consoleFrontEnd_) consoleFrontEnd_->detach();
+    core_->shutDown();
+    return 1;
+  }
+  overlay_->start(startMode(environment_));
+  if (consoleFrontEnd_) consoleFrontEnd_->startInput();
+  core_->loop().run();
+  if (consoleFrontEnd_) consoleFrontEnd_->detach();
+  overlay_->shutDown();
+  core_->shutDown();
+  if (!failure_.empty()) {
+    std::fprintf(stderr, "[Glimmet] stopped: %s\n", failure_.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+void OverlayApplication::stop() {
+  core_->loop().stop();
+}
+
+OverlayMode startMode(const Environment& environment) {
+  if (environment.nonEmptyString("GLIMMET_START_SETTINGS") == "1") return OverlayMode::settings;
+  if (environment.nonEmptyString("GLIMMET_START_EXPANDED") == "1") return OverlayMode::expanded;
+  return OverlayMode::collapsed;
+}
+
+}  // namespace glimmet

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/core.hpp"
+#include "ui/console_front_end.hpp"
+#include "ui/overlay/overlay_controller.hpp"
+
+namespace glimmet {
+
+// Glimmet with its face: the core, the overlay windows and, when asked, the console front end
+// beside them.
+class OverlayApplication {
+ public:
+  OverlayApplication(const Environment& environment, std::FILE* console, bool withConsole,
+                     int commandInput = 0);
+  ~OverlayApplication();
+
+  // Connects to the window system; false, with the reason, when there is none to show on.
+  bool connect(std::string* error);
+  // Starts the core and the overlay and runs until stop(), a termination signal, Quit in the
+  // panel or the loss of the window system. 0 on a stop asked for, 1 when the core refuses to
+  // start or the window system went away (with one line on standard error).
+  int run();
+  // Thread-safe.
+  void stop();
+
+  Core& core() { return *core_; }
+
+ private:
+  std::FILE* console_;
+  Environment environment_;
+  std::unique_ptr<Core> core_;
+  std::unique_ptr<OverlayController> overlay_;
+  std::unique_ptr<ConsoleFrontEnd> consoleFrontEnd_;
+  std::string failure_;
+};
+
+// The overlay's first mode: GLIMMET_START_SETTINGS=1 the settings, GLIMMET_START_EXPANDED=1 the
+// panel, else the capsule.
+OverlayMode startMode(const Environment& environment);
+
+}  // namespace glimmet

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_snapshot.hpp"
+#include "ui/view/overlay_frame.hpp"
+#include "ui/view/overlay_view_state.hpp"
+
+namespace glimmet {
+
+// A still of the overlay in a known state, drawn by `glimmet render` and compared with the
+// golden images of the tests: what the snapshot holds, how the surface stands, on which kind of
+// display, at one fixed moment.
+struct RenderFixture {
+  std::string name;
+  AppSnapshot snapshot;
+  OverlayViewState state;
+  DisplayKind displayKind = DisplayKind::externalVirtual;
+  double collapsedHeight = 32;
+  Timestamp now;
+
+  OverlayFrame layout() const;
+};
+
+std::vector<std::string> renderFixtureNames();
+std::optional<RenderFixture> renderFixture(const std::string& name);
+
+}  // namespace glimmet
