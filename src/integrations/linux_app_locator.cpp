@@ -13,7 +13,7 @@ namespace {
 // A session with a runaway XDG_DATA_DIRS still answers at once; no real desktop has this many.
 constexpr size_t kMaxDataDirectories = 64;
 // Desktop entries are a few kilobytes; anything far larger is not one.
-constexpr uint64_t kMaxDesktopEntryBytes = 256 * 1024;
+constexpr uint64_t kMaxDesktopEntryBytes = uint64_t{256} * 1024;
 
 bool isAbsolute(std::string_view path) {
   return !path.empty() && path.front() == '/';
@@ -63,7 +63,8 @@ std::optional<std::string> LinuxAppLocator::desktopEntry(
     std::string_view id, const std::vector<std::string>& directories) const {
   const std::string name = std::string(id) + ".desktop";
   for (const auto& dir : directories) {
-    const std::string path = dir + "/" + name;
+    std::string path = dir;
+    path.append("/").append(name);
     if (!fileExists(path)) continue;
     // The first entry with this id hides any later one, as on the desktop: a user's copy with
     // Hidden=true uninstalls the system's, and a broken one launches nothing.
@@ -88,7 +89,9 @@ std::optional<std::string> LinuxAppLocator::appImage(std::string_view prefix) co
     for (const auto& name : *names) {
       const std::string lower = toLower(name);
       if (!startsWith(lower, lowerPrefix) || !endsWith(lower, ".appimage")) continue;
-      if (isExecutableFile(dir + "/" + name)) return dir + "/" + name;
+      std::string path = dir;
+      path.append("/").append(name);
+      if (isExecutableFile(path)) return path;
     }
   }
   return std::nullopt;
