@@ -6,6 +6,10 @@
 
 namespace glimmet {
 
+std::string_view platformName(Platform platform) {
+  return platform == Platform::macOS ? "macOS" : "Linux";
+}
+
 std::optional<std::string> executableInPath(std::string_view name, const Environment& environment) {
   if (name.empty() || contains(name, "/")) return std::nullopt;
   const std::string searchPath = environment.get("PATH").value_or(std::string(kDefaultSearchPath));
@@ -44,6 +48,7 @@ std::optional<std::string> preferredExistingAppPath(const std::vector<std::strin
 
 std::optional<std::string> softwareLogoAppPath(std::string_view toolID,
                                                const AppLocationRoots& roots) {
+  if (roots.platform != Platform::macOS) return std::nullopt;
   const std::string id = canonicalToolID(toolID);
   if (id == "claude-app" || id == "claude-code") return "/Applications/Claude.app";
   if (id == "codex-app" || id == "codex-cli") return "/Applications/Codex.app";

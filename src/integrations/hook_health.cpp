@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "integrations/app_platform_rules.hpp"
 #include "integrations/bridge_scripts.hpp"
 #include "integrations/codex_config_edit.hpp"
 #include "integrations/codex_hook_trust.hpp"
@@ -10,13 +11,12 @@
 #include "integrations/hook_entries.hpp"
 #include "integrations/hook_groups.hpp"
 #include "integrations/hook_manager.hpp"
+#include "integrations/linux_app_locator.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {
 
 namespace {
-
-constexpr std::string_view kExtensionDirectories[] = {".vscode/extensions", ".cursor/extensions"};
 
 // A JSON configuration file as the tool reads it; unreadable or invalid is empty. Parsing also
 // undoes slashes escaped as "\/" by some JSON writers.
@@ -160,8 +160,8 @@ bool HookManager::directoryContainsAny(const std::vector<std::string_view>& pref
 }
 
 bool HookManager::extensionInstalled(const std::vector<std::string_view>& prefixes) const {
-  for (const auto directory : kExtensionDirectories) {
-    if (directoryContainsAny(prefixes, tilde(directory))) return true;
+  for (const auto& directory : extensionDirectories()) {
+    if (directoryContainsAny(prefixes, directory)) return true;
   }
   return false;
 }
@@ -174,10 +174,16 @@ bool HookManager::anyCommandInPath(const AIToolCatalogItem& item) const {
 }
 
 std::string HookManager::displayPath(const AIToolCatalogItem& item, bool includeWrapper) const {
+  if (!platformSupported(item)) return "";
   std::string path;
+  const LinuxAppRule* linuxRule =
+      locations_.platform == Platform::Linux ? linuxAppRule(item.id) : nullptr;
   if (item.configPath) {
     path = *item.configPath;
-  } else if (!item.appPaths.empty()) {
+  } else if (linuxRule) {
+    path = linuxAppLocation(item).value_or(
+        LinuxAppLocator(environment_, roots()).firstPlaceLooked(*linuxRule));
+  } else if (locations_.platform == Platform::macOS && !item.appPaths.empty()) {
     path = item.appPaths.front();
     for (const auto& candidate : item.appPaths) {
       if (fileExists(probePath(candidate, roots()))) {
@@ -195,6 +201,7 @@ std::string HookManager::displayPath(const AIToolCatalogItem& item, bool include
 }
 
 bool HookManager::isDetected(const AIToolCatalogItem& item) const {
+  if (!platformSupported(item)) return false;
   const std::string& id = item.id;
   if (id == "copilot-coding-agent") {
     return fileExists(locations_.bridgeConfigDirectory + "/copilot-coding-agent-webhook.json");
@@ -248,6 +255,7 @@ bool HookManager::isDetected(const AIToolCatalogItem& item) const {
     return true;
   }
   if (anyCommandInPath(item)) return true;
+  if (locations_.platform == Platform::Linux) return linuxAppLocation(item).has_value();
   for (const auto& path : item.appPaths) {
     if (fileExists(probePath(path, roots()))) return true;
   }
@@ -267,6 +275,12 @@ ToolHealth HookManager::healthOf(const AIToolCatalogItem& item, const Readiness&
   health.capabilities = item.capabilities;
   health.priority = item.priority;
   health.jumpTarget = jumpTarget(item);
+  health.platformSupported = platformSupported(item);
+  if (!health.platformSupported) {
+    health.status = HookStatus::missing;
+    health.detail = "Not available on " + std::string(platformName(locations_.platform));
+    return health;
+  }
 
   const bool detected = health.detected;
   const auto readyOrRepair = [&](bool isReady, std::string notReadyDetail) {

@@ -3,7 +3,9 @@
 #include <chrono>
 
 #include "base/text.hpp"
+#include "integrations/app_platform_rules.hpp"
 #include "integrations/hook_config_json.hpp"
+#include "integrations/linux_app_locator.hpp"
 #include "integrations/script_interpreter.hpp"
 #include "integrations/vendor_pages.hpp"
 
@@ -117,9 +119,34 @@ std::optional<std::string> HookManager::softwareLogoAppPath(std::string_view too
 }
 
 std::optional<std::string> HookManager::jumpTarget(const AIToolCatalogItem& item) const {
+  if (locations_.platform != Platform::macOS) {
+    if (!platformSupported(item)) return std::nullopt;
+    // Vendor pages hold everywhere; a bundle path becomes wherever the app was found here.
+    auto target = toolJumpTarget(item.id);
+    if (target && !startsWith(*target, "/")) return target;
+    return linuxAppLocation(item);
+  }
   if (auto target = toolJumpTarget(item.id)) return target;
   // Other application rows lead to their own bundle, where one is known.
   return preferredExistingAppPath(item.appPaths);
+}
+
+bool HookManager::platformSupported(const AIToolCatalogItem& item) const {
+  return isAvailableOn(item.id, locations_.platform);
+}
+
+std::optional<std::string> HookManager::linuxAppLocation(const AIToolCatalogItem& item) const {
+  if (locations_.platform != Platform::Linux) return std::nullopt;
+  const LinuxAppRule* rule = linuxAppRule(item.id);
+  if (!rule) return std::nullopt;
+  return LinuxAppLocator(environment_, roots()).locate(*rule, item.commandNames);
+}
+
+std::vector<std::string> HookManager::extensionDirectories() const {
+  if (locations_.platform == Platform::Linux) {
+    return LinuxAppLocator(environment_, roots()).extensionDirectories();
+  }
+  return {tilde(".vscode/extensions"), tilde(".cursor/extensions")};
 }
 
 std::string installToolID(std::string_view toolID) {

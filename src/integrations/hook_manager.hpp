@@ -31,8 +31,11 @@ struct HookManagerLocations {
   // leaves the bridges to their defaults.
   std::string glimmetHome;
   std::string eventFile;
-  // Prefix for absolute application paths ("/Applications/..."); empty is the real root.
+  // Prefix for absolute application paths ("/Applications/...", "/usr/share/..."); empty is the
+  // real root.
   std::string systemRoot;
+  // Whose rules find the desktop applications.
+  Platform platform = kBuildPlatform;
   // The interpreter in front of the Python bridges, as shell words; empty resolves it from the
   // search path on first use.
   std::string scriptInterpreter;
@@ -93,6 +96,10 @@ class HookManager {
   std::optional<std::string> preferredExistingAppPath(const std::vector<std::string>& paths) const;
   std::optional<std::string> softwareLogoAppPath(std::string_view toolID) const;
   std::optional<std::string> jumpTarget(const AIToolCatalogItem& item) const;
+  // False for a row whose product has no build for this platform.
+  bool platformSupported(const AIToolCatalogItem& item) const;
+  // Where a desktop application row was found on Linux; absent elsewhere or when not found.
+  std::optional<std::string> linuxAppLocation(const AIToolCatalogItem& item) const;
 
   // Installation. Each step stops at the first failure and reports it; what was written before
   // stays in place.
@@ -135,7 +142,10 @@ class HookManager {
   bool anyCommandInPath(const AIToolCatalogItem& item) const;
   bool extensionInstalled(const std::vector<std::string_view>& prefixes) const;
   bool scriptIsCurrent(std::string_view name) const;
-  AppLocationRoots roots() const { return {locations_.homeDirectory, locations_.systemRoot}; }
+  AppLocationRoots roots() const {
+    return {locations_.homeDirectory, locations_.systemRoot, locations_.platform};
+  }
+  std::vector<std::string> extensionDirectories() const;
 
   HookManagerLocations locations_;
   Environment environment_;

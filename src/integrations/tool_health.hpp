@@ -36,6 +36,8 @@ struct ToolHealth {
   int priority = 0;
   // Where the primary action leads: an application bundle path or a vendor web page.
   std::optional<std::string> jumpTarget;
+  // False when the product has no build for this platform: no path, no action.
+  bool platformSupported = true;
 };
 
 // The one action button of a tool row in the AI Tools settings.

@@ -33,19 +33,26 @@ void printArgumentError(std::string_view command, std::string_view message, std:
 }
 
 Json healthToJson(const ToolHealth& health) {
-  return Json{{"id", health.id},         {"product", health.product},
-              {"name", health.name},     {"status", std::string(hookStatusRawValue(health.status))},
-              {"detail", health.detail}, {"detected", health.detected},
-              {"path", health.path},     {"primaryAction", settingsToolActionTitle(health)}};
+  return Json{{"id", health.id},
+              {"product", health.product},
+              {"name", health.name},
+              {"status", std::string(hookStatusRawValue(health.status))},
+              {"detail", health.detail},
+              {"detected", health.detected},
+              {"path", health.path},
+              {"primaryAction", settingsToolActionTitle(health)},
+              {"platformSupported", health.platformSupported}};
 }
 
-// One block per tool: "Product · Name", then the status, detail, path and action, indented.
+// One block per tool: "Product · Name", then the status, detail, path and action, indented. A
+// tool that does not run here has no path to show.
 std::string formatHealth(const std::vector<ToolHealth>& rows) {
   std::string out;
   for (const auto& health : rows) {
     const std::string action = settingsToolActionTitle(health);
-    out += fmt::format("{} · {}\n  {} — {}\n  {}\n", health.product, health.name,
-                       hookStatusRawValue(health.status), health.detail, health.path);
+    out += fmt::format("{} · {}\n  {} — {}\n", health.product, health.name,
+                       hookStatusRawValue(health.status), health.detail);
+    if (!health.path.empty()) out += fmt::format("  {}\n", health.path);
     if (!action.empty()) out += fmt::format("  Action: {}\n", action);
   }
   return out;

@@ -20,7 +20,8 @@ namespace glimmet::testing {
 
 class ToolWorld {
  public:
-  ToolWorld() {
+  // macOS unless a test asks for Linux, so that bundle paths under the root count as installed.
+  explicit ToolWorld(Platform platform = Platform::macOS) : platform_(platform) {
     for (const auto* dir : {"home", "path", "root"})
       std::filesystem::create_directories(dir_.file(dir));
   }
@@ -41,14 +42,23 @@ class ToolWorld {
     locations.glimmetHome = homeFile(".glimmet");
     locations.eventFile = homeFile(".local/share/Glimmet/events.jsonl");
     locations.systemRoot = root();
+    locations.platform = platform_;
     return locations;
   }
 
   HookManager manager(HookManager::Clock clock = {}) const {
-    Environment environment;
+    return HookManager(locations(), environment(), std::move(clock));
+  }
+  // HOME, PATH and XDG_DATA_DIRS all inside the world, plus whatever a test sets.
+  Environment environment() const {
+    Environment environment = extraEnvironment_;
     environment.set("HOME", home());
     environment.set("PATH", pathDirectory());
-    return HookManager(locations(), environment, std::move(clock));
+    if (!environment.get("XDG_DATA_DIRS")) environment.set("XDG_DATA_DIRS", root() + "/usr/share");
+    return environment;
+  }
+  void setEnvironment(std::string name, std::string value) {
+    extraEnvironment_.set(std::move(name), std::move(value));
   }
 
   // An executable (or not) file at `path`, with its directories.
@@ -70,6 +80,8 @@ class ToolWorld {
 
  private:
   TempDir dir_;
+  Platform platform_;
+  Environment extraEnvironment_;
 };
 
 // The row of one tool in a health listing.

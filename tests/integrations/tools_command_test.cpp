@@ -10,6 +10,7 @@
 
 #include "base/json_values.hpp"
 #include "base/text.hpp"
+#include "integrations/app_locations.hpp"
 #include "model/tool_catalog.hpp"
 #include "support/test_support.hpp"
 
@@ -35,17 +36,21 @@ class ToolsCommandTest : public ::testing::Test {
   std::string home() const { return dir_.file("home"); }
   std::string pathDirectory() const { return dir_.file("path"); }
 
-  // Only HOME and PATH: the developer's own environment never reaches the child.
-  CommandRun glimmet(const std::string& arguments) const {
+  std::string dataDirectory() const { return dir_.file("share"); }
+
+  // Only HOME, PATH and XDG_DATA_DIRS: the developer's own environment and installed
+  // applications never reach the child.
+  CommandRun glimmet(const std::string& arguments, const std::string& extraEnvironment = "") const {
     const std::string out = dir_.file("out.txt");
-    const std::string command = "env -i HOME='" + home() + "' PATH='" + pathDirectory() + "' '" +
-                                GLIMMET_BINARY + "' " + arguments + " >'" + out + "' 2>&1";
+    const std::string command = "env -i HOME='" + home() + "' PATH='" + pathDirectory() +
+                                "' XDG_DATA_DIRS='" + dataDirectory() + "' " + extraEnvironment +
+                                " '" + GLIMMET_BINARY + "' " + arguments + " >'" + out + "' 2>&1";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(out)};
   }
 
-  Json toolsJson() const {
-    const CommandRun run = glimmet("tools --json");
+  Json toolsJson(const std::string& extraEnvironment = "") const {
+    const CommandRun run = glimmet("tools --json", extraEnvironment);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     return Json::parse(run.output);
   }
@@ -64,13 +69,17 @@ class ToolsCommandTest : public ::testing::Test {
 TEST_F(ToolsCommandTest, NothingInstalledGivesTwentyFiveMissingRows) {
   const Json rows = toolsJson();
   ASSERT_EQ(rows.size(), 25u);
+  size_t unsupported = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     const auto& item = aiToolCatalog()[i];
     EXPECT_EQ(rows[i]["id"], item.id);
     EXPECT_EQ(rows[i]["status"], "Not installed") << item.id;
     EXPECT_EQ(rows[i]["detected"], false) << item.id;
     const std::string detail = rows[i]["detail"];
-    if (isWrapperTool(item.id)) {
+    if (rows[i]["platformSupported"] == false) {
+      ++unsupported;
+      EXPECT_EQ(detail, "Not available on " + std::string(platformName(kBuildPlatform)));
+    } else if (isWrapperTool(item.id)) {
       EXPECT_EQ(detail, "Install wrapper bridge to record " + item.name + " runs");
       EXPECT_TRUE(rows[i]["path"].get<std::string>().ends_with(" · glimmet-wrap"));
     }
@@ -80,7 +89,9 @@ TEST_F(ToolsCommandTest, NothingInstalledGivesTwentyFiveMissingRows) {
   EXPECT_EQ(row(rows, "opencode-cli")["detail"],
             "Install the OpenCode plugin to record session usage");
   EXPECT_EQ(row(rows, "codex-app")["primaryAction"], "");
-  EXPECT_EQ(row(rows, "trae-ide")["primaryAction"], "Download");
+  EXPECT_EQ(row(rows, "trae-ide")["primaryAction"],
+            kBuildPlatform == Platform::macOS ? "Download" : "");
+  EXPECT_EQ(unsupported, kBuildPlatform == Platform::macOS ? 0u : 6u);
 
   const CommandRun text = glimmet("tools");
   EXPECT_EQ(text.exitCode, 0);
@@ -88,11 +99,50 @@ TEST_F(ToolsCommandTest, NothingInstalledGivesTwentyFiveMissingRows) {
                        "Claude · Claude Code\n  Not installed — Install or repair Claude Code "
                        "hooks\n  ~/.claude/settings.json\n"))
       << text.output;
-  // Three lines per tool, and an action line for each tool whose vendor page offers a download.
+  // Three lines per tool (two when it has no build here, so no path), and an action line for
+  // each tool whose vendor page offers a download.
   size_t downloads = 0;
   for (const auto& entry : rows) downloads += entry["primaryAction"] == "Download";
-  EXPECT_EQ(downloads, 13u);
-  EXPECT_EQ(split(text.output, '\n').size() - 1, 25u * 3 + downloads);
+  EXPECT_EQ(downloads, kBuildPlatform == Platform::macOS ? 13u : 10u);
+  EXPECT_EQ(split(text.output, '\n').size() - 1, 25u * 3 - unsupported + downloads);
+}
+
+TEST_F(ToolsCommandTest, LinuxDesktopEntryAndLauncherAreDetected) {
+  if (kBuildPlatform != Platform::Linux) GTEST_SKIP() << "Linux rules";
+  const std::string dataHome = dir_.file("data-home");
+  const std::string cursor = dataHome + "/applications/cursor.desktop";
+  std::filesystem::create_directories(dataHome + "/applications");
+  writeText(cursor, "[Desktop Entry]\nType=Application\nName=Cursor\nExec=cursor %F\n");
+  const std::string code = pathDirectory() + "/code";
+  writeText(code, "#!/bin/sh\nexit 0\n");
+  std::filesystem::permissions(code, std::filesystem::perms::owner_all);
+  // A Hidden entry of the system's is an uninstalled application.
+  std::filesystem::create_directories(dataDirectory() + "/applications");
+  writeText(dataDirectory() + "/applications/windsurf.desktop",
+            "[Desktop Entry]\nExec=windsurf\nHidden=true\n");
+
+  const Json rows = toolsJson("XDG_DATA_HOME='" + dataHome + "'");
+  ASSERT_EQ(rows.size(), 25u);
+  EXPECT_EQ(row(rows, "cursor-ide")["detected"], true);
+  EXPECT_EQ(row(rows, "cursor-ide")["path"], cursor);
+  EXPECT_EQ(row(rows, "cursor-ide")["primaryAction"], "Jump");
+  EXPECT_EQ(row(rows, "vscode-host")["detected"], true);
+  EXPECT_EQ(row(rows, "vscode-host")["path"], code);
+  EXPECT_EQ(row(rows, "windsurf")["detected"], false);
+  EXPECT_EQ(row(rows, "windsurf")["path"], dataHome + "/applications/windsurf.desktop");
+  for (const auto& entry : rows) {
+    EXPECT_TRUE(entry["platformSupported"].is_boolean()) << entry["id"];
+    EXPECT_FALSE(contains(entry["path"].get<std::string>(), "/Applications")) << entry["id"];
+    if (entry["platformSupported"] == false) {
+      EXPECT_EQ(entry["detail"], "Not available on Linux") << entry["id"];
+      EXPECT_EQ(entry["path"], "") << entry["id"];
+      EXPECT_EQ(entry["primaryAction"], "") << entry["id"];
+    }
+  }
+  for (const auto* id :
+       {"claude-app", "codex-app", "cursor-glass", "trae-ide", "trae-solo", "kimi-app-web"}) {
+    EXPECT_EQ(row(rows, id)["platformSupported"], false) << id;
+  }
 }
 
 TEST_F(ToolsCommandTest, InstallMakesClaudeHealthyAndAnEditedScriptNeedsRepair) {
