@@ -11,12 +11,12 @@ namespace glimmet {
 // What a finished (or stopped) child process left: its exit, what it printed, or why it never
 // started.
 struct CapturedProcessResult {
-  bool success = false;  // started, exited by itself with status 0
+  bool success = false;   // started, exited by itself with status 0
   int32_t exitCode = -1;  // the exit status; 128 + the signal when a signal ended it
   std::string stdoutText;
   std::string stderrText;
   std::optional<std::string> launchError;  // set when the program could not be started
-  bool timedOut = false;  // still running at the deadline, so stopped
+  bool timedOut = false;                   // still running at the deadline, so stopped
 };
 
 struct ProcessRequest {

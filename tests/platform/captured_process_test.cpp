@@ -35,8 +35,8 @@ TEST(CapturedProcessTest, OutputsExitStatusAndLaunchErrorsAreKeptApart) {
   EXPECT_NE(missing.launchError->find("/nonexistent/program"), std::string::npos);
 
   // The given environment replaces this process's own.
-  const auto env = runCapturedProcess({{"/bin/sh", "-c", "printf %s \"$ONLY\""}, 1s,
-                                       std::vector<std::string>{"ONLY=this"}});
+  const auto env = runCapturedProcess(
+      {{"/bin/sh", "-c", "printf %s \"$ONLY\""}, 1s, std::vector<std::string>{"ONLY=this"}});
   EXPECT_EQ(env.stdoutText, "this");
 }
 

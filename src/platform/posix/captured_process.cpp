@@ -103,8 +103,8 @@ CapturedProcessResult runCapturedProcess(const ProcessRequest& request) {
   posix_spawn_file_actions_adddup2(&actions, err->writeEnd.get(), STDERR_FILENO);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                            POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawnattr_setpgroup(&attributes, 0);
   sigset_t signals;
   sigemptyset(&signals);
@@ -132,8 +132,8 @@ CapturedProcessResult runCapturedProcess(const ProcessRequest& request) {
 
   UniqueFd* pipes[2] = {&out->readEnd, &err->readEnd};
   std::string* outputs[2] = {&result.stdoutText, &result.stderrText};
-  const auto deadline = std::chrono::steady_clock::now() + std::max(request.timeout,
-                                                                    std::chrono::milliseconds(1));
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::max(request.timeout, std::chrono::milliseconds(1));
   int status = 0;
   for (;;) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
