@@ -15,6 +15,8 @@ debian_packages=(
   libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
   libxext-dev libxfixes-dev
   libxtst-dev xvfb xcompmgr x11-xserver-utils
+  # The jump tests focus a real terminal window.
+  xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
   clang libclang-rt-14-dev
   # Recommended by Debian's nodejs, which apt skips here (--no-install-recommends): without it

@@ -49,6 +49,12 @@ std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
     target.tabID = firstString(object, {"tab_id", "tabId"});
     target.sessionID = firstString(object, {"session_id", "sessionId"});
     target.cwd = firstString(object, {"cwd"});
+    target.processID = firstInt(object, {"process_id", "processId"});
+    target.x11WindowID = firstString(object, {"x11_window_id", "x11WindowId"});
+    target.tmuxPane = firstString(object, {"tmux_pane", "tmuxPane"});
+    target.kittyWindowID = firstString(object, {"kitty_window_id", "kittyWindowId"});
+    target.kittyListenOn = firstString(object, {"kitty_listen_on", "kittyListenOn"});
+    target.weztermPane = firstString(object, {"wezterm_pane", "weztermPane"});
   } else if (lower == "terminal_cwd" || lower == "terminal") {
     target.kind = JumpTarget::Kind::terminalCwd;
     target.cwd = firstString(object, {"cwd"}).value_or("");

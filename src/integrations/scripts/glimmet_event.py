@@ -608,7 +608,49 @@ def detected_jump_target(cwd):
         if _env("CMUX_WINDOW_ID"):
             target["windowId"] = _env("CMUX_WINDOW_ID")
         return target
-    return None
+    return linux_jump_target(cwd)
+
+
+# What a Linux terminal's environment names for focusing it: its X11 window, a tmux pane, kitty's
+# window (and the socket its remote control listens on) and WezTerm's pane.
+LINUX_FOCUS_VARIABLES = (
+    ("WINDOWID", "x11WindowId"), ("TMUX_PANE", "tmuxPane"), ("KITTY_WINDOW_ID", "kittyWindowId"),
+    ("KITTY_LISTEN_ON", "kittyListenOn"), ("WEZTERM_PANE", "weztermPane"),
+)
+# Variables each terminal sets in its shells, for naming a terminal that sets no TERM_PROGRAM.
+LINUX_TERMINAL_MARKERS = (
+    ("KITTY_WINDOW_ID", "kitty"), ("WEZTERM_PANE", "WezTerm"), ("KONSOLE_VERSION", "konsole"),
+    ("GNOME_TERMINAL_SCREEN", "gnome-terminal"), ("ALACRITTY_WINDOW_ID", "alacritty"),
+    ("XTERM_VERSION", "xterm"),
+)
+
+
+def linux_terminal_name():
+    override = _env("GLIMMET_TERMINAL")
+    if override:
+        return clean(override, 128)
+    for name, terminal in LINUX_TERMINAL_MARKERS:
+        if _env(name):
+            return terminal
+    return clean(_env("TERM_PROGRAM"), 128) or "x-terminal-emulator"
+
+
+def linux_jump_target(cwd):
+    """The terminal window the agent runs in, as far as Linux can focus it.
+
+    The agent is the process that ran this bridge; walking up from it reaches the terminal
+    that owns a window, which serves terminals that set no WINDOWID. Without any id and
+    without an X display there is nothing to focus.
+    """
+    if sys.platform == "darwin":
+        return None
+    ids = {key: sanitize(_env(name).strip(), 256) for name, key in LINUX_FOCUS_VARIABLES if _env(name).strip()}
+    if not ids and not _env("DISPLAY"):
+        return None
+    target = {"kind": "terminal_window", "terminal": linux_terminal_name(), "cwd": cwd,
+              "processId": os.getppid()}
+    target.update(ids)
+    return target
 
 
 def payload_jump_target(payload, cwd):
