@@ -4,6 +4,7 @@
 
 #include "app/private_data.hpp"
 #include "approvals/hook_request_handler.hpp"
+#include "jump/jump_derivation.hpp"
 #include "model/notification_text.hpp"
 
 namespace glimmet {
@@ -19,7 +20,8 @@ std::string statusText(PendingActionStatus status) {
 }  // namespace
 
 EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults,
-                                        LogSink log) {
+                                        LogSink log, const Environment& environment,
+                                        BridgeEventsOf bridgeEventsOf) {
   EventStoreOptions options;
   options.eventFile = paths.eventFile;
   options.auditFile = paths.storeAuditFile;
@@ -31,6 +33,14 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
   options.parseContext.homeDirectory = paths.homeDirectory;
   options.userDefaults = defaults;
   options.log = std::move(log);
+  auto derivation = std::make_shared<const JumpDerivation>(
+      JumpDerivation::makeDefault(environment, paths.homeDirectory));
+  options.jumpFor = [derivation,
+                     bridgeEventsOf = std::move(bridgeEventsOf)](const GlimmetEvent& event) {
+    static const std::vector<GlimmetEvent> none;
+    const std::vector<GlimmetEvent>* bridgeEvents = bridgeEventsOf ? bridgeEventsOf() : nullptr;
+    return derivation->jumpTarget(event, bridgeEvents ? *bridgeEvents : none);
+  };
   return options;
 }
 
@@ -43,7 +53,10 @@ Core::Core(Environment environment, bool isolated, LogSink log)
       snapshot_(std::make_shared<AppSnapshot>()) {
   store_ = std::make_unique<EventStore>(
       loop_,
-      makeEventStoreOptions(paths_, isolated_, isolated_ ? nullptr : userDefaults_.get(), log_));
+      makeEventStoreOptions(paths_, isolated_, isolated_ ? nullptr : userDefaults_.get(), log_,
+                            environment_, [this]() -> const std::vector<GlimmetEvent>* {
+                              return store_ ? &store_->bridgeEvents() : nullptr;
+                            }));
   store_->onChange = [this] { publish(); };
   pendingActions_ = std::make_unique<PendingActionStore>(loop_);
   pendingActions_->addObserver([this](const PendingAction& action) {

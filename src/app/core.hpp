@@ -117,8 +117,13 @@ class Core {
   SnapshotPtr snapshot_;
 };
 
-// Options for a store that reads the event file of `paths` as the running application would.
+// The store's bridge events once it exists, else none.
+using BridgeEventsOf = std::function<const std::vector<GlimmetEvent>*()>;
+
+// Options for a store that reads the event file of `paths` as the running application would,
+// deriving each message's jump on this machine (its search path from `environment`).
 EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserDefaults* defaults,
-                                        LogSink log = {});
+                                        LogSink log = {}, const Environment& environment = {},
+                                        BridgeEventsOf bridgeEventsOf = {});
 
 }  // namespace glimmet

@@ -97,7 +97,7 @@ RGBColor messageFill(const RGBColor& accent) {
 }
 
 IslandMessage makeIslandMessage(const std::vector<GlimmetEvent>& group,
-                                const std::set<std::string>& readIDs, const JumpResolver& jumpFor,
+                                const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
                                 Timestamp now) {
   IslandMessage message;
   if (group.empty()) return message;

@@ -45,7 +45,7 @@ struct IslandMessage {
   bool operator==(const IslandMessage&) const = default;
 };
 
-using JumpResolver = std::function<std::optional<ResolvedJumpTarget>(const GlimmetEvent&)>;
+using JumpLookup = std::function<std::optional<ResolvedJumpTarget>(const GlimmetEvent&)>;
 
 // "now" for unknown, distant-past and future times; else "42s ago", "5m ago", "3h ago", "2d ago".
 std::string relativeTime(const GlimmetEvent& event, Timestamp now);
@@ -62,7 +62,7 @@ RGBColor messageFill(const RGBColor& accent);
 // Normalizes a group (newest first), resolves the jump of its newest event through `jumpFor`
 // (an empty function resolves nothing) and builds its buttons.
 IslandMessage makeIslandMessage(const std::vector<GlimmetEvent>& group,
-                                const std::set<std::string>& readIDs, const JumpResolver& jumpFor,
+                                const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
                                 Timestamp now);
 
 }  // namespace glimmet

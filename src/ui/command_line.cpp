@@ -7,6 +7,7 @@
 
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
+#include "ui/jump_command.hpp"
 #include "ui/message_json.hpp"
 #include "ui/overlay_application.hpp"
 #include "ui/render_command.hpp"
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "  tools [--json]  Show every supported AI tool with its integration health\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
+    "  jump <event-id> --dry-run [--json]\n"
+    "                  Show where an event's Jump button would take you\n"
     "  render --list | --out DIR [NAME...] [--scale N]\n"
     "                  Draw the overlay in known states to PNG files (see render --help)\n"
     "  help            Show this text\n"
@@ -140,6 +143,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);
   if (command == "render") return runRenderCommand(rest);
+  if (command == "jump") return runJumpCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
   return 2;

@@ -427,7 +427,7 @@ TEST(IslandMessageTest, ButtonsCarryWireRolesAndApproveIsShownAsAuthorize) {
     "timestamp": "2026-05-11T11:55:00Z",
     "action": {"kind": "Bash", "risk": "high", "decision_file": "/tmp/decide.json"}})");
   int resolved = 0;
-  const JumpResolver jumpFor = [&](const GlimmetEvent& target) {
+  const JumpLookup jumpFor = [&](const GlimmetEvent& target) {
     ++resolved;
     ResolvedJumpTarget jump;
     jump.available = true;
