@@ -34,17 +34,29 @@ struct ClearPage {
 struct ClearAll {};
 struct ClearHistory {};
 // A button of a message (its role as the message lists it: "authorize", "reject", "ignore",
-// "mark_read", ...).
+// "mark_read", "jump", "configure", or "choose_option:" + an option id).
 struct PerformMessageAction {
   std::string messageID;
   std::string role;
+};
+// An option of a message's choice, with the user's note when the message takes one.
+struct ChooseMessageOption {
+  std::string messageID;
+  std::string optionID;
+  std::optional<std::string> note;
+};
+// Typed text for a message that asks for input.
+struct SendMessageInput {
+  std::string messageID;
+  std::string text;
 };
 
 }  // namespace Command
 
 using AppCommand =
     std::variant<Command::Decide, Command::MarkRead, Command::Hide, Command::ClearPage,
-                 Command::ClearAll, Command::ClearHistory, Command::PerformMessageAction>;
+                 Command::ClearAll, Command::ClearHistory, Command::PerformMessageAction,
+                 Command::ChooseMessageOption, Command::SendMessageInput>;
 
 // What became of a command: `ok`, and a short text for the user when there is something to say.
 struct CommandResult {

@@ -1,9 +1,12 @@
 #include "app/core.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "app/private_data.hpp"
 #include "approvals/hook_request_handler.hpp"
+#include "base/text.hpp"
 #include "jump/jump_derivation.hpp"
 #include "model/notification_text.hpp"
 
@@ -12,6 +15,8 @@ namespace glimmet {
 namespace {
 
 constexpr RGBColor kBannerWarning{255, 159, 67};
+constexpr RGBColor kBannerSuccess{52, 199, 89};
+constexpr std::string_view kChooseOptionRolePrefix = "choose_option:";
 
 std::string statusText(PendingActionStatus status) {
   return std::string(rawValue(status));
@@ -220,6 +225,12 @@ CommandResult Core::execute(const AppCommand& command) {
   if (const auto* action = std::get_if<Command::PerformMessageAction>(&command)) {
     return performMessageAction(*action);
   }
+  if (const auto* choice = std::get_if<Command::ChooseMessageOption>(&command)) {
+    return chooseMessageOption(*choice);
+  }
+  if (const auto* input = std::get_if<Command::SendMessageInput>(&command)) {
+    return performMessageAction({input->messageID, "send_input"}, input->text);
+  }
   if (std::holds_alternative<Command::ClearAll>(command)) {
     const int cleared = store_->clearAll();
     return {true, fmt::format("Cleared {} message{}", cleared, cleared == 1 ? "" : "s")};
@@ -270,20 +281,43 @@ CommandResult Core::decide(const Command::Decide& command) {
   return {true, {}};
 }
 
-CommandResult Core::performMessageAction(const Command::PerformMessageAction& command) {
-  if (command.role == "ignore") return execute(Command::Hide{command.messageID});
-  if (command.role == "mark_read") return execute(Command::MarkRead{command.messageID});
+CommandResult Core::performMessageAction(const Command::PerformMessageAction& command,
+                                         const std::optional<std::string>& note) {
+  if (startsWith(command.role, kChooseOptionRolePrefix)) {
+    return chooseMessageOption(
+        {command.messageID, command.role.substr(kChooseOptionRolePrefix.size()), note});
+  }
   const IslandMessage* message = findMessage(command.messageID);
   if (!message) return {false, fmt::format("No message {}", command.messageID)};
-  if (command.role == "configure") {
-    store_->audit(MessageAuditRole::configure, message->event,
-                  static_cast<int>(message->events.size()));
-    return {true, {}};
+  // A copy: the action rebuilds the store's messages under the reference.
+  const IslandMessage copy = *message;
+  return reportMessageAction(store_->perform(command.role, copy, note), {});
+}
+
+CommandResult Core::chooseMessageOption(const Command::ChooseMessageOption& command) {
+  const IslandMessage* message = findMessage(command.messageID);
+  if (!message) return {false, fmt::format("No message {}", command.messageID)};
+  const IslandMessage copy = *message;
+  const auto option =
+      std::find_if(copy.choiceOptions.begin(), copy.choiceOptions.end(),
+                   [&](const MessageOption& o) { return o.id == command.optionID; });
+  if (option == copy.choiceOptions.end()) {
+    setStatusBanner("Response failed: option missing", kBannerWarning);
+    return {false, fmt::format("The message offers no option \"{}\"", command.optionID)};
   }
-  CommandResult unsupported{false,
-                            fmt::format("\"{}\" is not available for this message", command.role)};
-  setStatusBanner(unsupported.message, kBannerWarning);
-  return unsupported;
+  return reportMessageAction(store_->performChoice(copy, *option, command.note),
+                             "Response failed: ");
+}
+
+CommandResult Core::reportMessageAction(const MessageActionOutcome& outcome,
+                                        std::string_view failurePrefix) {
+  if (!outcome.succeeded) {
+    // The reason alone is the result; the banner says what failed.
+    setStatusBanner(std::string(failurePrefix) + outcome.message, kBannerWarning);
+  } else if (!outcome.message.empty()) {
+    setStatusBanner(outcome.message, kBannerSuccess);
+  }
+  return {outcome.succeeded, outcome.message};
 }
 
 bool Core::performNotificationAction(std::string_view actionID, const std::string& requestID,

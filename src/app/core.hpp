@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/app_command.hpp"
 #include "app/app_snapshot.hpp"
@@ -84,7 +85,13 @@ class Core {
   CommandResult decide(const Command::Decide& command);
   // The current message that the event `messageID` speaks for, if any.
   const IslandMessage* findMessage(const std::string& messageID);
-  CommandResult performMessageAction(const Command::PerformMessageAction& command);
+  // `note` is the typed text of "send_input" and the note of a "choose_option:" role.
+  CommandResult performMessageAction(const Command::PerformMessageAction& command,
+                                     const std::optional<std::string>& note = std::nullopt);
+  CommandResult chooseMessageOption(const Command::ChooseMessageOption& command);
+  // The outcome as a result, and in the status banner (a failure's after `failurePrefix`).
+  CommandResult reportMessageAction(const MessageActionOutcome& outcome,
+                                    std::string_view failurePrefix);
   void setStatusBanner(const std::string& text, RGBColor color);
   void publish();
   std::shared_ptr<AppSnapshot> buildSnapshot();

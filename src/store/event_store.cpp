@@ -26,9 +26,16 @@ constexpr auto kMessageAuditRoleNames = std::to_array<EnumName<MessageAuditRole>
     {MessageAuditRole::clearAll, "clear_all"},
     {MessageAuditRole::clearPage, "clear_page"},
     {MessageAuditRole::configure, "configure"},
+    {MessageAuditRole::authorizeFailed, "authorize_failed"},
+    {MessageAuditRole::rejectFailed, "reject_failed"},
+    {MessageAuditRole::chooseOption, "choose_option"},
+    {MessageAuditRole::chooseOptionFailed, "choose_option_failed"},
+    {MessageAuditRole::sendInput, "send_input"},
+    {MessageAuditRole::sendInputFailed, "send_input_failed"},
+    {MessageAuditRole::jumpFailed, "jump_failed"},
 });
 static_assert(isCompleteNameTable(kMessageAuditRoleNames) &&
-              kMessageAuditRoleNames.back().value == MessageAuditRole::configure);
+              kMessageAuditRoleNames.back().value == MessageAuditRole::jumpFailed);
 
 std::set<std::string> loadIDs(const UserDefaults* defaults, const char* key) {
   if (!defaults) return {};

@@ -21,16 +21,29 @@
 #include "platform/user_defaults.hpp"
 #include "store/bridge_event_tail.hpp"
 #include "store/local_scan.hpp"
+#include "store/message_action_dispatcher.hpp"
 
 namespace glimmet {
 
 enum class LocalUsageLoadMode { synchronous, asynchronous };
 
 // What a line of the message audit log records: every message cleared (hidden), the visible
-// page cleared (marked read), or "Configure" chosen on a message.
-enum class MessageAuditRole { clearAll, clearPage, configure };
+// page cleared (marked read), "Configure" chosen on a message, or a response sent to (or
+// failing to reach) an agent, and a jump that did not open.
+enum class MessageAuditRole {
+  clearAll,
+  clearPage,
+  configure,
+  authorizeFailed,
+  rejectFailed,
+  chooseOption,
+  chooseOptionFailed,
+  sendInput,
+  sendInputFailed,
+  jumpFailed
+};
 
-// "clear_all", "clear_page", "configure": the "role" of the audit line.
+// "clear_all", "clear_page", "configure", "authorize_failed", ...: the "role" of the audit line.
 std::string_view rawValue(MessageAuditRole role);
 std::optional<MessageAuditRole> messageAuditRoleFromRaw(std::string_view raw);
 
@@ -53,6 +66,8 @@ struct EventStoreOptions {
   UserDefaults* userDefaults = nullptr;
   // Where the store reports what it could not do (watch the file, persist marks).
   LogSink log;
+  // Opens the jump target of a message; its outcome is shown to the user. None: a jump fails.
+  std::function<MessageActionOutcome(const IslandMessage&)> openJump;
 };
 
 // The single owner of everything known about agent activity: the events of the event file and
@@ -117,6 +132,15 @@ class EventStore {
   void audit(MessageAuditRole role, const GlimmetEvent& event, int collapsedCount,
              const Json& extra = Json::object());
 
+  // Message actions. A button of a message by its role: "authorize", "reject", "ignore",
+  // "mark_read", "jump", "configure"; "send_input" sends `note` as the typed text.
+  MessageActionOutcome perform(const std::string& role, const IslandMessage& message,
+                               const std::optional<std::string>& note = std::nullopt);
+  MessageActionOutcome performChoice(const IslandMessage& message, const MessageOption& option,
+                                     const std::optional<std::string>& note);
+  // Created on first use: command channels untrusted, a 10 s limit for commands.
+  MessageActionDispatcher& messageActionDispatcher();
+
   // Counts for diagnostics and benchmarks.
   int localUsageScans() const { return localUsageScans_; }
 
@@ -148,6 +172,10 @@ class EventStore {
   void installFileWatcher();
   void persistMarks();
   void bumpRevision();
+  MessageActionOutcome submitDecision(const IslandMessage& message, MessageActionRole role);
+  MessageActionOutcome sendInput(const IslandMessage& message,
+                                 const std::optional<std::string>& text);
+  MessageActionOutcome jump(const IslandMessage& message);
   void ensureMessageCache();
   void ensureCompanionCache();
   // An event waiting for the user that was answered (or dropped) on the approval socket.
@@ -162,6 +190,7 @@ class EventStore {
   std::set<std::string> hiddenIDs_;
   std::set<std::string> readIDs_;
   ResponseReceiptStore responseReceipts_;
+  std::unique_ptr<MessageActionDispatcher> messageActionDispatcher_;
   std::vector<PendingAction> socketRequests_;
 
   int64_t messageCacheRevision_ = -1;

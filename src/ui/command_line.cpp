@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/act_command.hpp"
 #include "ui/console_application.hpp"
 #include "ui/console_inbox.hpp"
 #include "ui/jump_command.hpp"
@@ -26,6 +27,8 @@ constexpr const char* kUsage =
     "  run             Start Glimmet: watch the event file, print the inbox on every change and\n"
     "                  answer approval requests from standard input (see run --help)\n"
     "  inbox [--json]  Print the current messages of the event file once and exit\n"
+    "  act <event-id> <role> [--option ID] [--note TEXT]\n"
+    "                  Run one action on an inbox message (see act --help)\n"
     "  tools [--json]  Show every supported AI tool with its integration health\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
@@ -67,6 +70,16 @@ constexpr const char* kRunUsage =
     "its agent's exit or a newer request of the same agent, session and kind also ends it.\n"
     "Every request and outcome is appended to ~/.glimmet/audit.jsonl. The user default\n"
     "useSocketApprovalEnabled = false turns the socket off.\n"
+    "\n"
+    "Messages of the inbox are numbered apart from requests: [m1], [m2], ..., afresh in every\n"
+    "printed inbox. Act on them with:\n"
+    "  jump mN               open the window of the message's agent\n"
+    "  act mN ROLE           authorize, reject, ignore, mark_read, jump or configure\n"
+    "  act mN send_input TEXT...\n"
+    "                        answer an input request\n"
+    "  choose mN OPTION-ID [NOTE...]\n"
+    "                        pick an option of a choice, with an optional note\n"
+    "Answers go through the message's response channel; help lists every command.\n"
     "\n"
     "Only one glimmet run serves a socket: while another one answers on it, this one exits\n"
     "with status 1 and \"Glimmet is already running (pid N)\". A socket file left by a run\n"
@@ -139,6 +152,7 @@ int runCommandLine(int argc, char** argv) {
   const std::string_view command = args[0];
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());
   if (command == "inbox") return runInbox(rest);
+  if (command == "act") return runActCommand(rest);
   if (command == "run") return runApplication(rest);
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);

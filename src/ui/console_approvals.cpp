@@ -7,6 +7,7 @@
 #include "base/text.hpp"
 #include "model/agent_dialect.hpp"
 #include "model/notification_text.hpp"
+#include "ui/console_words.hpp"
 
 namespace glimmet {
 
@@ -18,25 +19,6 @@ bool isNumber(const std::string& token) {
     if (c < '0' || c > '9') return false;
   }
   return true;
-}
-
-// The words of a line, and where each starts (a reply's text keeps its own spacing).
-struct Word {
-  std::string text;
-  size_t start = 0;
-};
-
-std::vector<Word> words(const std::string& line) {
-  std::vector<Word> result;
-  size_t index = 0;
-  while (index < line.size()) {
-    while (index < line.size() && (line[index] == ' ' || line[index] == '\t')) ++index;
-    if (index >= line.size()) break;
-    const size_t start = index;
-    while (index < line.size() && line[index] != ' ' && line[index] != '\t') ++index;
-    result.push_back({line.substr(start, index - start), start});
-  }
-  return result;
 }
 
 std::string commandsFor(const PendingAction& action, const std::string& n) {
@@ -209,7 +191,7 @@ std::string ConsoleApprovals::listWaiting() const {
 }
 
 std::string ConsoleApprovals::execute(const std::string& line) {
-  const auto parts = words(line);
+  const auto parts = consoleWords(line);
   if (parts.empty()) return {};
   const std::string& verb = parts[0].text;
   if (verb == "list") return listWaiting();
@@ -227,10 +209,7 @@ std::string ConsoleApprovals::execute(const std::string& line) {
     argument = parts[2].text;
   } else if (verb == "reply") {
     if (parts.size() < 3) return "[Glimmet] usage: reply N TEXT...\n";
-    argument = line.substr(parts[2].start);
-    while (!argument.empty() && (argument.back() == ' ' || argument.back() == '\t')) {
-      argument.pop_back();
-    }
+    argument = consoleRestOfLine(line, parts[2].start);
   } else if (parts.size() != 2) {
     return fmt::format("[Glimmet] usage: {} N\n", verb);
   }

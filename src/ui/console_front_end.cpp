@@ -13,6 +13,9 @@ ConsoleFrontEnd::ConsoleFrontEnd(Core& core, std::FILE* console, int commandInpu
       commandInput_(commandInput),
       approvals_([this](AppCommand command, CommandDone done) {
         core_.send(std::move(command), std::move(done));
+      }),
+      messages_([this](AppCommand command, CommandDone done) {
+        core_.send(std::move(command), std::move(done));
       }) {
   approvals_.setHomeDirectory(core_.paths().homeDirectory);
   DecisionFrontEnd frontEnd;
@@ -32,9 +35,8 @@ void ConsoleFrontEnd::subscribe() {
 
 void ConsoleFrontEnd::startInput() {
   consoleInput_ = std::make_unique<ConsoleInput>(
-      core_.loop(), commandInput_,
-      [this](const std::string& line) { print(approvals_.execute(line)); }, nullptr,
-      [this](const std::string& line) { print(line + "\n"); });
+      core_.loop(), commandInput_, [this](const std::string& line) { print(execute(line)); },
+      nullptr, [this](const std::string& line) { print(line + "\n"); });
   printInbox(*core_.snapshot());
 }
 
@@ -49,9 +51,18 @@ void ConsoleFrontEnd::show(const SnapshotPtr& snapshot) {
   print(approvals_.update(snapshot));
 }
 
+std::string ConsoleFrontEnd::execute(const std::string& line) {
+  const std::string trimmed = trim(line);
+  if (trimmed == "help") {
+    return std::string(ConsoleApprovals::kCommandHelp) + ConsoleMessages::kCommandHelp;
+  }
+  return messages_.handles(line) ? messages_.execute(line) : approvals_.execute(line);
+}
+
 void ConsoleFrontEnd::printInbox(const AppSnapshot& snapshot) {
   printedStoreRevision_ = snapshot.storeRevision;
-  print(formatInboxBlock(snapshot.messages, snapshot.approvalCount));
+  messages_.number(snapshot.messages);
+  print(formatInboxBlock(snapshot.messages, snapshot.approvalCount, true));
 }
 
 void ConsoleFrontEnd::print(const std::string& text) {

@@ -8,12 +8,14 @@
 #include "app/core.hpp"
 #include "platform/console_input.hpp"
 #include "ui/console_approvals.hpp"
+#include "ui/console_messages.hpp"
 
 namespace glimmet {
 
-// The console's share of a running core: prints the inbox whenever the core publishes a
-// snapshot with new store content, announces waiting requests and how they ended, and answers
-// them with commands read from `commandInput`. Loop thread.
+// The console's share of a running core: prints the inbox (its messages numbered m1, m2, ...)
+// whenever the core publishes a snapshot with new store content, announces waiting requests and
+// how they ended, and runs the commands read from `commandInput`: answers to requests, and
+// actions on the messages of the inbox printed last. Loop thread.
 class ConsoleFrontEnd {
  public:
   ConsoleFrontEnd(Core& core, std::FILE* console, int commandInput);
@@ -30,12 +32,14 @@ class ConsoleFrontEnd {
 
  private:
   void show(const SnapshotPtr& snapshot);
+  std::string execute(const std::string& line);
   void printInbox(const AppSnapshot& snapshot);
 
   Core& core_;
   std::FILE* console_;
   int commandInput_;
   ConsoleApprovals approvals_;
+  ConsoleMessages messages_;
   std::unique_ptr<ConsoleInput> consoleInput_;
   uint64_t subscription_ = 0;
   int64_t printedStoreRevision_ = -1;
