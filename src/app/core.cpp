@@ -9,6 +9,12 @@
 #include "base/text.hpp"
 #include "jump/jump_derivation.hpp"
 #include "model/notification_text.hpp"
+#include "usage/local_usage_loaders.hpp"
+// The hotplug detectors are wired when they are part of the build.
+#if __has_include("usage/hotplug_loaders.hpp")
+#include "usage/hotplug_loaders.hpp"
+#define GLIMMET_HAS_HOTPLUG_LOADERS 1
+#endif
 
 namespace glimmet {
 
@@ -34,6 +40,15 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
                    paths.cursorProjectsRoot, paths.traeLogsRoot};
   options.localUsageLoadMode =
       isolated ? LocalUsageLoadMode::synchronous : LocalUsageLoadMode::asynchronous;
+  options.localUsageLoader = [](const LocalToolRoots& roots) {
+    return loadLocalUsageEvents(roots);
+  };
+  options.clearLocalUsageCaches = clearLocalUsageCaches;
+#ifdef GLIMMET_HAS_HOTPLUG_LOADERS
+  options.localHotplugLoader = [](const LocalToolRoots& roots) {
+    return loadLocalHotplugEvents(roots);
+  };
+#endif
   options.isolated = isolated;
   options.parseContext.homeDirectory = paths.homeDirectory;
   options.userDefaults = defaults;
