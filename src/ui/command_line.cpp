@@ -11,6 +11,7 @@
 #include "ui/overlay_application.hpp"
 #include "ui/render_command.hpp"
 #include "ui/tool_commands.hpp"
+#include "ui/usage_command.hpp"
 
 namespace glimmet {
 
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "                  answer approval requests from standard input (see run --help)\n"
     "  inbox [--json]  Print the current messages of the event file once and exit\n"
     "  tools [--json]  Show every supported AI tool with its integration health\n"
+    "  usage [--json]  Show which tools' usage the capsule may show, and why\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
     "  render --list | --out DIR [NAME...] [--scale N]\n"
@@ -139,6 +141,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "run") return runApplication(rest);
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);
+  if (command == "usage") return runUsageCommand(rest);
   if (command == "render") return runRenderCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
