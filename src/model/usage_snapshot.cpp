@@ -291,6 +291,30 @@ std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
   return join(parts, " · ");
 }
 
+void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
+  if (auto quota = expandedTopQuotaText(snapshot)) {
+    snapshot.label = *quota;
+  } else if (snapshot.context) {
+    snapshot.label = snapshot.context->label;
+  } else if (snapshot.tokens) {
+    snapshot.label = snapshot.tokens->label;
+  } else if (snapshot.rateLimit) {
+    snapshot.label = snapshot.rateLimit->label;
+  } else if (snapshot.cost) {
+    snapshot.label = snapshot.cost->label;
+  } else {
+    snapshot.label = "No usage";
+  }
+  if (snapshot.fiveHour && snapshot.fiveHour->percent) {
+    snapshot.percent = snapshot.fiveHour->percent;
+  } else if (snapshot.weekly && snapshot.weekly->percent) {
+    snapshot.percent = snapshot.weekly->percent;
+  } else if (snapshot.context) {
+    snapshot.percent = snapshot.context->percent;
+  }
+  snapshot.updated = snapshot.observedAt.empty() ? "" : "updated " + snapshot.observedAt;
+}
+
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
   UsageSnapshot snapshot;
   snapshot.tool = context.tool;
@@ -335,27 +359,7 @@ UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& c
                                     {"weekly_reset", "weekly_resets"}, "7d limit");
   snapshot.rateLimit = makeRateLimitMetric(usage);
 
-  if (auto quota = expandedTopQuotaText(snapshot)) {
-    snapshot.label = *quota;
-  } else if (snapshot.context) {
-    snapshot.label = snapshot.context->label;
-  } else if (snapshot.tokens) {
-    snapshot.label = snapshot.tokens->label;
-  } else if (snapshot.rateLimit) {
-    snapshot.label = snapshot.rateLimit->label;
-  } else if (snapshot.cost) {
-    snapshot.label = snapshot.cost->label;
-  } else {
-    snapshot.label = "No usage";
-  }
-  if (snapshot.fiveHour && snapshot.fiveHour->percent) {
-    snapshot.percent = snapshot.fiveHour->percent;
-  } else if (snapshot.weekly && snapshot.weekly->percent) {
-    snapshot.percent = snapshot.weekly->percent;
-  } else if (snapshot.context) {
-    snapshot.percent = snapshot.context->percent;
-  }
-  snapshot.updated = snapshot.observedAt.empty() ? "" : "updated " + snapshot.observedAt;
+  summarizeUsageSnapshot(snapshot);
   return snapshot;
 }
 

@@ -77,6 +77,10 @@ struct UsageSnapshotContext {
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);
 
+// Sets the one-line `label`, the headline `percent` and the `updated` text from the metrics and
+// the observed time, so that a snapshot whose metrics were combined reads like a fresh one.
+void summarizeUsageSnapshot(UsageSnapshot& snapshot);
+
 // "950", "12.3k", "1.5m".
 std::string compactCount(double count);
 

@@ -11,6 +11,7 @@
 #include "model/reminder_policy.hpp"
 #include "model/socket_requests.hpp"
 #include "model/usage_date.hpp"
+#include "model/usage_merge.hpp"
 #include "platform/file_system.hpp"
 #include "platform/json_lines.hpp"
 #include "platform/private_files.hpp"
@@ -364,6 +365,7 @@ void EventStore::ensureUsageCache() {
   usageCacheRevision_ = revision_;
   cachedUsageSnapshotsByToolID_.clear();
   cachedLatestUsage_.reset();
+  cachedMergedUsageByKey_.clear();
   Timestamp latest = kDistantPast;
   for (const auto& event : events_) {
     if (!event.usage) continue;
@@ -386,6 +388,25 @@ std::vector<UsageSnapshot> EventStore::usageSnapshots(const std::string& toolID)
 std::optional<UsageSnapshot> EventStore::latestUsage() {
   ensureUsageCache();
   return cachedLatestUsage_;
+}
+
+std::optional<UsageSnapshot> EventStore::mergedUsage(const std::vector<std::string>& toolIDs,
+                                                     const std::string& displayTool) {
+  ensureUsageCache();
+  // A unit separator cannot occur in a tool id or name, so no two requests share a key.
+  std::string key = displayTool;
+  for (const auto& id : toolIDs) key += "\x1f" + id;
+  if (const auto found = cachedMergedUsageByKey_.find(key);
+      found != cachedMergedUsageByKey_.end()) {
+    return found->second;
+  }
+  std::vector<UsageSnapshot> snapshots;
+  for (const auto& id : toolIDs) {
+    const auto found = cachedUsageSnapshotsByToolID_.find(id);
+    if (found == cachedUsageSnapshotsByToolID_.end()) continue;
+    snapshots.insert(snapshots.end(), found->second.begin(), found->second.end());
+  }
+  return cachedMergedUsageByKey_[key] = mergeUsageSnapshots(snapshots, displayTool);
 }
 
 // User marks.

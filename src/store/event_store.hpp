@@ -113,6 +113,9 @@ class EventStore {
   PetState petState(bool hasSocketLoopPending);
   std::vector<UsageSnapshot> usageSnapshots(const std::string& toolID);
   std::optional<UsageSnapshot> latestUsage();
+  // The snapshots of `toolIDs` combined into one row under `displayTool` (mergeUsageSnapshots).
+  std::optional<UsageSnapshot> mergedUsage(const std::vector<std::string>& toolIDs,
+                                           const std::string& displayTool);
 
   // The approval socket's requests, open and ended, as the caller knows them. A message whose
   // question was also asked there stops waiting once every such request has ended. Moves the
@@ -209,6 +212,7 @@ class EventStore {
   int64_t usageCacheRevision_ = -1;
   std::map<std::string, std::vector<UsageSnapshot>> cachedUsageSnapshotsByToolID_;
   std::optional<UsageSnapshot> cachedLatestUsage_;
+  std::map<std::string, std::optional<UsageSnapshot>> cachedMergedUsageByKey_;
 
   LocalScan localUsage_;
   LocalScan localHotplug_;

@@ -13,6 +13,7 @@
 #include "ui/overlay_application.hpp"
 #include "ui/render_command.hpp"
 #include "ui/tool_commands.hpp"
+#include "ui/usage_command.hpp"
 
 namespace glimmet {
 
@@ -30,6 +31,7 @@ constexpr const char* kUsage =
     "  act <event-id> <role> [--option ID] [--note TEXT]\n"
     "                  Run one action on an inbox message (see act --help)\n"
     "  tools [--json]  Show every supported AI tool with its integration health\n"
+    "  usage [--json]  Show which tools' usage the capsule may show, and why\n"
     "  install <tool-id> [--preview]\n"
     "                  Install or repair a tool's bridge (--preview: show the changes only)\n"
     "  jump <event-id> --dry-run [--json]\n"
@@ -156,6 +158,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "run") return runApplication(rest);
   if (command == "tools") return runToolsCommand(rest);
   if (command == "install") return runInstallCommand(rest);
+  if (command == "usage") return runUsageCommand(rest);
   if (command == "render") return runRenderCommand(rest);
   if (command == "jump") return runJumpCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
