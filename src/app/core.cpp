@@ -8,13 +8,10 @@
 #include "approvals/hook_request_handler.hpp"
 #include "base/text.hpp"
 #include "jump/jump_derivation.hpp"
+#include "jump/jump_opener.hpp"
 #include "model/notification_text.hpp"
+#include "usage/hotplug_loader.hpp"
 #include "usage/local_usage_loaders.hpp"
-// The hotplug detectors are wired when they are part of the build.
-#if __has_include("usage/hotplug_loaders.hpp")
-#include "usage/hotplug_loaders.hpp"
-#define GLIMMET_HAS_HOTPLUG_LOADERS 1
-#endif
 
 namespace glimmet {
 
@@ -44,11 +41,9 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
     return loadLocalUsageEvents(roots);
   };
   options.clearLocalUsageCaches = clearLocalUsageCaches;
-#ifdef GLIMMET_HAS_HOTPLUG_LOADERS
   options.localHotplugLoader = [](const LocalToolRoots& roots) {
     return loadLocalHotplugEvents(roots);
   };
-#endif
   options.isolated = isolated;
   options.parseContext.homeDirectory = paths.homeDirectory;
   options.userDefaults = defaults;
@@ -60,6 +55,12 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
     static const std::vector<GlimmetEvent> none;
     const std::vector<GlimmetEvent>* bridgeEvents = bridgeEventsOf ? bridgeEventsOf() : nullptr;
     return derivation->jumpTarget(event, bridgeEvents ? *bridgeEvents : none);
+  };
+  // Jumps run on the main loop and wait for the short programs they start (each has a time-out).
+  auto opener = std::make_shared<JumpOpener>(JumpOpener::standard(paths, environment));
+  options.openJump = [opener](const IslandMessage& message) {
+    const auto result = opener->openMessageJump(message.jump);
+    return MessageActionOutcome{result.ok, result.message};
   };
   return options;
 }

@@ -137,6 +137,10 @@ bool JumpOpener::open(const ResolvedJumpTarget& resolved) {
     case ResolvedJumpAction::openCmux:
       return openCmux(target.sessionID, target.windowID, target.cwd);
     case ResolvedJumpAction::openCLI:
+      // The agent's command line lives in a terminal: its folder opens there, where the user
+      // resumes the session. Starting the command itself would begin a second session.
+      if (target.cwd && !target.cwd->empty()) return openTerminalCwd(*target.cwd, std::nullopt);
+      break;
     case ResolvedJumpAction::configure:
       break;
   }

@@ -302,7 +302,7 @@ ResolvedJumpTarget JumpResolver::resolve(const JumpTarget& target) const {
       if (!terminalAppAvailable(target.terminal.value_or(""))) {
         return unavailableResult(target, "Terminal app is not available.");
       }
-      if (isBlank(target.windowID) && isBlank(target.tabID) && isBlank(target.sessionID)) {
+      if (!hasTerminalFocusIdentifiers(target)) {
         return availableResult(target, "Open terminal", JumpQuality::appLevel,
                                ResolvedJumpAction::focusTerminalWindow);
       }

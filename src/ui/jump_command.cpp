@@ -6,6 +6,7 @@
 
 #include "app/core.hpp"
 #include "jump/jump_derivation.hpp"
+#include "jump/jump_opener.hpp"
 #include "ui/message_json.hpp"
 
 namespace glimmet {
@@ -35,7 +36,7 @@ void printJumpText(const ResolvedJumpTarget& jump, const char* indent) {
 
 }  // namespace
 
-int runJumpCommand(const std::vector<std::string_view>& args, const JumpOpener& opener) {
+int runJumpCommand(const std::vector<std::string_view>& args) {
   bool dryRun = false;
   bool json = false;
   std::optional<std::string> eventID;
@@ -60,11 +61,6 @@ int runJumpCommand(const std::vector<std::string_view>& args, const JumpOpener& 
     std::fputs(kJumpUsage, stderr);
     return 2;
   }
-  if (!dryRun && !opener) {
-    std::fputs("glimmet jump: opening is not available yet\n", stderr);
-    return 2;
-  }
-
   const Environment environment = Environment::current();
   Core core(environment, isolationFlagFromEnvironment(environment),
             [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
@@ -96,7 +92,10 @@ int runJumpCommand(const std::vector<std::string_view>& args, const JumpOpener& 
     printJumpText(*jump, "");
   }
   if (dryRun) return 0;
-  return opener(*jump) ? 0 : 1;
+  JumpOpener opener = JumpOpener::standard(core.paths(), environment);
+  const auto result = opener.openMessageJump(jump);
+  std::fprintf(result.ok ? stdout : stderr, "%s\n", result.message.c_str());
+  return result.ok ? 0 : 1;
 }
 
 }  // namespace glimmet

@@ -9,6 +9,7 @@
 #include "model/usage_date.hpp"
 #include "usage/hotplug_files.hpp"
 #include "usage/hotplug_text.hpp"
+#include "usage/usage_file_caches.hpp"
 
 namespace glimmet {
 
@@ -231,9 +232,13 @@ std::vector<GlimmetEvent> loadCodexRolloutHotplugEvents(const std::optional<std:
   std::vector<GlimmetEvent> events;
   if (!root) return events;
   for (const auto& path : recentCodexHotplugRolloutFiles(*root)) {
-    const auto tail = readHotplugTailText(path, kCodexHotplugTailBytes);
-    if (!tail) continue;
-    if (auto event = codexHotplugEventFromTail(*tail, path, now)) {
+    // An unchanged rollout is not read again; its wait only grows older.
+    auto event =
+        cachedFileEvent(kCodexHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {
+          const auto tail = readHotplugTailText(path, kCodexHotplugTailBytes);
+          return tail ? codexHotplugEventFromTail(*tail, path, now) : std::nullopt;
+        });
+    if (event && !isOlderThan(event->timestamp, now, kCodexHotplugMaxAgeSeconds)) {
       events.push_back(std::move(*event));
     }
   }

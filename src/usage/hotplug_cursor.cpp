@@ -7,6 +7,7 @@
 #include "model/usage_date.hpp"
 #include "usage/hotplug_files.hpp"
 #include "usage/hotplug_text.hpp"
+#include "usage/usage_file_caches.hpp"
 
 namespace glimmet {
 
@@ -139,10 +140,15 @@ std::vector<GlimmetEvent> loadCursorTranscriptHotplugEvents(const std::optional<
   std::vector<GlimmetEvent> events;
   if (!root) return events;
   for (const auto& path : recentCursorHotplugTranscriptFiles(*root)) {
-    const auto metadata = fileMetadata(path);
-    const auto tail = readHotplugTailText(path, kCursorHotplugTailBytes);
-    if (!metadata || !tail) continue;
-    if (auto event = cursorHotplugCompletionEvent(*tail, path, now, metadata->modified)) {
+    // An unchanged transcript is not read again; its completion only grows older.
+    auto event =
+        cachedFileEvent(kCursorHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {
+          const auto metadata = fileMetadata(path);
+          const auto tail = readHotplugTailText(path, kCursorHotplugTailBytes);
+          if (!metadata || !tail) return std::nullopt;
+          return cursorHotplugCompletionEvent(*tail, path, now, metadata->modified);
+        });
+    if (event && !isOlderThan(event->timestamp, now, kCursorHotplugMaxAgeSeconds)) {
       events.push_back(std::move(*event));
     }
   }

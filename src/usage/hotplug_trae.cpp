@@ -7,6 +7,7 @@
 #include "model/usage_date.hpp"
 #include "usage/hotplug_files.hpp"
 #include "usage/hotplug_text.hpp"
+#include "usage/usage_file_caches.hpp"
 
 namespace glimmet {
 
@@ -146,9 +147,12 @@ std::vector<GlimmetEvent> loadTraeLogHotplugEvents(const std::optional<std::stri
   std::vector<GlimmetEvent> events;
   if (!root) return events;
   for (const auto& path : recentTraeRendererLogFiles(*root)) {
-    const auto tail = readHotplugTailText(path, kTraeHotplugTailBytes);
-    if (!tail) continue;
-    if (auto event = traeLogHotplugCompletionEvent(*tail, path, now)) {
+    // An unchanged log is not read again; its completion only grows older.
+    auto event = cachedFileEvent(kTraeHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {
+      const auto tail = readHotplugTailText(path, kTraeHotplugTailBytes);
+      return tail ? traeLogHotplugCompletionEvent(*tail, path, now) : std::nullopt;
+    });
+    if (event && !isOlderThan(event->timestamp, now, kTraeHotplugMaxAgeSeconds)) {
       events.push_back(std::move(*event));
     }
   }

@@ -2,6 +2,7 @@
 // program on an event file.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -56,9 +57,16 @@ class JumpCommandTest : public ::testing::Test {
     int exitCode;
     std::string output;
   };
-  Result run(std::vector<std::string> args) const {
+  // `searchPath` goes in front of the usual PATH, for stand-ins of the desktop's programs.
+  Result run(std::vector<std::string> args, const std::string& searchPath = {}) const {
     args.insert(args.begin(), GLIMMET_BINARY);
-    auto child = runToCompletion(args, isolatedEnvironment(dir_.path(), dir_.file("events.jsonl")));
+    auto environment = isolatedEnvironment(dir_.path(), dir_.file("events.jsonl"));
+    for (auto& entry : environment) {
+      if (entry.starts_with("PATH=") && !searchPath.empty()) {
+        entry = "PATH=" + searchPath + ":" + entry.substr(5);
+      }
+    }
+    auto child = runToCompletion(args, environment);
     return {child.exitCode(), child.output()};
   }
   json jumpJSON(const std::string& id) const {
@@ -99,11 +107,27 @@ TEST_F(JumpCommandTest, DryRunPrintsTheDerivedJump) {
   EXPECT_EQ(unknown.exitCode, 1);
   EXPECT_NE(unknown.output.find("no event no-such-event"), std::string::npos) << unknown.output;
 
-  const auto opening = run({"jump", "to-file"});
-  EXPECT_EQ(opening.exitCode, 2);
-  EXPECT_EQ(opening.output, "glimmet jump: opening is not available yet\n");
   EXPECT_EQ(run({"jump", "--dry-run"}).exitCode, 2);
   EXPECT_EQ(run({"jump", "to-file", "--dry-run", "--fast"}).exitCode, 2);
+}
+
+// Without --dry-run the jump opens as the Jump button would: the file through xdg-open, which a
+// stand-in first on PATH records; a target the resolver refused opens nothing.
+TEST_F(JumpCommandTest, JumpOpensTheFileWithTheDesktopOpener) {
+  TempDir bin;
+  const std::string log = bin.file("calls.log");
+  writeText(bin.file("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + log + "'\n");
+  ASSERT_EQ(::chmod(bin.file("xdg-open").c_str(), 0755), 0);
+
+  const auto opened = run({"jump", "to-file"}, bin.path());
+  EXPECT_EQ(opened.exitCode, 0) << opened.output;
+  EXPECT_NE(opened.output.find("Opened workspace\n"), std::string::npos) << opened.output;
+  EXPECT_EQ(readText(log), dir_.file("notes.txt") + "\n");
+
+  const auto refused = run({"jump", "to-script"}, bin.path());
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.output.find("Jump target is unavailable"), std::string::npos) << refused.output;
+  EXPECT_EQ(readText(log), dir_.file("notes.txt") + "\n");
 }
 
 TEST_F(JumpCommandTest, InboxShowsEachMessagesJump) {
