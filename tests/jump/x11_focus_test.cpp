@@ -1,8 +1,10 @@
 // A real xterm on a private X server: the agent inside it writes an event through the real
 // bridge, and the jump must make that xterm the active window.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -29,6 +31,16 @@ using testing::Xvfb;
 
 bool xtermInstalled() {
   return ::access("/usr/bin/xterm", X_OK) == 0;
+}
+
+// xterm needs a pseudo-terminal; a bare chroot without /dev/pts has none to give.
+bool pseudoTerminalAvailable() {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return false;
+  const bool usable = ::grantpt(master) == 0 && ::unlockpt(master) == 0 &&
+                      ::ptsname(master) != nullptr && ::access(::ptsname(master), F_OK) == 0;
+  ::close(master);
+  return usable;
 }
 
 // The least of an EWMH window manager: it answers _NET_ACTIVE_WINDOW requests from pagers
@@ -193,7 +205,9 @@ ResolvedJumpTarget exactWindow(JumpTarget target) {
 class X11FocusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Xvfb::available() || !xtermInstalled()) GTEST_SKIP() << "needs Xvfb and xterm";
+    if (!Xvfb::available() || !xtermInstalled() || !pseudoTerminalAvailable()) {
+      GTEST_SKIP() << "needs Xvfb, xterm and a pseudo-terminal";
+    }
     server_ = std::make_unique<Xvfb>();
     manager_ = std::make_unique<TinyWindowManager>(server_->display());
     observer_ = std::make_unique<Observer>(server_->display());
@@ -241,6 +255,23 @@ TEST_F(X11FocusTest, WindowIdFromTheAgentsEventActivatesItsXterm) {
   EXPECT_EQ(activated.value(), xterm_);
   const std::string log = testing::readText(setup_.diagnosticFile);
   EXPECT_NE(log.find("\"window_id\":\"" + std::to_string(xterm_) + "\""), std::string::npos) << log;
+}
+
+// The whole way a user takes: `glimmet jump` on the event the agent's bridge wrote.
+TEST_F(X11FocusTest, GlimmetJumpOnTheAgentsEventActivatesItsXterm) {
+  const std::string eventFile = session_->home.file("events.jsonl");
+  const auto event = parseGlimmetEventLine(trim(testing::readText(eventFile)), {});
+  ASSERT_TRUE(event);
+  observer_->clearActiveWindow();
+  auto jump = testing::runToCompletion(
+      {GLIMMET_BINARY, "jump", event->id},
+      {"DISPLAY=" + server_->display(), "HOME=" + session_->home.path(),
+       "XDG_DATA_HOME=" + support_.file("data"), "XDG_CONFIG_HOME=" + support_.file("config"),
+       "GLIMMET_EVENT_FILE=" + eventFile, "PATH=/usr/bin:/bin"});
+  EXPECT_EQ(jump.exitCode(), 0) << jump.output();
+  EXPECT_NE(jump.output().find("Jumped to exact window"), std::string::npos) << jump.output();
+  EXPECT_TRUE(observer_->waitFor([&] { return observer_->activeWindow() == xterm_; }))
+      << "active " << observer_->activeWindow() << ", xterm " << xterm_;
 }
 
 TEST_F(X11FocusTest, AgentProcessLeadsToItsXterm) {
