@@ -170,7 +170,9 @@ bool macAppBundleExists(const std::string& bundleID, const std::string& homeDire
     if (!names) continue;
     for (const auto& name : *names) {
       if (!name.ends_with(".app")) continue;
-      if (bundleIdentifier(folder + "/" + name) == bundleID) {
+      std::string appPath = folder;
+      appPath.append("/").append(name);
+      if (bundleIdentifier(appPath) == bundleID) {
         exists = true;
         break;
       }

@@ -21,7 +21,7 @@ std::string shellQuote(std::string_view text) {
 }
 
 std::string truncatedDiagnostic(std::string_view text, size_t limit) {
-  const std::string trimmed = trim(text);
+  std::string trimmed = trim(text);
   if (utf8Length(trimmed) <= limit) return trimmed;
   return utf8Prefix(trimmed, limit >= 3 ? limit - 3 : 0) + "...";
 }

@@ -12,6 +12,7 @@ std::optional<UsageSnapshot> mergeUsageSnapshots(const std::vector<UsageSnapshot
                                                  const std::string& displayTool) {
   if (snapshots.empty()) return std::nullopt;
   std::vector<std::pair<Timestamp, const UsageSnapshot*>> newestFirst;
+  newestFirst.reserve(snapshots.size());
   for (const auto& snapshot : snapshots) {
     newestFirst.emplace_back(parseUsageDate(snapshot.observedAt).value_or(kDistantPast), &snapshot);
   }

@@ -19,7 +19,8 @@ void collectNewestFirst(const std::string& directory, int depth,
   std::sort(names->begin(), names->end(), std::greater<>());
   for (const auto& name : *names) {
     if (out.size() >= maxCollected) return;
-    const std::string path = directory + "/" + name;
+    std::string path = directory;
+    path.append("/").append(name);
     const auto metadata = fileMetadata(path);
     if (!metadata) continue;
     if (metadata->isDirectory) {
