@@ -6,7 +6,7 @@ bool AppSnapshot::looksTheSameAs(const AppSnapshot& other) const {
   return messages == other.messages && approvalCount == other.approvalCount &&
          waitingRequests == other.waitingRequests && finishedRequests == other.finishedRequests &&
          companionStatus == other.companionStatus && tickerItems == other.tickerItems &&
-         petState == other.petState && latestUsage == other.latestUsage &&
+         petState == other.petState && usageCarousel == other.usageCarousel &&
          statusBanner == other.statusBanner;
 }
 

@@ -21,6 +21,13 @@ struct StatusBanner {
   bool operator==(const StatusBanner&) const = default;
 };
 
+// One brand of the usage carousel with the snapshot it shows: the best of all its tools'.
+struct UsageCarouselEntry {
+  std::string brand;
+  UsageSnapshot snapshot;
+  bool operator==(const UsageCarouselEntry&) const = default;
+};
+
 // Everything a front end shows, at one moment. Immutable once published: front ends on any
 // thread may keep and read it while the core goes on.
 struct AppSnapshot {
@@ -38,7 +45,9 @@ struct AppSnapshot {
   std::optional<CompanionStatusItem> companionStatus;
   std::vector<CompanionStatusItem> tickerItems;
   PetState petState = PetState::idle;
-  std::optional<UsageSnapshot> latestUsage;
+  // The brands whose tools are eligible for usage and have a snapshot, in eligibility order.
+  // Empty when no tool is eligible: there is no fallback list.
+  std::vector<UsageCarouselEntry> usageCarousel;
   std::optional<StatusBanner> statusBanner;
 
   // Whether a user could tell the two apart (the revisions are not compared).

@@ -7,6 +7,7 @@
 #include "app/private_data.hpp"
 #include "approvals/hook_request_handler.hpp"
 #include "base/text.hpp"
+#include "integrations/hook_manager.hpp"
 #include "jump/jump_derivation.hpp"
 #include "jump/jump_opener.hpp"
 #include "model/notification_text.hpp"
@@ -71,6 +72,7 @@ Core::Core(Environment environment, bool isolated, LogSink log)
       log_(std::move(log)),
       paths_(resolvePaths(environment_, isolated_)),
       userDefaults_(makeStandardUserDefaults(environment_)),
+      usageCarousel_([this] { return usageCarouselInputs(); }),
       snapshot_(std::make_shared<AppSnapshot>()) {
   store_ = std::make_unique<EventStore>(
       loop_,
@@ -201,9 +203,18 @@ std::shared_ptr<AppSnapshot> Core::buildSnapshot() {
   next->companionStatus = store_->companionStatus();
   next->tickerItems = store_->companionTickerItems();
   next->petState = store_->petState(!next->waitingRequests.empty());
-  next->latestUsage = store_->latestUsage();
+  next->usageCarousel = usageCarousel_.entries(*store_, systemNow());
   next->statusBanner = statusBanner_;
   return next;
+}
+
+UsageCarouselInputs Core::usageCarouselInputs() const {
+  const HookManager manager(HookManagerLocations::fromPaths(paths_), environment_);
+  UsageCarouselInputs inputs;
+  inputs.toolHealth = manager.health();
+  inputs.wrapperBridgeReady = manager.wrapperBridgeReady();
+  if (!isolated_) inputs.disabledToolIDs = userDefaults_->stringArrayValue("disabledToolIDs");
+  return inputs;
 }
 
 void Core::publish() {

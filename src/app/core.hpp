@@ -10,6 +10,7 @@
 
 #include "app/app_command.hpp"
 #include "app/app_snapshot.hpp"
+#include "app/usage_carousel.hpp"
 #include "approvals/audit_writer.hpp"
 #include "approvals/decision_dispatch.hpp"
 #include "approvals/hook_socket_service.hpp"
@@ -95,6 +96,7 @@ class Core {
   void setStatusBanner(const std::string& text, RGBColor color);
   void publish();
   std::shared_ptr<AppSnapshot> buildSnapshot();
+  UsageCarouselInputs usageCarouselInputs() const;
   void log(const std::string& line) const { writeLog(log_, line); }
 
   Environment environment_;
@@ -104,6 +106,7 @@ class Core {
   MainLoop loop_;
   std::unique_ptr<UserDefaults> userDefaults_;
   std::unique_ptr<EventStore> store_;
+  UsageCarousel usageCarousel_;
   std::unique_ptr<PendingActionStore> pendingActions_;
   std::unique_ptr<AuditWriter> auditWriter_;
   std::unique_ptr<DecisionDispatcher> dispatcher_;

@@ -1,10 +1,12 @@
 #include "store/local_scan.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include <fmt/format.h>
 
+#include "base/text.hpp"
 #include "platform/file_system.hpp"
 
 namespace glimmet {
@@ -74,13 +76,67 @@ std::string localUsageCandidateFingerprint(const LocalToolRoots& roots) {
   return out;
 }
 
+namespace {
+
+// Runs of white space as one space, ends trimmed.
+std::string collapsedSpaces(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool pendingSpace = false;
+  for (const char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      pendingSpace = !out.empty();
+      continue;
+    }
+    if (pendingSpace) out += ' ';
+    pendingSpace = false;
+    out += c;
+  }
+  return out;
+}
+
+// Without a trailing ellipsis; whether there was one.
+bool dropEllipsis(std::string& text) {
+  for (const std::string_view mark : {std::string_view("\xE2\x80\xA6"), std::string_view("...")}) {
+    if (text.size() >= mark.size() && text.ends_with(mark)) {
+      text.resize(text.size() - mark.size());
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool hotplugMessageMatches(std::string_view bridgeMessage, std::string_view hotplugMessage,
+                           std::string_view toolName) {
+  if (bridgeMessage == hotplugMessage) return true;
+  std::string bridge = collapsedSpaces(bridgeMessage);
+  // A bridge names the tool before the command ("Bash - npm test"); a detector shows the command.
+  const std::string toolPrefix = std::string(toolName) + " - ";
+  if (!toolName.empty() && bridge.starts_with(toolPrefix)) bridge.erase(0, toolPrefix.size());
+  std::string hotplug = collapsedSpaces(hotplugMessage);
+  const bool bridgeShortened = dropEllipsis(bridge);
+  const bool hotplugShortened = dropEllipsis(hotplug);
+  if (bridge.empty() || hotplug.empty()) return false;
+  if (bridge == hotplug) return true;
+  // Each side shortens long commands at its own length: the shortened one must begin the other.
+  constexpr size_t kShortestComparedPrefix = 16;
+  if (hotplugShortened && hotplug.size() >= kShortestComparedPrefix &&
+      bridge.starts_with(hotplug)) {
+    return true;
+  }
+  return bridgeShortened && bridge.size() >= kShortestComparedPrefix && hotplug.starts_with(bridge);
+}
+
 std::vector<GlimmetEvent> dedupedLocalHotplugEvents(const std::vector<GlimmetEvent>& hotplug,
                                                     const std::vector<GlimmetEvent>& bridge) {
   std::vector<GlimmetEvent> kept;
   for (const auto& candidate : hotplug) {
     const bool duplicate = std::any_of(bridge.begin(), bridge.end(), [&](const GlimmetEvent& b) {
       return b.eventType == candidate.eventType && b.sessionId == candidate.sessionId &&
-             b.toolName == candidate.toolName && b.message == candidate.message &&
+             b.toolName == candidate.toolName &&
+             hotplugMessageMatches(b.message, candidate.message, candidate.toolName) &&
              std::fabs(secondsBetween(b.timestamp, candidate.timestamp)) <
                  kHotplugDuplicateWindowSeconds;
     });

@@ -28,6 +28,11 @@ std::string loaderResultFingerprint(const std::vector<GlimmetEvent>& events);
 // The files the local usage loaders would read, each with its size and modification time.
 std::string localUsageCandidateFingerprint(const LocalToolRoots& roots);
 
+// Whether a bridge event's message says what a hotplug event's does: the same text, or the
+// bridge's "Tool - command" form of the detector's command, either side possibly shortened.
+bool hotplugMessageMatches(std::string_view bridgeMessage, std::string_view hotplugMessage,
+                           std::string_view toolName);
+
 // Hotplug events that repeat a bridge event (same type, session, tool name and message within
 // 600 seconds) are dropped; the rest keep their order.
 std::vector<GlimmetEvent> dedupedLocalHotplugEvents(const std::vector<GlimmetEvent>& hotplug,

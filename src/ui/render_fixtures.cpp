@@ -135,12 +135,12 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          auto fixture = base("collapsed-usage", OverlayMode::collapsed);
          UsageSnapshot usage;
          usage.tool = "Codex";
-         usage.toolID = "codex";
+         usage.toolID = "codex-cli";
          usage.source = "codex";
          usage.fiveHour = metric("42% used", 42, "12:56 PM");
          usage.weekly = metric("18% used", 18);
          usage.label = "5h 42% used";
-         fixture.snapshot.latestUsage = usage;
+         fixture.snapshot.usageCarousel = {{"Codex", usage}};
          return fixture;
        }},
       {"collapsed-macbook",

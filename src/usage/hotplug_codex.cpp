@@ -231,7 +231,10 @@ std::vector<GlimmetEvent> loadCodexRolloutHotplugEvents(const std::optional<std:
                                                         Timestamp now) {
   std::vector<GlimmetEvent> events;
   if (!root) return events;
-  for (const auto& path : recentCodexHotplugRolloutFiles(*root)) {
+  // Listings are shared for 120 s; a known file's changes are still seen on every scan.
+  const auto files = cachedDiscovery(*root + "\ncodex-hotplug", now,
+                                     [&root] { return recentCodexHotplugRolloutFiles(*root); });
+  for (const auto& path : files) {
     // An unchanged rollout is not read again; its wait only grows older.
     auto event =
         cachedFileEvent(kCodexHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {

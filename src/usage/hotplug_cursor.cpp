@@ -139,7 +139,10 @@ std::vector<GlimmetEvent> loadCursorTranscriptHotplugEvents(const std::optional<
                                                             Timestamp now) {
   std::vector<GlimmetEvent> events;
   if (!root) return events;
-  for (const auto& path : recentCursorHotplugTranscriptFiles(*root)) {
+  // Listings are shared for 120 s; a known file's changes are still seen on every scan.
+  const auto files = cachedDiscovery(*root + "\ncursor-hotplug", now,
+                                     [&root] { return recentCursorHotplugTranscriptFiles(*root); });
+  for (const auto& path : files) {
     // An unchanged transcript is not read again; its completion only grows older.
     auto event =
         cachedFileEvent(kCursorHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {

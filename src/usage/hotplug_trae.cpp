@@ -146,7 +146,10 @@ std::vector<GlimmetEvent> loadTraeLogHotplugEvents(const std::optional<std::stri
                                                    Timestamp now) {
   std::vector<GlimmetEvent> events;
   if (!root) return events;
-  for (const auto& path : recentTraeRendererLogFiles(*root)) {
+  // Listings are shared for 120 s; a known file's changes are still seen on every scan.
+  const auto files = cachedDiscovery(*root + "\ntrae-hotplug", now,
+                                     [&root] { return recentTraeRendererLogFiles(*root); });
+  for (const auto& path : files) {
     // An unchanged log is not read again; its completion only grows older.
     auto event = cachedFileEvent(kTraeHotplugCacheKind, path, [&]() -> std::optional<GlimmetEvent> {
       const auto tail = readHotplugTailText(path, kTraeHotplugTailBytes);

@@ -72,29 +72,7 @@ std::string baseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
-
-std::optional<FileStamp> fileStamp(const std::string& path) {
-  const auto metadata = fileMetadata(path);
-  if (!metadata || metadata->kind != FileKind::regular) return std::nullopt;
-  return FileStamp{metadata->modified, metadata->size};
-}
-
-std::vector<std::string> recentUsageFiles(const UsageFileQuery& query, Timestamp now) {
-  const std::string key = query.root + "\n" + query.cacheKey;
-  auto& cache = discoveryCache();
-  {
-    std::lock_guard lock(cache.mutex);
-    const auto found = cache.entries.find(key);
-    if (found != cache.entries.end()) {
-      const double age = secondsBetween(found->second.createdAt, now);
-      if (age >= 0 && age < kDiscoveryMaxAgeSeconds) {
-        found->second.lastUse = ++cache.clock;
-        return found->second.files;
-      }
-    }
-  }
-
+std::vector<std::string> listRecentUsageFiles(const UsageFileQuery& query) {
   std::vector<ListedFile> listed;
   if (isDirectory(query.root)) {
     for (auto& file : listFiles(query.root, "", "", SIZE_MAX)) {
@@ -112,11 +90,42 @@ std::vector<std::string> recentUsageFiles(const UsageFileQuery& query, Timestamp
   std::vector<std::string> files;
   files.reserve(listed.size());
   for (auto& file : listed) files.push_back(std::move(file.path));
+  return files;
+}
 
+}  // namespace
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+  const auto metadata = fileMetadata(path);
+  if (!metadata || metadata->kind != FileKind::regular) return std::nullopt;
+  return FileStamp{metadata->modified, metadata->size};
+}
+
+std::vector<std::string> cachedDiscovery(const std::string& key, Timestamp now,
+                                         const std::function<std::vector<std::string>()>& list) {
+  auto& cache = discoveryCache();
+  {
+    std::lock_guard lock(cache.mutex);
+    const auto found = cache.entries.find(key);
+    if (found != cache.entries.end()) {
+      const double age = secondsBetween(found->second.createdAt, now);
+      if (age >= 0 && age < kDiscoveryMaxAgeSeconds) {
+        found->second.lastUse = ++cache.clock;
+        return found->second.files;
+      }
+    }
+  }
+  // Listed outside the lock: a slow directory walk must not hold up the other loaders.
+  std::vector<std::string> files = list();
   std::lock_guard lock(cache.mutex);
   evictOldestIfFull(cache.entries, key, kDiscoveryEntries);
   cache.entries[key] = DiscoveryEntry{now, files, ++cache.clock};
   return files;
+}
+
+std::vector<std::string> recentUsageFiles(const UsageFileQuery& query, Timestamp now) {
+  return cachedDiscovery(query.root + "\n" + query.cacheKey, now,
+                         [&query] { return listRecentUsageFiles(query); });
 }
 
 std::optional<GlimmetEvent> cachedFileEvent(

@@ -89,6 +89,10 @@ struct UsageFileQuery {
 // new file can take up to two minutes to show up; a missing root gives none.
 std::vector<std::string> recentUsageFiles(const UsageFileQuery& query, Timestamp now);
 
+// The listing `list` makes, reused for 120 s under `key` by every loader and detector.
+std::vector<std::string> cachedDiscovery(const std::string& key, Timestamp now,
+                                         const std::function<std::vector<std::string>()>& list);
+
 // The event a loader made from a file, reused while the file keeps its modification time and
 // size; `load` runs otherwise, and its result (an event or none) is remembered. A file that
 // cannot be inspected gives no event and is not remembered.

@@ -1,4 +1,5 @@
 #include "store/event_store.hpp"
+#include "store/local_scan.hpp"
 
 #include <gtest/gtest.h>
 
@@ -315,6 +316,51 @@ TEST_F(EventStoreTest, HotplugDuplicatesOfBridgeEventsAreDropped) {
   hotplugTime = "2026-05-11T12:11:00Z";
   store->reload(true);
   EXPECT_EQ(store->events().size(), 2u);  // eleven minutes apart: a new one
+}
+
+// The event bridge names the tool before the command and shortens at its own length; the
+// rollout detector shows the bare command. The same request must not become two cards.
+TEST_F(EventStoreTest, BridgeToolPrefixAndShorteningStillMatchTheDetectorsCommand) {
+  EXPECT_TRUE(hotplugMessageMatches("Bash - npm  test", "npm test", "Bash"));
+  EXPECT_TRUE(hotplugMessageMatches("ls", "ls", "Bash"));
+  EXPECT_FALSE(hotplugMessageMatches("Bash - npm test", "npm test --watch", "Bash"));
+  EXPECT_FALSE(hotplugMessageMatches("Edit - npm test", "npm test", "Bash"));
+  const std::string longCommand = "cargo test --workspace --all-features -- --nocapture";
+  EXPECT_TRUE(hotplugMessageMatches("Bash - " + longCommand.substr(0, 30) + "...",
+                                    longCommand.substr(0, 40) + "\xE2\x80\xA6", "Bash"));
+  EXPECT_TRUE(hotplugMessageMatches("Bash - " + longCommand,
+                                    longCommand.substr(0, 20) + "\xE2\x80\xA6", "Bash"));
+  // A shortened text too short to tell commands apart matches nothing but itself.
+  EXPECT_FALSE(hotplugMessageMatches("Bash - rm -rf build", "rm\xE2\x80\xA6", "Bash"));
+  EXPECT_FALSE(hotplugMessageMatches("Bash - ", "", "Bash"));
+
+  std::filesystem::create_directories(dir.file("events"));
+  std::filesystem::create_directories(dir.file("codex"));
+  writeText(
+      dir.file("events/events.jsonl"),
+      R"({"event_id":"b1","event_type":"permission_request","session_id":"s","tool_name":"Bash",)"
+      R"("message":"Bash - npm test","timestamp":"2026-05-11T12:00:00Z","action":{"kind":"bash"}})"
+      "\n");
+  auto storeOptions = options();
+  storeOptions.roots.codexSessionsRoot = dir.file("codex");
+  storeOptions.isolated = true;
+  std::string command = "npm test";
+  storeOptions.localHotplugLoader = [&](const LocalToolRoots&) {
+    Json object = {{"event_id", "h-" + command},
+                   {"event_type", "permission_request"},
+                   {"session_id", "s"},
+                   {"tool_name", "Bash"},
+                   {"message", command},
+                   {"timestamp", "2026-05-11T12:00:02Z"},
+                   {"source_type", "local_hotplug"}};
+    return std::vector<GlimmetEvent>{*parseGlimmetEvent(object, EventParseContext{"/h"})};
+  };
+  auto store = makeStore(storeOptions);
+  store->reload(true);
+  EXPECT_EQ(store->events().size(), 1u);
+  command = "npm run build";
+  store->reload(true);
+  EXPECT_EQ(store->events().size(), 2u);  // another command is another request
 }
 
 TEST_F(EventStoreTest, UnchangedUsageCandidatesSkipNineScansThenForceOne) {

@@ -50,7 +50,7 @@ TEST(CollapsedTicker, ApprovalsFirstThenMessagesCompletionsUsage) {
   usage.toolID = "claude-code";
   usage.fiveHour = metric("42% used", "12:56 PM");
   usage.weekly = metric("18% used");
-  snapshot.latestUsage = usage;
+  snapshot.usageCarousel = {{"Claude", usage}};
   const auto items = collapsedTickerItems(snapshot);
   EXPECT_EQ(labels(items),
             (std::vector<std::string>{"approval:Need approve", "message:Reading files",
@@ -64,7 +64,7 @@ TEST(CollapsedTicker, ApprovalsFirstThenMessagesCompletionsUsage) {
   EXPECT_EQ(items[1].approvalCount, 1);
   EXPECT_FALSE(items[2].showsApprovalBadge);
   EXPECT_EQ(items[3].deadlineLabel, "Resets 12:56 PM");
-  EXPECT_EQ(items[3].tool, "Claude Code");
+  EXPECT_EQ(items[3].tool, "Claude");
 }
 
 TEST(CollapsedTicker, CompletionPlaceholdersReadDone) {

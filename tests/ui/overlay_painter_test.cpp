@@ -102,7 +102,7 @@ TEST(OverlayPainter, UsageCapsuleShowsTheResetAccessoryInTheSecondaryTone) {
   usage.toolID = "claude-code";
   usage.fiveHour = UsageMetric{"42% used", "12:56 PM", 42.0, std::nullopt, {}};
   usage.weekly = UsageMetric{"18% used", "", 18.0, std::nullopt, {}};
-  snapshot.latestUsage = usage;
+  snapshot.usageCarousel = {{"Claude", usage}};
   const OverlayFrame frame = layoutOverlay(snapshot, {}, DisplayKind::externalVirtual, 32, at(0));
   RecordingCanvas canvas;
   paintOverlay(canvas, frame);

@@ -191,7 +191,8 @@ void OverlayController::redraw(Surface& surface) {
 
 void OverlayController::scheduleWake(Surface& surface) {
   const Timestamp now = systemNow();
-  const auto when = nextWakeTime(surface.state, surface.frame.tickerCount, now);
+  const auto when = nextWakeTime(surface.state, surface.frame.tickerCount, now,
+                                 surface.frame.usageTools.size());
   if (!when) {
     surface.wake.cancel();
     return;
@@ -201,7 +202,8 @@ void OverlayController::scheduleWake(Surface& surface) {
     Surface* target = surfaceForWindow(window);
     if (!target) return;
     const auto intent =
-        handle(target->state, Tick{hoverContext(*target)}, target->frame.tickerCount, systemNow());
+        handle(target->state, Tick{hoverContext(*target), target->frame.usageTools},
+               target->frame.tickerCount, systemNow());
     apply(*target, intent);
     if (!intent.redraw && intent.kind == OverlayIntent::Kind::none) scheduleWake(*target);
   });

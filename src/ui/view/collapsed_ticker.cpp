@@ -3,7 +3,9 @@
 #include <cctype>
 
 #include "base/text.hpp"
+#include "model/tool_catalog.hpp"
 #include "model/tool_names.hpp"
+#include "model/usage_brands.hpp"
 #include "ui/view/request_matching.hpp"
 #include "ui/view/view_colors.hpp"
 
@@ -48,9 +50,10 @@ CollapsedTickerDisplay approvalEntry(std::string tool) {
           0};
 }
 
-std::string usageTool(const UsageSnapshot& snapshot) {
-  if (!snapshot.tool.empty()) return snapshot.tool;
-  return toolDisplayName(snapshot.toolID);
+// A brand wears the colour of its first tool ("Codex" that of the Codex CLI).
+RGBColor brandColor(const std::string& brand) {
+  const auto ids = usageToolIDs(brand);
+  return toolColor(ids.empty() ? brand : ids.front());
 }
 
 bool isWordCharacter(unsigned char c) {
@@ -199,12 +202,11 @@ std::vector<CollapsedTickerDisplay> collapsedTickerItems(const AppSnapshot& snap
   std::vector<CollapsedTickerDisplay> items = std::move(approvals);
   items.insert(items.end(), ordinary.begin(), ordinary.end());
   items.insert(items.end(), completions.begin(), completions.end());
-  if (snapshot.latestUsage) {
-    const UsageSnapshot& usage = *snapshot.latestUsage;
-    const auto deadline = collapsedUsageDeadlineLabel(usage);
-    items.push_back({CollapsedTickerKind::usage, usageTool(usage),
-                     collapsedUsageLabel(usage, deadline), toColor(toolColor(usage.toolID)),
-                     deadline, false, 0});
+  for (const auto& entry : snapshot.usageCarousel) {
+    const auto deadline = collapsedUsageDeadlineLabel(entry.snapshot);
+    items.push_back({CollapsedTickerKind::usage, entry.brand,
+                     collapsedUsageLabel(entry.snapshot, deadline),
+                     toColor(brandColor(entry.brand)), deadline, false, 0});
   }
   if (items.empty()) {
     items.push_back({CollapsedTickerKind::idle, kIdleTickerTool, kAllClearLabel,
@@ -214,7 +216,7 @@ std::vector<CollapsedTickerDisplay> collapsedTickerItems(const AppSnapshot& snap
 }
 
 const std::vector<CollapsedTickerDisplay>& CollapsedTickerMemo::items(const AppSnapshot& snapshot) {
-  Key key{snapshot.storeRevision, {}, snapshot.latestUsage};
+  Key key{snapshot.storeRevision, {}, snapshot.usageCarousel};
   for (const auto& request : snapshot.waitingRequests) {
     key.waitingRequestIDs.push_back(request.requestID);
   }

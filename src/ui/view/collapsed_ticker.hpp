@@ -56,7 +56,7 @@ class CollapsedTickerMemo {
   struct Key {
     int64_t storeRevision = -1;
     std::vector<std::string> waitingRequestIDs;
-    std::optional<UsageSnapshot> usage;
+    std::vector<UsageCarouselEntry> usage;
     bool operator==(const Key&) const = default;
   };
   std::optional<Key> key_;

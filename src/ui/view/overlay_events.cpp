@@ -4,6 +4,7 @@
 
 #include "base/text.hpp"
 #include "ui/view/hover_rules.hpp"
+#include "ui/view/usage_rotation.hpp"
 #include "ui/view/view_colors.hpp"
 
 namespace glimmet {
@@ -262,6 +263,11 @@ OverlayIntent handle(OverlayViewState& state, const Tick& event, size_t tickerCo
       rotateCollapsedTickerIfNeeded(state.ticker, tickerCount, now)) {
     intent.redraw = true;
   }
+  // Only the open panel shows one brand at a time; the capsule's queue has them all.
+  if (state.mode == OverlayMode::expanded &&
+      rotateUsageToolIfNeeded(state, event.usageTools, now)) {
+    intent.redraw = true;
+  }
   return intent;
 }
 
@@ -271,7 +277,7 @@ OverlayIntent handle(OverlayViewState& state, const ToggleRequested&, Timestamp)
 }
 
 std::optional<Timestamp> nextWakeTime(const OverlayViewState& state, size_t tickerCount,
-                                      Timestamp now) {
+                                      Timestamp now, size_t usageToolCount) {
   std::optional<Timestamp> wake;
   auto consider = [&](const std::optional<Timestamp>& time) {
     if (time && (!wake || *time < *wake)) wake = time;
@@ -284,6 +290,7 @@ std::optional<Timestamp> nextWakeTime(const OverlayViewState& state, size_t tick
     consider(state.ticker.lastRotationAt ? nextTickerRotation(state.ticker, tickerCount)
                                          : std::optional<Timestamp>(now));
   }
+  if (state.mode == OverlayMode::expanded) consider(nextUsageRotation(state, usageToolCount, now));
   return wake;
 }
 

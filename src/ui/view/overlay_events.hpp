@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_command.hpp"
 #include "base/time.hpp"
@@ -49,7 +50,12 @@ struct KeyPress {
 };
 // The host's wake-up: a due hover decision, ticker rotation or banner expiry.
 struct Tick {
+  // Not an aggregate, so that ticks without a usage carousel can leave it out.
+  explicit Tick(HoverContext hover = {}, std::vector<std::string> usageTools = {})
+      : hover(std::move(hover)), usageTools(std::move(usageTools)) {}
   HoverContext hover;
+  // The usage carousel's brands now, for the top row's rotation.
+  std::vector<std::string> usageTools;
 };
 // The toggle hot key.
 struct ToggleRequested {};
@@ -74,7 +80,8 @@ OverlayIntent setMode(OverlayViewState& state, OverlayMode mode);
 
 // When the view next needs a Tick: a hover decision, the ticker's next turn (collapsed, two or
 // more entries), a banner's end. None when nothing will change by itself.
+// While expanded, the top row's next usage brand (two or more brands, none pinned).
 std::optional<Timestamp> nextWakeTime(const OverlayViewState& state, size_t tickerCount,
-                                      Timestamp now);
+                                      Timestamp now, size_t usageToolCount = 0);
 
 }  // namespace glimmet

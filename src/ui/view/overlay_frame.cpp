@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ui/view/usage_rotation.hpp"
 #include "ui/view/view_colors.hpp"
 
 namespace glimmet {
@@ -125,11 +126,12 @@ void addPanelTargets(OverlayFrame& frame) {
   ExpandedFrame& panel = frame.expanded;
   auto& targets = frame.targets;
   targets.push_back({kQuit, {}, panel.quit});
-  if (!panel.usageText.empty()) {
-    targets.push_back(
-        {kUsageTool,
-         frame.ticker.kind == CollapsedTickerKind::usage ? frame.ticker.tool : std::string(),
-         panel.status.usageText});
+  if (!panel.usageTool.empty()) {
+    // The brand's name steps to the next brand, its quota text keeps this one; both pin it.
+    if (panel.nextUsageTool != panel.usageTool && !panel.status.toolText.isEmpty()) {
+      targets.push_back({kUsageTool, panel.nextUsageTool, panel.status.toolText});
+    }
+    targets.push_back({kUsageTool, panel.usageTool, panel.status.usageText});
   }
   targets.push_back({kSettings, {}, settingsHitRect(panel.panel.width)});
   targets.push_back({kClearPage, {}, panel.clearPage});
@@ -173,8 +175,13 @@ ExpandedFrame layoutExpanded(const AppSnapshot& snapshot, const OverlayViewState
   }
   frame.statusDotColor = macBookCollapsedStatusColor(ticker, snapshot.petState);
   frame.toolText = ticker.tool;
-  if (snapshot.latestUsage) {
-    frame.usageText = expandedTopQuotaText(*snapshot.latestUsage).value_or("");
+  if (const UsageCarouselEntry* usage =
+          activeUsageEntry(snapshot.usageCarousel, state.activeUsageTool)) {
+    // The top row speaks for one brand at a time; a token-only tool shows its own summary.
+    frame.toolText = usage->brand;
+    frame.usageText = expandedTopQuotaText(usage->snapshot).value_or(usage->snapshot.label);
+    frame.usageTool = usage->brand;
+    frame.nextUsageTool = nextUsageTool(usageCarouselBrands(snapshot), usage->brand);
   }
   frame.settingsButton = topSettingsRect(kWidth);
   frame.headline = {kCardInset, 50, kWidth - 2 * kCardInset, 24};
@@ -227,6 +234,7 @@ OverlayFrame layoutOverlay(const AppSnapshot& snapshot, const OverlayViewState& 
   const auto items = collapsedTickerItems(snapshot);
   frame.ticker = collapsedTickerDisplay(items, state.ticker.index);
   frame.tickerCount = items.size();
+  frame.usageTools = usageCarouselBrands(snapshot);
   switch (state.mode) {
     case OverlayMode::collapsed:
       frame.size = {CollapsedMetrics::kWidth, collapsedHeight};

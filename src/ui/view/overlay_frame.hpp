@@ -84,6 +84,10 @@ struct ExpandedFrame {
   Color statusDotColor;
   std::string toolText;
   std::string usageText;
+  // The usage brand the top row shows and the one a click on its name moves to; empty without
+  // a usage carousel.
+  std::string usageTool;
+  std::string nextUsageTool;
   Rect settingsButton;
   // Summary under the top row.
   Rect headline;
@@ -115,6 +119,8 @@ struct OverlayFrame {
   std::vector<ClickTarget> targets;  // in hit-test order: the first that contains a point wins
   CollapsedTickerDisplay ticker;
   size_t tickerCount = 1;
+  // The usage carousel's brands, in order: what the top row rotates through.
+  std::vector<std::string> usageTools;
   PetState petState = PetState::idle;
   CollapsedFrame collapsed;
   ExpandedFrame expanded;

@@ -44,6 +44,7 @@ struct OverlayViewState {
   std::optional<ViewBanner> banner;
   std::optional<std::string> activeUsageTool;
   bool usageRotationPinnedByUser = false;
+  std::optional<Timestamp> lastUsageRotationAt;
   // Keeps the panel open whatever the pointer does (for screenshots and debugging).
   bool debugLockExpanded = false;
   bool operator==(const OverlayViewState&) const = default;
