@@ -41,6 +41,14 @@ inline constexpr HookEntry kCodexApprovalEntries[] = {
     {"PermissionRequest", true, false},
 };
 
+// Gemini CLI: the event bridge reports these and never waits, since Gemini holds its agent loop
+// until every hook has returned. Its tool matchers are regular expressions; "*" takes every tool.
+inline constexpr HookEntry kGeminiEventEntries[] = {
+    {"SessionStart", false, false}, {"SessionEnd", false, false}, {"BeforeAgent", false, false},
+    {"AfterAgent", false, false},   {"BeforeTool", true, false},  {"AfterTool", true, false},
+    {"Notification", false, false},
+};
+
 // The events of `entries`, for removing what an older install put elsewhere.
 template <size_t N>
 std::vector<std::string_view> eventsOf(const HookEntry (&entries)[N]) {

@@ -40,6 +40,12 @@ std::string commandOf(const ConfigJson& handler) {
   return command != handler.end() && command->is_string() ? command->get<std::string>() : "";
 }
 
+bool isNamed(const ConfigJson& handler, std::string_view name) {
+  if (name.empty() || !handler.is_object()) return false;
+  const auto found = handler.find("name");
+  return found != handler.end() && found->is_string() && found->get<std::string>() == name;
+}
+
 // Visits every handler list of `event`; a value that is not a list of groups is left alone.
 template <class Visit>
 void forEachGroup(ConfigJson& hooks, std::string_view event, Visit visit) {
@@ -69,12 +75,12 @@ void dropEmptyGroups(ConfigJson& hooks, const std::string& event) {
 // Removes own handlers of `event`, keeping the first one when `keepFirst`; true when one was
 // removed.
 bool removeOwn(ConfigJson& hooks, std::string_view event, std::string_view bridgePath,
-               bool keepFirst) {
+               bool keepFirst, std::string_view ownName) {
   bool kept = !keepFirst;
   bool removed = false;
   forEachGroup(hooks, event, [&](ConfigJson&, ConfigJson& handlers) {
     for (size_t index = 0; index < handlers.size();) {
-      if (!isOwnBridgeCommand(commandOf(handlers[index]), bridgePath)) {
+      if (!isOwnHandler(handlers[index], bridgePath, ownName)) {
         ++index;
       } else if (!kept) {
         kept = true;
@@ -143,21 +149,27 @@ bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath) {
   return index < words.size() && words[index] == bridgePath;
 }
 
+bool isOwnHandler(const ConfigJson& handler, std::string_view bridgePath,
+                  std::string_view ownName) {
+  return isNamed(handler, ownName) || isOwnBridgeCommand(commandOf(handler), bridgePath);
+}
+
 void placeHookHandler(ConfigJson& hooks, std::string_view event,
                       const std::optional<std::string>& matcher, const ConfigJson& handler,
-                      std::string_view bridgePath, const std::vector<std::string>& siblingBridges) {
+                      std::string_view bridgePath, const std::vector<std::string>& siblingBridges,
+                      std::string_view ownName) {
   const auto isSiblingCommand = [&](std::string_view command) {
     return std::any_of(
         siblingBridges.begin(), siblingBridges.end(),
         [&](const std::string& sibling) { return isOwnBridgeCommand(command, sibling); });
   };
-  removeOwn(hooks, event, bridgePath, true);
+  removeOwn(hooks, event, bridgePath, true, ownName);
   ConfigJson* ownGroup = nullptr;
   bool mentioned = false;
   forEachGroup(hooks, event, [&](ConfigJson& group, ConfigJson& handlers) {
     for (auto& existing : handlers) {
       const std::string command = commandOf(existing);
-      if (isOwnBridgeCommand(command, bridgePath)) {
+      if (isOwnHandler(existing, bridgePath, ownName)) {
         // Our handler, possibly from an older version: every field becomes today's.
         existing = handler;
         // The matcher is ours to set only in a group nobody else shares.
@@ -185,13 +197,13 @@ void placeHookHandler(ConfigJson& hooks, std::string_view event,
 }
 
 void removeOwnHandlers(ConfigJson& hooks, std::string_view bridgePath,
-                       const std::vector<std::string_view>& keepEvents) {
+                       const std::vector<std::string_view>& keepEvents, std::string_view ownName) {
   if (!hooks.is_object()) return;
   std::vector<std::string> events;
   for (const auto& [event, groups] : hooks.items()) events.push_back(event);
   for (const auto& event : events) {
     if (std::find(keepEvents.begin(), keepEvents.end(), event) != keepEvents.end()) continue;
-    removeOwn(hooks, event, bridgePath, false);
+    removeOwn(hooks, event, bridgePath, false, ownName);
   }
 }
 

@@ -23,17 +23,24 @@ bool isOwnBridgeCommand(std::string_view command, std::string_view bridgePath);
 // of groups survives an upgrade; when a command the user composed mentions the bridge nothing
 // is added; otherwise a group is appended. A command Glimmet wrote for one of `siblingBridges`
 // is not the user's: its own placement rewrites it, so a mention inside it does not count, or a
-// second install would add what the first one left out.
+// second install would add what the first one left out. Where the agent names its hooks, a
+// handler called `ownName` is Glimmet's too, whatever its command has become.
 void placeHookHandler(ConfigJson& hooks, std::string_view event,
                       const std::optional<std::string>& matcher, const ConfigJson& handler,
                       std::string_view bridgePath,
-                      const std::vector<std::string>& siblingBridges = {});
+                      const std::vector<std::string>& siblingBridges = {},
+                      std::string_view ownName = {});
 
 // Removes Glimmet's own handlers for `bridgePath` from every event not in `keepEvents`, with
 // the groups and events they leave empty. An upgrade that stops waiting on an event takes its
-// old hook away, or the agent would keep running it.
+// old hook away, or the agent would keep running it. `ownName` as for placeHookHandler.
 void removeOwnHandlers(ConfigJson& hooks, std::string_view bridgePath,
-                       const std::vector<std::string_view>& keepEvents);
+                       const std::vector<std::string_view>& keepEvents,
+                       std::string_view ownName = {});
+
+// Whether `handler` is Glimmet's own for `bridgePath` (or named `ownName`, when not empty).
+bool isOwnHandler(const ConfigJson& handler, std::string_view bridgePath,
+                  std::string_view ownName = {});
 
 // The events where Glimmet's own handler for `bridgePath` is out of date: it sits on an event
 // not in `keepEvents` (an older version waited there, holding every prompt), it has no

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "integrations/codex_config_edit.hpp"
 #include "integrations/codex_hook_trust.hpp"
 #include "integrations/embedded_scripts.hpp"
+#include "integrations/gemini_hooks.hpp"
 #include "integrations/hook_config_json.hpp"
 #include "integrations/hook_entries.hpp"
 #include "integrations/hook_groups.hpp"
@@ -75,6 +77,7 @@ struct HookManager::Readiness {
   size_t claudeEntries = 0;
   std::vector<std::string> codexMissing;
   size_t codexEntries = 0;
+  std::vector<std::string> geminiMissing;
   bool opencodePlugin = false;
   bool wrapper = false;
 };
@@ -130,10 +133,17 @@ HookManager::Readiness HookManager::readiness() const {
   if (!trust.modified.empty()) ready.codexMissing.emplace_back("current hook trust");
   ready.codexEntries = std::size(kCodexEventEntries) + std::size(kCodexApprovalEntries) + 2;
 
+  // Each entry must be what an install writes, byte for byte: an entry the user edited may
+  // no longer reach the bridge, or reach it for some tools only.
+  const std::string geminiBridge = eventCommandPath();
+  ready.geminiMissing = geminiHookProblems(hooksOf(jsonFile(geminiSettings())),
+                                           geminiEventHandler(geminiEventCommand()), geminiBridge);
+
   // Outdated scripts are worth a repair even with every entry in place.
   if (!ready.coreBridges) {
     ready.claudeMissing.emplace_back("current bridge scripts");
     ready.codexMissing.emplace_back("current bridge scripts");
+    ready.geminiMissing.emplace_back("current bridge scripts");
   }
 
   const auto plugin = readFile(opencodePlugin());
@@ -226,6 +236,10 @@ bool HookManager::isDetected(const AIToolCatalogItem& item) const {
     return fileExists(codexConfig()) || anyCommandInPath(item) ||
            isExecutableFile(probePath("/opt/homebrew/bin/codex", roots()));
   }
+  if (id == "gemini-cli") {
+    return fileExists(std::filesystem::path(geminiSettings()).parent_path().string()) ||
+           anyCommandInPath(item);
+  }
   if (id == "claude-code") {
     return fileExists(claudeSettings()) || anyCommandInPath(item) ||
            isExecutableFile(tilde(".local/bin/claude"));
@@ -301,6 +315,10 @@ ToolHealth HookManager::healthOf(const AIToolCatalogItem& item, const Readiness&
     readyOrRepair(ready.codexMissing.empty(),
                   repairDetail("Install or repair Codex CLI notify and hooks", ready.codexMissing,
                                ready.codexEntries));
+  } else if (item.id == "gemini-cli") {
+    readyOrRepair(ready.geminiMissing.empty(),
+                  repairDetail("Install or repair Gemini CLI hooks", ready.geminiMissing,
+                               std::size(kGeminiEventEntries)));
   } else if (item.id == "opencode-cli" && (!ready.opencodePlugin || detected)) {
     readyOrRepair(ready.opencodePlugin && detected,
                   "Install the OpenCode plugin to record session usage");

@@ -186,6 +186,9 @@ Status HookManager::install(std::string_view toolID) const {
   if (id == "claude-code") return installClaudeHooks();
   if (id == "codex-cli") return installCodexNotify();
   if (id == "opencode-cli") return installOpenCodePlugin();
+  // Gemini CLI versions with hooks report through them; older ones keep the wrapper, which is
+  // among the scripts.
+  if (id == "gemini-cli") return installGeminiHooks();
   // Cursor and the wrapper tools need nothing beyond the scripts.
   return {};
 }

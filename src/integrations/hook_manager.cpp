@@ -155,6 +155,7 @@ std::string installToolID(std::string_view toolID) {
   if (id == "codex") return "codex-cli";
   if (id == "opencode") return "opencode-cli";
   if (id == "cursor") return "cursor-ide";
+  if (id == "gemini") return "gemini-cli";
   return id;
 }
 

@@ -60,6 +60,10 @@ class HookManager {
   std::string codexConfig() const;
   std::string codexHooks() const;
   std::string opencodePlugin() const;
+  // Gemini CLI's user settings: under GEMINI_CLI_HOME when set, else under the home directory.
+  std::string geminiSettings() const;
+  // What Gemini runs on each of its events.
+  std::string geminiEventCommand() const;
   std::string bridgePath(std::string_view name) const;
   std::string eventCommandPath() const { return bridgePath("glimmet-event"); }
   std::string codexNotifyPath() const { return bridgePath("glimmet-codex-notify"); }
@@ -108,6 +112,10 @@ class HookManager {
   Status installClaudeHooks() const;
   Status installCodexNotify() const;
   Status installOpenCodePlugin() const;
+  Status installGeminiHooks() const;
+  // Takes exactly Glimmet's entries out of Gemini's settings, after a backup; everything else in
+  // the file stays as it was.
+  Status removeGeminiHooks() const;
   // Glimmet's configuration folder and the files in it that hold the user's commands: for
   // no one but the user.
   std::vector<std::string> privateFiles() const;
@@ -116,11 +124,14 @@ class HookManager {
   Result<std::string> plannedClaudeSettings() const;
   Result<std::string> plannedCodexConfig() const;
   Result<std::string> plannedCodexHooks() const;
+  Result<std::string> plannedGeminiSettings() const;
   // The same from a text already read, so that what is backed up is exactly what is rewritten.
   // A file that cannot be edited safely (not valid JSON or TOML) is an error naming it.
   Result<std::string> plannedClaudeSettings(std::string_view current) const;
   Result<std::string> plannedCodexConfig(std::string_view current) const;
   Result<std::string> plannedCodexHooks(std::string_view current) const;
+  Result<std::string> plannedGeminiSettings(std::string_view current) const;
+  Result<std::string> plannedGeminiSettingsWithoutHooks(std::string_view current) const;
   // config.toml (`config`, as planned otherwise) trusting Glimmet's hooks in the hooks.json
   // text `hooks`, and the record of the trusted keys.
   Result<CodexTrustPlan> plannedCodexTrust(std::string_view config, std::string_view hooks) const;

@@ -160,6 +160,15 @@ std::pair<std::string, std::string> HookManager::installationPreview(
     }
     diffOf(codexConfig(), config, "");
     diffOf(codexHooks(), hooks, "{}\n");
+  } else if (id == "gemini-cli") {
+    std::vector<std::string> events;
+    for (const auto& entry : kGeminiEventEntries) events.emplace_back(entry.event);
+    pieces.push_back("\nGemini CLI hooks:\n+ " + geminiSettings() + ": " + join(events, ", "));
+    diffOf(geminiSettings(), plannedGeminiSettings(), "{}\n");
+    pieces.push_back(
+        "\nGemini CLI versions without hooks can still be recorded through the "
+        "wrapper:\n" +
+        wrapPath() + " --source gemini-cli -- gemini [args...]");
   } else if (id == "opencode-cli") {
     pieces.push_back("\nOpenCode plugin:\n+ " + opencodePlugin());
     diffOf(opencodePlugin(), std::string(embeddedScript("glimmet.js").value_or("")), "");

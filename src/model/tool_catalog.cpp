@@ -209,11 +209,11 @@ const std::vector<AIToolCatalogItem>& aiToolCatalog() {
        {"gemini"},
        {},
        "~/.gemini",
-       "Wrapper",
+       "Hooks / Wrapper",
        {"Messages", "Usage limited", "Jump"},
        1,
        {142, 117, 178},
-       "Wrapper adapter can record Gemini start/complete/fail"},
+       "Hooks write local Glimmet events; the wrapper records versions without hooks"},
       {"OpenCode",
        "opencode-cli",
        "OpenCode CLI",
@@ -343,6 +343,8 @@ const AIToolCatalogItem* catalogItem(std::string_view id) {
 }
 
 bool isWrapperTool(std::string_view id) {
+  // Gemini CLI reports through its hooks where it has them; versions without hooks are still
+  // recorded through the wrapper.
   constexpr std::string_view kWrapperTools[] = {
       "cursor-agent-cli", "kilo-code", "pi",         "cline",       "roo-code", "factory-droid",
       "trae-agent-cli",   "trae-solo", "gemini-cli", "copilot-cli", "kimi-cli"};

@@ -100,21 +100,21 @@ TEST(ToolHealthTest, TraeRowsStayApart) {
 
 TEST(ToolHealthTest, WrapperToolWithoutWrapperIsAlphaWithBridgeAction) {
   ToolWorld world;
-  world.addCommand("gemini");
+  world.addCommand("droid");
   const HookManager manager = world.manager();
-  auto gemini = healthRow(manager.health(), "gemini-cli");
-  EXPECT_TRUE(gemini.detected);
-  EXPECT_EQ(gemini.status, HookStatus::alpha);
-  EXPECT_EQ(gemini.detail, "Install wrapper bridge to record Gemini CLI runs");
-  EXPECT_EQ(settingsToolPrimaryAction(gemini), SettingsToolPrimaryAction::bridge);
-  EXPECT_TRUE(gemini.path.ends_with(" · glimmet-wrap"));
+  auto droid = healthRow(manager.health(), "factory-droid");
+  EXPECT_TRUE(droid.detected);
+  EXPECT_EQ(droid.status, HookStatus::alpha);
+  EXPECT_EQ(droid.detail, "Install wrapper bridge to record Factory Droid runs");
+  EXPECT_EQ(settingsToolPrimaryAction(droid), SettingsToolPrimaryAction::bridge);
+  EXPECT_TRUE(droid.path.ends_with(" · glimmet-wrap"));
   EXPECT_FALSE(manager.wrapperBridgeReady());
 
-  ASSERT_TRUE(manager.install("gemini-cli").ok());
+  ASSERT_TRUE(manager.install("factory-droid").ok());
   EXPECT_TRUE(manager.wrapperBridgeReady());
-  gemini = healthRow(manager.health(), "gemini-cli");
-  EXPECT_EQ(gemini.status, HookStatus::healthy);
-  EXPECT_EQ(gemini.detail, "Wrapper adapter can record Gemini start/complete/fail");
+  droid = healthRow(manager.health(), "factory-droid");
+  EXPECT_EQ(droid.status, HookStatus::healthy);
+  EXPECT_EQ(droid.detail, "Wrapper adapter can record Factory Droid start/complete/fail");
   // A wrapper tool that is absent keeps its catalogue detail once the wrapper is ready.
   EXPECT_EQ(healthRow(manager.health(), "kimi-cli").detail,
             "Wrapper adapter can record Kimi CLI runs");
@@ -122,7 +122,7 @@ TEST(ToolHealthTest, WrapperToolWithoutWrapperIsAlphaWithBridgeAction) {
 
   writeText(manager.wrapPath(), "#!/usr/bin/env python3\n");
   EXPECT_FALSE(manager.wrapperBridgeReady());
-  EXPECT_EQ(healthRow(manager.health(), "gemini-cli").status, HookStatus::alpha);
+  EXPECT_EQ(healthRow(manager.health(), "factory-droid").status, HookStatus::alpha);
 }
 
 TEST(ToolHealthTest, AppRowsAndTheirActions) {

@@ -80,7 +80,10 @@ TEST_F(ToolsCommandTest, NothingInstalledGivesTwentyFiveMissingRows) {
       ++unsupported;
       EXPECT_EQ(detail, "Not available on " + std::string(platformName(kBuildPlatform)));
     } else if (isWrapperTool(item.id)) {
-      EXPECT_EQ(detail, "Install wrapper bridge to record " + item.name + " runs");
+      // Gemini CLI reports through its hooks; the wrapper is its fallback for older versions.
+      EXPECT_EQ(detail, item.id == "gemini-cli"
+                            ? "Install or repair Gemini CLI hooks"
+                            : "Install wrapper bridge to record " + item.name + " runs");
       EXPECT_TRUE(rows[i]["path"].get<std::string>().ends_with(" · glimmet-wrap"));
     }
   }

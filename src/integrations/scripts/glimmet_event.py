@@ -105,6 +105,24 @@ CLAUDE_HOOKS = {
     "SessionEnd": ("task_completed", "success", " session ended", "completed"),
 }
 
+# Gemini CLI's hook events (it reports through hooks since version 0.61); older versions go
+# through the wrapper and never send these names.
+GEMINI_HOOKS = {
+    "SessionStart": ("task_started", "info", " started", "thinking"),
+    "BeforeAgent": ("task_started", "info", " received a prompt", "thinking"),
+    "BeforeTool": ("task_updated", "info", " running tool", "running_tool"),
+    "AfterTool": ("task_updated", "info", " used tool", "running_tool"),
+    "Notification": ("waiting_input", "warning", " needs attention", "waiting_input"),
+    "AfterAgent": ("task_completed", "success", " completed", "completed"),
+    "SessionEnd": ("task_completed", "success", " session ended", "completed"),
+}
+GEMINI_SOURCES = ("gemini", "gemini_cli")
+GEMINI_PATH_KEYS = ("file_path", "absolute_path", "path", "dir_path")
+# Markers of the Gemini sessions whose end was reported, so that a SessionEnd fired again on
+# the same exit is not a second "session ended"; kept a week.
+GEMINI_ENDED_DIRECTORY = "gemini-ended-sessions"
+GEMINI_ENDED_KEEP_SECONDS = 7 * 24 * 3600
+
 LIFECYCLE_TABLE = {}
 for _names, _row in (
     (("sessionstart",), ("task_started", "info", " started", "thinking")),
@@ -1256,6 +1274,108 @@ def build_claude(payload, args):
     }
 
 
+def gemini_session_marker(session_id):
+    name = re.sub(r"[^A-Za-z0-9._-]", "_", session_id)[:120].lstrip(".") or "_"
+    return os.path.join(app_directory(), GEMINI_ENDED_DIRECTORY, name)
+
+
+def first_gemini_session_end(session_id):
+    """True for the first SessionEnd of a session. Gemini may fire it several times on one exit,
+    possibly at once: creating the marker is atomic, so exactly one of them wins."""
+    if not session_id:
+        return True
+    marker = gemini_session_marker(session_id)
+    directory = os.path.dirname(marker)
+    os.makedirs(directory, 0o700, exist_ok=True)
+    try:
+        os.close(os.open(marker, os.O_WRONLY | os.O_CREAT | os.O_EXCL | os.O_NOFOLLOW, 0o600))
+    except FileExistsError:
+        return False
+    cutoff = time.time() - GEMINI_ENDED_KEEP_SECONDS
+    for name in os.listdir(directory):
+        path = os.path.join(directory, name)
+        try:
+            if os.lstat(path).st_mtime < cutoff:
+                os.unlink(path)
+        except OSError:
+            pass
+    return True
+
+
+def forget_gemini_session_end(session_id):
+    # A resumed session can end again.
+    if session_id:
+        try:
+            os.unlink(gemini_session_marker(session_id))
+        except OSError:
+            pass
+
+
+def build_gemini(payload, args):
+    source = args.source
+    tool_display = display_name_for_source(source)
+    raw_event_name = payload["hook_event_name"]
+    session_id = non_empty_text(payload.get("session_id"))
+    if raw_event_name == "SessionStart":
+        forget_gemini_session_end(session_id)
+    elif raw_event_name == "SessionEnd" and not first_gemini_session_end(session_id):
+        return None
+    cwd = working_directory(payload, args)
+    tool_name = non_empty_text(payload.get("tool_name"))
+    tool_input = payload.get("tool_input") if isinstance(payload.get("tool_input"), dict) else {}
+    details = payload.get("details") if isinstance(payload.get("details"), dict) else {}
+    # A permission prompt names the command in its details; a tool event in its input.
+    command = first_key(tool_input, ("command",)) or first_key(details, ("command", "rootCommand"))
+    file_path = None if command else first_key(tool_input, GEMINI_PATH_KEYS)
+
+    action = None
+    if command:
+        action = {"kind": "shell", "command": clean(command, 180), "risk": risk_for(command, None)}
+    elif file_path:
+        action = {"kind": "file", "file_path": clean(file_path, 180), "risk": risk_for(None, file_path)}
+    elif tool_name:
+        action = {"kind": clean(tool_name, 60), "risk": "low"}
+
+    event_type, severity, suffix, status = GEMINI_HOOKS[raw_event_name]
+    prompt = clean(content_text(payload.get("prompt")), 240)
+    response = content_text(payload.get("prompt_response"))
+    if raw_event_name == "BeforeAgent":
+        message = prompt or "Prompt received."
+    elif raw_event_name == "AfterAgent":
+        message = response or "Completed turn."
+    elif raw_event_name == "Notification":
+        message = command or content_text(payload.get("message")) or "Waiting for you."
+    elif raw_event_name in ("BeforeTool", "AfterTool"):
+        # The tool's name is shown beside the message already.
+        message = command or file_path or tool_name or "Tool event captured locally."
+    else:
+        message = "Lifecycle event captured locally."
+
+    finished = event_type == "task_completed"
+    preview = drop_absent({"user": prompt or None, "agent": (clean(response, 240) or None) if finished else None})
+    return {
+        "source": source,
+        "source_type": "cli_agent",
+        "project": last_path_component(cwd),
+        "cwd": cwd,
+        "event_type": event_type,
+        "severity": severity,
+        "title": sanitize(tool_display + suffix, 160),
+        "message": sanitize(message),
+        "tool_name": clean(tool_name, 80),
+        "status": status,
+        "session_id": session_id,
+        "pid": args.pid,
+        "terminal": detected_terminal_name(),
+        "transcript_path": first_key(payload, ("transcript_path",)),
+        "jump_target": payload_jump_target(payload, cwd),
+        "raw_event_name": raw_event_name,
+        "action": action,
+        "preview": preview or None,
+        "completion_snippet": (clean(response, 600) or None) if finished else None,
+    }
+
+
 def build_generic(payload, args):
     source = args.source or clean(first_key(payload, ("source", "tool_id", "toolId")), 80) or "agent"
     tool_display = display_name_for_source(source)
@@ -1551,6 +1671,8 @@ def build_event(argv):
             event = build_codex(payload, args)
         elif source in ("claude", "claude_code"):
             event = build_claude(payload, args)
+        elif source in GEMINI_SOURCES and payload.get("hook_event_name") in GEMINI_HOOKS:
+            event = build_gemini(payload, args)
         else:
             event = build_generic(payload, args)
     if event is None:
