@@ -13,6 +13,7 @@
 #include "ui/overlay_application.hpp"
 #include "ui/render_command.hpp"
 #include "ui/tool_commands.hpp"
+#include "ui/update_command.hpp"
 #include "ui/usage_command.hpp"
 
 namespace glimmet {
@@ -38,6 +39,7 @@ constexpr const char* kUsage =
     "                  Show where an event's Jump button would take you\n"
     "  render --list | --out DIR [NAME...] [--scale N]\n"
     "                  Draw the overlay in known states to PNG files (see render --help)\n"
+    "  update check    Ask the update feed whether a newer Glimmet exists\n"
     "  help            Show this text\n"
     "\n"
     "Environment:\n"
@@ -161,6 +163,7 @@ int runCommandLine(int argc, char** argv) {
   if (command == "usage") return runUsageCommand(rest);
   if (command == "render") return runRenderCommand(rest);
   if (command == "jump") return runJumpCommand(rest);
+  if (command == "update") return runUpdateCommand(rest);
   std::fprintf(stderr, "glimmet: unknown command %.*s\n\n%s", static_cast<int>(command.size()),
                command.data(), kUsage);
   return 2;
