@@ -13,7 +13,7 @@ LAYERS = [
     ("base", {"base"}),
     ("platform", {"platform"}),
     ("model", {"model"}),
-    ("services", {"store", "approvals", "integrations", "jump", "usage", "update"}),
+    ("services", {"store", "approvals", "integrations", "jump", "usage", "update", "updates"}),
     ("app", {"app"}),
     ("ui", {"ui"}),
 ]
