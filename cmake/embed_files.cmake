@@ -1,5 +1,12 @@
-# Writes a C++ source that holds each input file's bytes, keyed by its file name.
-set(body "#include \"integrations/embedded_scripts.hpp\"\n\nnamespace glimmet {\n\nnamespace {\n")
+# Writes a C++ source that holds each input file's bytes, keyed by its file name. HEADER names
+# the header declaring FUNCTION, which returns the table (default: the bridge scripts').
+if(NOT HEADER)
+  set(HEADER "integrations/embedded_scripts.hpp")
+endif()
+if(NOT FUNCTION)
+  set(FUNCTION "embeddedScripts")
+endif()
+set(body "#include \"${HEADER}\"\n\nnamespace glimmet {\n\nnamespace {\n")
 set(table "")
 set(index 0)
 string(REPLACE "|" ";" INPUTS "${INPUTS}")
@@ -13,7 +20,7 @@ foreach(input ${INPUTS})
   string(APPEND table "    {\"${name}\", std::string_view(kScript${index}, ${byte_count})},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-string(APPEND body "}  // namespace\n\nconst std::vector<EmbeddedScript>& embeddedScripts() {\n")
+string(APPEND body "}  // namespace\n\nconst std::vector<EmbeddedScript>& ${FUNCTION}() {\n")
 string(APPEND body "  static const std::vector<EmbeddedScript> scripts = {\n${table}  };\n  return scripts;\n}\n\n")
 string(APPEND body "}  // namespace glimmet\n")
 file(WRITE ${OUTPUT}.tmp "${body}")

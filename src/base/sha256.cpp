@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 
 #ifdef __APPLE__
 #include <CommonCrypto/CommonDigest.h>
@@ -40,17 +41,69 @@ Digest digestOf(std::string_view bytes) {
 }
 #endif
 
-}  // namespace
-
-std::string sha256Hex(std::string_view bytes) {
+std::string hexOf(const Digest& digest) {
   constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;
   hex.reserve(kDigestLength * 2);
-  for (const unsigned char byte : digestOf(bytes)) {
+  for (const unsigned char byte : digest) {
     hex += kDigits[byte >> 4];
     hex += kDigits[byte & 0x0f];
   }
   return hex;
 }
+
+}  // namespace
+
+std::string sha256Hex(std::string_view bytes) {
+  return hexOf(digestOf(bytes));
+}
+
+#ifdef __APPLE__
+struct Sha256Stream::State {
+  CC_SHA256_CTX context;
+  void reset() { CC_SHA256_Init(&context); }
+};
+
+void Sha256Stream::update(std::string_view bytes) {
+  constexpr size_t kPiece = size_t{1} << 30;
+  for (size_t offset = 0; offset < bytes.size(); offset += kPiece) {
+    const std::string_view piece = bytes.substr(offset, kPiece);
+    CC_SHA256_Update(&state_->context, piece.data(), static_cast<CC_LONG>(piece.size()));
+  }
+}
+
+std::string Sha256Stream::finishHex() {
+  Digest digest{};
+  CC_SHA256_Final(digest.data(), &state_->context);
+  state_->reset();
+  return hexOf(digest);
+}
+#else
+struct Sha256Stream::State {
+  struct ContextFree {
+    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+  };
+  std::unique_ptr<EVP_MD_CTX, ContextFree> context{EVP_MD_CTX_new()};
+  void reset() { EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr); }
+};
+
+void Sha256Stream::update(std::string_view bytes) {
+  EVP_DigestUpdate(state_->context.get(), bytes.data(), bytes.size());
+}
+
+std::string Sha256Stream::finishHex() {
+  Digest digest{};
+  unsigned int length = 0;
+  EVP_DigestFinal_ex(state_->context.get(), digest.data(), &length);
+  state_->reset();
+  return hexOf(digest);
+}
+#endif
+
+Sha256Stream::Sha256Stream() : state_(std::make_unique<State>()) {
+  state_->reset();
+}
+
+Sha256Stream::~Sha256Stream() = default;
 
 }  // namespace glimmet
