@@ -14,6 +14,7 @@
 
 #include <fmt/format.h>
 
+#include "model/glimmet_event_lines.hpp"
 #include "store/bridge_event_tail.hpp"
 #include "store/event_store.hpp"
 
@@ -83,8 +84,9 @@ void BM_FullParseOfReadWindow(benchmark::State& state) {
 }
 BENCHMARK(BM_FullParseOfReadWindow)->Unit(benchmark::kMillisecond);
 
-// Every line of the window through the event parser, for the parser's own throughput.
-void BM_ParseEveryLineOfReadWindow(benchmark::State& state) {
+// Every line of the window through an event parser, for the parser's own throughput.
+template <auto parse>
+void parseEveryLine(benchmark::State& state) {
   const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);
   std::ifstream in(path, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -94,15 +96,28 @@ void BM_ParseEveryLineOfReadWindow(benchmark::State& state) {
     size_t pos = 0;
     while (pos < text.size()) {
       const size_t end = text.find('\n', pos);
-      events +=
-          parseGlimmetEventLine(std::string_view(text).substr(pos, end - pos), context) ? 1 : 0;
+      events += parse(std::string_view(text).substr(pos, end - pos), context) ? 1 : 0;
       pos = end + 1;
     }
     benchmark::DoNotOptimize(events);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
+
+std::optional<GlimmetEvent> parseLine(std::string_view line, const EventParseContext& context) {
+  return parseGlimmetEventLine(line, context);
+}
+
+void BM_ParseEveryLineOfReadWindow(benchmark::State& state) {
+  parseEveryLine<parseLine>(state);
+}
 BENCHMARK(BM_ParseEveryLineOfReadWindow)->Unit(benchmark::kMillisecond);
+
+// The same through the tree parser the SIMD reader replaced, for comparison in the same run.
+void BM_ParseEveryLineOfReadWindowAsTree(benchmark::State& state) {
+  parseEveryLine<parseGlimmetEventLineAsTree>(state);
+}
+BENCHMARK(BM_ParseEveryLineOfReadWindowAsTree)->Unit(benchmark::kMillisecond);
 
 void BM_PlainSimdjsonParseOfReadWindow(benchmark::State& state) {
   const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);

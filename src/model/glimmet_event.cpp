@@ -1,5 +1,10 @@
 #include "model/glimmet_event.hpp"
 
+#include <memory>
+
+#include "model/glimmet_event_lines.hpp"
+
+#include "base/json_line_reader.hpp"
 #include "base/path_names.hpp"
 #include "base/text.hpp"
 #include "model/event_text.hpp"
@@ -12,15 +17,33 @@ namespace {
 
 using Keys = std::initializer_list<std::string_view>;
 
-std::optional<std::string> optionalString(const Json& object, Keys keys) {
+// The reading below is written once for both value types: the tree (`Json`, for loaders and the
+// reference reader) and the values of one decoded line (`JsonLineValue`, for the event file).
+std::string textOf(const Json& value) {
+  return value.get<std::string>();
+}
+std::string textOf(const JsonLineValue& value) {
+  return std::string(value.text());
+}
+const Json& asTree(const Json& value) {
+  return value;
+}
+Json asTree(const JsonLineValue& value) {
+  return value.toJson();
+}
+
+template <typename Value>
+std::optional<std::string> optionalString(const Value& object, Keys keys) {
   return firstString(object, keys);
 }
 
-std::string stringOr(const Json& object, Keys keys, std::string fallback) {
+template <typename Value>
+std::string stringOr(const Value& object, Keys keys, std::string fallback) {
   return firstString(object, keys).value_or(std::move(fallback));
 }
 
-std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
+template <typename Value>
+std::optional<JumpTarget> parseTypedJumpTarget(const Value& object) {
   const auto kind = firstString(object, {"kind"});
   if (!kind) return std::nullopt;
   const std::string lower = toLower(*kind);
@@ -33,7 +56,7 @@ std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
   } else if (lower == "cli") {
     target.kind = JumpTarget::Kind::cli;
     target.command = firstString(object, {"command"}).value_or("");
-    if (const Json* args = member(object, "args")) target.args = stringArray(*args);
+    if (const auto* args = member(object, "args")) target.args = stringArray(*args);
     target.cwd = firstString(object, {"cwd"});
   } else if (lower == "cmux") {
     target.kind = JumpTarget::Kind::cmux;
@@ -65,24 +88,25 @@ std::optional<JumpTarget> parseTypedJumpTarget(const Json& object) {
   } else if (lower == "file") {
     target.kind = JumpTarget::Kind::file;
     target.path = firstString(object, {"path", "value"}).value_or("");
-    if (const Json* line = member(object, "line")) target.line = intValue(*line);
+    if (const auto* line = member(object, "line")) target.line = intValue(*line);
   } else {
     return std::nullopt;
   }
   return target;
 }
 
-std::optional<ResponseReceipt> parseReceipt(const Json& object, const EventTypeValue& eventType,
+template <typename Value>
+std::optional<ResponseReceipt> parseReceipt(const Value& object, const EventTypeValue& eventType,
                                             const std::string& eventID) {
   const EventTypeValue type = member(object, "event_type")
                                   ? eventType
                                   : EventTypeValue(firstString(object, {"type"}).value_or(""));
   if (type != EventType::responseReceipt) return std::nullopt;
-  const Json* receiptObject = member(object, "receipt");
+  const Value* receiptObject = member(object, "receipt");
   if (!receiptObject || !receiptObject->is_object())
     receiptObject = member(object, "response_receipt");
   if (!receiptObject || !receiptObject->is_object()) return std::nullopt;
-  const Json& receipt = *receiptObject;
+  const Value& receipt = *receiptObject;
   const auto target = firstString(receipt, {"target_event_id", "targetEventID", "response_event_id",
                                             "responseEventID", "event_id"});
   const auto actionText = firstString(receipt, {"action"});
@@ -101,9 +125,10 @@ std::optional<ResponseReceipt> parseReceipt(const Json& object, const EventTypeV
   return result;
 }
 
-std::vector<MessageOption> parseOptions(const Json& object) {
+template <typename Value>
+std::vector<MessageOption> parseOptions(const Value& object) {
   std::vector<MessageOption> options;
-  const Json* list = member(object, "options");
+  const Value* list = member(object, "options");
   if (!list || !list->is_array()) return options;
   for (const auto& element : *list) {
     const auto id = firstString(element, {"id"});
@@ -124,9 +149,10 @@ std::vector<MessageOption> parseOptions(const Json& object) {
   return options;
 }
 
-ResponseChannel parseResponseChannel(const Json& object) {
-  const Json* response = member(object, "response");
-  const Json& source = (response && response->is_object()) ? *response : object;
+template <typename Value>
+ResponseChannel parseResponseChannel(const Value& object) {
+  const Value* response = member(object, "response");
+  const Value& source = (response && response->is_object()) ? *response : object;
   if (auto path = firstString(source, {"response_file", "responseFile"})) {
     return ResponseChannel::responseFile(*path);
   }
@@ -150,9 +176,10 @@ ResponseChannel parseResponseChannel(const Json& object) {
 }
 
 // The note settings live in the response object first, then at the top level.
-const Json* noteValue(const Json& object, std::string_view key) {
-  if (const Json* response = member(object, "response")) {
-    if (const Json* value = member(*response, key)) return value;
+template <typename Value>
+const Value* noteValue(const Value& object, std::string_view key) {
+  if (const Value* response = member(object, "response")) {
+    if (const Value* value = member(*response, key)) return value;
   }
   return member(object, key);
 }
@@ -214,15 +241,13 @@ bool isCodexTitleTurn(const GlimmetEvent& event) {
   return toLower(event.preview.user).starts_with(kCodexTitlePrompt);
 }
 
-}  // namespace
-
-std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
-                                              const EventParseContext& context) {
-  const Json* idValue = member(object, "event_id");
+template <typename Value>
+std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseContext& context) {
+  const Value* idValue = member(object, "event_id");
   if (!idValue || !idValue->is_string()) return std::nullopt;
 
   GlimmetEvent event;
-  event.id = idValue->get<std::string>();
+  event.id = textOf(*idValue);
   event.source = stringOr(object, {"source"}, "unknown");
   if (auto cwd = optionalString(object, {"cwd"})) {
     event.cwd = *cwd;
@@ -239,12 +264,12 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   const auto explicitTaskKey = optionalString(object, {"task_key", "taskKey"});
   event.project = stringOr(object, {"project"}, basename(event.cwd));
 
-  if (const Json* action = member(object, "action"); action && action->is_object()) {
-    if (const Json* risk = member(*action, "risk"); risk && risk->is_string()) {
-      event.risk = messageRiskFromText(risk->get<std::string>());
+  if (const Value* action = member(object, "action"); action && action->is_object()) {
+    if (const Value* risk = member(*action, "risk"); risk && risk->is_string()) {
+      event.risk = messageRiskFromText(textOf(*risk));
     }
-    if (const Json* kind = member(*action, "kind"); kind && kind->is_string()) {
-      event.actionKind = kind->get<std::string>();
+    if (const Value* kind = member(*action, "kind"); kind && kind->is_string()) {
+      event.actionKind = textOf(*kind);
     }
     event.decisionFile = firstString(*action, {"decision_file", "decisionFile", "decision_path"});
     event.decisionCommand = firstString(*action, {"decision_command", "decisionCommand"});
@@ -257,16 +282,14 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   event.completionSnippet = optionalString(
       object, {"completion_snippet", "completionSnippet", "assistant_message", "assistantMessage"});
 
-  const Json* previewObject = member(object, "preview");
-  const Json emptyObject = Json::object();
-  const Json& preview =
-      (previewObject && previewObject->is_object()) ? *previewObject : emptyObject;
-  auto user = firstString(preview, {"user", "prompt"});
+  const Value* preview = member(object, "preview");
+  if (preview && !preview->is_object()) preview = nullptr;
+  auto user = preview ? firstString(*preview, {"user", "prompt"}) : std::nullopt;
   if (!user) {
     user = firstString(object, {"user_message", "userMessage", "latest_user_question",
                                 "latestUserQuestion", "user_question", "userQuestion", "prompt"});
   }
-  auto agent = firstString(preview, {"agent", "assistant"});
+  auto agent = preview ? firstString(*preview, {"agent", "assistant"}) : std::nullopt;
   if (!agent) {
     agent = firstString(
         object, {"agent_message", "agentMessage", "assistant_message", "assistantMessage",
@@ -282,39 +305,38 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   event.transcriptPath = optionalString(object, {"transcript_path", "transcriptPath"});
 
   for (const auto key : {"jump_target", "jumpTarget", "jump"}) {
-    const Json* value = member(object, key);
+    const Value* value = member(object, key);
     if (value && value->is_object() && member(*value, "kind")) {
       if ((event.typedJumpTarget = parseTypedJumpTarget(*value))) break;
     }
   }
   for (const auto key : {"jump_target", "jumpTarget"}) {
-    const Json* value = member(object, key);
+    const Value* value = member(object, key);
     if (value && value->is_string()) {
-      event.jumpTarget = value->get<std::string>();
+      event.jumpTarget = textOf(*value);
       break;
     }
   }
 
   event.responseReceipt = parseReceipt(object, event.eventType, event.id);
   event.choiceOptions = parseOptions(object);
-  if (const Json* mode = member(object, "selection_mode"); mode && mode->is_string()) {
-    if (mode->get<std::string>() == "multiple")
-      event.selectionMode = MessageSelectionMode::multiple;
+  if (const Value* mode = member(object, "selection_mode"); mode && mode->is_string()) {
+    if (textOf(*mode) == "multiple") event.selectionMode = MessageSelectionMode::multiple;
   }
   event.responseChannel = parseResponseChannel(object);
-  if (const Json* value = noteValue(object, "note_enabled")) {
+  if (const Value* value = noteValue(object, "note_enabled")) {
     event.noteEnabled = boolValue(*value).value_or(false);
   }
-  if (const Json* value = noteValue(object, "note_placeholder")) {
+  if (const Value* value = noteValue(object, "note_placeholder")) {
     event.notePlaceholder = stringValue(*value).value_or("Add context");
   }
-  if (const Json* value = noteValue(object, "note_max_length")) {
+  if (const Value* value = noteValue(object, "note_max_length")) {
     event.noteMaxLength = intValue(*value).value_or(500);
   }
 
   event.sourceClass = sourceClassFor(event.sourceType, event.source);
 
-  const Json* usageObject = member(object, "usage");
+  const Value* usageObject = member(object, "usage");
   const bool hasUsage = usageObject && usageObject->is_object();
   event.sourceCapabilities.push_back(SourceCapability::messages);
   if (hasUsage) event.sourceCapabilities.push_back(SourceCapability::usage);
@@ -348,14 +370,47 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
     if (!usageContext.timestamp && !event.rawTimestamp.empty()) {
       usageContext.timestamp = event.rawTimestamp;
     }
-    event.usage = makeUsageSnapshot(*usageObject, usageContext);
+    event.usage = makeUsageSnapshot(asTree(*usageObject), usageContext);
   }
   event.timestamp = parseUsageDate(event.rawTimestamp).value_or(kDistantPast);
   return event;
 }
 
+}  // namespace
+
+std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
+                                              const EventParseContext& context) {
+  return readEvent(object, context);
+}
+
+std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
+                                                  const EventParseContext& context,
+                                                  size_t capacity) {
+  // simdjson indexes a line with four bytes per byte and keeps that memory for the next line:
+  // a line far beyond the event file's read window gets a reader of its own, freed after it.
+  constexpr size_t kLargestLineForSharedReader = size_t{16} << 20;
+  thread_local JsonLineReader sharedReader;
+  std::unique_ptr<JsonLineReader> ownReader;
+  if (line.size() > kLargestLineForSharedReader) ownReader = std::make_unique<JsonLineReader>();
+  JsonLineReader& reader = ownReader ? *ownReader : sharedReader;
+  switch (reader.read(line, capacity)) {
+    case JsonLineReader::Outcome::value:
+      return readEvent(reader.root(), context);
+    case JsonLineReader::Outcome::notJson:
+      return std::nullopt;
+    case JsonLineReader::Outcome::needsTree:
+      break;
+  }
+  return parseGlimmetEventLineAsTree(line, context);
+}
+
 std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
                                                   const EventParseContext& context) {
+  return parseGlimmetEventLine(line, context, 0);
+}
+
+std::optional<GlimmetEvent> parseGlimmetEventLineAsTree(std::string_view line,
+                                                        const EventParseContext& context) {
   Json object = parseJsonText(line);
   if (!object.is_object()) return std::nullopt;
   return parseGlimmetEvent(object, context);

@@ -1,12 +1,16 @@
 #include "store/bridge_event_tail.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
 #include <fmt/format.h>
 
+#include "base/json_line_reader.hpp"
 #include "base/text.hpp"
+#include "model/glimmet_event_lines.hpp"
+#include "model/tool_names.hpp"
 #include "platform/file_system.hpp"
 #include "store/newest_lines.hpp"
 
@@ -17,6 +21,51 @@ namespace {
 bool isUsageOnly(const GlimmetEvent& event) {
   return event.usage.has_value() && event.notifyPolicy == NotifyPolicy::usageOnly;
 }
+
+// Counts the usage-only history candidates per tool while the window is read newest first, and
+// tells from a line's few keys, without building its event, that it cannot add one: no event
+// id, no usage object, another notify policy, or a tool that already has its twelve.
+std::optional<GlimmetEvent> parseEventFileLine(std::string_view line, size_t capacity,
+                                               const EventParseContext& context) {
+  if (line.find_first_not_of(" \t\r") == std::string_view::npos) return std::nullopt;
+  // A line with broken UTF-8 is skipped on its own; its neighbours are still read.
+  if (!isValidUtf8Fast(line)) return std::nullopt;
+  return parseGlimmetEventLine(line, context, capacity);
+}
+
+class UsageCandidateFilter {
+ public:
+  bool skips(std::string_view line, size_t capacity) {
+    if (reader_.read(line, capacity) != JsonLineReader::Outcome::value) return false;
+    const JsonLineValue& root = reader_.root();
+    const JsonLineValue* id = member(root, "event_id");
+    if (!id || !id->is_string()) return true;
+    const JsonLineValue* usage = member(root, "usage");
+    if (!usage || !usage->is_object()) return true;
+    const auto policy = firstString(root, {"notify_policy", "notifyPolicy"});
+    if (!policy || NotifyPolicyValue(*policy) != NotifyPolicy::usageOnly) return true;
+    auto toolID = firstString(*usage, {"tool_id", "toolId"});
+    if (!toolID) toolID = toolIDOfSource(firstString(root, {"source"}).value_or("unknown"));
+    const auto found = perTool_.find(*toolID);
+    return found != perTool_.end() && found->second >= BridgeEventTail::kUsageHistoryPerTool;
+  }
+
+  bool accepts(const GlimmetEvent& event) {
+    return isUsageOnly(event) &&
+           perTool_[event.usage->toolID]++ < BridgeEventTail::kUsageHistoryPerTool;
+  }
+
+ private:
+  const std::string& toolIDOfSource(const std::string& source) {
+    auto found = toolIDs_.find(source);
+    if (found == toolIDs_.end()) found = toolIDs_.emplace(source, canonicalToolID(source)).first;
+    return found->second;
+  }
+
+  JsonLineReader reader_;
+  std::map<std::string, size_t, std::less<>> perTool_;
+  std::map<std::string, std::string, std::less<>> toolIDs_;
+};
 
 }  // namespace
 
@@ -170,11 +219,10 @@ bool BridgeEventTail::readFull(uint64_t size) {
   fragment_.clear();
   skippingOverlongLine_ = false;
   fingerprint_.clear();
-  auto lines = readNewestLines(eventFile_, size, kTailReadWindow);
-  const uint64_t back = std::min<uint64_t>(size, kFingerprintLength);
-  auto ending = readFileFrom(eventFile_, size - back, back);
-  if (!lines || !ending || ending->size() != back) return false;
-  fingerprint_ = std::move(*ending);
+  auto lines = readNewestLines(eventFile_, size, kTailReadWindow, JsonLineReader::kPadding,
+                               kFingerprintLength);
+  if (!lines) return false;
+  fingerprint_ = std::move(lines->ending);
   for (const uint64_t start : lines->skippedLineStarts) reportOverlongLine(start);
   if (lines->overlongFragmentStart) {
     reportOverlongLine(*lines->overlongFragmentStart);
@@ -182,21 +230,28 @@ bool BridgeEventTail::readFull(uint64_t size) {
   }
   // A line still being written is held until its newline arrives, like on the append path.
   fragment_ = std::move(lines->fragment);
+  // One check of the whole window from its oldest kept line on (the read may start inside a
+  // character); only a window with broken UTF-8 is checked line by line.
+  const char* windowEnd = lines->bytes.get() + lines->byteCount - JsonLineReader::kPadding;
+  const char* windowStart =
+      lines->newestFirst.empty() ? windowEnd : lines->newestFirst.back().data();
+  const bool windowIsUtf8 =
+      isValidUtf8Fast(std::string_view(windowStart, static_cast<size_t>(windowEnd - windowStart)));
 
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
-  // matter only when they carry usage-only snapshots, and a line without the text "usage_only"
-  // cannot be one, so most of a large file is skipped without being parsed.
+  // matter only when they carry usage-only snapshots of a tool with fewer than twelve so far;
+  // a line without the text "usage_only" cannot be one, so most of the window is never parsed.
   std::vector<GlimmetEvent> newestFirst;
   std::vector<GlimmetEvent> candidatesNewestFirst;
-  std::map<std::string, size_t> candidatesPerTool;
-  for (const auto& line : lines->newestFirst) {
+  UsageCandidateFilter filter;
+  for (const std::string_view line : lines->newestFirst) {
     const bool inTail = newestFirst.size() < kActiveTailLength;
-    if (!inTail && line.find("usage_only") == std::string::npos) continue;
-    auto event = parseLine(line);
+    if (!inTail && !memmem(line.data(), line.size(), "usage_only", 10)) continue;
+    if (!windowIsUtf8 && !isValidUtf8Fast(line)) continue;
+    if (!inTail && filter.skips(line, lines->capacityAt(line))) continue;
+    auto event = parseEventFileLine(line, lines->capacityAt(line), context_);
     if (!event) continue;
-    if (isUsageOnly(*event) && candidatesPerTool[event->usage->toolID]++ < kUsageHistoryPerTool) {
-      candidatesNewestFirst.push_back(*event);
-    }
+    if (filter.accepts(*event)) candidatesNewestFirst.push_back(*event);
     if (inTail) newestFirst.push_back(std::move(*event));
   }
   std::vector<GlimmetEvent> parsed(std::make_move_iterator(newestFirst.rbegin()),
@@ -210,10 +265,7 @@ bool BridgeEventTail::readFull(uint64_t size) {
 }
 
 std::optional<GlimmetEvent> BridgeEventTail::parseLine(std::string_view line) const {
-  if (line.find_first_not_of(" \t\r") == std::string_view::npos) return std::nullopt;
-  // A line with broken UTF-8 is skipped on its own; its neighbours are still read.
-  if (!isValidUtf8(line)) return std::nullopt;
-  return parseGlimmetEventLine(line, context_);
+  return parseEventFileLine(line, 0, context_);
 }
 
 void BridgeEventTail::reportOverlongLine(uint64_t lineStart) {

@@ -141,6 +141,44 @@ TEST_F(BridgeEventTailTest, KeepsNewest500AndTwelveUsageEventsPerToolBeyondThem)
   EXPECT_EQ(tail.bridgeEvents().size(), 514u);
 }
 
+TEST_F(BridgeEventTailTest, UsageHistoryBeyondTheTailCountsEachLinesOwnToolAndPolicy) {
+  // Older than the tail: the tool comes from the usage object's own tool id before the source,
+  // and a repeated notify policy counts with its last value, as the event parser reads them.
+  std::string text;
+  for (int i = 0; i < 14; ++i) text += usageLine(fmt::format("claude-u{}", i), "claude-code");
+  text += R"({"event_id":"own-tool","source":"claude-code","notify_policy":"usage_only",)"
+          R"("usage":{"tool_id":"gemini-cli","five_hour_percent":3}})"
+          "\n";
+  text += R"({"event_id":"policy-last","source":"claude-code","notify_policy":"usage_only",)"
+          R"("notify_policy":"silent","usage":{"five_hour_percent":3}})"
+          "\n";
+  text += R"({"event_id":"policy-last-usage","source":"gemini","notify_policy":"silent",)"
+          R"("notify_policy":"usage_only","usage":{"five_hour_percent":3}})"
+          "\n";
+  for (int i = 0; i < 500; ++i) text += line(fmt::format("e{}", i));
+  writeText(file, text);
+  ASSERT_TRUE(reload());
+  std::vector<std::string> history;
+  for (const auto& event : tail.usageHistory()) history.push_back(event.id);
+  ASSERT_EQ(history.size(), 14u);
+  EXPECT_EQ(history.front(), "claude-u2");
+  EXPECT_EQ(history[11], "claude-u13");
+  EXPECT_EQ(history[12], "own-tool");
+  EXPECT_EQ(history[13], "policy-last-usage");
+}
+
+TEST_F(BridgeEventTailTest, LineWithBrokenUtf8IsSkippedAndTheRestOfTheWindowRead) {
+  writeText(file, line("a") + line("b", ",\"message\":\"\xff\xfe\"") + line("c") +
+                      line("d", ",\"message\":\"\xe2\x82\xac fine\""));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"a", "c", "d"}));
+  EXPECT_EQ(tail.bridgeEvents().back().message, "\xe2\x82\xac fine");
+  // The same on the append path.
+  appendText(file, line("e", ",\"title\":\"\xc0\xaf\"") + line("f"));
+  ASSERT_TRUE(reload());
+  EXPECT_EQ(ids(), (std::vector<std::string>{"a", "c", "d", "f"}));
+}
+
 TEST_F(BridgeEventTailTest, FullReadTakesOnlyTheLastEightMiBStartingAtALineBoundary) {
   std::string text;
   const std::string padding(1000, 'p');

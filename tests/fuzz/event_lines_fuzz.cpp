@@ -1,5 +1,5 @@
 // Event file bytes -> events -> grouped messages, the way the store turns the event file into
-// what the user sees.
+// what the user sees; every line is also read by the tree parser, which must agree.
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -11,6 +11,7 @@
 #include "fuzz_check.hpp"
 #include "model/companion_status.hpp"
 #include "model/glimmet_event.hpp"
+#include "model/glimmet_event_lines.hpp"
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
 
@@ -21,7 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const EventParseContext context{"/home/dev"};
   std::vector<GlimmetEvent> events;
   for (const auto& line : split(bytes, '\n')) {
-    if (auto event = parseGlimmetEventLine(line, context)) events.push_back(std::move(*event));
+    // The SIMD reader must agree with the tree parser it stands in for, field for field.
+    auto event = parseGlimmetEventLine(line, context);
+    const auto reference = parseGlimmetEventLineAsTree(line, context);
+    FUZZ_CHECK(event.has_value() == reference.has_value());
+    if (event) FUZZ_CHECK(*event == *reference);
+    if (event) events.push_back(std::move(*event));
   }
   // The first event is hidden and the second read, so both marks take part.
   std::set<std::string> hidden;

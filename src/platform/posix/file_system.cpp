@@ -1,4 +1,5 @@
 #include "platform/file_system.hpp"
+#include "platform/file_range_read.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -119,6 +120,26 @@ std::optional<std::string> readFileFrom(const std::string& path, uint64_t offset
   }
   gBytesRead.fetch_add(bytes.size(), std::memory_order_relaxed);
   return bytes;
+}
+
+bool readFileInto(const std::string& path, uint64_t offset, char* out, size_t length) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd.valid()) return false;
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t got =
+        ::pread(fd.get(), out + done, length - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  gBytesRead.fetch_add(done, std::memory_order_relaxed);
+  return true;
 }
 
 Status writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {

@@ -1,0 +1,364 @@
+#include "base/json_line_reader.hpp"
+
+#include <simdjson.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/text.hpp"
+
+namespace glimmet {
+
+namespace od = simdjson::ondemand;
+
+const size_t JsonLineReader::kPadding = simdjson::SIMDJSON_PADDING;
+
+struct JsonLineReader::Parser {
+  od::parser parser;
+};
+
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+
+}  // namespace
+
+// Builds the values of one line; a friend of the value type.
+class JsonLineWalker {
+ public:
+  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links)
+      : values_(values), links_(links) {}
+
+  // Appends the value and everything inside it; false when the tree parser must decide.
+  template <typename Value>
+  bool walk(Value& value, size_t depth, uint32_t& index);
+
+ private:
+  uint32_t append() {
+    values_.emplace_back();
+    links_.emplace_back();
+    return static_cast<uint32_t>(values_.size() - 1);
+  }
+  bool walkObject(od::object object, size_t depth, uint32_t index);
+  bool walkArray(od::array array, size_t depth, uint32_t index);
+  template <typename Value>
+  bool walkNumber(Value& value, uint32_t index);
+  void link(uint32_t parent, uint32_t& previous, uint32_t child);
+
+  std::vector<JsonLineValue>& values_;
+  std::vector<JsonLineLinks>& links_;
+};
+
+template <typename Value>
+bool JsonLineWalker::walkNumber(Value& value, uint32_t index) {
+  od::number number;
+  if (value.get_number().get(number) != simdjson::SUCCESS) return false;
+  JsonLineValue& out = values_[index];
+  switch (number.get_number_type()) {
+    case od::number_type::signed_integer:
+      out.kind_ = JsonLineValue::Kind::integer;
+      out.integer_ = number.get_int64();
+      return true;
+    case od::number_type::unsigned_integer:
+      out.kind_ = JsonLineValue::Kind::unsignedInteger;
+      out.unsignedInteger_ = number.get_uint64();
+      return true;
+    case od::number_type::floating_point_number:
+      out.kind_ = JsonLineValue::Kind::floating;
+      out.floating_ = number.get_double();
+      if (out.floating_ == 0) {
+        // "-0" is a float here but an integer to the tree parser.
+        const std::string_view token = value.raw_json_token();
+        if (token.find_first_of(".eE") == std::string_view::npos) {
+          out.kind_ = JsonLineValue::Kind::integer;
+          out.integer_ = 0;
+        }
+      }
+      return true;
+  }
+  return false;
+}
+
+template <typename Value>
+bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
+  index = append();
+  od::json_type type;
+  if (value.type().get(type) != simdjson::SUCCESS) return false;
+  switch (type) {
+    case od::json_type::object: {
+      if (depth >= JsonLineReader::kMaxDepth) return false;
+      od::object object;
+      if (value.get_object().get(object) != simdjson::SUCCESS) return false;
+      values_[index].kind_ = JsonLineValue::Kind::object;
+      return walkObject(object, depth + 1, index);
+    }
+    case od::json_type::array: {
+      if (depth >= JsonLineReader::kMaxDepth) return false;
+      od::array array;
+      if (value.get_array().get(array) != simdjson::SUCCESS) return false;
+      values_[index].kind_ = JsonLineValue::Kind::array;
+      return walkArray(array, depth + 1, index);
+    }
+    case od::json_type::string: {
+      std::string_view text;
+      if (value.get_string().get(text) != simdjson::SUCCESS) return false;
+      values_[index].kind_ = JsonLineValue::Kind::string;
+      values_[index].text_ = text;
+      return true;
+    }
+    case od::json_type::number:
+      return walkNumber(value, index);
+    case od::json_type::boolean: {
+      bool flag = false;
+      if (value.get_bool().get(flag) != simdjson::SUCCESS) return false;
+      values_[index].kind_ = JsonLineValue::Kind::boolean;
+      values_[index].flag_ = flag;
+      return true;
+    }
+    case od::json_type::null: {
+      // The kind is already null; anything but the literal itself is an error.
+      bool isNull = false;
+      return value.is_null().get(isNull) == simdjson::SUCCESS && isNull;
+    }
+  }
+  return false;
+}
+
+void JsonLineWalker::link(uint32_t parent, uint32_t& previous, uint32_t child) {
+  if (previous == kNone) {
+    links_[parent].firstChild = child;
+  } else {
+    links_[previous].next = child;
+  }
+  previous = child;
+}
+
+bool JsonLineWalker::walkObject(od::object object, size_t depth, uint32_t index) {
+  uint32_t previous = kNone;
+  for (auto field : object) {
+    std::string_view key;
+    if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
+    od::value value;
+    if (field.value().get(value) != simdjson::SUCCESS) return false;
+    uint32_t child = kNone;
+    if (!walk(value, depth, child)) return false;
+    values_[child].key_ = key;
+    link(index, previous, child);
+  }
+  return true;
+}
+
+bool JsonLineWalker::walkArray(od::array array, size_t depth, uint32_t index) {
+  uint32_t previous = kNone;
+  for (auto element : array) {
+    od::value value;
+    if (element.get(value) != simdjson::SUCCESS) return false;
+    uint32_t child = kNone;
+    if (!walk(value, depth, child)) return false;
+    link(index, previous, child);
+  }
+  return true;
+}
+
+JsonLineReader::JsonLineReader() : parser_(new Parser) {}
+JsonLineReader::~JsonLineReader() {
+  delete parser_;
+}
+
+JsonLineReader::Outcome JsonLineReader::read(std::string_view line, size_t capacity) {
+  values_.clear();
+  const char* data = line.data();
+  if (capacity < line.size() + kPadding) {
+    padded_.assign(line);
+    padded_.resize(line.size() + kPadding);
+    data = padded_.data();
+    capacity = padded_.size();
+  }
+  od::document document;
+  const auto error = parser_->parser.iterate(data, line.size(), capacity).get(document);
+  if (error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS ||
+      error == simdjson::EMPTY) {
+    return Outcome::notJson;
+  }
+  if (error != simdjson::SUCCESS) return Outcome::needsTree;
+  od::json_type type;
+  if (document.type().get(type) != simdjson::SUCCESS) return Outcome::needsTree;
+  // Only objects become events; any other value, valid or not, is no event either way.
+  if (type != od::json_type::object) return Outcome::notJson;
+
+  links_.clear();
+  JsonLineWalker walker(values_, links_);
+  uint32_t root = kNone;
+  if (!walker.walk(document, 0, root)) return Outcome::needsTree;
+  // Anything after the object makes the whole line invalid.
+  const char* location = nullptr;
+  if (document.current_location().get(location) != simdjson::OUT_OF_BOUNDS) {
+    return Outcome::needsTree;
+  }
+  for (size_t i = 0; i < values_.size(); ++i) {
+    const JsonLineLinks& at = links_[i];
+    values_[i].firstChild_ = at.firstChild == kNone ? nullptr : &values_[at.firstChild];
+    values_[i].next_ = at.next == kNone ? nullptr : &values_[at.next];
+  }
+  return Outcome::value;
+}
+
+const JsonLineValue* JsonLineValue::find(std::string_view key) const {
+  if (kind_ != Kind::object) return nullptr;
+  const JsonLineValue* found = nullptr;
+  // Most lookups miss: the length and the first byte settle nearly all of them.
+  const size_t size = key.size();
+  const char first = size ? key.front() : '\0';
+  for (const JsonLineValue* child = firstChild_; child; child = child->next_) {
+    const std::string_view name = child->key_;
+    if (name.size() != size || (size && name.front() != first)) continue;
+    if (std::memcmp(name.data(), key.data(), size) == 0) found = child;
+  }
+  return found;
+}
+
+Json JsonLineValue::toJson() const {
+  switch (kind_) {
+    case Kind::null:
+      return nullptr;
+    case Kind::boolean:
+      return flag_;
+    case Kind::integer:
+      return integer_;
+    case Kind::unsignedInteger:
+      return unsignedInteger_;
+    case Kind::floating:
+      return floating_;
+    case Kind::string:
+      return std::string(text_);
+    case Kind::array: {
+      Json array = Json::array();
+      for (const auto& element : *this) array.push_back(element.toJson());
+      return array;
+    }
+    case Kind::object: {
+      Json object = Json::object();
+      for (const JsonLineValue* child = firstChild_; child; child = child->next_) {
+        object[std::string(child->key_)] = child->toJson();
+      }
+      return object;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<std::string> stringValue(const JsonLineValue& value) {
+  switch (value.kind_) {
+    case JsonLineValue::Kind::string: {
+      std::string trimmed = trim(value.text_);
+      if (trimmed.empty()) return std::nullopt;
+      return trimmed;
+    }
+    case JsonLineValue::Kind::integer: {
+      char buffer[24];
+      const auto end = std::to_chars(buffer, buffer + sizeof buffer, value.integer_).ptr;
+      return std::string(buffer, end);
+    }
+    case JsonLineValue::Kind::unsignedInteger: {
+      char buffer[24];
+      const auto end = std::to_chars(buffer, buffer + sizeof buffer, value.unsignedInteger_).ptr;
+      return std::string(buffer, end);
+    }
+    case JsonLineValue::Kind::floating:
+      return numberText(Json(value.floating_));
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<bool> boolValue(const JsonLineValue& value) {
+  switch (value.kind_) {
+    case JsonLineValue::Kind::boolean:
+      return value.flag_;
+    case JsonLineValue::Kind::integer:
+      return value.integer_ != 0;
+    case JsonLineValue::Kind::unsignedInteger:
+      return value.unsignedInteger_ != 0;
+    case JsonLineValue::Kind::floating:
+      return value.floating_ != 0.0;
+    case JsonLineValue::Kind::string: {
+      const std::string lower = toLower(value.text_);
+      if (lower == "true" || lower == "1" || lower == "yes" || lower == "on") return true;
+      if (lower == "false" || lower == "0" || lower == "no" || lower == "off") return false;
+      return std::nullopt;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<int64_t> intValue(const JsonLineValue& value) {
+  switch (value.kind_) {
+    case JsonLineValue::Kind::integer:
+      return value.integer_;
+    case JsonLineValue::Kind::unsignedInteger:
+      return static_cast<int64_t>(value.unsignedInteger_);
+    case JsonLineValue::Kind::floating:
+      return intValue(Json(value.floating_));
+    case JsonLineValue::Kind::string:
+      return intValue(Json(std::string(value.text_)));
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<double> doubleValue(const JsonLineValue& value) {
+  switch (value.kind_) {
+    case JsonLineValue::Kind::integer:
+      return static_cast<double>(value.integer_);
+    case JsonLineValue::Kind::unsignedInteger:
+      return static_cast<double>(value.unsignedInteger_);
+    case JsonLineValue::Kind::floating:
+      return value.floating_;
+    case JsonLineValue::Kind::string:
+      return doubleValue(Json(std::string(value.text_)));
+    default:
+      return std::nullopt;
+  }
+}
+
+std::vector<std::string> stringArray(const JsonLineValue& value) {
+  std::vector<std::string> out;
+  if (!value.is_array()) return out;
+  for (const auto& element : value) {
+    if (element.is_string()) out.emplace_back(element.text());
+  }
+  return out;
+}
+
+const JsonLineValue* member(const JsonLineValue& object, std::string_view key) {
+  return object.find(key);
+}
+
+std::optional<std::string> firstString(const JsonLineValue& object,
+                                       std::initializer_list<std::string_view> keys) {
+  for (const auto key : keys) {
+    if (const JsonLineValue* value = object.find(key)) {
+      if (auto text = stringValue(*value)) return text;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<int64_t> firstInt(const JsonLineValue& object,
+                                std::initializer_list<std::string_view> keys) {
+  for (const auto key : keys) {
+    if (const JsonLineValue* value = object.find(key)) {
+      if (auto number = intValue(*value)) return number;
+    }
+  }
+  return std::nullopt;
+}
+
+bool isValidUtf8Fast(std::string_view text) {
+  return simdjson::validate_utf8(text.data(), text.size());
+}
+
+}  // namespace glimmet

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/json_values.hpp"
+
+namespace glimmet {
+
+// A read-only JSON value decoded from one line of a JSON Lines file in a single SIMD pass.
+// Values live in the `JsonLineReader` that decoded them and stay valid until its next `read`.
+// Lookups follow the tree parser's rules (a repeated key keeps its last value), so the lenient
+// readers below answer exactly as their `Json` counterparts do.
+class JsonLineValue {
+ public:
+  enum class Kind : uint8_t {
+    null,
+    boolean,
+    integer,
+    unsignedInteger,
+    floating,
+    string,
+    array,
+    object
+  };
+
+  Kind kind() const { return kind_; }
+  bool is_object() const { return kind_ == Kind::object; }
+  bool is_array() const { return kind_ == Kind::array; }
+  bool is_string() const { return kind_ == Kind::string; }
+  bool is_boolean() const { return kind_ == Kind::boolean; }
+  bool is_number() const {
+    return kind_ == Kind::integer || kind_ == Kind::unsignedInteger || kind_ == Kind::floating;
+  }
+  std::string_view text() const { return text_; }  // a string's unescaped text, else empty
+
+  // An object's member named `key` (its last occurrence), or nullptr.
+  const JsonLineValue* find(std::string_view key) const;
+
+  // Walks the elements of an array or the values of an object, in order.
+  class Iterator {
+   public:
+    explicit Iterator(const JsonLineValue* at) : at_(at) {}
+    const JsonLineValue& operator*() const { return *at_; }
+    Iterator& operator++() {
+      at_ = at_->next_;
+      return *this;
+    }
+    bool operator==(const Iterator&) const = default;
+
+   private:
+    const JsonLineValue* at_;
+  };
+  Iterator begin() const { return Iterator(firstChild_); }
+  Iterator end() const { return Iterator(nullptr); }
+
+  // The same value as a tree, for the readers that only take one.
+  Json toJson() const;
+
+ private:
+  friend class JsonLineReader;
+  friend class JsonLineWalker;
+  friend std::optional<std::string> stringValue(const JsonLineValue& value);
+  friend std::optional<bool> boolValue(const JsonLineValue& value);
+  friend std::optional<int64_t> intValue(const JsonLineValue& value);
+  friend std::optional<double> doubleValue(const JsonLineValue& value);
+
+  Kind kind_ = Kind::null;
+  bool flag_ = false;
+  int64_t integer_ = 0;
+  uint64_t unsignedInteger_ = 0;
+  double floating_ = 0;
+  std::string_view key_;   // the member's name inside its object
+  std::string_view text_;  // a string's text
+  const JsonLineValue* firstChild_ = nullptr;
+  const JsonLineValue* next_ = nullptr;
+};
+
+// Links between values, kept as indices while the values are appended.
+struct JsonLineLinks {
+  uint32_t firstChild = UINT32_MAX;
+  uint32_t next = UINT32_MAX;
+};
+
+// Decodes lines with simdjson's On-Demand API, reusing its buffers from line to line; one reader
+// per thread.
+class JsonLineReader {
+ public:
+  enum class Outcome {
+    value,      // the line is one JSON value, now in `root()`
+    notJson,    // the line is not JSON for any reader (bad UTF-8, raw control characters...)
+    needsTree,  // something this reader leaves to the tree parser: deep nesting, numbers
+                // beyond 64 bits, lone surrogate escapes, a byte-order mark, a syntax error
+  };
+
+  JsonLineReader();
+  ~JsonLineReader();
+  JsonLineReader(const JsonLineReader&) = delete;
+  JsonLineReader& operator=(const JsonLineReader&) = delete;
+
+  // `capacity` is how many bytes from `line.data()` may be read; with at least
+  // `kPadding` beyond the line nothing is copied.
+  Outcome read(std::string_view line, size_t capacity = 0);
+  const JsonLineValue& root() const { return values_.front(); }
+
+  static const size_t kPadding;
+  // Nesting deeper than this is left to the tree parser, which needs no stack for it.
+  static constexpr size_t kMaxDepth = 256;
+
+ private:
+  struct Parser;
+  Parser* parser_;
+  std::string padded_;
+  std::vector<JsonLineValue> values_;
+  std::vector<JsonLineLinks> links_;
+};
+
+std::optional<std::string> stringValue(const JsonLineValue& value);
+std::optional<bool> boolValue(const JsonLineValue& value);
+std::optional<int64_t> intValue(const JsonLineValue& value);
+std::optional<double> doubleValue(const JsonLineValue& value);
+std::vector<std::string> stringArray(const JsonLineValue& value);
+const JsonLineValue* member(const JsonLineValue& object, std::string_view key);
+std::optional<std::string> firstString(const JsonLineValue& object,
+                                       std::initializer_list<std::string_view> keys);
+std::optional<int64_t> firstInt(const JsonLineValue& object,
+                                std::initializer_list<std::string_view> keys);
+
+// Whether `text` is valid UTF-8, checked with SIMD instructions.
+bool isValidUtf8Fast(std::string_view text);
+
+}  // namespace glimmet
