@@ -58,6 +58,21 @@ class ScriptFilesTest(BridgeTestCase):
 
 
 class EventFileTest(BridgeTestCase):
+    @unittest.skipIf(sys.platform == "darwin", "macOS keeps the event file in Application Support")
+    def test_only_an_absolute_xdg_data_home_moves_the_event_file(self):
+        env = {key: value for key, value in self.env.items() if key != "GLIMMET_EVENT_FILE"}
+        default = self.home / ".local" / "share" / "Glimmet" / "events.jsonl"
+        moved = self.tmp / "xdg" / "Glimmet" / "events.jsonl"
+        for value, expected in (("rel/data", default), ("~/data", default), ("", default),
+                                (str(self.tmp / "xdg"), moved)):
+            with self.subTest(value):
+                for path in (default, moved):
+                    path.unlink(missing_ok=True)
+                self.emit(["--source", "codex", "--title", "Ran"], env=dict(env, XDG_DATA_HOME=value))
+                self.assertEqual([p for p in (default, moved) if p.exists()], [expected])
+        # Nothing landed beside the agent's working directory.
+        self.assertEqual(list(self.workdir.iterdir()), [])
+
     def test_defaults_filled_and_line_is_compact_utf8(self):
         self.emit(["--message", "Grüße – done"])
         raw = self.event_file.read_bytes()

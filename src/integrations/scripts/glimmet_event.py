@@ -165,10 +165,12 @@ def default_app_directory():
     home = os.path.expanduser("~")
     if sys.platform == "darwin":
         return os.path.join(home, "Library", "Application Support", "Glimmet")
+    # Only an absolute XDG_DATA_HOME counts, as for the app and the OpenCode plugin: a relative
+    # one would point each agent at a folder of its own working directory.
     data_home = os.environ.get("XDG_DATA_HOME", "").strip()
-    if not data_home:
+    if not data_home.startswith("/"):
         data_home = os.path.join(home, ".local", "share")
-    return os.path.join(os.path.expanduser(data_home), "Glimmet")
+    return os.path.join(data_home, "Glimmet")
 
 
 def event_file_path():
