@@ -34,8 +34,8 @@ EventStoreOptions makeEventStoreOptions(const Paths& paths, bool isolated, UserD
   EventStoreOptions options;
   options.eventFile = paths.eventFile;
   options.auditFile = paths.storeAuditFile;
-  options.roots = {paths.codexSessionsRoot, paths.claudeProjectsRoot, paths.traeTrajectoryRoot,
-                   paths.cursorProjectsRoot, paths.traeLogsRoot};
+  options.roots = {paths.codexSessionsRoot,  paths.claudeProjectsRoot, paths.traeTrajectoryRoot,
+                   paths.cursorProjectsRoot, paths.traeLogsRoot,       paths.geminiTmpRoot};
   options.localUsageLoadMode =
       isolated ? LocalUsageLoadMode::synchronous : LocalUsageLoadMode::asynchronous;
   options.localUsageLoader = [](const LocalToolRoots& roots) {

@@ -64,6 +64,10 @@ Paths resolvePaths(const Environment& environment, bool isolated) {
                                       tilde(home, ".cursor/projects"));
   paths.traeTrajectoryRoot = toolRoot(environment, "GLIMMET_TRAE_TRAJECTORY_DIR", isolated,
                                       paths.glimmetHome + "/usage/trae-agent");
+  // Gemini CLI keeps everything under the home that GEMINI_CLI_HOME can move.
+  const std::string geminiHome = environment.nonEmptyString("GEMINI_CLI_HOME").value_or(home);
+  paths.geminiTmpRoot =
+      toolRoot(environment, "GLIMMET_GEMINI_TMP_DIR", isolated, tilde(geminiHome, ".gemini/tmp"));
   if (auto overridden = environment.nonEmptyString("GLIMMET_TRAE_LOGS_DIR")) {
     paths.traeLogsRoot = overridden;
   } else if (!isolated) {

@@ -25,6 +25,7 @@ struct Paths {
   std::optional<std::string> cursorProjectsRoot;
   std::optional<std::string> traeTrajectoryRoot;
   std::optional<std::string> traeLogsRoot;
+  std::optional<std::string> geminiTmpRoot;  // per-project folders holding Gemini CLI's chats
   std::string opencodeConfigRoot;
 };
 

@@ -68,7 +68,7 @@ EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
       tail_(options_.eventFile, options_.parseContext, options_.log) {
   localUsage_.loader = options_.localUsageLoader;
   localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
-                       &LocalToolRoots::traeTrajectoryRoot};
+                       &LocalToolRoots::traeTrajectoryRoot, &LocalToolRoots::geminiTmpRoot};
   localUsage_.queueLabel = "app.glimmet.local-usage";
   localUsage_.intervalSeconds = options_.isolated ? 0 : kLocalUsageScanSeconds;
   localHotplug_.loader = options_.localHotplugLoader;

@@ -73,6 +73,7 @@ std::string localUsageCandidateFingerprint(const LocalToolRoots& roots) {
                    kOtherCandidateLimit);
   appendCandidates(out, "claude", roots.claudeProjectsRoot, "", ".jsonl", kClaudeCandidateLimit);
   appendCandidates(out, "trae", roots.traeTrajectoryRoot, "", ".json", kOtherCandidateLimit);
+  appendCandidates(out, "gemini", roots.geminiTmpRoot, "session-", ".jsonl", kOtherCandidateLimit);
   return out;
 }
 

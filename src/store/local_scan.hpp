@@ -16,6 +16,7 @@ struct LocalToolRoots {
   std::optional<std::string> traeTrajectoryRoot;
   std::optional<std::string> cursorProjectsRoot;
   std::optional<std::string> traeLogsRoot;
+  std::optional<std::string> geminiTmpRoot;
 };
 
 // Reads events from the tools' local files; runs on a background queue with the roots by value.

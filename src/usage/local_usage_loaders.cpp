@@ -3,6 +3,7 @@
 #include "usage/local_usage_claude.hpp"
 #include "usage/local_usage_claude_block.hpp"
 #include "usage/local_usage_codex.hpp"
+#include "usage/local_usage_gemini.hpp"
 #include "usage/local_usage_trae.hpp"
 #include "usage/usage_file_caches.hpp"
 
@@ -19,6 +20,9 @@ std::vector<GlimmetEvent> loadLocalUsageEvents(const LocalToolRoots& roots, Time
   for (auto& event : loadTraeTrajectoryUsageEvents(roots.traeTrajectoryRoot, now)) {
     events.push_back(std::move(event));
   }
+  for (auto& event : loadGeminiTranscriptUsageEvents(roots.geminiTmpRoot, now)) {
+    events.push_back(std::move(event));
+  }
   return events;
 }
 
@@ -29,6 +33,7 @@ std::vector<GlimmetEvent> loadLocalUsageEvents(const LocalToolRoots& roots) {
 void clearLocalUsageCaches() {
   clearLocalUsageFileCaches();
   clearClaudeBlockEntryCache();
+  clearGeminiTranscriptCache();
 }
 
 }  // namespace glimmet

@@ -9,7 +9,8 @@
 namespace glimmet {
 
 // Every usage-only event the tools' own files give: Codex rollouts, Claude Code transcripts and
-// their 5-hour block, Trae Agent trajectories. Runs on the store's background queue.
+// their 5-hour block, Trae Agent trajectories, Gemini CLI chat transcripts. Runs on the store's
+// background queue.
 std::vector<GlimmetEvent> loadLocalUsageEvents(const LocalToolRoots& roots, Timestamp now);
 std::vector<GlimmetEvent> loadLocalUsageEvents(const LocalToolRoots& roots);
 

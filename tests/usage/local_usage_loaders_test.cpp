@@ -99,7 +99,8 @@ class LocalUsageTest : public ::testing::Test {
     return dir + "/" + name;
   }
   LocalToolRoots roots() const {
-    return {tmp.file("codex"), tmp.file("claude"), tmp.file("trae"), std::nullopt, std::nullopt};
+    return {tmp.file("codex"), tmp.file("claude"), tmp.file("trae"),
+            std::nullopt,      std::nullopt,       std::nullopt};
   }
 
   TempDir tmp;

@@ -50,13 +50,15 @@ class UsageCommandTest : public ::testing::Test {
 
   std::string eventFile() const { return dir_.file("events.jsonl"); }
 
-  std::pair<int, std::string> glimmet(const std::vector<std::string>& args) {
+  std::pair<int, std::string> glimmet(const std::vector<std::string>& args,
+                                      const std::vector<std::string>& extraEnvironment = {}) {
     std::vector<std::string> argv = {GLIMMET_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     auto environment = isolatedEnvironment(dir_.path(), eventFile());
     environment.back() = "PATH=" + dir_.file("bin");
     environment.push_back("XDG_DATA_DIRS=" + dir_.file("share"));
     environment.push_back("TZ=UTC");
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     auto child = runToCompletion(argv, environment);
     return {child.exitCode(), child.output()};
   }
@@ -136,6 +138,67 @@ TEST_F(UsageCommandTest, TextNamesTheCarouselAndTheUserCanSwitchAToolOff) {
   std::tie(exitCode, output) = glimmet({"usage", "--yaml"});
   EXPECT_EQ(exitCode, 2);
   EXPECT_NE(output.find("unknown option --yaml"), std::string::npos) << output;
+}
+
+// Gemini CLI's own chat transcripts, in its home or in the one GEMINI_CLI_HOME names: token
+// figures only, and with Gemini CLI installed they are live usage without any wrapper.
+TEST_F(UsageCommandTest, GeminiTranscriptGivesTokenFiguresWithoutQuota) {
+  writeText(dir_.file("bin/gemini"), "#!/bin/sh\nexit 0\n");
+  ::chmod(dir_.file("bin/gemini").c_str(), 0755);
+  const std::string now = formatIso8601(systemNow() - std::chrono::seconds{60});
+  const json metadata = {{"sessionId", "5d1e"},
+                         {"projectHash", std::string(64, 'b')},
+                         {"startTime", now},
+                         {"lastUpdated", now},
+                         {"kind", "main"}};
+  const auto reply = [&](const char* id, int input) {
+    return json{{"id", id},
+                {"timestamp", now},
+                {"type", "gemini"},
+                {"content", "done"},
+                {"tokens",
+                 {{"input", input},
+                  {"output", 300},
+                  {"cached", 1000},
+                  {"thoughts", 40},
+                  {"tool", 0},
+                  {"total", input + 340}}},
+                {"model", "gemini-2.5-pro"}};
+  };
+  // The first reply is written twice, the second time complete with its usage.
+  const std::string transcript = metadata.dump() + "\n" + reply("m1", 1).dump() + "\n" +
+                                 reply("m1", 2000).dump() + "\n" + reply("m2", 500).dump() + "\n";
+  const auto tokensRow = [this](const std::vector<std::string>& environment) {
+    const auto [exitCode, output] = glimmet({"usage", "--json"}, environment);
+    EXPECT_EQ(exitCode, 0) << output;
+    const json rows = json::parse(output, nullptr, false);
+    EXPECT_TRUE(rows.is_array()) << output;
+    return rows.is_array() ? row(rows, "gemini-cli") : json();
+  };
+
+  const std::string chats = dir_.file("home/.gemini/tmp/app/chats");
+  std::filesystem::create_directories(chats);
+  writeText(chats + "/session-2026-12-06T10-00-5d1e0000.jsonl", transcript);
+  json gemini = tokensRow({});
+  EXPECT_EQ(gemini.at("eligible"), true) << gemini;
+  EXPECT_EQ(gemini.at("reason"), "eligible");
+  EXPECT_EQ(gemini.at("badge"), "Transcript usage active");
+  EXPECT_EQ(gemini.at("source"), "transcript");
+  EXPECT_EQ(gemini.at("stale"), false);
+  EXPECT_EQ(gemini.at("tokensLabel"), "2.5k in");
+  EXPECT_EQ(gemini.at("tokensDetail"), "600 out · 2.0k cache read · 80 reasoning · 3.2k total");
+  for (const char* key :
+       {"fiveHourPercent", "dailyPercent", "weeklyPercent", "topQuota", "resetLabel"}) {
+    EXPECT_TRUE(gemini.at(key).is_null()) << key;
+  }
+
+  std::filesystem::remove_all(dir_.file("home/.gemini"));
+  EXPECT_TRUE(tokensRow({}).at("tokensLabel").is_null());
+  const std::string moved = dir_.file("profile/.gemini/tmp/app/chats");
+  std::filesystem::create_directories(moved);
+  writeText(moved + "/session-2026-12-06T10-00-5d1e0000.jsonl", transcript);
+  gemini = tokensRow({"GEMINI_CLI_HOME=" + dir_.file("profile")});
+  EXPECT_EQ(gemini.at("tokensLabel"), "2.5k in") << gemini;
 }
 
 }  // namespace

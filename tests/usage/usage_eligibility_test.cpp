@@ -9,7 +9,9 @@
 #include "model/tool_catalog.hpp"
 #include "model/usage_freshness.hpp"
 #include "support/test_support.hpp"
+#include "usage/local_usage_loaders.hpp"
 #include "usage/usage_badges.hpp"
+#include "usage/usage_file_caches.hpp"
 
 namespace glimmet {
 namespace {
@@ -312,6 +314,57 @@ TEST_F(UsageEligibilityTest, MergedUsageFillsQuotaWindowsFromTheBrandsRecentSnap
   // A new line moves the revision and with it the cached row.
   addUsage("claude-app", "", {{"data_source", "hook"}, {"five_hour_percent", 50}});
   EXPECT_EQ(store->mergedUsage({"claude-code", "claude-app"}, "Claude")->fiveHour->percent, 50.0);
+}
+
+// Gemini CLI's transcripts are read from its own files: fresh ones count without the wrapper
+// bridge, as long as Gemini CLI is installed, and go stale like any local file usage.
+TEST(GeminiTranscriptEligibilityTest, TranscriptUsageNeedsNoWrapperButAgesOut) {
+  clearAllLocalUsageCaches();
+  TempDir dir;
+  const std::string chats = dir.file("gemini/app/chats");
+  std::filesystem::create_directories(chats);
+  testing::writeText(
+      chats + "/session-2026-05-11T11-50-0a0b0c0d.jsonl",
+      R"({"sessionId":"0a0b","projectHash":"h","lastUpdated":"2026-05-11T11:50:00Z"})"
+      "\n"
+      R"({"id":"m","timestamp":"2026-05-11T11:51:00Z","type":"gemini","tokens":{"input":900,)"
+      R"("output":90,"cached":0,"thoughts":0,"tool":0,"total":990}})"
+      "\n");
+  Timestamp now = at(kNow);
+  EventStoreOptions options;
+  options.eventFile = dir.file("events.jsonl");
+  options.auditFile = dir.file("audit.jsonl");
+  options.roots.geminiTmpRoot = dir.file("gemini");
+  options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
+  options.localUsageLoader = [&now](const LocalToolRoots& roots) {
+    return loadLocalUsageEvents(roots, now);
+  };
+  options.clock = [&now] { return now; };
+  options.isolated = true;
+  MainLoop loop;
+  EventStore store(loop, std::move(options));
+  store.reload(true);
+  const auto judge = [&](const ToolHealth& tool) {
+    return deriveUsageEligibility({tool}, {}, store, false, now).at(0);
+  };
+
+  auto gemini = judge(health("gemini-cli", true, HookStatus::repair));
+  EXPECT_EQ(gemini.reason, UsageEligibilityReason::eligible);
+  EXPECT_EQ(gemini.sourceClass, UsageSourceClass::stableLocalLoader);
+  EXPECT_EQ(gemini.quality, UsageQuality::stableLocal);
+  EXPECT_EQ(gemini.latestUsageObservedAt, "2026-05-11T11:51:00Z");
+  EXPECT_EQ(usageEligibilityBadge(gemini), "Transcript usage active");
+  ASSERT_TRUE(gemini.snapshot && gemini.snapshot->tokens);
+  EXPECT_EQ(gemini.snapshot->tokens->label, "900 in");
+  EXPECT_FALSE(gemini.snapshot->fiveHour || gemini.snapshot->weekly);
+  EXPECT_EQ(judge(health("gemini-cli", false, HookStatus::missing)).reason,
+            UsageEligibilityReason::integrationMissing);
+
+  now = at("2026-05-11T17:52:00Z");
+  gemini = judge(installed("gemini-cli"));
+  EXPECT_EQ(gemini.reason, UsageEligibilityReason::staleUsage);
+  EXPECT_TRUE(gemini.stale);
+  clearAllLocalUsageCaches();
 }
 
 }  // namespace
