@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ Status spawnDetached(const std::vector<std::string>& argv);
 // The path of the running program, symbolic links resolved; absent when the system does not
 // tell.
 std::optional<std::string> currentExecutablePath();
+
+// This process's identifier, for a helper that waits for it to exit.
+int64_t currentProcessId();
 
 // The login name of the user this process runs for; empty when it cannot be found.
 std::string currentLoginName();

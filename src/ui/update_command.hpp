@@ -5,8 +5,8 @@
 
 namespace glimmet {
 
-// `glimmet update check`: asks the update feed, as the About tab's "Check now" does, and prints
-// the banner and the About rows. Exits 1 when the check failed.
+// `glimmet update check|download|install`: the About tab's update steps from the command line,
+// printing its banners and rows. Exits 1 when a step failed.
 int runUpdateCommand(const std::vector<std::string_view>& args);
 
 }  // namespace glimmet

@@ -1,5 +1,7 @@
 #include "updates/update_about.hpp"
 
+#include <algorithm>
+
 #include "base/text.hpp"
 #include "updates/update_endpoint.hpp"
 #include "updates/update_schedule.hpp"
@@ -15,25 +17,25 @@ bool AboutUpdateController::beginManualCheck(bool hasFeed) {
                            ". No remote update feed is configured."};
     return false;
   }
-  state_ = UpdateChecking{};
   banner_ = UpdateBanner{"Checking for updates..."};
+  setState(UpdateChecking{});
   return true;
 }
 
 void AboutUpdateController::finishManualCheck(const Result<UpgradeCheckResponse>& result,
                                               std::string checkedAt) {
   if (!result) {
-    state_ = UpdateError{result.error()};
     banner_ = UpdateBanner{result.error(), true};
+    setState(UpdateError{result.error()});
     return;
   }
   const auto& response = result.value();
   if (response.updateAvailable) {
-    state_ = UpdateAvailable{response};
     banner_ = UpdateBanner{"Update v" + response.latest.version + " available"};
+    setState(UpdateAvailable{response});
   } else {
-    state_ = UpdateUpToDate{response, std::move(checkedAt)};
     banner_ = UpdateBanner{"Glimmet is already up to date"};
+    setState(UpdateUpToDate{response, std::move(checkedAt)});
   }
 }
 
@@ -47,11 +49,11 @@ bool AboutUpdateController::applyAutomaticResult(const Result<UpgradeCheckRespon
   if (!result) return false;
   const auto& response = result.value();
   if (!response.updateAvailable) {
-    state_ = UpdateUpToDate{response, std::move(checkedAt)};
+    setState(UpdateUpToDate{response, std::move(checkedAt)});
     return false;
   }
-  state_ = UpdateAvailable{response};
   if (showReminder) banner_ = UpdateBanner{"Glimmet v" + response.latest.version + " available"};
+  setState(UpdateAvailable{response});
   return showReminder;
 }
 
@@ -86,8 +88,8 @@ std::optional<UpgradeCheckResponse> AboutUpdateController::beginDownload() {
     setDownloadError(prefix + " has an unsupported artifact URL.");
     return std::nullopt;
   }
-  state_ = UpdateDownloading{response, 0};
   banner_ = UpdateBanner{"Downloading update v" + response.latest.version + "..."};
+  setState(UpdateDownloading{response, 0});
   return response;
 }
 
@@ -97,34 +99,39 @@ void AboutUpdateController::finishDownload(const UpgradeCheckResponse& response,
     setDownloadError(staged.error());
     return;
   }
-  state_ = updateStateAfterVerification(response, staged.value());
-  if (const auto* error = std::get_if<UpdateError>(&state_)) {
+  setState(UpdateVerified{response, staged.value()});
+  UpdateState decided = updateStateAfterVerification(response, staged.value());
+  if (const auto* error = std::get_if<UpdateError>(&decided)) {
     setDownloadError(error->message);
     return;
   }
   banner_ = UpdateBanner{"Update v" + response.latest.version +
                          " is ready to install. Restart to update."};
+  setState(std::move(decided));
 }
 
 void AboutUpdateController::runDownload(const StageUpdateArtifact& stage) {
   const auto response = beginDownload();
   if (!response) return;
-  finishDownload(*response, stage(*response, *response->artifact));
+  const UpdateDownloadProgress progress = [this](double fraction) {
+    setDownloadProgress(fraction);
+  };
+  finishDownload(*response, stage(*response, *response->artifact, progress));
 }
 
 bool AboutUpdateController::restartAndInstall(const InstallUpdate& install,
-                                              const std::string& targetBundlePath) {
+                                              const std::string& targetPath) {
   const auto* ready = std::get_if<UpdateReadyToRestart>(&state_);
   if (!ready) {
     setDownloadError("Restart action is not available.");
     return false;
   }
   const std::string version = ready->response.latest.version;
-  const Status started = install({ready->filePath, targetBundlePath, version, true});
+  const Status started = install({ready->filePath, targetPath, version, true});
   if (!started) {
     const std::string message = "Update install failed: " + started.error();
-    state_ = UpdateError{message};
     banner_ = UpdateBanner{message, true};
+    setState(UpdateError{message});
     return false;
   }
   banner_ = UpdateBanner{"Restarting to install v" + version + "..."};
@@ -134,7 +141,7 @@ bool AboutUpdateController::restartAndInstall(const InstallUpdate& install,
 void AboutUpdateController::performPrimaryAction(const UpdateClient& client,
                                                  const StageUpdateArtifact& stage,
                                                  const InstallUpdate& install,
-                                                 const std::string& targetBundlePath) {
+                                                 const std::string& targetPath) {
   switch (aboutUpdatePrimaryAction(state_)) {
     case AboutUpdatePrimaryAction::checkForUpdates:
       runManualCheck(client);
@@ -143,16 +150,35 @@ void AboutUpdateController::performPrimaryAction(const UpdateClient& client,
       runDownload(stage);
       return;
     case AboutUpdatePrimaryAction::restartAndInstall:
-      restartAndInstall(install, targetBundlePath);
+      restartAndInstall(install, targetPath);
       return;
     case AboutUpdatePrimaryAction::busy:
       return;
   }
 }
 
+void AboutUpdateController::setStateObserver(std::function<void(const UpdateState&)> observer) {
+  observer_ = std::move(observer);
+}
+
+void AboutUpdateController::setDownloadProgress(double fraction) {
+  auto* downloading = std::get_if<UpdateDownloading>(&state_);
+  if (!downloading) return;
+  const double clamped = std::clamp(fraction, 0.0, 1.0);
+  // The transfer reports every few kilobytes; only a visible step is worth a redraw.
+  if (clamped < 1.0 && clamped - downloading->progress < 0.005) return;
+  if (clamped == downloading->progress) return;
+  setState(UpdateDownloading{downloading->response, clamped});
+}
+
+void AboutUpdateController::setState(UpdateState state) {
+  state_ = std::move(state);
+  if (observer_) observer_(state_);
+}
+
 void AboutUpdateController::setDownloadError(std::string message) {
   banner_ = UpdateBanner{message, true};
-  state_ = UpdateError{std::move(message)};
+  setState(UpdateError{std::move(message)});
 }
 
 }  // namespace glimmet

@@ -7,7 +7,9 @@
 
 #include "base/result.hpp"
 #include "updates/update_client.hpp"
+#include "updates/update_download.hpp"
 #include "updates/update_host.hpp"
+#include "updates/update_install.hpp"
 #include "updates/update_state.hpp"
 
 namespace glimmet {
@@ -20,17 +22,11 @@ struct UpdateBanner {
   bool operator==(const UpdateBanner&) const = default;
 };
 
-struct PendingUpdateInstallRequest {
-  std::string artifactPath;      // the verified artifact
-  std::string targetBundlePath;  // the running application
-  std::string version;
-  bool relaunchAfterInstall = true;
-};
-
-// Copies or downloads the response's artifact to the update folder and verifies its checksum;
-// gives the staged file's path or the message the user reads. Blocking.
-using StageUpdateArtifact =
-    std::function<Result<std::string>(const UpgradeCheckResponse&, const UpgradeArtifact&)>;
+// Copies or downloads the response's artifact to the update folder and verifies its checksum,
+// reporting the transfer's progress as it goes; gives the staged file's path or the message
+// the user reads. Blocking.
+using StageUpdateArtifact = std::function<Result<std::string>(
+    const UpgradeCheckResponse&, const UpgradeArtifact&, const UpdateDownloadProgress&)>;
 // Starts the detached installer; a failure's message is shown after "Update install failed: ".
 using InstallUpdate = std::function<Status(const PendingUpdateInstallRequest&)>;
 
@@ -57,28 +53,38 @@ class AboutUpdateController {
   bool applyAutomaticResult(const Result<UpgradeCheckResponse>& result, bool showReminder,
                             std::string checkedAt);
 
+  // Called with every state the controller enters, in order, so that a front end can redraw
+  // (and a command print) each step, the passing ones included.
+  void setStateObserver(std::function<void(const UpdateState&)> observer);
+
   // "Download Update": the artifact to stage when the available update has a usable one (the
   // state is then downloading), else none with the state set to the error.
   std::optional<UpgradeCheckResponse> beginDownload();
+  // The transfer's progress, 0 to 1; ignored unless a download is running.
+  void setDownloadProgress(double fraction);
+  // A staged file passes through verified before the signing policy decides between ready to
+  // restart and the error.
   void finishDownload(const UpgradeCheckResponse& response, const Result<std::string>& staged);
   void runDownload(const StageUpdateArtifact& stage);
 
   // "Restart to Update": true when the installer started and the application should quit.
-  bool restartAndInstall(const InstallUpdate& install, const std::string& targetBundlePath);
+  bool restartAndInstall(const InstallUpdate& install, const std::string& targetPath);
 
   // The primary button: check, download, restart, or nothing while busy.
   void performPrimaryAction(const UpdateClient& client, const StageUpdateArtifact& stage,
-                            const InstallUpdate& install, const std::string& targetBundlePath);
+                            const InstallUpdate& install, const std::string& targetPath);
 
   void setDownloadError(std::string message);
 
  private:
   bool isSupportedArtifactKind(const std::string& kind) const;
+  void setState(UpdateState state);
 
   std::string version_;
   UpdateHost host_;
   UpdateState state_ = UpdateIdle{};
   std::optional<UpdateBanner> banner_;
+  std::function<void(const UpdateState&)> observer_;
 };
 
 }  // namespace glimmet

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "updates/update_about.hpp"
 #include "updates/update_state.hpp"
 
@@ -120,7 +122,8 @@ TEST(UpdateStateTest, CheckDownloadAndRestartMoveTheStateAndBanner) {
 
   int staged = 0;
   const StageUpdateArtifact stageOk = [&](const UpgradeCheckResponse& response,
-                                          const UpgradeArtifact& artifact) -> Result<std::string> {
+                                          const UpgradeArtifact& artifact,
+                                          const UpdateDownloadProgress&) -> Result<std::string> {
     ++staged;
     EXPECT_EQ(response.latest.version, "0.2.0");
     EXPECT_EQ(artifact.sha256, "ab12");
@@ -138,9 +141,10 @@ TEST(UpdateStateTest, CheckDownloadAndRestartMoveTheStateAndBanner) {
   EXPECT_EQ(about.banner()->text, "Update v0.2.0 available");
 
   // A failing stage: its message is the error.
-  about.runDownload([](const UpgradeCheckResponse&, const UpgradeArtifact&) {
-    return Result<std::string>::failure("Downloaded update failed checksum verification.");
-  });
+  about.runDownload(
+      [](const UpgradeCheckResponse&, const UpgradeArtifact&, const UpdateDownloadProgress&) {
+        return Result<std::string>::failure("Downloaded update failed checksum verification.");
+      });
   EXPECT_EQ(about.banner(),
             (UpdateBanner{"Downloaded update failed checksum verification.", true}));
   EXPECT_EQ(aboutUpdatePrimaryActionTitle(about.state()), "Check now");
@@ -150,7 +154,7 @@ TEST(UpdateStateTest, CheckDownloadAndRestartMoveTheStateAndBanner) {
   ASSERT_TRUE(response);
   EXPECT_TRUE(std::holds_alternative<UpdateDownloading>(about.state()));
   EXPECT_EQ(about.banner()->text, "Downloading update v0.2.0...");
-  about.finishDownload(*response, stageOk(*response, *response->artifact));
+  about.finishDownload(*response, stageOk(*response, *response->artifact, {}));
   ASSERT_TRUE(std::holds_alternative<UpdateReadyToRestart>(about.state()));
   EXPECT_EQ(about.banner()->text, "Update v0.2.0 is ready to install. Restart to update.");
 
@@ -177,15 +181,60 @@ TEST(UpdateStateTest, CheckDownloadAndRestartMoveTheStateAndBanner) {
       "/opt/glimmet"));
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].artifactPath, "/updates/Glimmet-0.2.0.tar.gz");
-  EXPECT_EQ(requests[0].targetBundlePath, "/opt/glimmet");
+  EXPECT_EQ(requests[0].targetPath, "/opt/glimmet");
   EXPECT_EQ(requests[0].version, "0.2.0");
   EXPECT_TRUE(requests[0].relaunchAfterInstall);
   EXPECT_EQ(about.banner()->text, "Restarting to install v0.2.0...");
 }
 
+TEST(UpdateStateTest, DownloadReportsProgressThenVerifiedBeforeThePolicyDecides) {
+  static std::vector<std::string> seen;
+  const auto run = [](UpgradeCheckResponse response, const std::vector<double>& fractions) {
+    AboutUpdateController about("0.1.0", UpdateHost{"linux", "x86_64"});
+    about.finishManualCheck(response, "");
+    seen.clear();
+    about.setStateObserver([](const UpdateState& state) {
+      if (const auto* downloading = std::get_if<UpdateDownloading>(&state)) {
+        seen.push_back("downloading " + std::to_string(std::lround(downloading->progress * 100)));
+      } else if (const auto* verified = std::get_if<UpdateVerified>(&state)) {
+        seen.push_back("verified " + verified->filePath);
+      } else if (const auto* ready = std::get_if<UpdateReadyToRestart>(&state)) {
+        seen.push_back("ready " + ready->filePath);
+      } else if (const auto* error = std::get_if<UpdateError>(&state)) {
+        seen.push_back("error " + error->message);
+      } else {
+        seen.push_back("other");
+      }
+    });
+    about.runDownload([&](const UpgradeCheckResponse&, const UpgradeArtifact&,
+                          const UpdateDownloadProgress& progress) {
+      for (const double fraction : fractions) progress(fraction);
+      return Result<std::string>(std::string("/u/Glimmet-0.2.0.tar.gz"));
+    });
+    // Progress reported after the transfer ended changes nothing.
+    about.setDownloadProgress(0.3);
+    return about.state();
+  };
+
+  const auto ready = run(update("0.2.0"), {0.25, 0.251, 0.5, 2.0, 1.0});
+  EXPECT_TRUE(std::holds_alternative<UpdateReadyToRestart>(ready));
+  EXPECT_EQ(seen, (std::vector<std::string>{"downloading 0", "downloading 25", "downloading 50",
+                                            "downloading 100", "verified /u/Glimmet-0.2.0.tar.gz",
+                                            "ready /u/Glimmet-0.2.0.tar.gz"}))
+      << "a step too small to see is skipped, an overshoot is clamped, a repeat is dropped";
+
+  auto unsigned_ = update("0.2.0");
+  unsigned_.policy->allowTestInstall = false;
+  run(unsigned_, {});
+  EXPECT_EQ(seen, (std::vector<std::string>{"downloading 0", "verified /u/Glimmet-0.2.0.tar.gz",
+                                            std::string("error ") + kNotSignedForProduction}))
+      << "the production policy refuses only after the checksum was verified";
+}
+
 TEST(UpdateStateTest, DownloadRefusesUnusableArtifactsWithoutStaging) {
   int staged = 0;
-  const StageUpdateArtifact stage = [&](const UpgradeCheckResponse&, const UpgradeArtifact&) {
+  const StageUpdateArtifact stage = [&](const UpgradeCheckResponse&, const UpgradeArtifact&,
+                                        const UpdateDownloadProgress&) {
     ++staged;
     return Result<std::string>(std::string("/f"));
   };

@@ -102,6 +102,10 @@ Status spawnDetached(const std::vector<std::string>& argv) {
   return {};
 }
 
+int64_t currentProcessId() {
+  return static_cast<int64_t>(::getpid());
+}
+
 std::optional<std::string> currentExecutablePath() {
 #ifdef __APPLE__
   uint32_t size = PATH_MAX;
