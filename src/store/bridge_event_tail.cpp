@@ -87,6 +87,7 @@ BridgeEventTail::BridgeEventTail(std::string eventFile, EventParseContext contex
     : eventFile_(std::move(eventFile)), context_(std::move(context)), log_(std::move(log)) {}
 
 void BridgeEventTail::reset() {
+  deferredFullRead_.reset();
   lastSize_.reset();
   lastModified_.reset();
   lastInode_.reset();
@@ -101,6 +102,7 @@ void BridgeEventTail::reset() {
 }
 
 bool BridgeEventTail::reload(Timestamp now, bool force) {
+  if (deferredFullRead_) return false;
   if (!force && secondsBetween(lastMetadataCheckAt_, now) < kMetadataCheckThrottleSeconds) {
     return false;
   }
@@ -216,20 +218,29 @@ std::vector<GlimmetEvent> BridgeEventTail::takeAppendedText(std::string_view app
 }
 
 bool BridgeEventTail::readFull(uint64_t size) {
-  fragment_.clear();
-  skippingOverlongLine_ = false;
-  fingerprint_.clear();
-  auto lines = readNewestLines(eventFile_, size, kTailReadWindow, JsonLineReader::kPadding,
+  if (deferAbove_ && std::min(size, kTailReadWindow) > *deferAbove_) {
+    deferredFullRead_ = size;
+    return false;
+  }
+  return applyFullRead(readNewestWindow(eventFile_, size, context_));
+}
+
+BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& eventFile,
+                                                            uint64_t size,
+                                                            const EventParseContext& context) {
+  FullRead read;
+  auto lines = readNewestLines(eventFile, size, kTailReadWindow, JsonLineReader::kPadding,
                                kFingerprintLength);
-  if (!lines) return false;
-  fingerprint_ = std::move(lines->ending);
-  for (const uint64_t start : lines->skippedLineStarts) reportOverlongLine(start);
+  if (!lines) return read;
+  read.succeeded = true;
+  read.fingerprint = std::move(lines->ending);
+  read.overlongLineStarts = std::move(lines->skippedLineStarts);
   if (lines->overlongFragmentStart) {
-    reportOverlongLine(*lines->overlongFragmentStart);
-    skippingOverlongLine_ = true;
+    read.overlongLineStarts.push_back(*lines->overlongFragmentStart);
+    read.skippingOverlongLine = true;
   }
   // A line still being written is held until its newline arrives, like on the append path.
-  fragment_ = std::move(lines->fragment);
+  read.fragment = std::move(lines->fragment);
   // One check of the whole window from its oldest kept line on (the read may start inside a
   // character); only a window with broken UTF-8 is checked line by line.
   const char* windowEnd = lines->bytes.get() + lines->byteCount - JsonLineReader::kPadding;
@@ -249,17 +260,30 @@ bool BridgeEventTail::readFull(uint64_t size) {
     if (!inTail && !memmem(line.data(), line.size(), "usage_only", 10)) continue;
     if (!windowIsUtf8 && !isValidUtf8Fast(line)) continue;
     if (!inTail && filter.skips(line, lines->capacityAt(line))) continue;
-    auto event = parseEventFileLine(line, lines->capacityAt(line), context_);
+    auto event = parseEventFileLine(line, lines->capacityAt(line), context);
     if (!event) continue;
     if (filter.accepts(*event)) candidatesNewestFirst.push_back(*event);
     if (inTail) newestFirst.push_back(std::move(*event));
   }
-  std::vector<GlimmetEvent> parsed(std::make_move_iterator(newestFirst.rbegin()),
-                                   std::make_move_iterator(newestFirst.rend()));
-  std::vector<GlimmetEvent> candidates(std::make_move_iterator(candidatesNewestFirst.rbegin()),
-                                       std::make_move_iterator(candidatesNewestFirst.rend()));
-  activeTail_ = std::move(parsed);
-  rebuildUsageHistory(candidates);
+  read.activeTail.assign(std::make_move_iterator(newestFirst.rbegin()),
+                         std::make_move_iterator(newestFirst.rend()));
+  read.usageCandidates.assign(std::make_move_iterator(candidatesNewestFirst.rbegin()),
+                              std::make_move_iterator(candidatesNewestFirst.rend()));
+  return read;
+}
+
+bool BridgeEventTail::applyFullRead(FullRead read) {
+  deferredFullRead_.reset();
+  fragment_.clear();
+  skippingOverlongLine_ = false;
+  fingerprint_.clear();
+  if (!read.succeeded) return false;
+  fingerprint_ = std::move(read.fingerprint);
+  for (const uint64_t start : read.overlongLineStarts) reportOverlongLine(start);
+  skippingOverlongLine_ = read.skippingOverlongLine;
+  fragment_ = std::move(read.fragment);
+  activeTail_ = std::move(read.activeTail);
+  rebuildUsageHistory(read.usageCandidates);
   rebuildBridgeEvents();
   return true;
 }

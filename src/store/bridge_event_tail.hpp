@@ -44,6 +44,28 @@ class BridgeEventTail {
   const std::string& pendingFragment() const { return fragment_; }
   std::optional<uint64_t> lastEventFileSize() const { return lastSize_; }
 
+  // What a full read of the newest window found; made without touching the tail, so that it
+  // can be made on another thread and applied on the loop.
+  struct FullRead {
+    bool succeeded = false;
+    std::string fingerprint;
+    std::string fragment;
+    bool skippingOverlongLine = false;
+    std::vector<uint64_t> overlongLineStarts;
+    std::vector<GlimmetEvent> activeTail;       // oldest first
+    std::vector<GlimmetEvent> usageCandidates;  // oldest first
+  };
+  static FullRead readNewestWindow(const std::string& eventFile, uint64_t size,
+                                   const EventParseContext& context);
+
+  // With a threshold set, a full read of more bytes than it is not made by `reload`, which
+  // leaves it in `deferredFullRead()` for the owner to make elsewhere and hand to
+  // `applyFullRead`. Until then `reload` does nothing, so appends are read after it.
+  void deferFullReadsLargerThan(std::optional<uint64_t> bytes) { deferAbove_ = bytes; }
+  std::optional<uint64_t> deferredFullRead() const { return deferredFullRead_; }
+  // Returns whether the events changed.
+  bool applyFullRead(FullRead read);
+
   // Runs after the file's size was measured and before it is read, the moment a concurrent
   // writer's bytes fall into; lets tests append exactly then.
   void setSizeMeasuredHook(std::function<void()> hook) { sizeMeasuredHook_ = std::move(hook); }
@@ -65,6 +87,8 @@ class BridgeEventTail {
   EventParseContext context_;
   LogSink log_;
   std::function<void()> sizeMeasuredHook_;
+  std::optional<uint64_t> deferAbove_;
+  std::optional<uint64_t> deferredFullRead_;
   std::optional<uint64_t> lastSize_;
   std::optional<Timestamp> lastModified_;
   std::optional<uint64_t> lastInode_;

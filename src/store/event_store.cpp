@@ -20,6 +20,8 @@ namespace glimmet {
 
 namespace {
 
+// A read this large takes milliseconds even at full speed: the loop must not wait for it.
+constexpr uint64_t kLargestEventFileReadOnLoop = uint64_t{256} * 1024;
 constexpr const char* kHiddenEventIDsKey = "hiddenEventIDs";
 constexpr const char* kReadEventIDsKey = "readEventIDs";
 
@@ -66,6 +68,9 @@ EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
     : loop_(loop),
       options_(std::move(options)),
       tail_(options_.eventFile, options_.parseContext, options_.log) {
+  if (options_.readLargeEventFileInBackground) {
+    tail_.deferFullReadsLargerThan(kLargestEventFileReadOnLoop);
+  }
   localUsage_.loader = options_.localUsageLoader;
   localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
                        &LocalToolRoots::traeTrajectoryRoot, &LocalToolRoots::geminiTmpRoot};
@@ -86,6 +91,7 @@ EventStore::~EventStore() {
   *alive_ = false;
   stopMonitoringBridgeEvents();
   // The queues join their threads here; results they post find the store gone.
+  bridgeReadQueue_.reset();
   localUsage_.queue.reset();
   localHotplug_.queue.reset();
 }
@@ -93,6 +99,7 @@ EventStore::~EventStore() {
 void EventStore::reload(bool forceBridgeMetadataCheck) {
   const Timestamp now = options_.clock();
   const bool bridgeChanged = tail_.reload(now, forceBridgeMetadataCheck);
+  if (tail_.deferredFullRead()) startBackgroundBridgeRead();
   const bool synchronous = options_.localUsageLoadMode == LocalUsageLoadMode::synchronous;
   const bool usageChanged = reloadLocalUsage(now, synchronous);
   bool hotplugChanged = false;
@@ -110,6 +117,33 @@ void EventStore::reloadIfFallbackDue() {
   if (secondsBetween(lastFallbackReloadAt_, now) < kFallbackReloadSeconds) return;
   lastFallbackReloadAt_ = now;
   reload(false);
+}
+
+void EventStore::startBackgroundBridgeRead() {
+  if (bridgeReadInFlight_) return;
+  bridgeReadInFlight_ = true;
+  if (!bridgeReadQueue_) {
+    bridgeReadQueue_ = std::make_unique<SerialQueue>("app.glimmet.event-file", loop_);
+  }
+  std::weak_ptr<bool> alive = alive_;
+  bridgeReadQueue_->asyncThen(
+      [path = options_.eventFile, size = *tail_.deferredFullRead(),
+       context = options_.parseContext] {
+        return BridgeEventTail::readNewestWindow(path, size, context);
+      },
+      [this, alive, resets = bridgeTailResets_](BridgeEventTail::FullRead read) {
+        if (alive.expired() || !*alive.lock()) return;
+        bridgeReadInFlight_ = false;
+        if (resets != bridgeTailResets_) {
+          reload(true);
+          return;
+        }
+        tail_.applyFullRead(std::move(read));
+        // Lines appended while the read ran come next; the tail changed either way.
+        tail_.reload(options_.clock(), true);
+        if (tail_.deferredFullRead()) startBackgroundBridgeRead();
+        publishEvents();
+      });
 }
 
 bool EventStore::shouldSkipUnchangedLocalUsageCandidates() {
@@ -471,6 +505,7 @@ Status EventStore::clearHistory() {
   std::erase_if(readIDs_, [&](const std::string& id) { return !surviving.contains(id); });
   persistMarks();
   tail_.reset();
+  ++bridgeTailResets_;
   responseReceipts_ = ResponseReceiptStore();
   // Rebuilds the published events without the file's, bumps the revision and tells onChange.
   publishEvents();

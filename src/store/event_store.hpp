@@ -54,6 +54,9 @@ struct EventStoreOptions {
   std::string auditFile;
   LocalToolRoots roots;
   LocalUsageLoadMode localUsageLoadMode = LocalUsageLoadMode::asynchronous;
+  // A full read of the event file larger than 256 KiB is made on a worker thread, keeping the
+  // loop free; the events it finds are published when it is done.
+  bool readLargeEventFileInBackground = false;
   LocalEventsLoader localUsageLoader;
   LocalEventsLoader localHotplugLoader;
   // Called before the forced full scan that follows ten unchanged candidate checks.
@@ -167,6 +170,8 @@ class EventStore {
   // publishes from the main loop if the result changed.
   bool runLocalScan(LocalScan& scan, Timestamp now, bool synchronous,
                     const std::function<bool()>& beforeLoad = {});
+  // Starts the full read the tail left for a worker, unless one is already running.
+  void startBackgroundBridgeRead();
   bool reloadLocalUsage(Timestamp now, bool synchronous);
   bool reloadLocalHotplug(Timestamp now, bool synchronous);
   bool shouldSkipUnchangedLocalUsageCandidates();
@@ -213,6 +218,11 @@ class EventStore {
   std::map<std::string, std::vector<UsageSnapshot>> cachedUsageSnapshotsByToolID_;
   std::optional<UsageSnapshot> cachedLatestUsage_;
   std::map<std::string, std::optional<UsageSnapshot>> cachedMergedUsageByKey_;
+
+  std::unique_ptr<SerialQueue> bridgeReadQueue_;  // created on the first large read
+  bool bridgeReadInFlight_ = false;
+  // Counts the times the tail was emptied: a read started before one is not applied.
+  uint64_t bridgeTailResets_ = 0;
 
   LocalScan localUsage_;
   LocalScan localHotplug_;

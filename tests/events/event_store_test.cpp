@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -455,6 +457,55 @@ TEST_F(EventStoreTest, ViewsAreRebuiltOnlyWhenTheRevisionMoves) {
   EXPECT_EQ(store->petState(false), PetState::approval);
   ASSERT_EQ(store->companionTickerItems().size(), 2u);
   EXPECT_EQ(store->companionTickerItems()[0].kind, CompanionStatusKind::approval);
+}
+
+TEST_F(EventStoreTest, LargeFullReadLeavesTheLoopFreeAndAppendsFollowIt) {
+  std::filesystem::create_directories(dir.file("events"));
+  // Lines the SIMD reader leaves to the tree parser (a number beyond 64 bits), each naming
+  // usage_only so that every one of them is parsed: the full read takes far longer than 50 ms.
+  std::string text;
+  int count = 0;
+  while (text.size() < BridgeEventTail::kTailReadWindow) {
+    text += line(fmt::format("old-{}", count++),
+                 R"(,"notify_policy":"usage_only","big":123456789012345678901234567890)");
+  }
+  auto storeOptions = options();
+  storeOptions.readLargeEventFileInBackground = true;
+  auto store = makeStore(storeOptions);
+  writeText(dir.file("events/events.jsonl"), text);
+
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastTick = Clock::now();
+  Clock::duration largestGap{};
+  WorkItem ticker = loop.every(Seconds(0.001), Seconds(0), [&] {
+    const auto tick = Clock::now();
+    largestGap = std::max(largestGap, tick - lastTick);
+    lastTick = tick;
+  });
+  loop.post([&] {
+    lastTick = Clock::now();
+    store->reload(true);
+    // Written while the read runs: read after it, not lost and not read twice.
+    appendText(dir.file("events/events.jsonl"), line("new"));
+    store->reload(true);
+  });
+  const auto hasNewest = [&] {
+    const auto& events = store->bridgeEvents();
+    return !events.empty() && events.back().id == "new";
+  };
+  ASSERT_TRUE(loop.runUntil(hasNewest, Seconds(30)));
+  // A few more ticks, so that a reload that held the loop shows as a gap.
+  loop.runUntil([] { return false; }, Seconds(0.02));
+  ticker.cancel();
+
+  const auto& tail = store->bridgeTail().activeTail();
+  ASSERT_EQ(tail.size(), BridgeEventTail::kActiveTailLength);
+  EXPECT_EQ(tail[tail.size() - 2].id, fmt::format("old-{}", count - 1));
+  EXPECT_EQ(tail.front().id, fmt::format("old-{}", count - 499));
+  EXPECT_EQ(std::count_if(tail.begin(), tail.end(), [](auto& e) { return e.id == "new"; }), 1);
+  const double largestGapMs = std::chrono::duration<double, std::milli>(largestGap).count();
+  // Read on the loop this takes about 300 ms; the bound leaves room for a busy machine.
+  EXPECT_LT(largestGapMs, 100.0);
 }
 
 }  // namespace
