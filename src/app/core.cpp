@@ -11,6 +11,7 @@
 #include "jump/jump_derivation.hpp"
 #include "jump/jump_opener.hpp"
 #include "model/notification_text.hpp"
+#include "updates/release_info.hpp"
 #include "usage/hotplug_loader.hpp"
 #include "usage/local_usage_loaders.hpp"
 
@@ -162,6 +163,19 @@ void Core::start() {
     store_->reloadIfFallbackDue();
     for (const auto& work : tickWork_) work();
   });
+  scheduleAutomaticUpdateCheck();
+}
+
+void Core::scheduleAutomaticUpdateCheck() {
+  AutomaticUpdateCheck::Options options;
+  options.client = automaticUpdateClient(environment_, isolated_);
+  // Isolated runs and builds without a feed never ask anyone.
+  if (isolated_ || !options.client.endpoint) return;
+  options.currentVersion = std::string(glimmetVersion());
+  options.defaults = userDefaults_.get();
+  options.remind = [this](const std::string& text) { setStatusBanner(text, kBannerSuccess); };
+  updateCheck_ = std::make_unique<AutomaticUpdateCheck>(loop_, std::move(options));
+  updateCheck_->schedule();
 }
 
 void Core::shutDown() {
@@ -171,6 +185,7 @@ void Core::shutDown() {
   statusBannerDismissal_.cancel();
   store_->stopMonitoringBridgeEvents();
   socketService_.reset();
+  updateCheck_.reset();
 }
 
 uint64_t Core::subscribe(Subscriber subscriber) {

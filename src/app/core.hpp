@@ -10,6 +10,7 @@
 
 #include "app/app_command.hpp"
 #include "app/app_snapshot.hpp"
+#include "app/automatic_update_check.hpp"
 #include "app/usage_carousel.hpp"
 #include "approvals/audit_writer.hpp"
 #include "approvals/decision_dispatch.hpp"
@@ -97,6 +98,7 @@ class Core {
   void publish();
   std::shared_ptr<AppSnapshot> buildSnapshot();
   UsageCarouselInputs usageCarouselInputs() const;
+  void scheduleAutomaticUpdateCheck();
   void log(const std::string& line) const { writeLog(log_, line); }
 
   Environment environment_;
@@ -111,6 +113,7 @@ class Core {
   std::unique_ptr<AuditWriter> auditWriter_;
   std::unique_ptr<DecisionDispatcher> dispatcher_;
   std::unique_ptr<HookSocketService> socketService_;
+  std::unique_ptr<AutomaticUpdateCheck> updateCheck_;
   DecisionFrontEnd frontEnd_;
   WorkItem runtimeTick_;
   std::vector<std::function<void()>> tickWork_;
