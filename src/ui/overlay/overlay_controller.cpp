@@ -191,8 +191,8 @@ void OverlayController::redraw(Surface& surface) {
 
 void OverlayController::scheduleWake(Surface& surface) {
   const Timestamp now = systemNow();
-  const auto when = nextWakeTime(surface.state, surface.frame.tickerCount, now,
-                                 surface.frame.usageTools.size());
+  const auto when =
+      nextWakeTime(surface.state, surface.frame.tickerCount, now, surface.frame.usageTools.size());
   if (!when) {
     surface.wake.cancel();
     return;
@@ -201,9 +201,8 @@ void OverlayController::scheduleWake(Surface& surface) {
   surface.wake = core_.loop().schedule(untilThen(*when, now), [this, window] {
     Surface* target = surfaceForWindow(window);
     if (!target) return;
-    const auto intent =
-        handle(target->state, Tick{hoverContext(*target), target->frame.usageTools},
-               target->frame.tickerCount, systemNow());
+    const auto intent = handle(target->state, Tick{hoverContext(*target), target->frame.usageTools},
+                               target->frame.tickerCount, systemNow());
     apply(*target, intent);
     if (!intent.redraw && intent.kind == OverlayIntent::Kind::none) scheduleWake(*target);
   });
