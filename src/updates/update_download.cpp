@@ -10,6 +10,7 @@
 #include "jump/url_parts.hpp"
 #include "platform/file_replacement.hpp"
 #include "platform/file_system.hpp"
+#include "platform/private_files.hpp"
 #include "platform/http_download.hpp"
 #include "platform/system_paths.hpp"
 #include "updates/update_verify.hpp"
@@ -176,7 +177,7 @@ std::string updatesDirectory(const Environment& environment) {
 }
 
 Status copyLocalArtifact(const std::string& from, const std::string& to) {
-  if (auto created = createDirectories(parentOf(to)); !created) return created;
+  if (auto created = createPrivateDirectories(parentOf(to)); !created) return created;
   const std::string temporary = hiddenSibling(to, ".tmp");
   Status result = copyFileExclusive(from, temporary);
   if (result) result = moveReplacing(temporary, to);
@@ -186,7 +187,7 @@ Status copyLocalArtifact(const std::string& from, const std::string& to) {
 
 Status stageVerifiedLocalArtifact(const std::string& from, const std::string& to,
                                   std::string_view expectedSha256) {
-  if (auto created = createDirectories(parentOf(to)); !created) return created;
+  if (auto created = createPrivateDirectories(parentOf(to)); !created) return created;
   const std::string staging = hiddenSibling(to, ".staging");
   if (auto copied = copyFileExclusive(from, staging); !copied) return copied;
   return verifyAndPlace(staging, to, expectedSha256);
@@ -195,7 +196,7 @@ Status stageVerifiedLocalArtifact(const std::string& from, const std::string& to
 Result<std::string> downloadRemoteArtifact(const UpdateDownloadRequest& request,
                                            const std::string& directory,
                                            const UpdateDownloadProgress& progress) {
-  if (auto created = createDirectories(directory); !created) {
+  if (auto created = createPrivateDirectories(directory); !created) {
     return Result<std::string>::failure(created.error());
   }
   const std::string file = fmt::format("{}/.{}-{}.download", directory,

@@ -8,6 +8,7 @@
 #include "platform/detached_process.hpp"
 #include "platform/file_replacement.hpp"
 #include "platform/file_system.hpp"
+#include "platform/private_files.hpp"
 #include "updates/update_download.hpp"
 #include "updates/update_install_script.hpp"
 
@@ -81,7 +82,7 @@ Result<std::string> installAndRelaunch(const PendingUpdateInstallRequest& reques
   if (!parentWritable && !kAppBundles) {
     return R::failure("Current app location is not writable: " + parent);
   }
-  if (auto created = createDirectories(context.updatesDirectory); !created) {
+  if (auto created = createPrivateDirectories(context.updatesDirectory); !created) {
     return R::failure("Could not start updater: " + created.error());
   }
   const std::string name = "install-" + freshUUID();

@@ -2,6 +2,8 @@
 // a real HTTP server on 127.0.0.1, a real release archive, and the detached install script
 // replacing a program tree.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,6 +123,12 @@ TEST_F(UpdateCommandTest, DownloadLeavesOnlyAVerifiedArtifactInTheUpdatesFolder)
   EXPECT_EQ(readText(cached()), release_);
   EXPECT_EQ(entriesOf(updates()), std::vector<std::string>{"Glimmet-" + kVersion + ".tar.gz"})
       << "no download or staging file is left behind";
+  // The folders name what the user downloads: theirs alone, whatever the umask.
+  struct stat info {};
+  for (const auto& folder : {updates(), dir_.file("data/Glimmet")}) {
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0) << folder;
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+  }
   EXPECT_NE(downloaded.output.find("Update v" + kVersion +
                                    " available\n"
                                    "Downloading update v" +
