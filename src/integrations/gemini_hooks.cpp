@@ -22,7 +22,9 @@ std::optional<std::string> matcherOf(const HookEntry& entry) {
 bool groupMatchesEverything(const ConfigJson& group) {
   const auto matcher = group.find("matcher");
   if (matcher == group.end()) return true;
-  return matcher->is_string() && (*matcher == "" || *matcher == "*");
+  if (!matcher->is_string()) return false;
+  const auto& text = matcher->get_ref<const std::string&>();
+  return text.empty() || text == "*";
 }
 
 // How many of Glimmet's handlers `groups` holds, and whether every one is exactly `expected`

@@ -12,7 +12,7 @@ struct HttpFetchRequest {
   // point the fetch at a local file.
   std::string url;
   // A larger body stops the transfer: nothing Glimmet fetches this way is big.
-  size_t maxBodyBytes = 1024 * 1024;
+  size_t maxBodyBytes = size_t{1024} * 1024;
   std::chrono::milliseconds timeout{30000};
 };
 

@@ -16,7 +16,7 @@ namespace {
 using CheckResult = Result<UpgradeCheckResponse>;
 
 // A feed document is a few kilobytes; this leaves room for long release notes.
-constexpr size_t kMaxFeedBytes = 1024 * 1024;
+constexpr size_t kMaxFeedBytes = size_t{1024} * 1024;
 
 }  // namespace
 

@@ -52,7 +52,7 @@ struct KeyPress {
 struct Tick {
   // Not an aggregate, so that ticks without a usage carousel can leave it out.
   explicit Tick(HoverContext hover = {}, std::vector<std::string> usageTools = {})
-      : hover(std::move(hover)), usageTools(std::move(usageTools)) {}
+      : hover(hover), usageTools(std::move(usageTools)) {}
   HoverContext hover;
   // The usage carousel's brands now, for the top row's rotation.
   std::vector<std::string> usageTools;
