@@ -10,8 +10,8 @@
 #include "jump/url_parts.hpp"
 #include "platform/file_replacement.hpp"
 #include "platform/file_system.hpp"
-#include "platform/private_files.hpp"
 #include "platform/http_download.hpp"
+#include "platform/private_files.hpp"
 #include "platform/system_paths.hpp"
 #include "updates/update_verify.hpp"
 
