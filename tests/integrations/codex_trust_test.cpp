@@ -20,13 +20,9 @@ using testing::backupsOf;
 using testing::fixturePath;
 using testing::healthRow;
 using testing::readText;
+using testing::ticking;
 using testing::ToolWorld;
 using testing::writeText;
-
-HookManager::Clock ticking(int64_t start) {
-  auto now = std::make_shared<int64_t>(start);
-  return [now] { return (*now)++; };
-}
 
 ConfigJson parsedHooks(std::string_view text) {
   return parseConfigObject("hooks.json", text).value();

@@ -17,12 +17,8 @@ namespace {
 using testing::backupsOf;
 using testing::healthRow;
 using testing::readText;
+using testing::ticking;
 using testing::ToolWorld;
-
-HookManager::Clock ticking(int64_t start) {
-  auto now = std::make_shared<int64_t>(start);
-  return [now] { return (*now)++; };
-}
 
 toml::table parseToml(const std::string& path) {
   try {

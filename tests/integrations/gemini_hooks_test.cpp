@@ -17,13 +17,9 @@ namespace {
 using testing::backupsOf;
 using testing::healthRow;
 using testing::readText;
+using testing::ticking;
 using testing::ToolWorld;
 using testing::writeText;
-
-HookManager::Clock ticking(int64_t start) {
-  auto now = std::make_shared<int64_t>(start);
-  return [now] { return (*now)++; };
-}
 
 ConfigJson readSettings(const std::string& path) {
   return ConfigJson::parse(readText(path));

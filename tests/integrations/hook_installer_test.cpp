@@ -15,14 +15,9 @@ namespace {
 
 using testing::backupsOf;
 using testing::readText;
+using testing::ticking;
 using testing::ToolWorld;
 using testing::writeText;
-
-// Seconds that advance by one on every backup, so that each rewrite has its own backup name.
-HookManager::Clock ticking(int64_t start) {
-  auto now = std::make_shared<int64_t>(start);
-  return [now] { return (*now)++; };
-}
 
 Json readJson(const std::string& path) {
   return Json::parse(readText(path));

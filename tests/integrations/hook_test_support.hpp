@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,6 +95,12 @@ inline ToolHealth healthRow(const std::vector<ToolHealth>& rows, std::string_vie
 }
 
 // The names of the backups the installer made of `file`, oldest first.
+// Seconds that advance by one on every backup, so that each rewrite has its own backup name.
+inline HookManager::Clock ticking(int64_t start) {
+  auto now = std::make_shared<int64_t>(start);
+  return [now] { return (*now)++; };
+}
+
 inline std::vector<std::string> backupsOf(const std::string& file) {
   std::vector<std::string> names;
   const auto path = std::filesystem::path(file);
