@@ -78,6 +78,10 @@ class JsonLineValue {
   std::string_view text_;  // a string's text
   const JsonLineValue* firstChild_ = nullptr;
   const JsonLineValue* next_ = nullptr;
+  // A larger object's members by the hash of their names (open addressing, `indexMask_ + 1`
+  // slots), so that the readers' many lookups do not each walk every member.
+  const JsonLineValue* const* index_ = nullptr;
+  uint32_t indexMask_ = 0;
 };
 
 // Links between values, kept as indices while the values are appended.
@@ -115,8 +119,11 @@ class JsonLineReader {
   struct Parser;
   Parser* parser_;
   std::string padded_;
+  void indexLargeObjects();
+
   std::vector<JsonLineValue> values_;
   std::vector<JsonLineLinks> links_;
+  std::vector<const JsonLineValue*> indexSlots_;
 };
 
 std::optional<std::string> stringValue(const JsonLineValue& value);
@@ -129,6 +136,10 @@ std::optional<std::string> firstString(const JsonLineValue& object,
                                        std::initializer_list<std::string_view> keys);
 std::optional<int64_t> firstInt(const JsonLineValue& object,
                                 std::initializer_list<std::string_view> keys);
+std::optional<double> firstDouble(const JsonLineValue& object,
+                                  std::initializer_list<std::string_view> keys);
+std::optional<bool> firstBool(const JsonLineValue& object,
+                              std::initializer_list<std::string_view> keys);
 
 // Whether `text` is valid UTF-8, checked with SIMD instructions.
 bool isValidUtf8Fast(std::string_view text);

@@ -8,6 +8,12 @@
 namespace glimmet {
 
 std::string shortPreviewText(std::string_view text, size_t limit) {
+  // Most previews are one line: trimming is all the joining they need.
+  if (text.find_first_of("\r\n") == std::string_view::npos) {
+    std::string line = trim(text);
+    if (utf8Length(line) <= limit) return line;
+    return trim(utf8Prefix(line, limit - 1)) + "…";
+  }
   const std::string unified = replaceAll(replaceAll(text, "\r\n", "\n"), "\r", "\n");
   std::vector<std::string> lines;
   for (const auto& line : split(unified, '\n')) {
@@ -20,28 +26,36 @@ std::string shortPreviewText(std::string_view text, size_t limit) {
 }
 
 std::string normalizedKeyPart(std::string_view text) {
-  return trim(replaceAll(replaceAll(toLower(text), " - ", " "), " · ", " "));
+  std::string lower = toLower(text);
+  // The separators are rare in ids and paths; most parts are only lower-cased and trimmed.
+  if (lower.find(" - ") != std::string::npos) lower = replaceAll(lower, " - ", " ");
+  if (lower.find(" · ") != std::string::npos) lower = replaceAll(lower, " · ", " ");
+  return trim(lower);
 }
 
 std::string makeTaskKey(std::string_view source, const std::optional<std::string>& sessionId,
                         const std::optional<std::string>& turnId, std::string_view cwd,
                         const std::optional<std::string>& pid, std::string_view project) {
-  std::vector<std::string> parts{normalizedKeyPart(toolDisplayName(source))};
+  std::string key = normalizedKeyPart(toolDisplayName(source));
+  const auto add = [&key](std::string_view part) {
+    key += '|';
+    key += normalizedKeyPart(part);
+  };
   if (sessionId && turnId) {
-    parts.push_back(normalizedKeyPart(*sessionId));
-    parts.push_back(normalizedKeyPart(*turnId));
+    add(*sessionId);
+    add(*turnId);
   } else if (sessionId) {
-    parts.push_back(normalizedKeyPart(*sessionId));
+    add(*sessionId);
   } else if (turnId) {
-    parts.push_back(normalizedKeyPart(*turnId));
+    add(*turnId);
   } else if (pid) {
-    parts.push_back(normalizedKeyPart(cwd));
-    parts.push_back(normalizedKeyPart(*pid));
+    add(cwd);
+    add(*pid);
   } else {
-    parts.push_back(normalizedKeyPart(cwd));
-    parts.push_back(normalizedKeyPart(project));
+    add(cwd);
+    add(project);
   }
-  return join(parts, "|");
+  return key;
 }
 
 }  // namespace glimmet

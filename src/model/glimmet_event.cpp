@@ -25,12 +25,6 @@ std::string textOf(const Json& value) {
 std::string textOf(const JsonLineValue& value) {
   return std::string(value.text());
 }
-const Json& asTree(const Json& value) {
-  return value;
-}
-Json asTree(const JsonLineValue& value) {
-  return value.toJson();
-}
 
 template <typename Value>
 std::optional<std::string> optionalString(const Value& object, Keys keys) {
@@ -370,7 +364,7 @@ std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseConte
     if (!usageContext.timestamp && !event.rawTimestamp.empty()) {
       usageContext.timestamp = event.rawTimestamp;
     }
-    event.usage = makeUsageSnapshot(asTree(*usageObject), usageContext);
+    event.usage = makeUsageSnapshot(*usageObject, usageContext);
   }
   event.timestamp = parseUsageDate(event.rawTimestamp).value_or(kDistantPast);
   return event;

@@ -1,5 +1,7 @@
 #include "model/tool_names.hpp"
 
+#include <unordered_map>
+
 #include "base/text.hpp"
 #include "model/tool_catalog.hpp"
 
@@ -65,7 +67,21 @@ const std::vector<ToolAlias>& toolAliases() {
   return aliases;
 }
 
-std::string canonicalToolID(std::string_view name) {
+namespace {
+
+// Every event line asks for its source's id and name several times, and a file names only a
+// handful of sources: each thread remembers the answers for the names it has seen.
+template <std::string (*derive)(std::string_view)>
+const std::string& remembered(std::string_view name) {
+  constexpr size_t kMostNamesRemembered = 256;
+  thread_local std::unordered_map<std::string, std::string> answers;
+  const std::string key(name);
+  if (const auto found = answers.find(key); found != answers.end()) return found->second;
+  if (answers.size() >= kMostNamesRemembered) answers.clear();
+  return answers.emplace(key, derive(name)).first->second;
+}
+
+std::string deriveCanonicalToolID(std::string_view name) {
   const std::string lower = toLower(name);
   std::string hyphened = replaceAll(replaceAll(lower, "_", "-"), " ", "-");
   if (catalogItem(hyphened) != nullptr) return hyphened;
@@ -76,11 +92,21 @@ std::string canonicalToolID(std::string_view name) {
   return replaceAll(lower, " ", "-");
 }
 
-std::string toolDisplayName(std::string_view source) {
+std::string deriveToolDisplayName(std::string_view source) {
   // Derived from the id, so that a message's tool id and its tool name never disagree.
   if (const auto* item = catalogItem(canonicalToolID(source))) return item->name;
   if (source.empty()) return "Agent";
   return std::string(source);
+}
+
+}  // namespace
+
+std::string canonicalToolID(std::string_view name) {
+  return remembered<deriveCanonicalToolID>(name);
+}
+
+std::string toolDisplayName(std::string_view source) {
+  return remembered<deriveToolDisplayName>(source);
 }
 
 }  // namespace glimmet

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "base/json_line_reader.hpp"
 #include "base/name_table.hpp"
 #include "base/text.hpp"
 
@@ -37,28 +38,41 @@ UsageStatus statusForUsedPercent(double used) {
   return UsageStatus::ok;
 }
 
-// A key ending in "_percent" or "Percent" has a remaining twin.
-std::string remainingVariant(std::string_view key) {
+// A key ending in "_percent" or "Percent" has a remaining twin, spelled into `buffer` (every
+// line with usage asks for several, so no string is allocated for them).
+using KeyBuffer = std::array<char, 96>;
+std::string_view remainingVariant(std::string_view key, KeyBuffer& buffer) {
+  std::string_view stem;
+  std::string_view suffix;
   if (endsWith(key, "_percent")) {
-    return std::string(key.substr(0, key.size() - 8)) + "_remaining_percent";
+    stem = key.substr(0, key.size() - 8);
+    suffix = "_remaining_percent";
+  } else if (endsWith(key, "Percent")) {
+    stem = key.substr(0, key.size() - 7);
+    suffix = "RemainingPercent";
+  } else {
+    return {};
   }
-  if (endsWith(key, "Percent")) {
-    return std::string(key.substr(0, key.size() - 7)) + "RemainingPercent";
-  }
-  return {};
+  if (stem.size() + suffix.size() > buffer.size()) return {};
+  std::copy(stem.begin(), stem.end(), buffer.begin());
+  std::copy(suffix.begin(), suffix.end(),
+            buffer.begin() + static_cast<std::ptrdiff_t>(stem.size()));
+  return {buffer.data(), stem.size() + suffix.size()};
 }
 
-std::optional<UsageMetric> makeQuotaMetric(const Json& usage, Keys labelKeys, Keys percentKeys,
+template <typename Value>
+std::optional<UsageMetric> makeQuotaMetric(const Value& usage, Keys labelKeys, Keys percentKeys,
                                            Keys resetKeys, const std::string& window) {
   const auto label = firstString(usage, labelKeys);
   std::optional<double> used;
   std::optional<double> remaining;
   for (const auto key : percentKeys) {
-    if (const Json* value = member(usage, key)) {
+    if (const auto* value = member(usage, key)) {
       if ((used = doubleValue(*value))) break;
     }
-    const std::string twin = remainingVariant(key);
-    if (const Json* value = twin.empty() ? nullptr : member(usage, twin)) {
+    KeyBuffer buffer;
+    const std::string_view twin = remainingVariant(key, buffer);
+    if (const auto* value = twin.empty() ? nullptr : member(usage, twin)) {
       if ((remaining = doubleValue(*value))) break;
     }
   }
@@ -81,7 +95,8 @@ std::optional<UsageMetric> makeQuotaMetric(const Json& usage, Keys labelKeys, Ke
   return metric;
 }
 
-std::optional<UsageMetric> makeContextMetric(const Json& usage) {
+template <typename Value>
+std::optional<UsageMetric> makeContextMetric(const Value& usage) {
   const auto remainingPercent =
       firstDouble(usage, {"context_remaining_percent", "contextRemainingPercent"});
   const auto usedPercent =
@@ -117,7 +132,8 @@ std::optional<UsageMetric> makeContextMetric(const Json& usage) {
   return metric;
 }
 
-std::optional<UsageMetric> makeTokensMetric(const Json& usage) {
+template <typename Value>
+std::optional<UsageMetric> makeTokensMetric(const Value& usage) {
   const auto input =
       firstDouble(usage, {"input_tokens", "inputTokens", "prompt_tokens", "promptTokens"});
   const auto output = firstDouble(
@@ -152,12 +168,13 @@ std::optional<UsageMetric> makeTokensMetric(const Json& usage) {
   return metric;
 }
 
-std::optional<UsageMetric> makeCostMetric(const Json& usage) {
+template <typename Value>
+std::optional<UsageMetric> makeCostMetric(const Value& usage) {
   std::optional<double> amount;
   bool dollars = false;
   for (const auto key : {"cost_amount", "cost_usd", "costUSD", "costAmount", "total_cost",
                          "totalCost", "amount", "cost"}) {
-    if (const Json* value = member(usage, key)) {
+    if (const auto* value = member(usage, key)) {
       if ((amount = doubleValue(*value))) {
         dollars = std::string_view(key) == "cost_usd" || std::string_view(key) == "costUSD";
         break;
@@ -179,7 +196,8 @@ std::optional<UsageMetric> makeCostMetric(const Json& usage) {
   return metric;
 }
 
-std::optional<UsageMetric> makeRateLimitMetric(const Json& usage) {
+template <typename Value>
+std::optional<UsageMetric> makeRateLimitMetric(const Value& usage) {
   const auto label = firstString(usage, {"rate_limit_label", "rateLimitLabel"});
   const auto reset = firstString(usage, {"rate_limit_reset", "rateLimitReset"});
   const auto blocked = firstBool(usage, {"rate_limit_blocked", "rateLimitBlocked"});
@@ -315,7 +333,8 @@ void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
   snapshot.updated = snapshot.observedAt.empty() ? "" : "updated " + snapshot.observedAt;
 }
 
-UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
+template <typename Value>
+UsageSnapshot buildUsageSnapshot(const Value& usage, const UsageSnapshotContext& context) {
   UsageSnapshot snapshot;
   snapshot.tool = context.tool;
   snapshot.source = context.source;
@@ -361,6 +380,14 @@ UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& c
 
   summarizeUsageSnapshot(snapshot);
   return snapshot;
+}
+
+UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
+  return buildUsageSnapshot(usage, context);
+}
+
+UsageSnapshot makeUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context) {
+  return buildUsageSnapshot(usage, context);
 }
 
 }  // namespace glimmet

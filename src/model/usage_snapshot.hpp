@@ -9,6 +9,8 @@
 
 namespace glimmet {
 
+class JsonLineValue;
+
 enum class UsageQuality { official, stableLocal, wrapperExplicit, demo };
 enum class UsageSourceClass {
   officialPush,
@@ -76,6 +78,8 @@ struct UsageSnapshotContext {
 };
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);
+// The same from a line of the event file decoded in place.
+UsageSnapshot makeUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context);
 
 // Sets the one-line `label`, the headline `percent` and the `updated` text from the metrics and
 // the observed time, so that a snapshot whose metrics were combined reads like a fresh one.
