@@ -15,6 +15,9 @@ debian_packages=(
   libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
   libxext-dev libxfixes-dev
   libxtst-dev xvfb xcompmgr x11-xserver-utils
+  # Desktop notifications over D-Bus with sd-bus; their tests run a private session bus with
+  # dunst as the notification server and dbus-monitor to watch the calls.
+  libsystemd-dev dbus dunst
   # The jump tests focus a real terminal window.
   xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.

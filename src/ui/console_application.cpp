@@ -11,11 +11,11 @@ namespace glimmet {
 ConsoleApplication::ConsoleApplication(Environment environment, std::FILE* console,
                                        int commandInput) {
   const bool isolated = isolationFlagFromEnvironment(environment);
-  core_ =
-      std::make_unique<Core>(std::move(environment), isolated, [console](const std::string& line) {
-        std::fputs((line + "\n").c_str(), console);
-        std::fflush(console);
-      });
+  log_ = [console](const std::string& line) {
+    std::fputs((line + "\n").c_str(), console);
+    std::fflush(console);
+  };
+  core_ = std::make_unique<Core>(std::move(environment), isolated, log_);
   frontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
 }
 
@@ -34,9 +34,14 @@ int ConsoleApplication::run() {
     core_->shutDown();
     return 1;
   }
+  if (!core_->isolated()) {
+    banners_ = std::make_unique<NotificationBanners>(*core_, log_);
+    banners_->start();
+  }
   frontEnd_->startInput();
   core_->loop().run();
   frontEnd_->detach();
+  banners_.reset();
   core_->shutDown();
   return 0;
 }

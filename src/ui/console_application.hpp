@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/core.hpp"
+#include "app/notification_banners.hpp"
 #include "ui/console_front_end.hpp"
 
 namespace glimmet {
@@ -25,8 +26,11 @@ class ConsoleApplication {
   Core& core() { return *core_; }
 
  private:
+  LogSink log_;
   std::unique_ptr<Core> core_;
   std::unique_ptr<ConsoleFrontEnd> frontEnd_;
+  // Not in an isolated run: tests and fixtures stay off the user's desktop.
+  std::unique_ptr<NotificationBanners> banners_;
 };
 
 }  // namespace glimmet

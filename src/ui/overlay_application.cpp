@@ -14,6 +14,7 @@ OverlayApplication::OverlayApplication(const Environment& environment, std::FILE
     std::fputs((line + "\n").c_str(), console);
     std::fflush(console);
   };
+  log_ = log;
   core_ = std::make_unique<Core>(environment, isolated, log);
   overlay_ = std::make_unique<OverlayController>(*core_, environment, log);
   overlay_->setOnStop([this](const std::string& reason) {
@@ -42,10 +43,15 @@ int OverlayApplication::run() {
     core_->shutDown();
     return 1;
   }
+  if (!core_->isolated()) {
+    banners_ = std::make_unique<NotificationBanners>(*core_, log_);
+    banners_->start();
+  }
   overlay_->start(startMode(environment_));
   if (consoleFrontEnd_) consoleFrontEnd_->startInput();
   core_->loop().run();
   if (consoleFrontEnd_) consoleFrontEnd_->detach();
+  banners_.reset();
   overlay_->shutDown();
   core_->shutDown();
   if (!failure_.empty()) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/core.hpp"
+#include "app/notification_banners.hpp"
 #include "ui/console_front_end.hpp"
 #include "ui/overlay/overlay_controller.hpp"
 
@@ -32,8 +33,11 @@ class OverlayApplication {
  private:
   std::FILE* console_;
   Environment environment_;
+  LogSink log_;
   std::unique_ptr<Core> core_;
   std::unique_ptr<OverlayController> overlay_;
+  // Not in an isolated run: tests and fixtures stay off the user's desktop.
+  std::unique_ptr<NotificationBanners> banners_;
   std::unique_ptr<ConsoleFrontEnd> consoleFrontEnd_;
   std::string failure_;
 };
