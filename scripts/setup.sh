@@ -15,6 +15,10 @@ debian_packages=(
   libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
   libxext-dev libxfixes-dev
   libxtst-dev xvfb xcompmgr x11-xserver-utils
+  # Sound cues: libsndfile decodes (and encodes the piano cues as Ogg Vorbis at build time),
+  # libpulse plays; the sound tests play to a null sink of their own PulseAudio. The
+  # freedesktop sound theme stands in for the named system sounds.
+  libsndfile1-dev libpulse-dev pulseaudio sound-theme-freedesktop
   # The jump tests focus a real terminal window.
   xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.

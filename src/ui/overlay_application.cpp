@@ -20,6 +20,8 @@ OverlayApplication::OverlayApplication(const Environment& environment, std::FILE
     if (reason.rfind("quit", 0) != 0) failure_ = reason;
     core_->loop().stop();
   });
+  soundAlerts_ = std::make_unique<SoundAlerts>(*core_, makeSystemSoundPlayer(),
+                                               soundResourceDirectory(environment), log);
   if (withConsole)
     consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
 }
@@ -42,11 +44,13 @@ int OverlayApplication::run() {
     core_->shutDown();
     return 1;
   }
+  soundAlerts_->start();
   overlay_->start(startMode(environment_));
   if (consoleFrontEnd_) consoleFrontEnd_->startInput();
   core_->loop().run();
   if (consoleFrontEnd_) consoleFrontEnd_->detach();
   overlay_->shutDown();
+  soundAlerts_.reset();
   core_->shutDown();
   if (!failure_.empty()) {
     std::fprintf(stderr, "[Glimmet] stopped: %s\n", failure_.c_str());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/core.hpp"
+#include "app/sound_alerts.hpp"
 #include "ui/console_front_end.hpp"
 #include "ui/overlay/overlay_controller.hpp"
 
@@ -35,6 +36,7 @@ class OverlayApplication {
   std::unique_ptr<Core> core_;
   std::unique_ptr<OverlayController> overlay_;
   std::unique_ptr<ConsoleFrontEnd> consoleFrontEnd_;
+  std::unique_ptr<SoundAlerts> soundAlerts_;
   std::string failure_;
 };
 
