@@ -18,6 +18,10 @@ debian_packages=(
   # Desktop notifications over D-Bus with sd-bus; their tests run a private session bus with
   # dunst as the notification server and dbus-monitor to watch the calls.
   libsystemd-dev dbus dunst
+  # Sound cues: libsndfile decodes (and encodes the piano cues as Ogg Vorbis at build time),
+  # libpulse plays; the sound tests play to a null sink of their own PulseAudio. The
+  # freedesktop sound theme stands in for the named system sounds.
+  libsndfile1-dev libpulse-dev pulseaudio sound-theme-freedesktop
   # The jump tests focus a real terminal window.
   xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.

@@ -79,6 +79,8 @@ class Core {
   bool isolated() const { return isolated_; }
   EventStore& store() { return *store_; }
   PendingActionStore& pendingActions() { return *pendingActions_; }
+  // The user's preferences, read where they are needed so that a change takes effect at once.
+  UserDefaults& userDefaults() { return *userDefaults_; }
   // The user default useSocketApprovalEnabled; absent or not a boolean means true.
   bool socketApprovalEnabled() const;
 

@@ -21,6 +21,8 @@ OverlayApplication::OverlayApplication(const Environment& environment, std::FILE
     if (reason.rfind("quit", 0) != 0) failure_ = reason;
     core_->loop().stop();
   });
+  soundAlerts_ = std::make_unique<SoundAlerts>(*core_, makeSystemSoundPlayer(),
+                                               soundResourceDirectory(environment), log);
   if (withConsole)
     consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
 }
@@ -47,12 +49,14 @@ int OverlayApplication::run() {
     banners_ = std::make_unique<NotificationBanners>(*core_, log_);
     banners_->start();
   }
+  soundAlerts_->start();
   overlay_->start(startMode(environment_));
   if (consoleFrontEnd_) consoleFrontEnd_->startInput();
   core_->loop().run();
   if (consoleFrontEnd_) consoleFrontEnd_->detach();
   banners_.reset();
   overlay_->shutDown();
+  soundAlerts_.reset();
   core_->shutDown();
   if (!failure_.empty()) {
     std::fprintf(stderr, "[Glimmet] stopped: %s\n", failure_.c_str());

@@ -6,6 +6,7 @@
 
 #include "app/core.hpp"
 #include "app/notification_banners.hpp"
+#include "app/sound_alerts.hpp"
 #include "ui/console_front_end.hpp"
 #include "ui/overlay/overlay_controller.hpp"
 
@@ -39,6 +40,7 @@ class OverlayApplication {
   // Not in an isolated run: tests and fixtures stay off the user's desktop.
   std::unique_ptr<NotificationBanners> banners_;
   std::unique_ptr<ConsoleFrontEnd> consoleFrontEnd_;
+  std::unique_ptr<SoundAlerts> soundAlerts_;
   std::string failure_;
 };
 
