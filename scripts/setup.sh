@@ -15,6 +15,8 @@ debian_packages=(
   libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
   libxext-dev libxfixes-dev
   libxtst-dev xvfb xcompmgr x11-xserver-utils
+  # Pet sprite sheets: WebP decoding, and encoding for the pet Glimmet ships.
+  libwebp-dev
   # The jump tests focus a real terminal window.
   xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
@@ -28,7 +30,7 @@ if [ "${1:-}" = "--agents" ] && ! command -v npm >/dev/null 2>&1; then
   debian_packages+=(npm)
 fi
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
-  google-benchmark clang-format llvm python node cairo pango)
+  google-benchmark clang-format llvm python node cairo pango webp)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

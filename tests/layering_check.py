@@ -13,7 +13,7 @@ LAYERS = [
     ("base", {"base"}),
     ("platform", {"platform"}),
     ("model", {"model"}),
-    ("services", {"store", "approvals", "integrations", "jump", "usage", "updates"}),
+    ("services", {"store", "approvals", "integrations", "jump", "usage", "updates", "pets"}),
     ("app", {"app"}),
     ("ui", {"ui"}),
 ]
