@@ -22,6 +22,8 @@ debian_packages=(
   # libpulse plays; the sound tests play to a null sink of their own PulseAudio. The
   # freedesktop sound theme stands in for the named system sounds.
   libsndfile1-dev libpulse-dev pulseaudio sound-theme-freedesktop
+  # Pet sprite sheets: WebP decoding, and encoding for the pet Glimmet ships.
+  libwebp-dev
   # The jump tests focus a real terminal window.
   xterm
   # The fuzz targets (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes.
@@ -35,7 +37,7 @@ if [ "${1:-}" = "--agents" ] && ! command -v npm >/dev/null 2>&1; then
   debian_packages+=(npm)
 fi
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
-  google-benchmark clang-format llvm python node cairo pango)
+  google-benchmark clang-format llvm python node cairo pango webp)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -13,7 +13,8 @@ LAYERS = [
     ("base", {"base"}),
     ("platform", {"platform"}),
     ("model", {"model"}),
-    ("services", {"store", "approvals", "integrations", "jump", "usage", "updates", "sounds"}),
+    ("services",
+     {"store", "approvals", "integrations", "jump", "usage", "updates", "sounds", "pets"}),
     ("app", {"app"}),
     ("ui", {"ui"}),
 ]

@@ -84,6 +84,38 @@ void CairoCanvas::strokeRoundPath(const Path& path, Color color, double lineWidt
   stroke(path, color, lineWidth, true);
 }
 
+void CairoCanvas::drawImage(const PetImage& image, const PetImageRect& source,
+                            const Rect& destination) {
+  if (source.width <= 0 || source.height <= 0 || destination.width <= 0 ||
+      destination.height <= 0 || source.x < 0 || source.y < 0 ||
+      source.x + source.width > image.width || source.y + source.height > image.height) {
+    return;
+  }
+  // The image's words are already cairo's premultiplied ARGB32, so cairo reads them in place.
+  auto* data = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(image.pixels.data()));
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      data, CAIRO_FORMAT_ARGB32, image.width, image.height, image.width * 4);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return;
+  }
+  // A sub-surface keeps the filter from sampling the neighbouring cells of a sprite sheet.
+  cairo_surface_t* cell =
+      cairo_surface_create_for_rectangle(surface, source.x, source.y, source.width, source.height);
+  cairo_save(cairo_);
+  cairo_rectangle(cairo_, destination.x, destination.y, destination.width, destination.height);
+  cairo_clip(cairo_);
+  cairo_translate(cairo_, destination.x, destination.y);
+  cairo_scale(cairo_, destination.width / source.width, destination.height / source.height);
+  cairo_set_source_surface(cairo_, cell, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cairo_), CAIRO_FILTER_GOOD);
+  cairo_pattern_set_extend(cairo_get_source(cairo_), CAIRO_EXTEND_PAD);
+  cairo_paint(cairo_);
+  cairo_restore(cairo_);
+  cairo_surface_destroy(cell);
+  cairo_surface_destroy(surface);
+}
+
 double CairoCanvas::snappedY(double y) const {
   return std::round(y * scale_) / scale_;
 }

@@ -24,6 +24,9 @@ class CairoCanvas : public Canvas {
   void strokePath(const Path& path, Color color, double lineWidth) override;
   void strokeRoundPath(const Path& path, Color color, double lineWidth) override;
 
+  void drawImage(const PetImage& image, const PetImageRect& source,
+                 const Rect& destination) override;
+
   Size measureText(std::string_view text, const FontSpec& font) override;
   void drawText(std::string_view text, const Rect& box, const FontSpec& font, Color color,
                 TextAlignment alignment) override;

@@ -1,9 +1,11 @@
 #include "ui/overlay/overlay_controller.hpp"
 
 #include <algorithm>
+#include <chrono>
 
 #include <fmt/format.h>
 
+#include "pets/pet_catalog.hpp"
 #include "platform/user_defaults.hpp"
 #include "ui/cairo/image_surface.hpp"
 #include "ui/paint/overlay_painter.hpp"
@@ -59,6 +61,7 @@ void OverlayController::start(OverlayMode mode) {
     redrawAll();
   });
   lastDisplayPolicy_ = currentDisplayPolicy();
+  loadPetSettings();
   lastFullScreenIDs_ = host_->screensWithFullScreenWindows();
   lastFullScreenScanAt_ = systemNow();
   rebuildSurfaces(mode);
@@ -90,6 +93,15 @@ void OverlayController::stop(const std::string& reason) {
     onStop_ = nullptr;
     onStop(reason);
   }
+}
+
+void OverlayController::loadPetSettings() {
+  const auto defaults = makeStandardUserDefaults(environment_);
+  const auto choices = refreshLocalPets(petSources(core_.paths(), *defaults), log_);
+  selectedPet_ =
+      selectedPetChoice(choices, defaults->stringValue("selectedPetID").value_or(kDefaultPetID))
+          .value_or(defaultPetChoice());
+  reduceMotion_ = defaults->boolValue("reduceMotion", true);
 }
 
 DisplayPolicy OverlayController::currentDisplayPolicy() const {
@@ -160,6 +172,11 @@ void OverlayController::redraw(Surface& surface) {
   const Timestamp now = systemNow();
   surface.frame =
       layoutOverlay(*snapshot_, surface.state, surface.displayKind, collapsedHeight(surface), now);
+  surface.frame.pet = selectedPet_;
+  surface.frame.reduceMotion = reduceMotion_;
+  surface.frame.petClockMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
   const PixelRect windowFrame = overlayWindowFrame(surface.screen, surface.frame.size);
   if (windowFrame != surface.windowFrame) {
     surface.windowFrame = windowFrame;

@@ -78,6 +78,8 @@ class OverlayController {
   void refreshRuntime();
   void refreshFullScreen();
   DisplayPolicy currentDisplayPolicy() const;
+  // The chosen pet and the motion preference, read from the user defaults.
+  void loadPetSettings();
   Surface* activeSurface();
   void stop(const std::string& reason);
 
@@ -90,6 +92,8 @@ class OverlayController {
   uint64_t subscription_ = 0;
   OverlayMode currentMode_ = OverlayMode::collapsed;
   DisplayPolicy lastDisplayPolicy_ = DisplayPolicy::primary;
+  PetChoice selectedPet_ = defaultPetChoice();
+  bool reduceMotion_ = true;
   std::string lastScreenSignature_;
   std::set<std::string> lastFullScreenIDs_;
   Timestamp lastFullScreenScanAt_{};

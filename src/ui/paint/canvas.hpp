@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pets/pet_image.hpp"
 #include "ui/view/geometry.hpp"
 
 namespace glimmet {
@@ -64,6 +65,14 @@ class Canvas {
     strokePath(path, color, lineWidth);
   }
   void fillRect(const Rect& rect, Color color) { fillPath(Path().addRect(rect), color); }
+  // The `source` pixels of `image` scaled into `destination`. A canvas that keeps calls rather
+  // than pixels may leave images out.
+  virtual void drawImage(const PetImage& image, const PetImageRect& source,
+                         const Rect& destination) {
+    (void)image;
+    (void)source;
+    (void)destination;
+  }
 
   // The width and line height of `text` set on one line in `font`.
   virtual Size measureText(std::string_view text, const FontSpec& font) = 0;

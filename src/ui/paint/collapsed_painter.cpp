@@ -2,6 +2,7 @@
 
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/pet_avatar.hpp"
 #include "ui/paint/symbols.hpp"
 #include "ui/view/view_colors.hpp"
 
@@ -61,7 +62,8 @@ void paintMacBook(Canvas& canvas, const OverlayFrame& frame) {
 
 void paintCollapsed(Canvas& canvas, const OverlayFrame& frame) {
   paintSurface(canvas, frame);
-  drawPetPlaceholder(canvas, frame.collapsed.pet, frame.petState);
+  drawPetAvatar(canvas, frame.pet, frame.collapsed.pet, frame.petState, frame.petClockMs,
+                frame.reduceMotion);
   if (frame.displayKind == DisplayKind::macBookPhysical) {
     paintMacBook(canvas, frame);
   } else {

@@ -4,6 +4,7 @@
 #include "base/text.hpp"
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/pet_avatar.hpp"
 #include "ui/paint/symbols.hpp"
 #include "ui/view/view_colors.hpp"
 
@@ -29,7 +30,7 @@ constexpr Color kControlFill = Color::white(0.1);
 
 void paintTopRow(Canvas& canvas, const OverlayFrame& frame) {
   const ExpandedFrame& e = frame.expanded;
-  drawPetPlaceholder(canvas, e.pet, frame.petState);
+  drawPetAvatar(canvas, frame.pet, e.pet, frame.petState, frame.petClockMs, frame.reduceMotion);
   if (e.compactToolLogo) {
     drawToolLogo(canvas, *e.compactToolLogo, frame.ticker.tool, e.statusDotColor);
   } else {

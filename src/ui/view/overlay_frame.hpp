@@ -6,6 +6,7 @@
 
 #include "app/app_snapshot.hpp"
 #include "base/time.hpp"
+#include "model/pet_choice.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/collapsed_ticker.hpp"
 #include "ui/view/expanded_layout.hpp"
@@ -122,6 +123,10 @@ struct OverlayFrame {
   // The usage carousel's brands, in order: what the top row rotates through.
   std::vector<std::string> usageTools;
   PetState petState = PetState::idle;
+  // The pet the user chose ("selectedPetID"), drawn at `petClockMs` of the animation clock.
+  PetChoice pet = defaultPetChoice();
+  int64_t petClockMs = 0;
+  bool reduceMotion = true;
   CollapsedFrame collapsed;
   ExpandedFrame expanded;
   std::optional<FrameBanner> banner;

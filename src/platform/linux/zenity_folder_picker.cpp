@@ -1,0 +1,35 @@
+#include "base/text.hpp"
+#include "platform/captured_process.hpp"
+#include "platform/folder_picker.hpp"
+
+namespace glimmet {
+
+namespace {
+
+// zenity's directory chooser: present on GNOME and most other desktops, and unlike the portal
+// it needs no D-Bus conversation.
+class ZenityFolderPicker final : public FolderPicker {
+ public:
+  std::optional<std::string> pickFolder(const FolderPickerRequest& request) override {
+    ProcessRequest process;
+    process.argv = {"zenity", "--file-selection", "--directory", "--title", request.title};
+    if (request.startDirectory) {
+      process.argv.push_back("--filename=" + *request.startDirectory + "/");
+    }
+    // The user may browse for a while; a forgotten dialog still closes eventually.
+    process.timeout = std::chrono::minutes(10);
+    const CapturedProcessResult result = runCapturedProcess(process);
+    if (!result.success) return std::nullopt;
+    std::string chosen = trim(result.stdoutText);
+    if (chosen.empty()) return std::nullopt;
+    return chosen;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FolderPicker> makeStandardFolderPicker() {
+  return std::make_unique<ZenityFolderPicker>();
+}
+
+}  // namespace glimmet
