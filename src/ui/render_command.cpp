@@ -43,9 +43,24 @@ std::string describe(const OverlayFrame& frame, double scale) {
   return description.dump(2) + "\n";
 }
 
+int renderStill(const std::string& name, const RenderFixture::Still& still,
+                const std::string& directory, double scale) {
+  auto image = renderToImage(still.size, scale, still.paint);
+  if (!image) return fail(image.error());
+  const std::string base = directory + "/" + name;
+  if (auto written = writePng(base + ".png", image.value()); !written) return fail(written.error());
+  Json description = Json::parse(still.stateJson);
+  description["scale"] = scale;
+  if (auto written = writeFileAtomically(base + ".json", description.dump(2) + "\n", 0644);
+      !written)
+    return fail(written.error());
+  return 0;
+}
+
 int renderOne(const std::string& name, const std::string& directory, double scale) {
   const auto fixture = renderFixture(name);
   if (!fixture) return fail("no fixture named " + name + " (see --list)");
+  if (fixture->still) return renderStill(name, *fixture->still, directory, scale);
   const OverlayFrame frame = fixture->layout();
   auto image =
       renderToImage(frame.size, scale, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });

@@ -8,6 +8,7 @@
 #include "model/glimmet_event.hpp"
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
+#include "ui/companion_fixtures.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/overlay_events.hpp"
 
@@ -106,8 +107,8 @@ UsageMetric metric(std::string label, double percent, std::string suffix = {}) {
   return result;
 }
 
-const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
-  static const std::map<std::string, std::function<RenderFixture()>> all = {
+const RenderFixtureMakers& fixtures() {
+  static const RenderFixtureMakers all = withCompanionRenderFixtures({
       {"collapsed-idle", [] { return base("collapsed-idle", OverlayMode::collapsed); }},
       {"collapsed-approval",
        [] {
@@ -220,7 +221,7 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          fixture.snapshot.messages = messagesFrom({event.dump()});
          return fixture;
        }},
-  };
+  });
   return all;
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_snapshot.hpp"
+#include "ui/paint/canvas.hpp"
 #include "ui/view/overlay_frame.hpp"
 #include "ui/view/overlay_view_state.hpp"
 
@@ -20,9 +23,19 @@ struct RenderFixture {
   DisplayKind displayKind = DisplayKind::externalVirtual;
   double collapsedHeight = 32;
   Timestamp now;
+  // A still of a window beside the overlay (the desktop companion, say), drawn by a painter of
+  // its own instead of the overlay's.
+  struct Still {
+    Size size;
+    std::function<void(Canvas&)> paint;
+    std::string stateJson;
+  };
+  std::optional<Still> still;
 
   OverlayFrame layout() const;
 };
+
+using RenderFixtureMakers = std::map<std::string, std::function<RenderFixture()>>;
 
 std::vector<std::string> renderFixtureNames();
 std::optional<RenderFixture> renderFixture(const std::string& name);

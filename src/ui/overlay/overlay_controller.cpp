@@ -46,6 +46,7 @@ bool OverlayController::connect(std::string* error) {
   callbacks.disconnected = [this](const std::string& reason) {
     // The windows went with the server; nothing may be asked of the host any more.
     for (auto& surface : surfaces_) surface->window = 0;
+    if (companion_) companion_->forgetWindow();
     stop("the window system went away: " + reason);
   };
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
@@ -59,12 +60,14 @@ void OverlayController::start(OverlayMode mode) {
   subscription_ = core_.subscribe([this](const SnapshotPtr& snapshot) {
     snapshot_ = snapshot;
     redrawAll();
+    if (companion_) companion_->update(snapshot);
   });
   lastDisplayPolicy_ = currentDisplayPolicy();
   loadPetSettings();
   lastFullScreenIDs_ = host_->screensWithFullScreenWindows();
   lastFullScreenScanAt_ = systemNow();
   rebuildSurfaces(mode);
+  refreshCompanion();
   host_->registerHotKey({toggleHotKey, kKeysymSpace, true, true, false, false});
   // The Command key of a Mac keyboard is the Super key here.
   host_->registerHotKey({jumpLatestHotKey, kKeysymU, false, false, true, true});
@@ -83,6 +86,7 @@ void OverlayController::shutDown() {
   if (subscription_) core_.unsubscribe(subscription_);
   subscription_ = 0;
   destroySurfaces();
+  companion_.reset();
   host_.reset();
 }
 
@@ -260,6 +264,10 @@ void OverlayController::apply(Surface& surface, const OverlayIntent& intent) {
 }
 
 void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& event) {
+  if (companion_ && window == companion_->window()) {
+    companion_->onPointer(event);
+    return;
+  }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
   const Timestamp now = systemNow();
@@ -363,6 +371,36 @@ void OverlayController::refreshRuntime() {
   }
   lastDisplayPolicy_ = policy;
   if (rebuild) rebuildSurfaces(currentMode_);
+  refreshCompanion();
+}
+
+void OverlayController::refreshCompanion() {
+  const auto settings = loadCompanionSettings(*makeStandardUserDefaults(environment_));
+  if (!settings.enabled) {
+    companion_.reset();
+    return;
+  }
+  if (companion_) {
+    companion_->applySettings(settings);
+    return;
+  }
+  CompanionWindow::Actions actions;
+  actions.openStatus = [this](const CompanionStatusItem& item) { openCompanionStatus(item); };
+  actions.openPetSettings = [this] { openCompanionPetSettings(); };
+  companion_ = std::make_unique<CompanionWindow>(*host_, core_.loop(), environment_, log_, actions);
+  companion_->show(settings, snapshot_, /*placementMode=*/false);
+}
+
+void OverlayController::openCompanionStatus(const CompanionStatusItem&) {
+  // The message lives in the panel: open it where the user looks.
+  Surface* surface = activeSurface();
+  if (surface && surface->state.mode != OverlayMode::expanded)
+    apply(*surface, setMode(surface->state, OverlayMode::expanded));
+}
+
+void OverlayController::openCompanionPetSettings() {
+  // The settings panel opens itself on the Pets tab here once it exists on this desktop.
+  writeLog(log_, "[Glimmet] the settings panel is not available on this desktop yet");
 }
 
 }  // namespace glimmet

@@ -10,6 +10,7 @@
 #include "base/log.hpp"
 #include "platform/main_loop.hpp"
 #include "platform/overlay_host.hpp"
+#include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
@@ -82,12 +83,18 @@ class OverlayController {
   void loadPetSettings();
   Surface* activeSurface();
   void stop(const std::string& reason);
+  // Shows, changes or removes the desktop companion as "desktopCompanionMode" and its settings
+  // say.
+  void refreshCompanion();
+  void openCompanionStatus(const CompanionStatusItem& item);
+  void openCompanionPetSettings();
 
   Core& core_;
   Environment environment_;
   LogSink log_;
   std::unique_ptr<OverlayHost> host_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
+  std::unique_ptr<CompanionWindow> companion_;
   SnapshotPtr snapshot_;
   uint64_t subscription_ = 0;
   OverlayMode currentMode_ = OverlayMode::collapsed;
