@@ -46,11 +46,23 @@ std::string describe(const OverlayFrame& frame, double scale) {
 int renderOne(const std::string& name, const std::string& directory, double scale) {
   const auto fixture = renderFixture(name);
   if (!fixture) return fail("no fixture named " + name + " (see --list)");
+  const std::string base = directory + "/" + name;
+  if (const auto& window = fixture->window) {
+    auto image = renderToImage(window->size, scale, window->paint);
+    if (!image) return fail(image.error());
+    Json description = Json::parse(window->stateJson);
+    description["scale"] = scale;
+    if (auto written = writePng(base + ".png", image.value()); !written)
+      return fail(written.error());
+    if (auto written = writeFileAtomically(base + ".json", description.dump(2) + "\n", 0644);
+        !written)
+      return fail(written.error());
+    return 0;
+  }
   const OverlayFrame frame = fixture->layout();
   auto image =
       renderToImage(frame.size, scale, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
   if (!image) return fail(image.error());
-  const std::string base = directory + "/" + name;
   if (auto written = writePng(base + ".png", image.value()); !written) return fail(written.error());
   if (auto written = writeFileAtomically(base + ".json", describe(frame, scale), 0644); !written)
     return fail(written.error());

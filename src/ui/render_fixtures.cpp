@@ -8,6 +8,7 @@
 #include "model/glimmet_event.hpp"
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
+#include "ui/text_panel_fixture.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/overlay_events.hpp"
 
@@ -152,6 +153,7 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          return fixture;
        }},
       {"expanded-empty", [] { return base("expanded-empty", OverlayMode::expanded); }},
+      {"text-panel", textPanelFixture},
       {"expanded-1",
        [] {
          auto fixture = base("expanded-1", OverlayMode::expanded);
