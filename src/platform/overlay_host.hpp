@@ -80,6 +80,15 @@ struct HostHotKey {
 
 using HostWindowID = uint64_t;
 
+// A window for a dialog (the text panel): framed by the window manager with `title`, a fixed
+// size in pixels, centred on the primary screen, above normal windows, and given the keyboard
+// when it appears. Its keys carry the text the input method composed.
+struct HostDialogSpec {
+  std::string title;
+  int width = 0;
+  int height = 0;
+};
+
 // The window system for the overlay: borderless, always-on-top, transparent windows that never
 // take focus unless asked, global hot keys, monitors and full-screen detection. It decides
 // nothing; the overlay controller above it does.
@@ -91,6 +100,8 @@ class OverlayHost {
     std::function<void(HostWindowID, const HostPointerEvent&)> pointer;
     std::function<void(HostWindowID, const HostKeyEvent&)> key;
     std::function<void(int hotKeyID)> hotKey;
+    // The user closed a dialog window from its frame; it stays until destroyed.
+    std::function<void(HostWindowID)> closeRequested;
     // The connection to the window system is gone; the host is unusable afterwards.
     std::function<void(const std::string& reason)> disconnected;
   };
@@ -104,6 +115,8 @@ class OverlayHost {
   virtual bool hasCompositor() = 0;
 
   virtual HostWindowID createWindow(const PixelRect& frame) = 0;
+  // The other calls below take these windows too.
+  virtual HostWindowID createDialogWindow(const HostDialogSpec& spec) = 0;
   virtual void setFrame(HostWindowID window, const PixelRect& frame) = 0;
   virtual void present(HostWindowID window, const HostWindowContent& content) = 0;
   virtual void setVisible(HostWindowID window, bool visible) = 0;

@@ -25,6 +25,10 @@ OverlayApplication::OverlayApplication(const Environment& environment, std::FILE
                                                soundResourceDirectory(environment), log);
   if (withConsole)
     consoleFrontEnd_ = std::make_unique<ConsoleFrontEnd>(*core_, console, commandInput);
+  // After the console's: with a window system, a typed answer is asked for in the text panel.
+  DecisionFrontEnd frontEnd;
+  frontEnd.showTextPanel = [this](const PendingAction& action) { overlay_->showTextPanel(action); };
+  core_->setDecisionFrontEnd(std::move(frontEnd));
 }
 
 OverlayApplication::~OverlayApplication() = default;

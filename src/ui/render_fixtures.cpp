@@ -9,6 +9,7 @@
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
 #include "ui/companion_fixtures.hpp"
+#include "ui/text_panel_fixture.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/overlay_events.hpp"
 
@@ -153,6 +154,7 @@ const RenderFixtureMakers& fixtures() {
          return fixture;
        }},
       {"expanded-empty", [] { return base("expanded-empty", OverlayMode::expanded); }},
+      {"text-panel", textPanelFixture},
       {"expanded-1",
        [] {
          auto fixture = base("expanded-1", OverlayMode::expanded);

@@ -8,10 +8,12 @@
 #include <uv.h>
 
 #include <algorithm>
+#include <clocale>
 #include <map>
 #include <optional>
 
 #include "platform/linux/x11_connection.hpp"
+#include "platform/linux/x11_dialog_window.hpp"
 #include "platform/linux/x11_key_text.hpp"
 #include "platform/linux/x11_overlay_window.hpp"
 #include "platform/linux/x11_screens.hpp"
@@ -51,7 +53,9 @@ class X11OverlayHost final : public OverlayHost {
   ~X11OverlayHost() override {
     x_->setLossObserver({});
     windows_.clear();
+    dialogs_.clear();
     if (!x_->isLost()) {
+      if (im_) XCloseIM(im_);
       for (const auto& grabbed : hotKeys_) ungrab(grabbed);
       XFlush(x_->display());
     }
@@ -102,16 +106,21 @@ class X11OverlayHost final : public OverlayHost {
     return id;
   }
 
+  HostWindowID createDialogWindow(const HostDialogSpec& spec) override;
+
   void setFrame(HostWindowID window, const PixelRect& frame) override {
     if (auto* found = find(window)) found->setFrame(frame);
+    if (auto* dialog = findDialog(window)) dialog->setFrame(frame);
   }
 
   void present(HostWindowID window, const HostWindowContent& content) override {
     if (auto* found = find(window)) found->present(content, !compositor_);
+    if (auto* dialog = findDialog(window)) dialog->present(content);
   }
 
   void setVisible(HostWindowID window, bool visible) override {
     if (auto* found = find(window)) found->setVisible(visible);
+    if (auto* dialog = findDialog(window)) dialog->setVisible(visible);
   }
 
   void setKeyboardFocus(HostWindowID window, bool focused) override;
@@ -121,6 +130,7 @@ class X11OverlayHost final : public OverlayHost {
     inside_.erase(window);
     if (pendingMotion_ && pendingMotion_->first == window) pendingMotion_.reset();
     windows_.erase(window);
+    dialogs_.erase(window);
   }
 
   bool registerHotKey(const HostHotKey& hotKey) override;
@@ -131,7 +141,16 @@ class X11OverlayHost final : public OverlayHost {
     auto found = windows_.find(window);
     return found == windows_.end() ? nullptr : found->second.get();
   }
-  bool isOurs(Window window) const { return windows_.count(window) > 0; }
+  X11DialogWindow* findDialog(HostWindowID window) {
+    if (x_->isLost()) return nullptr;
+    auto found = dialogs_.find(window);
+    return found == dialogs_.end() ? nullptr : found->second.get();
+  }
+  bool isOurs(Window window) const {
+    return windows_.count(window) > 0 || dialogs_.count(window) > 0;
+  }
+  XIM inputMethod();
+  HostKeyEvent keyEvent(XKeyEvent& key);
 
   std::vector<unsigned int> lockVariants() const {
     std::vector<unsigned int> variants{0, LockMask};
@@ -171,6 +190,9 @@ class X11OverlayHost final : public OverlayHost {
   PolledFd connectionWatch_;
   UvHandle<uv_prepare_t> beforeSleep_;
   std::map<HostWindowID, std::unique_ptr<X11OverlayWindow>> windows_;
+  std::map<HostWindowID, std::unique_ptr<X11DialogWindow>> dialogs_;
+  XIM im_ = nullptr;
+  bool imOpened_ = false;
   std::set<HostWindowID> inside_;
   std::optional<std::pair<HostWindowID, HostPointerEvent>> pendingMotion_;
   std::vector<GrabbedHotKey> hotKeys_;
@@ -306,7 +328,85 @@ bool X11OverlayHost::registerHotKey(const HostHotKey& hotKey) {
   return true;
 }
 
+XIM X11OverlayHost::inputMethod() {
+  if (imOpened_) return im_;
+  imOpened_ = true;
+  // Compose sequences and input methods follow the user's locale; a process still in the C
+  // locale takes it from the environment, for character types only.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  if (current && (std::string(current) == "C" || std::string(current) == "POSIX")) {
+    if (!std::setlocale(LC_CTYPE, "") || !XSupportsLocale()) std::setlocale(LC_CTYPE, "C");
+  }
+  XSetLocaleModifiers("");
+  im_ = XOpenIM(x_->display(), nullptr, nullptr, nullptr);
+  if (!im_) {
+    // XMODIFIERS names an input method that is not running: Xlib's own one still composes.
+    XSetLocaleModifiers("@im=none");
+    im_ = XOpenIM(x_->display(), nullptr, nullptr, nullptr);
+  }
+  if (!im_) writeLog(log_, "[Glimmet] no input method: typed text is read key by key");
+  return im_;
+}
+
+HostWindowID X11OverlayHost::createDialogWindow(const HostDialogSpec& spec) {
+  if (x_->isLost()) return 0;
+  PixelRect frame{0, 0, spec.width, spec.height};
+  const auto all = screens();
+  auto primary = std::find_if(all.begin(), all.end(), [](const auto& s) { return s.primary; });
+  if (primary == all.end() && !all.empty()) primary = all.begin();
+  if (primary != all.end()) {
+    frame.x = primary->frame.x + (primary->frame.width - spec.width) / 2;
+    frame.y = primary->frame.y + (primary->frame.height - spec.height) / 2;
+  }
+  auto dialog = std::make_unique<X11DialogWindow>(*x_, frame, spec.title, inputMethod());
+  const HostWindowID id = dialog->id();
+  dialogs_[id] = std::move(dialog);
+  return id;
+}
+
+HostKeyEvent X11OverlayHost::keyEvent(XKeyEvent& key) {
+  HostKeyEvent typed;
+  typed.control = (key.state & ControlMask) != 0;
+  typed.alt = (key.state & Mod1Mask) != 0;
+  typed.shift = (key.state & ShiftMask) != 0;
+  typed.super = (key.state & Mod4Mask) != 0;
+  KeySym keysym = NoSymbol;
+  X11DialogWindow* dialog = findDialog(key.window);
+  if (XIC ic = dialog ? dialog->inputContext() : nullptr) {
+    std::string buffer(64, '\0');
+    Status status = 0;
+    int length = Xutf8LookupString(ic, &key, buffer.data(), static_cast<int>(buffer.size()),
+                                   &keysym, &status);
+    if (status == XBufferOverflow) {
+      buffer.resize(static_cast<size_t>(length));
+      length = Xutf8LookupString(ic, &key, buffer.data(), static_cast<int>(buffer.size()), &keysym,
+                                 &status);
+    }
+    if (status != XLookupKeySym && status != XLookupBoth) keysym = NoSymbol;
+    typed.keysym = static_cast<uint32_t>(keysym);
+    if ((status == XLookupChars || status == XLookupBoth) && length > 0) {
+      buffer.resize(static_cast<size_t>(length));
+      // Control characters come from function keys and Ctrl combinations, which the keysym
+      // already names.
+      if (static_cast<unsigned char>(buffer[0]) >= 0x20 && buffer != "\x7f") typed.text = buffer;
+    } else if (!typed.control && !typed.alt && !typed.super) {
+      typed.text = textForKeysym(typed.keysym);
+    }
+    return typed;
+  }
+  char ignored[32];
+  XLookupString(&key, ignored, sizeof(ignored), &keysym, nullptr);
+  typed.keysym = static_cast<uint32_t>(keysym);
+  // A combination with Ctrl, Alt or Super is a command, not typing.
+  if (!typed.control && !typed.alt && !typed.super) typed.text = textForKeysym(typed.keysym);
+  return typed;
+}
+
 void X11OverlayHost::setKeyboardFocus(HostWindowID window, bool focused) {
+  if (auto* dialog = findDialog(window)) {
+    if (focused) dialog->focus();
+    return;
+  }
   if (!find(window)) return;
   Display* display = x_->display();
   if (focused) {
@@ -355,6 +455,8 @@ void X11OverlayHost::drain() {
   while (!x_->isLost() && XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
+    // The input method's own traffic, and keys it keeps while composing.
+    if (im_ && XFilterEvent(&event, None)) continue;
     translate(event, out);
   }
   flushMotion(out);
@@ -395,7 +497,22 @@ void X11OverlayHost::translate(XEvent& event, std::vector<std::function<void()>>
       }
       return;
     case MapNotify:
+      if (auto* dialog = findDialog(event.xmap.window)) dialog->focus();
       if (event.xmap.event == x_->root() && !isOurs(event.xmap.window)) raiseWanted_ = true;
+      return;
+    case FocusIn:
+    case FocusOut:
+      if (auto* dialog = findDialog(event.xfocus.window))
+        dialog->focusChanged(event.type == FocusIn);
+      return;
+    case ClientMessage:
+      if (findDialog(event.xclient.window) && event.xclient.format == 32 &&
+          static_cast<Atom>(event.xclient.data.l[0]) == x_->atom("WM_DELETE_WINDOW")) {
+        const HostWindowID window = event.xclient.window;
+        out.emplace_back([this, window] {
+          if (callbacks_.closeRequested) callbacks_.closeRequested(window);
+        });
+      }
       return;
     case ConfigureNotify:
       if (event.xconfigure.window == x_->root()) {
@@ -409,6 +526,7 @@ void X11OverlayHost::translate(XEvent& event, std::vector<std::function<void()>>
     case Expose:
       if (event.xexpose.count == 0) {
         if (auto* window = find(event.xexpose.window)) window->repaint();
+        if (auto* dialog = findDialog(event.xexpose.window)) dialog->repaint();
       }
       return;
     case MappingNotify:
@@ -480,18 +598,9 @@ void X11OverlayHost::translate(XEvent& event, std::vector<std::function<void()>>
         return;
       }
       if (event.type != KeyPress || !isOurs(key.window)) return;
-      KeySym keysym = NoSymbol;
-      char ignored[32];
-      XLookupString(&key, ignored, sizeof(ignored), &keysym, nullptr);
-      if (IsModifierKey(keysym)) return;  // Shift or Ctrl alone is part of a later key
-      HostKeyEvent typed;
-      typed.keysym = static_cast<uint32_t>(keysym);
-      typed.control = (key.state & ControlMask) != 0;
-      typed.alt = (key.state & Mod1Mask) != 0;
-      typed.shift = (key.state & ShiftMask) != 0;
-      typed.super = (key.state & Mod4Mask) != 0;
-      // A combination with Ctrl, Alt or Super is a command, not typing.
-      if (!typed.control && !typed.alt && !typed.super) typed.text = textForKeysym(typed.keysym);
+      const HostKeyEvent typed = keyEvent(key);
+      // Shift or Ctrl alone is part of a later key; a key the input method swallowed is none.
+      if (typed.text.empty() && (typed.keysym == NoSymbol || IsModifierKey(typed.keysym))) return;
       const HostWindowID window = key.window;
       out.emplace_back([this, window, typed] {
         if (callbacks_.key) callbacks_.key(window, typed);

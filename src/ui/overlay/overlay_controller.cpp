@@ -10,6 +10,7 @@
 #include "ui/cairo/image_surface.hpp"
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/view/collapsed_geometry.hpp"
+#include "ui/view/request_matching.hpp"
 
 namespace glimmet {
 
@@ -43,13 +44,18 @@ bool OverlayController::connect(std::string* error) {
   };
   callbacks.key = [this](HostWindowID window, const HostKeyEvent& event) { onKey(window, event); };
   callbacks.hotKey = [this](int id) { onHotKey(id); };
+  callbacks.closeRequested = [this](HostWindowID window) {
+    if (textPanel_ && textPanel_->owns(window)) textPanel_->onCloseRequested();
+  };
   callbacks.disconnected = [this](const std::string& reason) {
     // The windows went with the server; nothing may be asked of the host any more.
     for (auto& surface : surfaces_) surface->window = 0;
     if (companion_) companion_->forgetWindow();
+    if (textPanel_) textPanel_->forget();
     stop("the window system went away: " + reason);
   };
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
+  if (host_) textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
   return host_ != nullptr;
 }
 
@@ -87,7 +93,53 @@ void OverlayController::shutDown() {
   subscription_ = 0;
   destroySurfaces();
   companion_.reset();
+  textPanel_.reset();
   host_.reset();
+}
+
+void OverlayController::showTextPanel(const PendingAction& action) {
+  if (!textPanel_ || stopped_) return;
+  const std::string requestID = action.requestID;
+  TextPanelWindow::Callbacks callbacks;
+  callbacks.onSubmit = [this, requestID](const std::string& text) {
+    core_.send(Command::Decide{requestID, replyDecision(text)}, [this](const CommandResult& done) {
+      if (!done.ok) writeLog(log_, "[Glimmet] text panel: " + done.message);
+    });
+  };
+  callbacks.onJump = [this, requestID] { jumpToRequestAgent(requestID); };
+  textPanel_->show(action.payload.prompt.value_or(""), action.payload.multiline.value_or(false),
+                   std::move(callbacks));
+}
+
+void OverlayController::jumpToRequestAgent(const std::string& requestID) {
+  if (!snapshot_) return;
+  const auto& waiting = snapshot_->waitingRequests;
+  const auto request = std::find_if(waiting.begin(), waiting.end(), [&](const auto& action) {
+    return action.requestID == requestID;
+  });
+  if (request != waiting.end()) {
+    for (const auto& message : snapshot_->messages) {
+      if (!messageCarriesRequest(message, *request)) continue;
+      core_.send(Command::PerformMessageAction{message.event.id, "jump"});
+      return;
+    }
+  }
+  writeLog(log_, "[Glimmet] no agent to jump to for request " + requestID);
+}
+
+bool OverlayController::openTextPanelFromReply(const Surface& surface, Point point) {
+  if (surface.frame.mode != OverlayMode::expanded || !snapshot_) return false;
+  const ClickTarget* target = expandedClickTarget(surface.frame, point);
+  if (!target || target->role != TargetRole::kSendInput) return false;
+  for (const auto& card : panelCards(*snapshot_, systemNow())) {
+    if (card.id != target->messageID || !card.textInput || !card.requestID) continue;
+    for (const auto& request : snapshot_->waitingRequests) {
+      if (request.requestID != *card.requestID) continue;
+      showTextPanel(request);
+      return true;
+    }
+  }
+  return false;
 }
 
 void OverlayController::stop(const std::string& reason) {
@@ -268,6 +320,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
     companion_->onPointer(event);
     return;
   }
+  if (textPanel_ && textPanel_->owns(window)) {
+    textPanel_->onPointer(event);
+    return;
+  }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
   const Timestamp now = systemNow();
@@ -284,6 +340,7 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
       break;
     case HostPointerEvent::Kind::press:
       if (event.button != 1) return;
+      if (openTextPanelFromReply(*surface, {event.x, event.y})) return;
       intent = handle(surface->state, Click{{event.x, event.y}}, surface->frame, now);
       break;
     case HostPointerEvent::Kind::release:
@@ -295,6 +352,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
 }
 
 void OverlayController::onKey(HostWindowID window, const HostKeyEvent& event) {
+  if (textPanel_ && textPanel_->owns(window)) {
+    textPanel_->onKey(event);
+    return;
+  }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
   KeyPress press;

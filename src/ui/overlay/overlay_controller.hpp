@@ -12,6 +12,7 @@
 #include "platform/overlay_host.hpp"
 #include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
+#include "ui/overlay/text_panel_window.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
 #include "ui/view/overlay_view_state.hpp"
@@ -41,6 +42,10 @@ class OverlayController {
   void start(OverlayMode mode);
   // Removes the windows and stops the timers; runs once.
   void shutDown();
+
+  // Opens the text panel for a waiting input request (closing one already open): its submit
+  // answers the request, Cancel leaves it waiting.
+  void showTextPanel(const PendingAction& action);
 
   // Called once when the window system goes away or the user quits from the panel.
   void setOnStop(std::function<void(const std::string& reason)> onStop) {
@@ -72,6 +77,9 @@ class OverlayController {
   HoverContext hoverContext(const Surface& surface);
   double collapsedHeight(const Surface& surface) const;
 
+  // A click on a text request's Reply button opens the text panel; true when it did.
+  bool openTextPanelFromReply(const Surface& surface, Point point);
+  void jumpToRequestAgent(const std::string& requestID);
   void onPointer(HostWindowID window, const HostPointerEvent& event);
   void onKey(HostWindowID window, const HostKeyEvent& event);
   void onHotKey(int id);
@@ -93,6 +101,7 @@ class OverlayController {
   Environment environment_;
   LogSink log_;
   std::unique_ptr<OverlayHost> host_;
+  std::unique_ptr<TextPanelWindow> textPanel_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
   SnapshotPtr snapshot_;

@@ -1,0 +1,308 @@
+// The text panel on a real X server: the real glimmet binary on a private Xvfb, a waiting input
+// request sent over the real socket, the panel opened from the overlay's Reply button and typed
+// into with xdotool, as a user would.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "base/json_values.hpp"
+#include "support/child_process.hpp"
+#include "support/test_support.hpp"
+#include "support/xvfb.hpp"
+
+// After gtest: Xlib's macros (None, Bool, Status) would rewrite its names.
+// clang-format off
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
+
+namespace glimmet {
+namespace {
+
+using testing::ChildProcess;
+using testing::TempDir;
+using testing::Xvfb;
+using Clock = std::chrono::steady_clock;
+
+struct Shown {
+  Window id = 0;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool overrideRedirect = false;
+  Json state;
+};
+
+// A second client of the test's X server that looks at Glimmet's windows and clicks.
+class Observer {
+ public:
+  explicit Observer(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
+    previousHandler_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  ~Observer() {
+    if (display_) XCloseDisplay(display_);
+    XSetErrorHandler(previousHandler_);
+  }
+  bool connected() const { return display_ != nullptr; }
+
+  std::string property(Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1 << 20, False,
+                           AnyPropertyType, &type, &format, &items, &after, &data) != Success ||
+        !data)
+      return {};
+    std::string text;
+    if (format == 8) {
+      text.assign(reinterpret_cast<char*>(data), items);
+    } else if (format == 32 && items > 0) {
+      char* atomName = XGetAtomName(display_, reinterpret_cast<Atom*>(data)[0]);
+      text = atomName ? atomName : "";
+      if (atomName) XFree(atomName);
+    }
+    XFree(data);
+    return text;
+  }
+
+  // Every mapped window with a _GLIMMET_STATE.
+  std::vector<Shown> windows() {
+    std::vector<Shown> found;
+    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return found;
+    for (unsigned i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (!XGetWindowAttributes(display_, children[i], &attributes)) continue;
+      if (attributes.map_state != IsViewable) continue;
+      const std::string state = property(children[i], "_GLIMMET_STATE");
+      if (state.empty()) continue;
+      found.push_back({children[i], attributes.x, attributes.y, attributes.width, attributes.height,
+                       attributes.override_redirect != 0, Json::parse(state, nullptr, false)});
+    }
+    if (children) XFree(children);
+    return found;
+  }
+
+  std::optional<Shown> find(const std::function<bool(const Shown&)>& wanted, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    do {
+      for (auto& window : windows()) {
+        if (wanted(window)) return window;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    return std::nullopt;
+  }
+
+  // Whether no window matches `shown` within `seconds`.
+  bool gone(const std::function<bool(const Shown&)>& shown, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    do {
+      bool any = false;
+      for (auto& window : windows()) any = any || shown(window);
+      if (!any) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    return false;
+  }
+
+  void moveTo(int x, int y) {
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    XFlush(display_);
+  }
+  void click(int x, int y) {
+    moveTo(x, y);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XFlush(display_);
+  }
+
+ private:
+  XErrorHandler previousHandler_ = nullptr;
+  Display* display_;
+};
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool isTextPanel(const Shown& window) {
+  return window.state.is_object() && window.state.value("kind", "") == "text_panel";
+}
+
+std::optional<std::array<int, 2>> centreOf(const Shown& window, const std::string& role) {
+  if (!window.state.is_object() || !window.state.contains("targets")) return std::nullopt;
+  for (const auto& target : window.state["targets"]) {
+    if (target.value("role", "") != role) continue;
+    const auto& r = target["rect"];
+    return std::array{window.x + static_cast<int>(r[0].get<double>() + r[2].get<double>() / 2),
+                      window.y + static_cast<int>(r[1].get<double>() + r[3].get<double>() / 2)};
+  }
+  return std::nullopt;
+}
+
+class TextPanelRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Xvfb::available()) GTEST_SKIP() << "no Xvfb on this machine: the panel is not tested";
+    if (!onPath("xdotool")) GTEST_SKIP() << "no xdotool on this machine";
+    server_ = std::make_unique<Xvfb>();
+    observer_ = std::make_unique<Observer>(server_->display());
+    ASSERT_TRUE(observer_->connected());
+    glimmet_ = ChildProcess::spawn(
+        {GLIMMET_BINARY, "run"},
+        {"HOME=" + home_.path(), "PATH=" + std::string(std::getenv("PATH")),
+         "DISPLAY=" + server_->display(), "XDG_DATA_HOME=" + home_.path() + "/.local/share"},
+        {}, /*keepInputOpen=*/true);
+    ASSERT_TRUE(glimmet_.waitForOutput("[Glimmet] socket server listening at", 30))
+        << glimmet_.output();
+  }
+
+  void TearDown() override {
+    if (!server_) return;
+    glimmet_.signal(SIGTERM);
+    EXPECT_TRUE(glimmet_.waitExit(30)) << glimmet_.output();
+  }
+
+  // A waiting input request from a hook client that waits up to a minute for its reply.
+  ChildProcess ask(const std::string& id, const std::string& prompt) {
+    const Json request{{"v", 1},
+                       {"type", "hook.request"},
+                       {"request_id", id},
+                       {"agent", "claude_code"},
+                       {"session_id", "s-" + id},
+                       {"agent_pid", static_cast<int>(::getpid())},
+                       {"kind", "waiting_input"},
+                       {"timeout_seconds", 300},
+                       {"payload", {{"prompt", prompt}, {"cwd", "/tmp/project"}}}};
+    return ChildProcess::spawn({"python3", testing::hookClientScript(),
+                                home_.path() + "/.glimmet/glimmet.sock", "--timeout", "60"},
+                               {}, request.dump() + "\n");
+  }
+
+  // Opens the overlay's panel and clicks the request's Reply button; the text panel then.
+  std::optional<Shown> openFromReply() {
+    observer_->moveTo(960, 16);
+    auto panel = observer_->find(
+        [](const Shown& w) { return !isTextPanel(w) && centreOf(w, "send_input").has_value(); },
+        10);
+    if (!panel) return std::nullopt;
+    const auto reply = *centreOf(*panel, "send_input");
+    observer_->click(reply[0], reply[1]);
+    return observer_->find(isTextPanel, 5);
+  }
+
+  int xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return server_->run(argv);
+  }
+
+  static Json replyOf(ChildProcess& client) {
+    EXPECT_TRUE(client.waitExit(30));
+    const auto lines = testing::splitLines(client.output());
+    EXPECT_EQ(lines.size(), 2u) << client.output();
+    if (lines.size() != 2 || lines[1] != "<DONE>") return {};
+    return Json::parse(lines[0]);
+  }
+
+  TempDir home_;
+  std::unique_ptr<Xvfb> server_;
+  std::unique_ptr<Observer> observer_;
+  ChildProcess glimmet_;
+};
+
+TEST_F(TextPanelRunTest, TypedAnswerReachesTheAgentExactlyAndEscapeLeavesItWaiting) {
+  auto client = ask("r-typed", "Which branch?");
+  auto panel = openFromReply();
+  ASSERT_TRUE(panel) << glimmet_.output();
+  // A dialog the window manager would frame, named after the prompt, 480 x 140.
+  EXPECT_FALSE(panel->overrideRedirect);
+  EXPECT_EQ((std::array{panel->width, panel->height}), (std::array{480, 140}));
+  EXPECT_EQ(panel->state["title"], "Which branch?");
+  EXPECT_EQ(observer_->property(panel->id, "_NET_WM_NAME"), "Which branch?");
+  EXPECT_EQ(observer_->property(panel->id, "WM_CLASS"), std::string("glimmet\0glimmet\0", 16));
+  EXPECT_EQ(observer_->property(panel->id, "_NET_WM_WINDOW_TYPE"), "_NET_WM_WINDOW_TYPE_DIALOG");
+
+  // Escape closes the panel and answers nothing.
+  ASSERT_EQ(xdotool({"type", "--delay", "5", "draft"}), 0);
+  ASSERT_TRUE(observer_->find(
+      [](const Shown& w) { return isTextPanel(w) && w.state["text"] == "draft"; }, 5));
+  ASSERT_EQ(xdotool({"key", "Escape"}), 0);
+  EXPECT_TRUE(observer_->gone(isTextPanel, 5)) << glimmet_.output();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_FALSE(client.waitExit(0)) << client.output();
+
+  // Opened again: a fresh editor; composed and non-Latin text arrives whole.
+  panel = openFromReply();
+  ASSERT_TRUE(panel) << glimmet_.output();
+  EXPECT_EQ(panel->state["text"], "");
+  ASSERT_EQ(xdotool({"type", "--delay", "20", "h\xc3\xa9llo w\xc3\xb6rld"}), 0);
+  ASSERT_TRUE(observer_->find(
+      [](const Shown& w) {
+        return isTextPanel(w) && w.state["text"] == "h\xc3\xa9llo w\xc3\xb6rld";
+      },
+      5))
+      << (observer_->find(isTextPanel, 0) ? observer_->find(isTextPanel, 0)->state.dump() : "");
+  ASSERT_EQ(xdotool({"key", "Return"}), 0);
+  const Json reply = replyOf(client);
+  EXPECT_EQ(reply.value("decision", ""), "input") << reply.dump();
+  EXPECT_EQ(reply.value("request_id", ""), "r-typed");
+  const Json payload = Json::parse(reply.value("raw_agent_payload", "{}"));
+  EXPECT_EQ(payload.value("reason", ""), "h\xc3\xa9llo w\xc3\xb6rld") << payload.dump();
+  EXPECT_TRUE(observer_->gone(isTextPanel, 5));
+}
+
+TEST_F(TextPanelRunTest, TenThousandTypedBytesAreCutBeforeTheCharacterThatCrosses8192) {
+  auto client = ask("r-long", "");
+  auto panel = openFromReply();
+  ASSERT_TRUE(panel) << glimmet_.output();
+  EXPECT_EQ(panel->state["title"], "Agent needs your input");
+  // The two bytes of "é" would be bytes 8,192 and 8,193: the answer ends before it.
+  const std::string text = std::string(8191, 'x') + "\xc3\xa9" + std::string(1807, 'x');
+  ASSERT_EQ(text.size(), 10000u);
+  TempDir typed;
+  testing::writeText(typed.file("before.txt"), std::string(8191, 'x'));
+  testing::writeText(typed.file("after.txt"), std::string(1807, 'x'));
+  const auto caretAt = [this](int caret) {
+    return observer_->find(
+        [caret](const Shown& w) { return isTextPanel(w) && w.state.value("caret", 0) == caret; },
+        30);
+  };
+  // xdotool types a character the keyboard lacks by remapping a key for the moment; a client
+  // still reading a backlog of keys looks the key up after the mapping is back. So "é" goes
+  // once the panel has caught up.
+  ASSERT_EQ(xdotool({"type", "--delay", "0", "--file", typed.file("before.txt")}), 0);
+  ASSERT_TRUE(caretAt(8191));
+  ASSERT_EQ(xdotool({"type", "--delay", "50", "\xc3\xa9"}), 0);
+  ASSERT_TRUE(caretAt(8193));
+  ASSERT_EQ(xdotool({"type", "--delay", "0", "--file", typed.file("after.txt")}), 0);
+  ASSERT_TRUE(caretAt(10000)) << glimmet_.output() << " caret "
+                              << (observer_->find(isTextPanel, 0)
+                                      ? observer_->find(isTextPanel, 0)->state["caret"].dump()
+                                      : "none");
+  ASSERT_EQ(xdotool({"key", "Return"}), 0);
+  const Json reply = replyOf(client);
+  const Json payload = Json::parse(reply.value("raw_agent_payload", "{}"));
+  EXPECT_EQ(payload.value("reason", ""), std::string(8191, 'x'));
+}
+
+}  // namespace
+}  // namespace glimmet
