@@ -46,11 +46,21 @@ std::string describe(const OverlayFrame& frame, double scale) {
 int renderOne(const std::string& name, const std::string& directory, double scale) {
   const auto fixture = renderFixture(name);
   if (!fixture) return fail("no fixture named " + name + " (see --list)");
+  const std::string base = directory + "/" + name;
+  if (fixture->surface) {
+    const RenderSurface& surface = *fixture->surface;
+    auto image = renderToImage(surface.size, scale, surface.paint);
+    if (!image) return fail(image.error());
+    if (auto written = writePng(base + ".png", image.value()); !written)
+      return fail(written.error());
+    if (auto written = writeFileAtomically(base + ".json", surface.describe(scale), 0644); !written)
+      return fail(written.error());
+    return 0;
+  }
   const OverlayFrame frame = fixture->layout();
   auto image =
       renderToImage(frame.size, scale, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
   if (!image) return fail(image.error());
-  const std::string base = directory + "/" + name;
   if (auto written = writePng(base + ".png", image.value()); !written) return fail(written.error());
   if (auto written = writeFileAtomically(base + ".json", describe(frame, scale), 0644); !written)
     return fail(written.error());

@@ -8,6 +8,7 @@
 #include "model/glimmet_event.hpp"
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
+#include "ui/settings_render_fixtures.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/overlay_events.hpp"
 
@@ -107,7 +108,7 @@ UsageMetric metric(std::string label, double percent, std::string suffix = {}) {
 }
 
 const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
-  static const std::map<std::string, std::function<RenderFixture()>> all = {
+  static std::map<std::string, std::function<RenderFixture()>> all = {
       {"collapsed-idle", [] { return base("collapsed-idle", OverlayMode::collapsed); }},
       {"collapsed-approval",
        [] {
@@ -221,6 +222,7 @@ const std::map<std::string, std::function<RenderFixture()>>& fixtures() {
          return fixture;
        }},
   };
+  [[maybe_unused]] static const bool added = (addSettingsRenderFixtures(all), true);
   return all;
 }
 

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_snapshot.hpp"
+#include "ui/paint/canvas.hpp"
 #include "ui/view/overlay_frame.hpp"
 #include "ui/view/overlay_view_state.hpp"
 
 namespace glimmet {
+
+// A surface other than the overlay (the settings panel, ...) that draws itself: its size, its
+// drawing, and the description written next to the image at a given scale.
+struct RenderSurface {
+  Size size;
+  std::function<void(Canvas&)> paint;
+  std::function<std::string(double scale)> describe;
+};
 
 // A still of the overlay in a known state, drawn by `glimmet render` and compared with the
 // golden images of the tests: what the snapshot holds, how the surface stands, on which kind of
@@ -20,6 +30,7 @@ struct RenderFixture {
   DisplayKind displayKind = DisplayKind::externalVirtual;
   double collapsedHeight = 32;
   Timestamp now;
+  std::optional<RenderSurface> surface;
 
   OverlayFrame layout() const;
 };

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ui/render_fixtures.hpp"
+
+namespace glimmet {
+
+// The settings panel's stills, one per tab: settings-general, settings-pets, settings-sounds,
+// settings-ai-tools and settings-about.
+void addSettingsRenderFixtures(std::map<std::string, std::function<RenderFixture()>>& fixtures);
+
+}  // namespace glimmet
