@@ -9,6 +9,7 @@
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
 #include "ui/companion_fixtures.hpp"
+#include "ui/settings_render_fixtures.hpp"
 #include "ui/text_panel_fixture.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/overlay_events.hpp"
@@ -109,121 +110,126 @@ UsageMetric metric(std::string label, double percent, std::string suffix = {}) {
 }
 
 const RenderFixtureMakers& fixtures() {
-  static const RenderFixtureMakers all = withCompanionRenderFixtures({
-      {"collapsed-idle", [] { return base("collapsed-idle", OverlayMode::collapsed); }},
-      {"collapsed-approval",
-       [] {
-         // A request waits while an ordinary message is on screen: the badge counts it.
-         auto fixture = base("collapsed-approval", OverlayMode::collapsed);
-         addPermission(fixture.snapshot, "npm test", "low");
-         auto progress = messagesFrom({Json{
-             {"source", "codex"},
-             {"source_type", "cli_agent"},
-             {"event_type", "task_failed"},
-             {"severity", "error"},
-             {"title", "Tests failed in src/login.test.tsx"},
-             {"message", "Editing src/login.tsx"},
-             {"session_id", "codex-1"},
-             {"event_id", "progress-1"},
-             {"timestamp",
-              "2026-05-11T08:58:00Z"}}.dump()});
-         fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), progress.begin(),
-                                          progress.end());
-         fixture.state.ticker.index = 1;
-         return fixture;
-       }},
-      {"collapsed-usage",
-       [] {
-         auto fixture = base("collapsed-usage", OverlayMode::collapsed);
-         UsageSnapshot usage;
-         usage.tool = "Codex";
-         usage.toolID = "codex-cli";
-         usage.source = "codex";
-         usage.fiveHour = metric("42% used", 42, "12:56 PM");
-         usage.weekly = metric("18% used", 18);
-         usage.label = "5h 42% used";
-         fixture.snapshot.usageCarousel = {{"Codex", usage}};
-         return fixture;
-       }},
-      {"collapsed-macbook",
-       [] {
-         auto fixture = base("collapsed-macbook", OverlayMode::collapsed);
-         fixture.displayKind = DisplayKind::macBookPhysical;
-         fixture.collapsedHeight = collapsedOverlayHeight(DisplayKind::macBookPhysical, 0, 38);
-         addPermission(fixture.snapshot, "npm test", "low");
-         return fixture;
-       }},
-      {"expanded-empty", [] { return base("expanded-empty", OverlayMode::expanded); }},
-      {"text-panel", textPanelFixture},
-      {"expanded-1",
-       [] {
-         auto fixture = base("expanded-1", OverlayMode::expanded);
-         addPermission(fixture.snapshot, "git push origin feature/login", "medium");
-         return fixture;
-       }},
-      {"expanded-3",
-       [] {
-         auto fixture = base("expanded-3", OverlayMode::expanded);
-         addPermission(fixture.snapshot, "npm install --save-dev vitest", "medium");
-         Json choice{
-             {"source", "codex"},
-             {"source_type", "cli_agent"},
-             {"project", "api"},
-             {"cwd", "/home/dev/api"},
-             {"event_type", "waiting_input"},
-             {"title", "Which database should the tests use?"},
-             {"message", "The suite needs a database for the integration tests."},
-             {"session_id", "codex-7"},
-             {"response_file", "/home/dev/api/.glimmet/choice-1.json"},
-             {"options", Json::array({Json{{"id", "sqlite"}, {"label", "SQLite in memory"}},
-                                      Json{{"id", "postgres"}, {"label", "Local PostgreSQL"}},
-                                      Json{{"id", "skip"}, {"label", "Skip them"}}})},
-             {"event_id", "choice-1"},
-             {"timestamp", "2026-05-11T08:57:30Z"}};
-         Json done{{"source", "gemini"},
-                   {"source_type", "cli_agent"},
-                   {"project", "docs"},
-                   {"cwd", "/home/dev/docs"},
-                   {"event_type", "task_completed"},
-                   {"title", "Gemini CLI completed"},
-                   {"message", "Lifecycle event captured locally."},
-                   {"completion_snippet", "Rewrote the install guide and fixed 4 broken links."},
-                   {"session_id", "gemini-3"},
-                   {"event_id", "done-1"},
-                   {"timestamp", "2026-05-11T08:41:00Z"}};
-         auto more = messagesFrom({done.dump(), choice.dump()});
-         fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), more.begin(),
-                                          more.end());
-         return fixture;
-       }},
-      {"expanded-high-risk-armed",
-       [] {
-         auto fixture = base("expanded-high-risk-armed", OverlayMode::expanded);
-         addPermission(fixture.snapshot, "rm -rf build dist node_modules", "high");
-         click(fixture, "authorize");
-         return fixture;
-       }},
-      {"expanded-hostile-text",
-       [] {
-         // What agents may send: very long text, control characters, right-to-left script and
-         // emoji. All of it stays inside its box.
-         auto fixture = base("expanded-hostile-text", OverlayMode::expanded);
-         std::string longTitle = "Run: ";
-         for (int i = 0; i < 40; ++i) longTitle += "very-long-argument-" + std::to_string(i) + " ";
-         Json event{{"source", "claude_code"},
-                    {"event_type", "task_failed"},
-                    {"severity", "error"},
-                    {"title", longTitle},
-                    {"message",
-                     "line one\nline two\ttabbed\x1b[31m red \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
-                     "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xf0\x9f\x9a\x80 done"},
-                    {"session_id", "hostile"},
-                    {"event_id", "hostile-1"},
-                    {"timestamp", "2026-05-11T08:59:50Z"}};
-         fixture.snapshot.messages = messagesFrom({event.dump()});
-         return fixture;
-       }},
-  });
+  static const RenderFixtureMakers all = [] {
+    RenderFixtureMakers makers = withCompanionRenderFixtures({
+        {"collapsed-idle", [] { return base("collapsed-idle", OverlayMode::collapsed); }},
+        {"collapsed-approval",
+         [] {
+           // A request waits while an ordinary message is on screen: the badge counts it.
+           auto fixture = base("collapsed-approval", OverlayMode::collapsed);
+           addPermission(fixture.snapshot, "npm test", "low");
+           auto progress = messagesFrom({Json{
+               {"source", "codex"},
+               {"source_type", "cli_agent"},
+               {"event_type", "task_failed"},
+               {"severity", "error"},
+               {"title", "Tests failed in src/login.test.tsx"},
+               {"message", "Editing src/login.tsx"},
+               {"session_id", "codex-1"},
+               {"event_id", "progress-1"},
+               {"timestamp",
+                "2026-05-11T08:58:00Z"}}.dump()});
+           fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), progress.begin(),
+                                            progress.end());
+           fixture.state.ticker.index = 1;
+           return fixture;
+         }},
+        {"collapsed-usage",
+         [] {
+           auto fixture = base("collapsed-usage", OverlayMode::collapsed);
+           UsageSnapshot usage;
+           usage.tool = "Codex";
+           usage.toolID = "codex-cli";
+           usage.source = "codex";
+           usage.fiveHour = metric("42% used", 42, "12:56 PM");
+           usage.weekly = metric("18% used", 18);
+           usage.label = "5h 42% used";
+           fixture.snapshot.usageCarousel = {{"Codex", usage}};
+           return fixture;
+         }},
+        {"collapsed-macbook",
+         [] {
+           auto fixture = base("collapsed-macbook", OverlayMode::collapsed);
+           fixture.displayKind = DisplayKind::macBookPhysical;
+           fixture.collapsedHeight = collapsedOverlayHeight(DisplayKind::macBookPhysical, 0, 38);
+           addPermission(fixture.snapshot, "npm test", "low");
+           return fixture;
+         }},
+        {"expanded-empty", [] { return base("expanded-empty", OverlayMode::expanded); }},
+        {"text-panel", textPanelFixture},
+        {"expanded-1",
+         [] {
+           auto fixture = base("expanded-1", OverlayMode::expanded);
+           addPermission(fixture.snapshot, "git push origin feature/login", "medium");
+           return fixture;
+         }},
+        {"expanded-3",
+         [] {
+           auto fixture = base("expanded-3", OverlayMode::expanded);
+           addPermission(fixture.snapshot, "npm install --save-dev vitest", "medium");
+           Json choice{
+               {"source", "codex"},
+               {"source_type", "cli_agent"},
+               {"project", "api"},
+               {"cwd", "/home/dev/api"},
+               {"event_type", "waiting_input"},
+               {"title", "Which database should the tests use?"},
+               {"message", "The suite needs a database for the integration tests."},
+               {"session_id", "codex-7"},
+               {"response_file", "/home/dev/api/.glimmet/choice-1.json"},
+               {"options", Json::array({Json{{"id", "sqlite"}, {"label", "SQLite in memory"}},
+                                        Json{{"id", "postgres"}, {"label", "Local PostgreSQL"}},
+                                        Json{{"id", "skip"}, {"label", "Skip them"}}})},
+               {"event_id", "choice-1"},
+               {"timestamp", "2026-05-11T08:57:30Z"}};
+           Json done{{"source", "gemini"},
+                     {"source_type", "cli_agent"},
+                     {"project", "docs"},
+                     {"cwd", "/home/dev/docs"},
+                     {"event_type", "task_completed"},
+                     {"title", "Gemini CLI completed"},
+                     {"message", "Lifecycle event captured locally."},
+                     {"completion_snippet", "Rewrote the install guide and fixed 4 broken links."},
+                     {"session_id", "gemini-3"},
+                     {"event_id", "done-1"},
+                     {"timestamp", "2026-05-11T08:41:00Z"}};
+           auto more = messagesFrom({done.dump(), choice.dump()});
+           fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), more.begin(),
+                                            more.end());
+           return fixture;
+         }},
+        {"expanded-high-risk-armed",
+         [] {
+           auto fixture = base("expanded-high-risk-armed", OverlayMode::expanded);
+           addPermission(fixture.snapshot, "rm -rf build dist node_modules", "high");
+           click(fixture, "authorize");
+           return fixture;
+         }},
+        {"expanded-hostile-text",
+         [] {
+           // What agents may send: very long text, control characters, right-to-left script and
+           // emoji. All of it stays inside its box.
+           auto fixture = base("expanded-hostile-text", OverlayMode::expanded);
+           std::string longTitle = "Run: ";
+           for (int i = 0; i < 40; ++i)
+             longTitle += "very-long-argument-" + std::to_string(i) + " ";
+           Json event{{"source", "claude_code"},
+                      {"event_type", "task_failed"},
+                      {"severity", "error"},
+                      {"title", longTitle},
+                      {"message",
+                       "line one\nline two\ttabbed\x1b[31m red \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
+                       "\xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xf0\x9f\x9a\x80 done"},
+                      {"session_id", "hostile"},
+                      {"event_id", "hostile-1"},
+                      {"timestamp", "2026-05-11T08:59:50Z"}};
+           fixture.snapshot.messages = messagesFrom({event.dump()});
+           return fixture;
+         }},
+    });
+    addSettingsRenderFixtures(makers);
+    return makers;
+  }();
   return all;
 }
 

@@ -13,6 +13,8 @@
 
 namespace glimmet {
 
+// A surface other than the overlay (the settings panel, ...) that draws itself: its size, its
+// drawing, and the description written next to the image at a given scale.
 // A still of the overlay in a known state, drawn by `glimmet render` and compared with the
 // golden images of the tests: what the snapshot holds, how the surface stands, on which kind of
 // display, at one fixed moment.

@@ -12,8 +12,8 @@ RenderFixture textPanelFixture() {
   // The caret inside the text, where Left put it.
   for (int i = 0; i < 8; ++i) model.editor.moveLeft();
   fixture.still = RenderFixture::Still{layoutTextPanel(model.multiline).size,
-                               [model](Canvas& canvas) { paintTextPanel(canvas, model); },
-                               textPanelStateJson(model)};
+                                       [model](Canvas& canvas) { paintTextPanel(canvas, model); },
+                                       textPanelStateJson(model)};
   return fixture;
 }
 
