@@ -65,6 +65,7 @@ int renderOne(const std::string& name, const std::string& directory, double scal
   auto image =
       renderToImage(frame.size, scale, [&frame](Canvas& canvas) { paintOverlay(canvas, frame); });
   if (!image) return fail(image.error());
+  const std::string base = directory + "/" + name;
   if (auto written = writePng(base + ".png", image.value()); !written) return fail(written.error());
   if (auto written = writeFileAtomically(base + ".json", describe(frame, scale), 0644); !written)
     return fail(written.error());

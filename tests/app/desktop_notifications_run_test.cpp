@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "approvals/socket_frame_codec.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
+#include "support/xvfb.hpp"
 
 namespace glimmet {
 namespace {
@@ -94,11 +96,9 @@ class DesktopNotificationsRunTest : public ::testing::Test {
   // A session bus of our own, as dbus-run-session would start it, with dunst serving
   // notifications on its own X server; its context menu picks the action labelled `pick`.
   void startDesktop(const std::string& pick) {
-    xvfb = ChildProcess::spawn(
-        {"Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
-    ASSERT_TRUE(
-        xvfb.waitUntil([&] { return xvfb.output().find('\n') != std::string::npos; }, kDeadline));
-    display = ":" + xvfb.output().substr(0, xvfb.output().find('\n'));
+    // Started only once it answers: dunst gives up at once on a display it cannot open.
+    xvfb = std::make_unique<testing::Xvfb>();
+    display = xvfb->display();
 
     // The session bus's own rules without its service directories, so that no notification
     // server of this machine is started behind the test's back.
@@ -128,7 +128,7 @@ class DesktopNotificationsRunTest : public ::testing::Test {
 
   void startServer() {
     dunst = ChildProcess::spawn({"dunst", "-config", dir.file("dunstrc")}, environment());
-    ASSERT_TRUE(waitForServer());
+    ASSERT_TRUE(waitForServer()) << dunst.output();
   }
 
   bool waitForServer() {
@@ -178,7 +178,7 @@ class DesktopNotificationsRunTest : public ::testing::Test {
   std::string home = dir.path() + "/home";
   std::string display;
   std::string busAddress;
-  ChildProcess xvfb;
+  std::unique_ptr<testing::Xvfb> xvfb;
   ChildProcess bus;
   ChildProcess dunst;
   ChildProcess monitor;

@@ -151,8 +151,8 @@ TEST(TextPanelView, StateTextAndPainterShowTitlePlaceholderAndButtons) {
   EXPECT_EQ(state["targets"][0]["role"], "submit");
   EXPECT_EQ(state["size"], Json::array({480.0, 140.0}));
   // A prompt that is not UTF-8 still gives a readable state.
-  const Json bad = Json::parse(textPanelStateJson(makeTextPanel("bad \xff byte", false)), nullptr,
-                               false);
+  const Json bad =
+      Json::parse(textPanelStateJson(makeTextPanel("bad \xff byte", false)), nullptr, false);
   EXPECT_FALSE(bad.is_discarded());
 }
 
