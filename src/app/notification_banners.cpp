@@ -24,7 +24,7 @@ bool decides(const std::string& actionID) {
 
 }  // namespace
 
-NotificationBanners::NotificationBanners(Core& core, LogSink log)
+NotificationBanners::NotificationBanners(Core& core, const LogSink& log)
     : NotificationBanners(core, log, [&core, log](DesktopNotificationEvents events) {
         return makeDesktopNotifications(core.loop(), std::move(events), log);
       }) {}

@@ -23,7 +23,7 @@ class NotificationBanners {
       std::function<std::unique_ptr<DesktopNotifications>(DesktopNotificationEvents events)>;
 
   // Posts through the platform's notification service.
-  NotificationBanners(Core& core, LogSink log);
+  NotificationBanners(Core& core, const LogSink& log);
   // Posts through whatever `makeService` builds (tests pass a recording one).
   NotificationBanners(Core& core, LogSink log, const ServiceFactory& makeService);
   // Withdraws every notification still shown: its request outlives no Glimmet to answer it.

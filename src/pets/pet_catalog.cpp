@@ -132,7 +132,9 @@ std::vector<PetChoice> loadCodexPetChoices(const std::string& root, const std::s
   std::sort(names->begin(), names->end());
   for (const std::string& name : *names) {
     if (name.starts_with(".")) continue;
-    const std::string directory = root + "/" + name;
+    std::string directory = root;
+    directory += "/";
+    directory += name;
     if (!isDirectory(directory)) continue;
     if (auto choice =
             codexPetChoice(directory, manifestName, sourceKind, idPrefix, isDeletable, log)) {

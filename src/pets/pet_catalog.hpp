@@ -16,7 +16,7 @@ class UserDefaults;
 
 inline constexpr const char* kPetManifestName = "pet.json";
 // Manifests are a few lines; anything much larger is not one.
-inline constexpr uint64_t kPetManifestMaximumBytes = 64 * 1024;
+inline constexpr uint64_t kPetManifestMaximumBytes = uint64_t{64} * 1024;
 
 // What a "pet.json" says, with the defaults filled in.
 struct PetManifest {

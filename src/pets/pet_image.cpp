@@ -3,6 +3,7 @@
 #include <webp/decode.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/file_system.hpp"
 
@@ -74,8 +75,8 @@ PetImage scaledDownPetImage(const PetImage& image, int maximumPixelDimension) {
   if (maximumPixelDimension <= 0 || longSide <= maximumPixelDimension) return image;
   const double factor = static_cast<double>(maximumPixelDimension) / longSide;
   PetImage scaled;
-  scaled.width = std::max(1, static_cast<int>(image.width * factor + 0.5));
-  scaled.height = std::max(1, static_cast<int>(image.height * factor + 0.5));
+  scaled.width = std::max(1, static_cast<int>(std::lround(image.width * factor)));
+  scaled.height = std::max(1, static_cast<int>(std::lround(image.height * factor)));
   scaled.pixels.resize(static_cast<size_t>(scaled.width) * scaled.height);
   // Each target pixel averages the whole block of source pixels under it, so thin outlines of
   // pixel art fade rather than vanish.

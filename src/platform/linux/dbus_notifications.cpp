@@ -61,11 +61,11 @@ class DBusNotifications final : public DesktopNotifications {
     }
     if (state_ != State::ready) {
       // Sent once the server said what it can show; asking also starts an activatable server.
-      queued_.push_back({notification, std::move(posted)});
+      queued_.emplace_back(notification, std::move(posted));
       if (state_ == State::idle) askCapabilities();
       return;
     }
-    send(notification, std::move(posted));
+    send(notification, posted);
   }
 
   void withdraw(DesktopNotificationID id) override {
@@ -191,11 +191,11 @@ class DBusNotifications final : public DesktopNotifications {
     if (!*alive) return 0;
     auto queued = std::move(self->queued_);
     self->queued_.clear();
-    for (auto& [notification, posted] : queued) self->send(notification, std::move(posted));
+    for (auto& [notification, posted] : queued) self->send(notification, posted);
     return 0;
   }
 
-  void send(const DesktopNotification& notification, Posted posted) {
+  void send(const DesktopNotification& notification, const Posted& posted) {
     sd_bus_message* call = nullptr;
     int rc = sd_bus_message_new_method_call(bus_, &call, kService, kPath, kInterface, "Notify");
     if (rc >= 0) rc = appendNotify(call, notification);

@@ -45,7 +45,7 @@ std::string stateWord(PetState state) {
 }
 
 std::string whereFrom(const GlimmetEvent& event) {
-  const std::string tool = event.source.empty() ? std::string() : toolDisplayName(event.source);
+  std::string tool = event.source.empty() ? std::string() : toolDisplayName(event.source);
   if (event.project.empty()) return tool;
   if (tool.empty()) return event.project;
   return tool + " · " + event.project;
@@ -54,7 +54,7 @@ std::string whereFrom(const GlimmetEvent& event) {
 }  // namespace
 
 std::string companionJumpLine(std::string_view text, int maxCharacters) {
-  const std::string line = collapseWhiteSpace(text);
+  std::string line = collapseWhiteSpace(text);
   if (line.empty()) return line;
   if (maxCharacters < 5) return kContinues;
   if (utf8Length(line) <= static_cast<size_t>(maxCharacters)) return line;

@@ -103,6 +103,7 @@ void layoutLivePreview(SettingsLayoutBuilder& builder, const SettingsPreferences
   builder.advance(8);
 
   std::vector<SettingsPill> states;
+  states.reserve(kPetPreviewStates.size());
   for (PetPreviewStateID id : kPetPreviewStates) {
     states.push_back({std::string(petPreviewStateRawValue(id)),
                       std::string(petPreviewStateTitle(id)), id == state.previewState,
