@@ -15,6 +15,8 @@ debian_packages=(
   libcairo2-dev libpango1.0-dev fonts-inter fonts-dejavu-core libx11-dev libxrandr-dev
   libxext-dev libxfixes-dev
   libxtst-dev xvfb xcompmgr x11-xserver-utils
+  # The text panel's tests type into it through the keyboard, accents included.
+  xdotool
   # Desktop notifications over D-Bus with sd-bus; their tests run a private session bus with
   # dunst as the notification server and dbus-monitor to watch the calls.
   libsystemd-dev dbus dunst
