@@ -210,7 +210,8 @@ class TextPanelRunTest : public ::testing::Test {
   }
 
   int xdotool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"xdotool"};
+    // xdotool reads its text in the locale it runs in: without a UTF-8 one it types no accent.
+    std::vector<std::string> argv = {"env", "LC_ALL=C.UTF-8", "xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());
     return server_->run(argv);
   }

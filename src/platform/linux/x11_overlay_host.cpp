@@ -332,10 +332,19 @@ XIM X11OverlayHost::inputMethod() {
   if (imOpened_) return im_;
   imOpened_ = true;
   // Compose sequences and input methods follow the user's locale; a process still in the C
-  // locale takes it from the environment, for character types only.
-  const char* current = std::setlocale(LC_CTYPE, nullptr);
-  if (current && (std::string(current) == "C" || std::string(current) == "POSIX")) {
-    if (!std::setlocale(LC_CTYPE, "") || !XSupportsLocale()) std::setlocale(LC_CTYPE, "C");
+  // locale takes it from the environment, for character types only. Where the environment
+  // names none either, UTF-8 is still what every text of Glimmet is in, so C.UTF-8 stands in:
+  // in plain C an input method hands over no accented letter at all.
+  const auto isPlainC = [](const char* locale) {
+    return !locale || std::string(locale) == "C" || std::string(locale) == "POSIX";
+  };
+  if (isPlainC(std::setlocale(LC_CTYPE, nullptr))) {
+    const char* fromEnvironment = std::setlocale(LC_CTYPE, "");
+    if (isPlainC(fromEnvironment) || !XSupportsLocale()) {
+      if (!std::setlocale(LC_CTYPE, "C.UTF-8") || !XSupportsLocale()) {
+        std::setlocale(LC_CTYPE, "C");
+      }
+    }
   }
   XSetLocaleModifiers("");
   im_ = XOpenIM(x_->display(), nullptr, nullptr, nullptr);
