@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <utility>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -85,6 +87,7 @@ class DBusNotifications final : public DesktopNotifications {
     DBusNotifications* owner;
     std::shared_ptr<bool> alive;
     Posted posted;
+    bool answered = false;
   };
 
   void connect() {
@@ -212,9 +215,11 @@ class DBusNotifications final : public DesktopNotifications {
       if (posted) posted(std::nullopt);
       return;
     }
-    // The slot frees its call record however it ends: a reply, a lost bus or our own close.
+    // The slot frees its call record when it goes. Slots are kept, not left floating: a call
+    // still unanswered when the bus is closed would otherwise never be freed.
     sd_bus_slot_set_destroy_callback(slot, [](void* data) { delete static_cast<PostCall*>(data); });
-    sd_bus_slot_set_floating(slot, 1);
+    releaseAnsweredPosts();
+    postSlots_.emplace_back(slot, pending);
     rearm();
   }
 
@@ -256,7 +261,17 @@ class DBusNotifications final : public DesktopNotifications {
       if (sd_bus_message_read(reply, "u", &value) >= 0 && value != 0) id = value;
     }
     if (pending->posted) pending->posted(id);
+    // Marked only now: whatever `posted` sent meanwhile must not release this slot while it runs.
+    pending->answered = true;
     return 0;
+  }
+
+  void releaseAnsweredPosts() {
+    std::erase_if(postSlots_, [](const auto& post) {
+      if (!post.second->answered) return false;
+      sd_bus_slot_unref(post.first);
+      return true;
+    });
   }
 
   static int onActionInvoked(sd_bus_message* signal, void* userdata, sd_bus_error*) {
@@ -365,6 +380,9 @@ class DBusNotifications final : public DesktopNotifications {
   void disconnect() {
     poll_.reset();
     timer_.reset();
+    // Answered or not, each call's slot goes (and its record with it) before the bus does.
+    for (const auto& [slot, pending] : postSlots_) sd_bus_slot_unref(slot);
+    postSlots_.clear();
     if (bus_) {
       // Sends what is still queued (a last CloseNotification) before letting go.
       if (sd_bus_is_open(bus_) > 0) sd_bus_flush(bus_);
@@ -376,6 +394,7 @@ class DBusNotifications final : public DesktopNotifications {
   DesktopNotificationEvents events_;
   LogSink log_;
   sd_bus* bus_ = nullptr;
+  std::vector<std::pair<sd_bus_slot*, PostCall*>> postSlots_;
   UvHandle<uv_poll_t> poll_;
   UvHandle<uv_timer_t> timer_;
   State state_ = State::idle;
