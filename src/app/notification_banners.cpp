@@ -63,8 +63,8 @@ DesktopNotification NotificationBanners::notificationFor(const PendingAction& ac
   DesktopNotification notification;
   notification.title = text.title;
   notification.body = text.body;
-  for (const auto& spec : notificationCategory(action.kind).actions) {
-    notification.actions.emplace_back(spec.id, spec.title);
+  for (const auto& button : notificationCategory(action.kind).actions) {
+    notification.actions.emplace_back(button.id, button.title);
   }
   notification.category = notificationCategory(action.kind).id;
   notification.resident = true;

@@ -58,14 +58,14 @@ void playOnWorker(const std::string& path, double startSeconds, const SoundPlayb
     sf_seek(file.get(), static_cast<sf_count_t>(startSeconds * info.samplerate), SEEK_SET);
   }
 
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_FLOAT32NE;
-  spec.rate = static_cast<uint32_t>(info.samplerate);
-  spec.channels = static_cast<uint8_t>(info.channels);
+  pa_sample_spec sampleFormat{};
+  sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+  sampleFormat.rate = static_cast<uint32_t>(info.samplerate);
+  sampleFormat.channels = static_cast<uint8_t>(info.channels);
   int error = 0;
   std::unique_ptr<pa_simple, PulseCloser> stream(
-      pa_simple_new(nullptr, "Glimmet", PA_STREAM_PLAYBACK, nullptr, "Reminder cue", &spec, nullptr,
-                    nullptr, &error));
+      pa_simple_new(nullptr, "Glimmet", PA_STREAM_PLAYBACK, nullptr, "Reminder cue", &sampleFormat,
+                    nullptr, nullptr, &error));
   if (!stream) {
     reportFailure(events, SoundFailure::noAudioServer,
                   fmt::format("no audio server to play {}: {}", path, pa_strerror(error)));

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/cairo/image_surface.hpp"
 #include "ui/overlay/overlay_placement.hpp"
+#include "ui/overlay/window_content.hpp"
 #include "ui/paint/companion_painter.hpp"
 
 namespace glimmet {
@@ -115,12 +115,7 @@ void CompanionWindow::redraw() {
     writeLog(log_, "[Glimmet] cannot draw the companion: " + image.error());
     return;
   }
-  HostWindowContent content;
-  const ImageSurface& pixels = image.value();
-  content.width = pixels.width();
-  content.height = pixels.height();
-  content.stride = pixels.stride();
-  content.pixels = pixels.data();
+  HostWindowContent content = windowContentOf(image.value());
   content.inputRegion = {pixelRectOf(view.petRect), pixelRectOf(view.labelHitRect)};
   content.stateJson = companionStateJson(view);
   host_.present(window_, content);

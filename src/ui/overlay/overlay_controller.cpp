@@ -7,7 +7,7 @@
 
 #include "pets/pet_catalog.hpp"
 #include "platform/user_defaults.hpp"
-#include "ui/cairo/image_surface.hpp"
+#include "ui/overlay/window_content.hpp"
 #include "ui/paint/overlay_painter.hpp"
 #include "ui/view/collapsed_geometry.hpp"
 #include "ui/view/request_matching.hpp"
@@ -245,13 +245,7 @@ void OverlayController::redraw(Surface& surface) {
     writeLog(log_, "[Glimmet] cannot draw the overlay: " + image.error());
     return;
   }
-  HostWindowContent content;
-  const ImageSurface& pixels = image.value();
-  content.width = pixels.width();
-  content.height = pixels.height();
-  content.stride = pixels.stride();
-  content.pixels = pixels.data();
-  content.inputRegion = {{0, 0, content.width, content.height}};
+  HostWindowContent content = windowContentOf(image.value());
   content.stateJson = overlayStateJson(frame, surface.screen.id);
   host_->present(surface.window, content);
   const bool wantsKeys = frame.mode != OverlayMode::collapsed;

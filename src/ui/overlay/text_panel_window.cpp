@@ -1,6 +1,6 @@
 #include "ui/overlay/text_panel_window.hpp"
 
-#include "ui/cairo/image_surface.hpp"
+#include "ui/overlay/window_content.hpp"
 #include "ui/paint/text_panel_painter.hpp"
 
 namespace glimmet {
@@ -104,13 +104,7 @@ void TextPanelWindow::redraw() {
     writeLog(log_, "[Glimmet] cannot draw the text panel: " + image.error());
     return;
   }
-  const ImageSurface& pixels = image.value();
-  HostWindowContent content;
-  content.width = pixels.width();
-  content.height = pixels.height();
-  content.stride = pixels.stride();
-  content.pixels = pixels.data();
-  content.inputRegion = {{0, 0, content.width, content.height}};
+  HostWindowContent content = windowContentOf(image.value());
   content.stateJson = textPanelStateJson(model);
   host_.present(window_, content);
 }
