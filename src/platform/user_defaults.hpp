@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,10 +44,22 @@ class JsonFileUserDefaults final : public UserDefaults {
   const std::string& path() const { return path_; }
 
  private:
-  Status persist() const;
+  // What the file looked like when last read or written.
+  struct FileSignature {
+    bool exists = false;
+    std::filesystem::file_time_type modifiedAt{};
+    uintmax_t size = 0;
+    bool operator==(const FileSignature&) const = default;
+  };
+  FileSignature currentSignature() const;
+  // Takes the file again when another writer (a second instance of this class, another process,
+  // the user's editor) changed it since, so that nobody's keys are lost or shown stale.
+  void reloadIfChanged() const;
+  Status persist();
 
   std::string path_;
-  Json values_ = Json::object();
+  mutable Json values_ = Json::object();
+  mutable FileSignature signature_;
 };
 
 // The platform's standard store for this user.

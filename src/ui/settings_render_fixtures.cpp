@@ -17,9 +17,10 @@ constexpr const char* kFixtureVersion = "0.1.0";
 
 std::vector<SettingsPetTile> fixturePets() {
   return {
-      {"capybara", "Capybara", "Compact goofy capybara generated with /hatch-pet.", "Built-in"},
+      {"capybara", "Capybara", "Compact goofy capybara generated with /hatch-pet.", "Built-in",
+       false, defaultPetChoice()},
       {"glimcat", "GlimCat", "Logo-inspired dancing pixel cat generated with /hatch-pet.",
-       "Built-in"},
+       "Built-in", false, glimCatPetChoice()},
       {"codex-capy", "Codex Capy", "Installed under Codex home", "Codex"},
       {"custom:otter", "Otter", "Imported Codex pet", "Imported", true},
       {"custom:fox", "Desk Fox", "Imported Codex pet", "Imported", true},

@@ -15,13 +15,8 @@
 #include "base/json_values.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
+#include "support/x_window_observer.hpp"
 #include "support/xvfb.hpp"
-
-// After gtest: Xlib's macros (None, Bool, Status) would rewrite its names.
-// clang-format off
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-// clang-format on
 
 namespace glimmet {
 namespace {
@@ -31,10 +26,7 @@ using testing::TempDir;
 using testing::Xvfb;
 using Clock = std::chrono::steady_clock;
 
-struct CompanionWindow {
-  int x = 0, y = 0, width = 0, height = 0;
-  Json state;
-};
+using CompanionWindow = testing::ShownWindow;
 
 bool eventually(const std::function<bool()>& done, double seconds) {
   const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
@@ -45,84 +37,17 @@ bool eventually(const std::function<bool()>& done, double seconds) {
   return done();
 }
 
-class Observer {
+// Looks at the companion's window among Glimmet's windows.
+class Observer : public testing::XWindowObserver {
  public:
-  explicit Observer(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
-    // The companion's window goes when it is switched off: one listed by XQueryTree can be gone
-    // by the time it is inspected, which Xlib's default handler would make fatal.
-    previousHandler_ = XSetErrorHandler([](Display*, XErrorEvent* error) {
-      if (error->error_code != BadWindow && error->error_code != BadDrawable) {
-        ADD_FAILURE() << "X error " << static_cast<int>(error->error_code) << " in request "
-                      << static_cast<int>(error->request_code);
-      }
-      return 0;
-    });
-  }
-  ~Observer() {
-    if (display_) XCloseDisplay(display_);
-    XSetErrorHandler(previousHandler_);
-  }
-  bool connected() const { return display_ != nullptr; }
+  using XWindowObserver::XWindowObserver;
 
-  // The mapped window whose _GLIMMET_STATE says it is the companion.
-  std::optional<CompanionWindow> companion() {
-    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return std::nullopt;
-    const Atom stateAtom = XInternAtom(display_, "_GLIMMET_STATE", False);
-    std::optional<CompanionWindow> found;
-    for (unsigned i = 0; i < count && !found; ++i) {
-      XWindowAttributes attributes;
-      if (!XGetWindowAttributes(display_, children[i], &attributes)) continue;
-      if (attributes.map_state != IsViewable) continue;
-      Atom type = 0;
-      int format = 0;
-      unsigned long items = 0, after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(display_, children[i], stateAtom, 0, 1 << 20, False, AnyPropertyType,
-                             &type, &format, &items, &after, &data) != Success ||
-          !data)
-        continue;
-      Json state = Json::parse(std::string(reinterpret_cast<char*>(data), items), nullptr, false);
-      XFree(data);
-      if (!state.is_object() || state.value("kind", "") != "companion") continue;
-      found = CompanionWindow{attributes.x, attributes.y, attributes.width, attributes.height,
-                              std::move(state)};
-    }
-    if (children) XFree(children);
-    return found;
-  }
-
+  std::optional<CompanionWindow> companion() { return find(testing::windowOfKind("companion"), 0); }
   std::optional<CompanionWindow> waitFor(const std::function<bool(const CompanionWindow&)>& done,
                                          double seconds) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    do {
-      if (auto window = companion(); window && done(*window)) return window;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (Clock::now() < deadline);
-    return std::nullopt;
+    const auto isCompanion = testing::windowOfKind("companion");
+    return find([&](const CompanionWindow& w) { return isCompanion(w) && done(w); }, seconds);
   }
-
-  // Presses at `from`, moves in small steps by (dx, dy) as a hand would, and releases.
-  void drag(int x, int y, int dx, int dy) {
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XFlush(display_);
-    pause();
-    const int steps = std::max({std::abs(dx), std::abs(dy), 1}) / 10 + 1;
-    for (int i = 1; i <= steps; ++i) {
-      XTestFakeMotionEvent(display_, -1, x + dx * i / steps, y + dy * i / steps, CurrentTime);
-      XFlush(display_);
-      pause();
-    }
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XFlush(display_);
-  }
-
- private:
-  static void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
-  XErrorHandler previousHandler_ = nullptr;
-  Display* display_;
 };
 
 class CompanionRunTest : public ::testing::Test {
@@ -142,12 +67,13 @@ class CompanionRunTest : public ::testing::Test {
   }
   Json defaults() { return Json::parse(testing::readText(defaultsPath_)); }
 
-  ChildProcess startGlimmet() {
-    auto child = ChildProcess::spawn(
-        {GLIMMET_BINARY, "run"},
-        {"HOME=" + home_.path(), "PATH=" + std::string(std::getenv("PATH")),
-         "DISPLAY=" + server_->display(), "XDG_DATA_HOME=" + home_.path() + "/.local/share"},
-        {}, /*keepInputOpen=*/true);
+  ChildProcess startGlimmet(const std::vector<std::string>& extraEnvironment = {}) {
+    std::vector<std::string> environment{
+        "HOME=" + home_.path(), "PATH=" + std::string(std::getenv("PATH")),
+        "DISPLAY=" + server_->display(), "XDG_DATA_HOME=" + home_.path() + "/.local/share"};
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    auto child = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment, {},
+                                     /*keepInputOpen=*/true);
     EXPECT_TRUE(child.waitForOutput("[Glimmet] socket server listening at", 30)) << child.output();
     return child;
   }
@@ -227,6 +153,46 @@ TEST_F(CompanionRunTest, ARoamingCompanionMovesWhenDraggedButKeepsTheStoredOrigi
   // Off again: the window goes while Glimmet runs (the settings are read every 2 seconds).
   writeDefaults(R"({"desktopCompanionMode": false})");
   EXPECT_TRUE(eventually([&] { return !observer_->companion(); }, 5)) << glimmet.output();
+  stop(glimmet);
+}
+
+TEST_F(CompanionRunTest, ThePetDraggedOutOfThePanelLandsOnTheDesktopWaitingForAConfirmingClick) {
+  auto glimmet = startGlimmet({"GLIMMET_START_EXPANDED=1"});
+  const auto expanded = [](const testing::ShownWindow& w) {
+    return w.state.is_object() && w.state.value("mode", "") == "expanded";
+  };
+  auto panel = observer_->find(expanded, 10);
+  ASSERT_TRUE(panel) << glimmet.output();
+  ASSERT_TRUE(panel->state.contains("pet")) << panel->state.dump();
+  const Json& pet = panel->state["pet"];
+  const int petX = panel->x + pet[0].get<int>() + pet[2].get<int>() / 2;
+  const int petY = panel->y + pet[1].get<int>() + pet[3].get<int>() / 2;
+  EXPECT_FALSE(observer_->companion());
+
+  // Let go well below the panel: the companion appears with its pet under the pointer.
+  const int dropX = 700, dropY = 900;
+  observer_->drag(petX, petY, dropX - petX, dropY - petY);
+  auto placed = observer_->waitFor([](const auto&) { return true; }, 10);
+  ASSERT_TRUE(placed) << glimmet.output();
+  EXPECT_TRUE(placed->state.value("placementMode", false)) << placed->state.dump();
+  EXPECT_EQ(placed->state.value("displayMode", ""), "floating");
+  EXPECT_LE(placed->x, dropX);
+  EXPECT_GE(placed->x + placed->width, dropX);
+  EXPECT_LE(placed->y, dropY);
+  EXPECT_GE(placed->y + placed->height, dropY);
+  EXPECT_TRUE(defaults().value("desktopCompanionMode", false));
+  EXPECT_EQ(defaults().value("companionDisplayMode", ""), "floating");
+  // The panel made way for it.
+  EXPECT_TRUE(observer_->gone(expanded, 5));
+
+  // A click on the pet ends the placing; it stays where it was put.
+  const auto [onPetX, onPetY] = onThePet(*placed);
+  observer_->click(onPetX, onPetY);
+  auto confirmed =
+      observer_->waitFor([](const auto& w) { return !w.state.value("placementMode", true); }, 5);
+  ASSERT_TRUE(confirmed) << glimmet.output();
+  EXPECT_EQ(confirmed->x, placed->x);
+  EXPECT_EQ(confirmed->y, placed->y);
   stop(glimmet);
 }
 

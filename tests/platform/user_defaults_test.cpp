@@ -70,5 +70,32 @@ TEST(JsonFileUserDefaultsTest, AFailedWriteIsReportedAndTheValueKeptInMemory) {
   EXPECT_EQ(defaults.stringValue("key"), "value");
 }
 
+TEST(JsonFileUserDefaultsTest, TwoWritersOfOneFileKeepEachOthersKeysAndSeeEachOthersChanges) {
+  TempDir dir;
+  const std::string path = dir.file("defaults.json");
+  // The settings panel's long-lived store and a short-lived one (the companion storing where it
+  // was dropped) over the same file.
+  JsonFileUserDefaults panel(path);
+  ASSERT_TRUE(panel.setValue("reduceMotion", true));
+  {
+    JsonFileUserDefaults companion(path);
+    ASSERT_TRUE(companion.setValues(Json{{"companionOriginX", 200}, {"companionOriginY", 300}}));
+  }
+  EXPECT_EQ(panel.value("companionOriginX"), Json(200));
+  ASSERT_TRUE(panel.setValue("muted", true));
+  const Json stored = Json::parse(readText(path));
+  EXPECT_EQ(stored, (Json{{"companionOriginX", 200},
+                          {"companionOriginY", 300},
+                          {"muted", true},
+                          {"reduceMotion", true}}));
+
+  // A hand edit while it runs is what it reads next, and a key removed by hand stays removed.
+  writeText(path, R"({"muted": false, "selectedPetID": "glimcat"})");
+  EXPECT_EQ(panel.stringValue("selectedPetID"), "glimcat");
+  EXPECT_FALSE(panel.boolValue("muted", true));
+  ASSERT_TRUE(panel.removeValue("selectedPetID"));
+  EXPECT_EQ(Json::parse(readText(path)), (Json{{"muted", false}}));
+}
+
 }  // namespace
 }  // namespace glimmet

@@ -1,6 +1,7 @@
 #include "ui/overlay/companion_window.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ui/overlay/overlay_placement.hpp"
@@ -79,6 +80,12 @@ void CompanionWindow::update(SnapshotPtr snapshot) {
   redraw();
 }
 
+void CompanionWindow::setPet(const PetChoice& pet) {
+  if (pet == pet_) return;
+  pet_ = pet;
+  redraw();
+}
+
 void CompanionWindow::applySettings(const CompanionSettings& settings) {
   const bool resized = settings.mode != settings_.mode || settings.scale != settings_.scale;
   settings_.mode = settings.mode;
@@ -107,6 +114,11 @@ void CompanionWindow::redraw() {
                                        systemNow());
   input.placementMode = placementMode_;
   input.animationStep = animationStep_;
+  input.pet = pet_;
+  input.reduceMotion = settings_.reduceMotion;
+  input.petClockMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count();
   view_ = layoutCompanion(input);
   const CompanionFrame& view = view_;
   auto image =

@@ -42,6 +42,8 @@ class CompanionWindow {
   // screen's work area. `placementMode` shows the placing hint until a confirming click.
   void show(const CompanionSettings& settings, SnapshotPtr snapshot, bool placementMode);
   void update(SnapshotPtr snapshot);
+  // The pet chosen in the settings; redraws when it changed.
+  void setPet(const PetChoice& pet);
   // The mode, scale or motion preference changed: resize, restart or stop the animation.
   void applySettings(const CompanionSettings& settings);
   void onPointer(const HostPointerEvent& event);
@@ -76,6 +78,7 @@ class CompanionWindow {
   Timestamp lastTickAt_{};
   bool placementMode_ = false;
   int animationStep_ = 0;
+  PetChoice pet_ = defaultPetChoice();
 };
 
 }  // namespace glimmet

@@ -320,6 +320,7 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
   }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
+  if (handlePetPress(*surface, event)) return;
   const Timestamp now = systemNow();
   OverlayIntent intent;
   switch (event.kind) {
@@ -436,14 +437,58 @@ void OverlayController::refreshCompanion() {
     return;
   }
   if (companion_) {
+    companion_->setPet(selectedPet_);
     companion_->applySettings(settings);
     return;
   }
+  companion_ = makeCompanionWindow();
+  companion_->show(settings, snapshot_, /*placementMode=*/false);
+}
+
+std::unique_ptr<CompanionWindow> OverlayController::makeCompanionWindow() {
   CompanionWindow::Actions actions;
   actions.openStatus = [this](const CompanionStatusItem& item) { openCompanionStatus(item); };
   actions.openPetSettings = [this] { openCompanionPetSettings(); };
-  companion_ = std::make_unique<CompanionWindow>(*host_, core_.loop(), environment_, log_, actions);
-  companion_->show(settings, snapshot_, /*placementMode=*/false);
+  auto window =
+      std::make_unique<CompanionWindow>(*host_, core_.loop(), environment_, log_, actions);
+  window->setPet(selectedPet_);
+  return window;
+}
+
+bool OverlayController::handlePetPress(Surface& surface, const HostPointerEvent& event) {
+  const Point root{event.rootX, event.rootY};
+  switch (event.kind) {
+    case HostPointerEvent::Kind::press:
+      return event.button == 1 && beginPetPress(petPress_, surface.frame, {event.x, event.y}, root);
+    case HostPointerEvent::Kind::motion:
+      if (!petPress_.pressRoot) return false;
+      movePetPress(petPress_, root);
+      return true;
+    case HostPointerEvent::Kind::release: {
+      if (event.button != 1) return false;
+      const PetPressOutcome outcome = endPetPress(petPress_, root, rectOf(surface.windowFrame));
+      if (outcome == PetPressOutcome::click) openCompanionPetSettings();
+      if (outcome == PetPressOutcome::dropOutside) {
+        apply(surface, setMode(surface.state, OverlayMode::collapsed));
+        dropCompanion(root);
+      }
+      return outcome != PetPressOutcome::none;
+    }
+    default:
+      return false;
+  }
+}
+
+void OverlayController::dropCompanion(Point rootPoint) {
+  const auto defaults = makeStandardUserDefaults(environment_);
+  if (const Status written = applyCompanionDragOutDefaults(*defaults); !written)
+    writeLog(log_, "[Glimmet] cannot keep the companion on the desktop: " + written.error());
+  CompanionSettings settings = loadCompanionSettings(*defaults);
+  settings.origin = companionDropOrigin(rootPoint, settings.mode, settings.scale);
+  // A fresh window where the pet was let go, waiting for a confirming click.
+  companion_.reset();
+  companion_ = makeCompanionWindow();
+  companion_->show(settings, snapshot_, /*placementMode=*/true);
 }
 
 void OverlayController::openCompanionStatus(const CompanionStatusItem&) {

@@ -16,6 +16,7 @@
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
 #include "ui/view/overlay_view_state.hpp"
+#include "ui/view/pet_drag_out.hpp"
 
 namespace glimmet {
 
@@ -96,6 +97,11 @@ class OverlayController {
   void refreshCompanion();
   void openCompanionStatus(const CompanionStatusItem& item);
   void openCompanionPetSettings();
+  std::unique_ptr<CompanionWindow> makeCompanionWindow();
+  // A press on the open panel's pet: a click opens the Pets settings, a drag off the panel
+  // drops the pet on the desktop. True when the event belonged to such a press.
+  bool handlePetPress(Surface& surface, const HostPointerEvent& event);
+  void dropCompanion(Point rootPoint);
 
   Core& core_;
   Environment environment_;
@@ -104,6 +110,7 @@ class OverlayController {
   std::unique_ptr<TextPanelWindow> textPanel_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
+  PetDragOutState petPress_;
   SnapshotPtr snapshot_;
   uint64_t subscription_ = 0;
   OverlayMode currentMode_ = OverlayMode::collapsed;

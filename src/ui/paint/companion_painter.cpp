@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/pet_avatar.hpp"
 #include "ui/view/view_colors.hpp"
 
 namespace glimmet {
@@ -76,22 +76,22 @@ void drawLabel(Canvas& canvas, const CompanionFrame& frame) {
 
 }  // namespace
 
-void drawCompanionPet(Canvas& canvas, const Rect& rect, PetState state, int animationStep) {
-  // A gentle two-pixel bob while it is animated, so a moving pet reads as alive.
-  const double bob = (animationStep / 4) % 2 == 0 ? 0 : -2;
+void drawCompanionPet(Canvas& canvas, const CompanionFrame& frame) {
+  const Rect& rect = frame.petRect;
   // A soft shadow where it stands.
   canvas.fillPath(
       Path().addEllipse({rect.minX() + rect.width * 0.15, rect.maxY() - rect.height * 0.08,
                          rect.width * 0.7, rect.height * 0.1}),
       Color::black(0.22));
-  const Rect body = rect.insetBy(rect.width * 0.08, rect.height * 0.08);
-  drawPetPlaceholder(canvas, {body.x, body.y + bob, body.width, body.height}, state);
+  // The pet's own sprite rows carry its motion; with motion reduced it stands still.
+  drawPetAvatar(canvas, frame.pet, rect.insetBy(rect.width * 0.04, rect.height * 0.04),
+                frame.petState, frame.petClockMs, frame.reduceMotion);
 }
 
 void paintCompanion(Canvas& canvas, const CompanionFrame& frame) {
   // The pet last: the bubble's tail tucks in behind its head.
   drawLabel(canvas, frame);
-  drawCompanionPet(canvas, frame.petRect, frame.petState, frame.animationStep);
+  drawCompanionPet(canvas, frame);
 }
 
 }  // namespace glimmet

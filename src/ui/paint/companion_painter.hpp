@@ -9,7 +9,7 @@ namespace glimmet {
 // the label as a speech bubble pointing at the pet.
 void paintCompanion(Canvas& canvas, const CompanionFrame& frame);
 
-// The pet itself; the one place that decides how a pet in `state` looks in `rect`.
-void drawCompanionPet(Canvas& canvas, const Rect& rect, PetState state, int animationStep);
+// The chosen pet standing in the frame's pet rectangle, on a soft shadow.
+void drawCompanionPet(Canvas& canvas, const CompanionFrame& frame);
 
 }  // namespace glimmet

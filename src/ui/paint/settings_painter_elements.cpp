@@ -1,4 +1,5 @@
 #include "ui/paint/painter_glyphs.hpp"
+#include "ui/paint/pet_avatar.hpp"
 #include "ui/paint/settings_painter.hpp"
 #include "ui/view/view_colors.hpp"
 
@@ -87,12 +88,21 @@ void paintBadge(Canvas& canvas, const SettingsElement& e) {
   canvas.drawText(e.text, e.rect.insetBy(6, 0), kBadgeFont, e.color, TextAlignment::center);
 }
 
+// The element's own pet when the content named one, else the placeholder shape.
+void drawSettingsPet(Canvas& canvas, const SettingsElement& e, const Rect& rect) {
+  if (e.pet) {
+    drawPetAvatar(canvas, *e.pet, rect, e.petState, e.petClockMs, e.reduceMotion);
+  } else {
+    drawPetPlaceholder(canvas, rect, e.petState);
+  }
+}
+
 void paintPetTile(Canvas& canvas, const SettingsElement& e) {
   const Path shape = Path().addRoundedRect(e.rect, kCardRadius);
   canvas.fillPath(shape, e.on ? Color::white(0.12) : kCardFill);
   if (e.on)
     canvas.strokePath(Path().addRoundedRect(e.rect.insetBy(1, 1), kCardRadius), kDoneGreen, 2);
-  drawPetPlaceholder(canvas, {e.rect.x + 12, e.rect.y + 12, 36, 36}, e.petState);
+  drawSettingsPet(canvas, e, {e.rect.x + 12, e.rect.y + 12, 36, 36});
   canvas.drawText(e.text, {e.rect.x + 12, e.rect.y + 54, e.rect.width - 24, 16}, kRowTitleFont,
                   kPrimaryText, TextAlignment::left);
   canvas.drawText(e.detail, {e.rect.x + 12, e.rect.y + 72, e.rect.width - 24, 14}, kRowDetailFont,
@@ -105,7 +115,7 @@ void paintPetPreview(Canvas& canvas, const SettingsElement& e) {
   canvas.clip(e.rect);
   // The desktop line the pet stands on.
   canvas.fillRect({e.rect.x + 16, e.rect.maxY() - 18, e.rect.width - 32, 1}, Color::white(0.12));
-  drawPetPlaceholder(canvas, e.inner, e.petState);
+  drawSettingsPet(canvas, e, e.inner);
   if (e.detail == "bubble") {
     const Rect bubble{e.inner.maxX() + 12, e.inner.y - 6, 168, 30};
     canvas.fillPath(Path().addRoundedRect(bubble, 12), Color::white(0.92));

@@ -29,6 +29,9 @@ CompanionFrame layoutCompanion(const CompanionViewInput& input) {
   frame.placementMode = input.placementMode;
   frame.darkAppearance = input.darkAppearance;
   frame.animationStep = input.animationStep;
+  frame.pet = input.pet;
+  frame.petClockMs = input.petClockMs;
+  frame.reduceMotion = input.reduceMotion;
   const Rect bounds{0, 0, frame.size.width, frame.size.height};
   frame.petRect = companionPetContentRect(bounds, input.mode, input.scale);
   frame.labelRects = companionLabelRects(bounds, frame.petRect, input.mode);
@@ -50,6 +53,7 @@ std::string companionStateJson(const CompanionFrame& frame) {
              {"scale", frame.scale},
              {"size", Json::array({frame.size.width, frame.size.height})},
              {"petState", rawValue(frame.petState)},
+             {"petID", frame.pet.id},
              {"title", frame.lines.title},
              {"detail", frame.lines.detail},
              {"labelHitRect", rectJson(frame.labelHitRect)},

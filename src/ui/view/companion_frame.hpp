@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/companion_status.hpp"
+#include "model/pet_choice.hpp"
 #include "ui/view/companion_geometry.hpp"
 #include "ui/view/companion_label.hpp"
 
@@ -25,6 +26,10 @@ struct CompanionFrame {
   bool darkAppearance = true;
   // Advances with the animation tick; the pet painter may use it to pick a frame.
   int animationStep = 0;
+  PetChoice pet = defaultPetChoice();
+  // The animation clock the pet's sprite rows are timed on.
+  int64_t petClockMs = 0;
+  bool reduceMotion = true;
 };
 
 constexpr double kCompanionTitleFontSize = 12;
@@ -38,6 +43,9 @@ struct CompanionViewInput {
   bool placementMode = false;
   bool darkAppearance = true;
   int animationStep = 0;
+  PetChoice pet = defaultPetChoice();
+  int64_t petClockMs = 0;
+  bool reduceMotion = true;
 };
 
 CompanionFrame layoutCompanion(const CompanionViewInput& input);

@@ -296,14 +296,18 @@ std::string overlayStateJson(const OverlayFrame& frame, const std::string& scree
     if (!target.messageID.empty()) entry["messageID"] = target.messageID;
     targets.push_back(std::move(entry));
   }
-  const nlohmann::json state{{"mode", rawValue(frame.mode)},
-                             {"screen", screen},
-                             {"size", {frame.size.width, frame.size.height}},
-                             {"ticker",
-                              {{"kind", rawValue(frame.ticker.kind)},
-                               {"text", frame.ticker.label},
-                               {"tool", frame.ticker.tool}}},
-                             {"targets", std::move(targets)}};
+  nlohmann::json state{{"mode", rawValue(frame.mode)},
+                       {"screen", screen},
+                       {"size", {frame.size.width, frame.size.height}},
+                       {"ticker",
+                        {{"kind", rawValue(frame.ticker.kind)},
+                         {"text", frame.ticker.label},
+                         {"tool", frame.ticker.tool}}},
+                       {"targets", std::move(targets)}};
+  if (frame.mode == OverlayMode::expanded) {
+    const Rect& pet = frame.expanded.pet;
+    state["pet"] = {pet.x, pet.y, pet.width, pet.height};
+  }
   // Agent text may hold invalid UTF-8 in spite of upstream cleaning; never throw over it.
   return state.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

@@ -6,6 +6,7 @@
 
 #include "integrations/settings_tool_actions.hpp"
 #include "model/companion_status.hpp"
+#include "model/pet_choice.hpp"
 #include "updates/update_state.hpp"
 
 namespace glimmet {
@@ -19,6 +20,9 @@ struct SettingsPetTile {
   std::string detail;
   std::optional<std::string> badge;  // source badge ("Built-in", "Codex", "Imported", ...)
   bool isDeletable = false;
+  // The pet to draw on the tile (and in the preview when it is the chosen one); a placeholder
+  // shape without it.
+  std::optional<PetChoice> pet;
 };
 
 struct SettingsSoundPreset {

@@ -6,6 +6,7 @@
 
 #include "app/settings_preferences.hpp"
 #include "model/companion_status.hpp"
+#include "model/pet_choice.hpp"
 #include "ui/view/geometry.hpp"
 #include "ui/view/settings_content.hpp"
 #include "ui/view/settings_view_state.hpp"
@@ -42,6 +43,10 @@ struct SettingsElement {
   PetState petState = PetState::idle;
   double value = 0;  // slider position, 0...1
   Rect inner;        // petPreview: where the pet stands
+  // petTile, petPreview: the pet drawn, at `petClockMs` of its animation clock.
+  std::optional<PetChoice> pet;
+  int64_t petClockMs = 0;
+  bool reduceMotion = true;
 };
 
 // A clickable area: `role` says what it does, `id` what it acts on (a preference key, a pet,

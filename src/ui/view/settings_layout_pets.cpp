@@ -29,6 +29,7 @@ void layoutPetGrid(SettingsLayoutBuilder& builder, const SettingsPreferences& pr
     tile.detail = pet.detail;
     tile.on = pet.id == preferences.selectedPetID;
     tile.petState = PetState::idle;
+    tile.pet = pet.pet;
     if (pet.badge) {
       auto& badge = builder.add(SettingsElementKind::badge,
                                 {rect.maxX() - 10 - 64, rect.y + 10, 64, 18}, *pet.badge);
@@ -68,7 +69,7 @@ Rect previewPetRect(const Rect& stage, PetPreviewMode mode, double scale, double
 }
 
 void layoutLivePreview(SettingsLayoutBuilder& builder, const SettingsPreferences& preferences,
-                       const SettingsViewState& state) {
+                       const SettingsContent& content, const SettingsViewState& state) {
   builder.heading("Live preview", "Try the pet in each place and state before you use it.");
   const double pad = kSettingsCardPadding;
   const double top = builder.y();
@@ -84,6 +85,12 @@ void layoutLivePreview(SettingsLayoutBuilder& builder, const SettingsPreferences
   preview.color = petPreviewColor(state.previewState);
   preview.inner = previewPetRect(stage, state.previewMode, scale,
                                  preferences.reduceMotion ? 0 : state.previewPhase);
+  for (const auto& pet : content.pets) {
+    if (pet.id == preferences.selectedPetID) preview.pet = pet.pet;
+  }
+  preview.reduceMotion = preferences.reduceMotion;
+  preview.petClockMs =
+      preferences.reduceMotion ? 0 : static_cast<int64_t>(state.previewPhase * 1000);
   builder.advance(kStageHeight + 12);
 
   const double labelX = builder.left() + pad;
@@ -158,7 +165,7 @@ void layoutPetsTab(SettingsLayoutBuilder& builder, const SettingsPreferences& pr
   builder.advance(kSettingsRowHeight);
   builder.cardBehind(rowTop, rowFirst);
   builder.advance(kSettingsSectionGap);
-  layoutLivePreview(builder, preferences, state);
+  layoutLivePreview(builder, preferences, content, state);
 }
 
 }  // namespace glimmet
