@@ -65,7 +65,10 @@ class Observer {
   bool connected() const { return display_ != nullptr; }
 
   // The mapped window whose _GLIMMET_STATE says it is the companion.
-  std::optional<CompanionWindow> companion() {
+  std::optional<CompanionWindow> companion() { return windowOfKind("companion"); }
+
+  // The mapped window whose _GLIMMET_STATE names `kind`.
+  std::optional<CompanionWindow> windowOfKind(const std::string& kind) {
     Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return std::nullopt;
@@ -85,7 +88,7 @@ class Observer {
         continue;
       Json state = Json::parse(std::string(reinterpret_cast<char*>(data), items), nullptr, false);
       XFree(data);
-      if (!state.is_object() || state.value("kind", "") != "companion") continue;
+      if (!state.is_object() || state.value("kind", "") != kind) continue;
       found = CompanionWindow{attributes.x, attributes.y, attributes.width, attributes.height,
                               std::move(state)};
     }
@@ -182,10 +185,17 @@ TEST_F(CompanionRunTest, ScaledBubbleIsClampedMovesWithADragAndComesBackThereAft
   EXPECT_EQ(shown->y, 1080 - 243 - 24);
   EXPECT_EQ(shown->state.value("displayMode", ""), "bubble");
 
-  // A press that moves one pixel is a click on the pet: the window stays and nothing is stored.
+  // A press that moves one pixel is a click on the pet: the settings open on the Pets tab, the
+  // window stays and nothing is stored.
   const auto [petX, petY] = onThePet(*shown);
   observer_->drag(petX, petY, 1, 1);
-  ASSERT_TRUE(glimmet.waitForOutput("the settings panel is not available", 10)) << glimmet.output();
+  ASSERT_TRUE(eventually(
+      [&] {
+        const auto settings = observer_->windowOfKind("settings");
+        return settings && settings->state.value("tab", "") == "pets";
+      },
+      10))
+      << glimmet.output();
   EXPECT_EQ(observer_->companion()->x, shown->x);
   EXPECT_FALSE(defaults().contains("companionOriginX"));
 
