@@ -41,6 +41,7 @@ class SettingsPanel {
 
   Size size() const { return size_; }
   void setSize(Size size) { size_ = size; }
+  void setActions(SettingsPanelActions actions) { actions_ = std::move(actions); }
   void setContent(SettingsContent content) { content_ = std::move(content); }
   const SettingsContent& content() const { return content_; }
   const SettingsViewState& state() const { return state_; }

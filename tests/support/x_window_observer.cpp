@@ -95,6 +95,11 @@ bool XWindowObserver::gone(const std::function<bool(const ShownWindow&)>& shown,
   return false;
 }
 
+size_t XWindowObserver::count(const std::function<bool(const ShownWindow&)>& wanted) {
+  const auto all = windows();
+  return static_cast<size_t>(std::count_if(all.begin(), all.end(), wanted));
+}
+
 void XWindowObserver::moveTo(int x, int y) {
   XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
   XFlush(display_);
@@ -118,6 +123,25 @@ void XWindowObserver::drag(int x, int y, int dx, int dy) {
     pause();
   }
   XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+  XFlush(display_);
+}
+
+void XWindowObserver::wheel(int x, int y, unsigned button) {
+  moveTo(x, y);
+  XTestFakeButtonEvent(display_, button, True, CurrentTime);
+  XTestFakeButtonEvent(display_, button, False, CurrentTime);
+  XFlush(display_);
+}
+
+void XWindowObserver::requestClose(unsigned long window) {
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, window, False, NoEventMask, &event);
   XFlush(display_);
 }
 

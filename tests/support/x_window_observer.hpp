@@ -41,11 +41,17 @@ class XWindowObserver {
                                   double seconds);
   // Whether no window matches `shown` within `seconds`.
   bool gone(const std::function<bool(const ShownWindow&)>& shown, double seconds);
+  // How many windows match now.
+  size_t count(const std::function<bool(const ShownWindow&)>& wanted);
 
   void moveTo(int x, int y);
   void click(int x, int y);
   // Presses at (x, y), moves in small steps by (dx, dy) as a hand would, and releases.
   void drag(int x, int y, int dx, int dy);
+  // A wheel step: button 4 up, 5 down.
+  void wheel(int x, int y, unsigned button);
+  // What a window manager sends when the user clicks the frame's close box.
+  void requestClose(unsigned long window);
 
  private:
   _XDisplay* display_;

@@ -30,7 +30,14 @@ Seconds untilThen(Timestamp when, Timestamp now) {
 }  // namespace
 
 OverlayController::OverlayController(Core& core, Environment environment, LogSink log)
-    : core_(core), environment_(std::move(environment)), log_(std::move(log)) {}
+    : core_(core),
+      environment_(std::move(environment)),
+      log_(std::move(log)),
+      settings_(std::make_unique<UserSettings>(core_.userDefaults())) {
+  settings_->addObserver([this, alive = alive_](const SettingsPreferences& preferences) {
+    if (*alive) settingsDidChange(preferences);
+  });
+}
 
 OverlayController::~OverlayController() {
   shutDown();
@@ -46,16 +53,22 @@ bool OverlayController::connect(std::string* error) {
   callbacks.hotKey = [this](int id) { onHotKey(id); };
   callbacks.closeRequested = [this](HostWindowID window) {
     if (textPanel_ && textPanel_->owns(window)) textPanel_->onCloseRequested();
+    if (settingsWindow_ && settingsWindow_->owns(window)) settingsWindow_->onCloseRequested();
   };
   callbacks.disconnected = [this](const std::string& reason) {
     // The windows went with the server; nothing may be asked of the host any more.
     for (auto& surface : surfaces_) surface->window = 0;
     if (companion_) companion_->forgetWindow();
     if (textPanel_) textPanel_->forget();
+    if (settingsWindow_) settingsWindow_->forget();
     stop("the window system went away: " + reason);
   };
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
-  if (host_) textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
+  if (host_) {
+    textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
+    // Closing is the window's own business; the rest of the panel's buttons are given later.
+    settingsWindow_ = std::make_unique<SettingsWindow>(*host_, core_.loop(), *settings_, log_);
+  }
   return host_ != nullptr;
 }
 
@@ -72,8 +85,16 @@ void OverlayController::start(OverlayMode mode) {
   loadPetSettings();
   lastFullScreenIDs_ = host_->screensWithFullScreenWindows();
   lastFullScreenScanAt_ = systemNow();
-  rebuildSurfaces(mode);
+  lastShowCapsule_ = showsCapsule();
+  // The settings have a window of their own; the capsule waits at rest beside it.
+  rebuildSurfaces(mode == OverlayMode::settings ? OverlayMode::collapsed : mode);
   refreshCompanion();
+  if (mode == OverlayMode::settings) {
+    const auto raw = environment_.nonEmptyString("GLIMMET_SETTINGS_TAB");
+    const auto tab = raw ? settingsTabFromRawValue(*raw) : std::nullopt;
+    if (raw && !tab) writeLog(log_, "[Glimmet] no settings tab named " + *raw);
+    openSettings(tab);
+  }
   host_->registerHotKey({toggleHotKey, kKeysymSpace, true, true, false, false});
   // The Command key of a Mac keyboard is the Super key here.
   host_->registerHotKey({jumpLatestHotKey, kKeysymU, false, false, true, true});
@@ -94,6 +115,7 @@ void OverlayController::shutDown() {
   destroySurfaces();
   companion_.reset();
   textPanel_.reset();
+  settingsWindow_.reset();
   host_.reset();
 }
 
@@ -152,12 +174,10 @@ void OverlayController::stop(const std::string& reason) {
 }
 
 void OverlayController::loadPetSettings() {
-  const auto defaults = makeStandardUserDefaults(environment_);
-  const auto choices = refreshLocalPets(petSources(core_.paths(), *defaults), log_);
-  selectedPet_ =
-      selectedPetChoice(choices, defaults->stringValue("selectedPetID").value_or(kDefaultPetID))
-          .value_or(defaultPetChoice());
-  reduceMotion_ = defaults->boolValue("reduceMotion", true);
+  const SettingsPreferences& preferences = settings_->preferences();
+  const auto choices = refreshLocalPets(petSources(core_.paths(), core_.userDefaults()), log_);
+  selectedPet_ = selectedPetChoice(choices, preferences.selectedPetID).value_or(defaultPetChoice());
+  reduceMotion_ = preferences.reduceMotion;
 }
 
 DisplayPolicy OverlayController::currentDisplayPolicy() const {
@@ -171,6 +191,8 @@ void OverlayController::rebuildSurfaces(OverlayMode mode) {
   currentMode_ = mode;
   const auto all = host_->screens();
   lastScreenSignature_ = screenSignature(uniqueLogicalScreens(all));
+  // Without the capsule there is nothing to show on any screen.
+  if (!showsCapsule()) return;
   for (const auto& screen : screensForPolicy(all, lastDisplayPolicy_, host_->pointerLocation())) {
     auto surface = std::make_unique<Surface>();
     surface->screen = screen;
@@ -298,8 +320,10 @@ void OverlayController::apply(Surface& surface, const OverlayIntent& intent) {
       currentMode_ = intent.mode;
       break;
     case OverlayIntent::Kind::openSettings:
-      writeLog(log_, "[Glimmet] the settings panel is not available on this desktop yet");
-      break;
+      // The settings open in a window of their own; the capsule goes back to rest.
+      apply(surface, setMode(surface.state, OverlayMode::collapsed));
+      openSettings(std::nullopt);
+      return;
     case OverlayIntent::Kind::quit:
       stop("quit from the panel");
       return;
@@ -316,6 +340,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
   }
   if (textPanel_ && textPanel_->owns(window)) {
     textPanel_->onPointer(event);
+    return;
+  }
+  if (settingsWindow_ && settingsWindow_->owns(window)) {
+    settingsWindow_->onPointer(event);
     return;
   }
   Surface* surface = surfaceForWindow(window);
@@ -349,6 +377,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
 void OverlayController::onKey(HostWindowID window, const HostKeyEvent& event) {
   if (textPanel_ && textPanel_->owns(window)) {
     textPanel_->onKey(event);
+    return;
+  }
+  if (settingsWindow_ && settingsWindow_->owns(window)) {
+    settingsWindow_->onKey(event);
     return;
   }
   Surface* surface = surfaceForWindow(window);
@@ -499,8 +531,25 @@ void OverlayController::openCompanionStatus(const CompanionStatusItem&) {
 }
 
 void OverlayController::openCompanionPetSettings() {
-  // The settings panel opens itself on the Pets tab here once it exists on this desktop.
-  writeLog(log_, "[Glimmet] the settings panel is not available on this desktop yet");
+  openSettings(SettingsTab::pets);
+}
+
+void OverlayController::openSettings(std::optional<SettingsTab> tab) {
+  if (settingsWindow_ && !stopped_) settingsWindow_->open(tab);
+}
+
+void OverlayController::settingsDidChange(const SettingsPreferences& preferences) {
+  if (!host_ || !started_) return;
+  loadPetSettings();
+  const DisplayPolicy policy = currentDisplayPolicy();
+  if (policy != lastDisplayPolicy_ || preferences.showCapsuleMode != lastShowCapsule_) {
+    lastDisplayPolicy_ = policy;
+    lastShowCapsule_ = preferences.showCapsuleMode;
+    rebuildSurfaces(currentMode_);
+  } else {
+    redrawAll();
+  }
+  refreshCompanion();
 }
 
 }  // namespace glimmet

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "app/core.hpp"
+#include "app/user_settings.hpp"
 #include "base/log.hpp"
 #include "platform/main_loop.hpp"
 #include "platform/overlay_host.hpp"
 #include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
+#include "ui/overlay/settings_window.hpp"
 #include "ui/overlay/text_panel_window.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
@@ -47,6 +49,13 @@ class OverlayController {
   // Opens the text panel for a waiting input request (closing one already open): its submit
   // answers the request, Cancel leaves it waiting.
   void showTextPanel(const PendingAction& action);
+
+  // Opens the settings window (on `tab` when given), or raises the one already open.
+  void openSettings(std::optional<SettingsTab> tab);
+  // The live preferences every window here follows; a change through them takes effect at once.
+  UserSettings& userSettings() { return *settings_; }
+  // The settings window, once connected: where its content and actions are given.
+  SettingsWindow* settingsWindow() { return settingsWindow_.get(); }
 
   // Called once when the window system goes away or the user quits from the panel.
   void setOnStop(std::function<void(const std::string& reason)> onStop) {
@@ -102,12 +111,18 @@ class OverlayController {
   // drops the pet on the desktop. True when the event belonged to such a press.
   bool handlePetPress(Surface& surface, const HostPointerEvent& event);
   void dropCompanion(Point rootPoint);
+  // settingsDidChange: a preference changed, in the settings window or elsewhere; the pet,
+  // the capsule surfaces and the companion follow it without a restart.
+  void settingsDidChange(const SettingsPreferences& preferences);
+  bool showsCapsule() const { return settings_->preferences().showCapsuleMode; }
 
   Core& core_;
   Environment environment_;
   LogSink log_;
+  std::unique_ptr<UserSettings> settings_;
   std::unique_ptr<OverlayHost> host_;
   std::unique_ptr<TextPanelWindow> textPanel_;
+  std::unique_ptr<SettingsWindow> settingsWindow_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
   PetDragOutState petPress_;
@@ -117,6 +132,7 @@ class OverlayController {
   DisplayPolicy lastDisplayPolicy_ = DisplayPolicy::primary;
   PetChoice selectedPet_ = defaultPetChoice();
   bool reduceMotion_ = true;
+  bool lastShowCapsule_ = true;
   std::string lastScreenSignature_;
   std::set<std::string> lastFullScreenIDs_;
   Timestamp lastFullScreenScanAt_{};
