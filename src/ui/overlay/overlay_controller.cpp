@@ -447,6 +447,8 @@ void OverlayController::refreshFullScreen() {
 
 void OverlayController::refreshRuntime() {
   if (!host_) return;
+  // Another process, or the user's editor, may have changed the preferences.
+  settings_->reloadSettingsFromDefaults();
   const Timestamp now = systemNow();
   if (now - lastFullScreenScanAt_ >= Seconds(kFullScreenScanSeconds)) refreshFullScreen();
   const DisplayPolicy policy = currentDisplayPolicy();
@@ -512,15 +514,17 @@ bool OverlayController::handlePetPress(Surface& surface, const HostPointerEvent&
 }
 
 void OverlayController::dropCompanion(Point rootPoint) {
-  const auto defaults = makeStandardUserDefaults(environment_);
-  if (const Status written = applyCompanionDragOutDefaults(*defaults); !written)
+  UserDefaults& defaults = core_.userDefaults();
+  if (const Status written = applyCompanionDragOutDefaults(defaults); !written)
     writeLog(log_, "[Glimmet] cannot keep the companion on the desktop: " + written.error());
-  CompanionSettings settings = loadCompanionSettings(*defaults);
+  CompanionSettings settings = loadCompanionSettings(defaults);
   settings.origin = companionDropOrigin(rootPoint, settings.mode, settings.scale);
   // A fresh window where the pet was let go, waiting for a confirming click.
   companion_.reset();
   companion_ = makeCompanionWindow();
   companion_->show(settings, snapshot_, /*placementMode=*/true);
+  // The settings window shows the companion switched on.
+  settings_->reloadSettingsFromDefaults();
 }
 
 void OverlayController::openCompanionStatus(const CompanionStatusItem&) {
