@@ -19,6 +19,10 @@ class FolderPicker {
   virtual ~FolderPicker() = default;
   // The chosen folder, or absent when the user cancelled or no picker could be shown.
   virtual std::optional<std::string> pickFolder(const FolderPickerRequest& request) = 0;
+  // The chosen file, or absent as above. A chooser that can offer only folders asks for one.
+  virtual std::optional<std::string> pickFile(const FolderPickerRequest& request) {
+    return pickFolder(request);
+  }
 };
 
 // The desktop's folder chooser.

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <vector>
+
 namespace glimmet {
 
 SoundCuePlayer::SoundCuePlayer(SoundPlayer& player, Post post, Schedule schedule, LogSink log)
@@ -78,14 +80,29 @@ void SoundCuePlayer::onFailed(uint64_t key, SoundFailure failure, const std::str
     return;
   }
   writeLog(log_, fmt::format("[Glimmet] Sound {} not played: {}", sound.cue.soundID, reason));
+  ended(sound.animationKey);
 }
 
 void SoundCuePlayer::release(uint64_t key) {
   const auto found = activeSounds_.find(key);
   if (found == activeSounds_.end()) return;
   const auto handle = found->second.handle;
+  const std::string animationKey = std::move(found->second.animationKey);
   activeSounds_.erase(found);
   player_.stop(handle);
+  ended(animationKey);
+}
+
+void SoundCuePlayer::stop(const std::string& animationKey) {
+  std::vector<uint64_t> keys;
+  for (const auto& [key, sound] : activeSounds_) {
+    if (sound.animationKey == animationKey) keys.push_back(key);
+  }
+  for (const uint64_t key : keys) release(key);
+}
+
+void SoundCuePlayer::ended(const std::string& animationKey) {
+  if (onEnded_) onEnded_(animationKey);
 }
 
 }  // namespace glimmet

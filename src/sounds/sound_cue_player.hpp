@@ -29,6 +29,14 @@ class SoundCuePlayer {
   // `animationKey` names the button that shows the sound as playing (the sound ID by default).
   void play(const SoundCue& cue, const std::string& animationKey = {});
 
+  // Stops every sound shown by `animationKey` now.
+  void stop(const std::string& animationKey);
+  // Called on the loop with the animation key of each sound that ended: played out, stopped, or
+  // not playable at all.
+  void setOnSoundEnded(std::function<void(const std::string& animationKey)> ended) {
+    onEnded_ = std::move(ended);
+  }
+
   // Whether the sound shown by `animationKey` is still playing (playingSoundKey).
   bool isSoundPlaying(const std::string& animationKey) const;
   size_t activeSoundCount() const { return activeSounds_.size(); }
@@ -45,6 +53,7 @@ class SoundCuePlayer {
   void onStarted(uint64_t key, std::optional<double> duration);
   void onFailed(uint64_t key, SoundFailure failure, const std::string& reason);
   void release(uint64_t key);
+  void ended(const std::string& animationKey);
 
   SoundPlayer& player_;
   Post post_;
@@ -53,6 +62,7 @@ class SoundCuePlayer {
   // Keyed by our own number, known before the player reports anything.
   std::map<uint64_t, ActiveSound> activeSounds_;
   uint64_t nextKey_ = 1;
+  std::function<void(const std::string&)> onEnded_;
   // Reports that reach the loop after this object is gone are dropped.
   std::shared_ptr<SoundCuePlayer*> self_;
 };

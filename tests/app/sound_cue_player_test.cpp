@@ -144,3 +144,35 @@ TEST(SoundCuePlayerLifetimeTest, ReportsAfterTheCuePlayerIsGoneAreDropped) {
 
 }  // namespace
 }  // namespace glimmet
+
+namespace glimmet {
+namespace {
+
+TEST_F(SoundCuePlayerTest, EndedIsReportedOnceForStoppedPlayedOutAndUnplayableSounds) {
+  std::vector<std::string> ended;
+  cues.setOnSoundEnded([&ended](const std::string& key) { ended.push_back(key); });
+  player.durations["/a.wav"] = 0.5;
+  player.failures["/bad.wav"] = {SoundFailure::unreadableFile, "cannot be decoded"};
+  player.failures["Glass"] = {SoundFailure::noNamedSound, "no Glass here"};
+  cues.play(presetCue("kenney-confirm", "/a.wav"), "a");
+  cues.play(presetCue("goldberg-aria", "/bad.wav"), "bad");
+  cues.play(presetCue("epic-quest", "/a.wav"), "stopped");
+  loop.drain();
+  // The undecodable file gave way to its named sound, which failed too: that is its end.
+  EXPECT_EQ(ended, std::vector<std::string>{"bad"});
+
+  cues.stop("stopped");
+  EXPECT_EQ(ended, (std::vector<std::string>{"bad", "stopped"}));
+  EXPECT_FALSE(cues.isSoundPlaying("stopped"));
+  EXPECT_EQ(player.stopped, std::vector<SoundPlayer::Handle>{player.plays[2].handle});
+  cues.stop("stopped");  // nothing left to stop
+  EXPECT_EQ(ended.size(), 2u);
+
+  ASSERT_FALSE(loop.timers.empty());
+  loop.timers[0].second();
+  EXPECT_EQ(ended, (std::vector<std::string>{"bad", "stopped", "a"}));
+  EXPECT_EQ(cues.activeSoundCount(), 0u);
+}
+
+}  // namespace
+}  // namespace glimmet

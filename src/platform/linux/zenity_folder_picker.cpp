@@ -6,13 +6,22 @@ namespace glimmet {
 
 namespace {
 
-// zenity's directory chooser: present on GNOME and most other desktops, and unlike the portal
-// it needs no D-Bus conversation.
+// zenity's file and directory chooser: present on GNOME and most other desktops, and unlike the
+// portal it needs no D-Bus conversation.
 class ZenityFolderPicker final : public FolderPicker {
  public:
   std::optional<std::string> pickFolder(const FolderPickerRequest& request) override {
+    return choose(request, true);
+  }
+  std::optional<std::string> pickFile(const FolderPickerRequest& request) override {
+    return choose(request, false);
+  }
+
+ private:
+  static std::optional<std::string> choose(const FolderPickerRequest& request, bool directory) {
     ProcessRequest process;
-    process.argv = {"zenity", "--file-selection", "--directory", "--title", request.title};
+    process.argv = {"zenity", "--file-selection", "--title", request.title};
+    if (directory) process.argv.push_back("--directory");
     if (request.startDirectory) {
       process.argv.push_back("--filename=" + *request.startDirectory + "/");
     }
