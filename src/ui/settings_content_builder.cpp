@@ -13,7 +13,8 @@ std::vector<SettingsPetTile> settingsPetTiles(const std::vector<PetChoice>& pets
   for (const PetChoice& pet : pets) {
     // The grid shows the pet's own description; provenance stands in when it has none.
     std::string detail = pet.detail.empty() ? petProvenanceDetail(pet) : pet.detail;
-    tiles.push_back({pet.id, pet.name, std::move(detail), sourceBadgeLabel(pet), pet.isDeletable});
+    tiles.push_back(
+        {pet.id, pet.name, std::move(detail), sourceBadgeLabel(pet), pet.isDeletable, pet});
   }
   return tiles;
 }

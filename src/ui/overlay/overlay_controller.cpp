@@ -66,8 +66,8 @@ bool OverlayController::connect(std::string* error) {
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
   if (host_) {
     textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
-    // Closing is the window's own business; the rest of the panel's buttons are given later.
     settingsWindow_ = std::make_unique<SettingsWindow>(*host_, core_.loop(), *settings_, log_);
+    startSettingsServices();
   }
   return host_ != nullptr;
 }
@@ -116,7 +116,27 @@ void OverlayController::shutDown() {
   companion_.reset();
   textPanel_.reset();
   settingsWindow_.reset();
+  // Before the chooser and the player it uses: it waits for their running work.
+  settingsServices_.reset();
+  folderPicker_.reset();
+  settingsSoundPlayer_.reset();
   host_.reset();
+}
+
+void OverlayController::startSettingsServices() {
+  folderPicker_ = makeStandardFolderPicker();
+  settingsSoundPlayer_ = makeSystemSoundPlayer();
+  SettingsServicesParts parts = standardSettingsServicesParts(core_, environment_);
+  parts.quitForUpdate = [this] { stop("quit: installing an update"); };
+  settingsServices_ = std::make_unique<SettingsServices>(
+      core_, *settings_, *folderPicker_, *settingsSoundPlayer_, std::move(parts), log_);
+  settingsServices_->setOnChange([this] {
+    if (settingsWindow_ && settingsWindow_->isOpen())
+      settingsWindow_->setContent(settingsServices_->content());
+  });
+  settingsServices_->setConfirm(
+      [this](SettingsConfirmation confirmation) { confirmSettingsAction(std::move(confirmation)); });
+  settingsWindow_->setActions(settingsServices_->actions([this] { settingsWindow_->close(); }));
 }
 
 void OverlayController::showTextPanel(const PendingAction& action) {
@@ -539,7 +559,9 @@ void OverlayController::openCompanionPetSettings() {
 }
 
 void OverlayController::openSettings(std::optional<SettingsTab> tab) {
-  if (settingsWindow_ && !stopped_) settingsWindow_->open(tab);
+  if (!settingsWindow_ || stopped_) return;
+  if (settingsServices_) settingsWindow_->setContent(settingsServices_->content());
+  settingsWindow_->open(tab);
 }
 
 void OverlayController::settingsDidChange(const SettingsPreferences& preferences) {

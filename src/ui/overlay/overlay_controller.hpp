@@ -14,6 +14,7 @@
 #include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
 #include "ui/overlay/settings_window.hpp"
+#include "ui/settings_services.hpp"
 #include "ui/overlay/text_panel_window.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
@@ -107,6 +108,10 @@ class OverlayController {
   void openCompanionStatus(const CompanionStatusItem& item);
   void openCompanionPetSettings();
   std::unique_ptr<CompanionWindow> makeCompanionWindow();
+  // The settings window's content and the work behind its buttons.
+  void startSettingsServices();
+  // Asks before an install or repair; only the confirming button acts.
+  void confirmSettingsAction(SettingsConfirmation confirmation);
   // A press on the open panel's pet: a click opens the Pets settings, a drag off the panel
   // drops the pet on the desktop. True when the event belonged to such a press.
   bool handlePetPress(Surface& surface, const HostPointerEvent& event);
@@ -122,6 +127,9 @@ class OverlayController {
   std::unique_ptr<UserSettings> settings_;
   std::unique_ptr<OverlayHost> host_;
   std::unique_ptr<TextPanelWindow> textPanel_;
+  std::unique_ptr<FolderPicker> folderPicker_;
+  std::unique_ptr<SoundPlayer> settingsSoundPlayer_;
+  std::unique_ptr<SettingsServices> settingsServices_;
   std::unique_ptr<SettingsWindow> settingsWindow_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
