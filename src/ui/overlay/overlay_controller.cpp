@@ -46,16 +46,19 @@ bool OverlayController::connect(std::string* error) {
   callbacks.hotKey = [this](int id) { onHotKey(id); };
   callbacks.closeRequested = [this](HostWindowID window) {
     if (textPanel_ && textPanel_->owns(window)) textPanel_->onCloseRequested();
+    if (alert_ && alert_->owns(window)) alert_->onCloseRequested();
   };
   callbacks.disconnected = [this](const std::string& reason) {
     // The windows went with the server; nothing may be asked of the host any more.
     for (auto& surface : surfaces_) surface->window = 0;
     if (companion_) companion_->forgetWindow();
     if (textPanel_) textPanel_->forget();
+    if (alert_) alert_->forget();
     stop("the window system went away: " + reason);
   };
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
   if (host_) textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
+  if (host_) alert_ = std::make_unique<AlertDialogWindow>(*host_, log_);
   return host_ != nullptr;
 }
 
@@ -82,6 +85,21 @@ void OverlayController::start(OverlayMode mode) {
   core_.addRuntimeTickWork([this, alive = alive_] {
     if (*alive) refreshRuntime();
   });
+  startStartupPermissionFlow();
+}
+
+void OverlayController::startStartupPermissionFlow() {
+  StartupPermissionFlow::Actions actions;
+  actions.hasSurface = [this] { return activeSurface() != nullptr; };
+  actions.refreshPets = [this] {
+    loadPetSettings();
+    redrawAll();
+  };
+  actions.showStatusBanner = [this](const std::string& text) { core_.showStatusBanner(text); };
+  startupPermissions_ = std::make_unique<StartupPermissionFlow>(
+      core_, *alert_, HookManager(HookManagerLocations::fromPaths(core_.paths()), environment_),
+      log_, std::move(actions));
+  startupPermissions_->runSoon();
 }
 
 void OverlayController::shutDown() {
@@ -94,6 +112,8 @@ void OverlayController::shutDown() {
   destroySurfaces();
   companion_.reset();
   textPanel_.reset();
+  startupPermissions_.reset();
+  alert_.reset();
   host_.reset();
 }
 
@@ -318,6 +338,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
     textPanel_->onPointer(event);
     return;
   }
+  if (alert_ && alert_->owns(window)) {
+    alert_->onPointer(event);
+    return;
+  }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
   const Timestamp now = systemNow();
@@ -348,6 +372,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
 void OverlayController::onKey(HostWindowID window, const HostKeyEvent& event) {
   if (textPanel_ && textPanel_->owns(window)) {
     textPanel_->onKey(event);
+    return;
+  }
+  if (alert_ && alert_->owns(window)) {
+    alert_->onKey(event);
     return;
   }
   Surface* surface = surfaceForWindow(window);

@@ -10,8 +10,10 @@
 #include "base/log.hpp"
 #include "platform/main_loop.hpp"
 #include "platform/overlay_host.hpp"
+#include "ui/overlay/alert_dialog_window.hpp"
 #include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
+#include "ui/overlay/startup_permission_flow.hpp"
 #include "ui/overlay/text_panel_window.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
@@ -96,12 +98,16 @@ class OverlayController {
   void refreshCompanion();
   void openCompanionStatus(const CompanionStatusItem& item);
   void openCompanionPetSettings();
+  // Asks, once the surfaces are up, for what the first run needs.
+  void startStartupPermissionFlow();
 
   Core& core_;
   Environment environment_;
   LogSink log_;
   std::unique_ptr<OverlayHost> host_;
   std::unique_ptr<TextPanelWindow> textPanel_;
+  std::unique_ptr<AlertDialogWindow> alert_;
+  std::unique_ptr<StartupPermissionFlow> startupPermissions_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
   SnapshotPtr snapshot_;
