@@ -371,6 +371,10 @@ bool Core::performNotificationAction(std::string_view actionID, const std::strin
   return dispatcher_ && dispatcher_->dispatch(actionID, requestID, kind);
 }
 
+void Core::showStatusBanner(const std::string& text) {
+  setStatusBanner(text, kBannerSuccess);
+}
+
 void Core::setStatusBanner(const std::string& text, RGBColor color) {
   statusBanner_ = StatusBanner{text, color};
   publish();

@@ -71,6 +71,8 @@ class Core {
   // Work a front end does on the runtime tick (every 2 s), so that the process wakes once for
   // all of it. Loop thread.
   void addRuntimeTickWork(std::function<void()> work) { tickWork_.push_back(std::move(work)); }
+  // A success line in the panel's status banner, gone two seconds later. Loop thread.
+  void showStatusBanner(const std::string& text);
   // Hooks for what a decision does around the interface; set before start().
   void setDecisionFrontEnd(DecisionFrontEnd frontEnd) { frontEnd_ = std::move(frontEnd); }
 

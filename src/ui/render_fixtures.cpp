@@ -8,6 +8,7 @@
 #include "model/glimmet_event.hpp"
 #include "model/island_message.hpp"
 #include "model/message_grouping.hpp"
+#include "ui/alert_dialog_fixture.hpp"
 #include "ui/companion_fixtures.hpp"
 #include "ui/settings_render_fixtures.hpp"
 #include "ui/text_panel_fixture.hpp"
@@ -157,6 +158,7 @@ const RenderFixtureMakers& fixtures() {
          }},
         {"expanded-empty", [] { return base("expanded-empty", OverlayMode::expanded); }},
         {"text-panel", textPanelFixture},
+        {"alert-startup-permissions", startupPermissionAlertFixture},
         {"expanded-1",
          [] {
            auto fixture = base("expanded-1", OverlayMode::expanded);

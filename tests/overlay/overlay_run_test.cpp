@@ -88,6 +88,8 @@ class Observer {
       window.overrideRedirect = attributes.override_redirect;
       window.state = Json::parse(std::string(reinterpret_cast<char*>(data), items), nullptr, false);
       XFree(data);
+      // The first-run alert of a fresh home is a dialog beside the overlay, not a surface.
+      if (window.state.is_object() && window.state.value("kind", "") == "alert_dialog") continue;
       found.push_back(std::move(window));
     }
     if (children) XFree(children);

@@ -54,6 +54,7 @@ bool OverlayController::connect(std::string* error) {
   callbacks.closeRequested = [this](HostWindowID window) {
     if (textPanel_ && textPanel_->owns(window)) textPanel_->onCloseRequested();
     if (settingsWindow_ && settingsWindow_->owns(window)) settingsWindow_->onCloseRequested();
+    if (alert_ && alert_->owns(window)) alert_->onCloseRequested();
   };
   callbacks.disconnected = [this](const std::string& reason) {
     // The windows went with the server; nothing may be asked of the host any more.
@@ -61,12 +62,14 @@ bool OverlayController::connect(std::string* error) {
     if (companion_) companion_->forgetWindow();
     if (textPanel_) textPanel_->forget();
     if (settingsWindow_) settingsWindow_->forget();
+    if (alert_) alert_->forget();
     stop("the window system went away: " + reason);
   };
   host_ = connectOverlayHost(core_.loop(), std::move(callbacks), log_, error);
   if (host_) {
     textPanel_ = std::make_unique<TextPanelWindow>(*host_, core_.loop(), log_);
     settingsWindow_ = std::make_unique<SettingsWindow>(*host_, core_.loop(), *settings_, log_);
+    alert_ = std::make_unique<AlertDialogWindow>(*host_, log_);
     startSettingsServices();
   }
   return host_ != nullptr;
@@ -103,6 +106,23 @@ void OverlayController::start(OverlayMode mode) {
   core_.addRuntimeTickWork([this, alive = alive_] {
     if (*alive) refreshRuntime();
   });
+  startStartupPermissionFlow();
+}
+
+void OverlayController::startStartupPermissionFlow() {
+  StartupPermissionFlow::Actions actions;
+  actions.hasSurface = [this] { return activeSurface() != nullptr; };
+  actions.refreshPets = [this] {
+    // The flow wrote the pets-folder access; the settings window shows it too.
+    settings_->reloadSettingsFromDefaults();
+    loadPetSettings();
+    redrawAll();
+  };
+  actions.showStatusBanner = [this](const std::string& text) { core_.showStatusBanner(text); };
+  startupPermissions_ = std::make_unique<StartupPermissionFlow>(
+      core_, *alert_, HookManager(HookManagerLocations::fromPaths(core_.paths()), environment_),
+      log_, std::move(actions));
+  startupPermissions_->runSoon();
 }
 
 void OverlayController::shutDown() {
@@ -120,6 +140,8 @@ void OverlayController::shutDown() {
   settingsServices_.reset();
   folderPicker_.reset();
   settingsSoundPlayer_.reset();
+  startupPermissions_.reset();
+  alert_.reset();
   host_.reset();
 }
 
@@ -134,8 +156,9 @@ void OverlayController::startSettingsServices() {
     if (settingsWindow_ && settingsWindow_->isOpen())
       settingsWindow_->setContent(settingsServices_->content());
   });
-  settingsServices_->setConfirm(
-      [this](SettingsConfirmation confirmation) { confirmSettingsAction(std::move(confirmation)); });
+  settingsServices_->setConfirm([this](SettingsConfirmation confirmation) {
+    confirmSettingsAction(std::move(confirmation));
+  });
   settingsWindow_->setActions(settingsServices_->actions([this] { settingsWindow_->close(); }));
 }
 
@@ -366,6 +389,10 @@ void OverlayController::onPointer(HostWindowID window, const HostPointerEvent& e
     settingsWindow_->onPointer(event);
     return;
   }
+  if (alert_ && alert_->owns(window)) {
+    alert_->onPointer(event);
+    return;
+  }
   Surface* surface = surfaceForWindow(window);
   if (!surface) return;
   if (handlePetPress(*surface, event)) return;
@@ -401,6 +428,10 @@ void OverlayController::onKey(HostWindowID window, const HostKeyEvent& event) {
   }
   if (settingsWindow_ && settingsWindow_->owns(window)) {
     settingsWindow_->onKey(event);
+    return;
+  }
+  if (alert_ && alert_->owns(window)) {
+    alert_->onKey(event);
     return;
   }
   Surface* surface = surfaceForWindow(window);
@@ -556,6 +587,21 @@ void OverlayController::openCompanionStatus(const CompanionStatusItem&) {
 
 void OverlayController::openCompanionPetSettings() {
   openSettings(SettingsTab::pets);
+}
+
+void OverlayController::confirmSettingsAction(SettingsConfirmation confirmation) {
+  AlertDialogSpec spec;
+  spec.title = confirmation.title;
+  spec.message = confirmation.title;
+  spec.informativeText = confirmation.body;
+  spec.buttons = {confirmation.confirmTitle, confirmation.cancelTitle};
+  spec.defaultButton = 0;
+  spec.cancelButton = 1;
+  auto onConfirm = std::move(confirmation.onConfirm);
+  const bool shown = alert_ && alert_->show(std::move(spec), [onConfirm](int button) {
+    if (button == 0 && onConfirm) onConfirm();
+  });
+  if (!shown) writeLog(log_, "[Glimmet] cannot ask before changing a tool's hooks: no window");
 }
 
 void OverlayController::openSettings(std::optional<SettingsTab> tab) {

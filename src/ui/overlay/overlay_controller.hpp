@@ -11,11 +11,13 @@
 #include "base/log.hpp"
 #include "platform/main_loop.hpp"
 #include "platform/overlay_host.hpp"
+#include "ui/overlay/alert_dialog_window.hpp"
 #include "ui/overlay/companion_window.hpp"
 #include "ui/overlay/overlay_placement.hpp"
 #include "ui/overlay/settings_window.hpp"
-#include "ui/settings_services.hpp"
+#include "ui/overlay/startup_permission_flow.hpp"
 #include "ui/overlay/text_panel_window.hpp"
+#include "ui/settings_services.hpp"
 #include "ui/view/overlay_events.hpp"
 #include "ui/view/overlay_frame.hpp"
 #include "ui/view/overlay_view_state.hpp"
@@ -120,6 +122,8 @@ class OverlayController {
   // the capsule surfaces and the companion follow it without a restart.
   void settingsDidChange(const SettingsPreferences& preferences);
   bool showsCapsule() const { return settings_->preferences().showCapsuleMode; }
+  // Asks, once the surfaces are up, for what the first run needs.
+  void startStartupPermissionFlow();
 
   Core& core_;
   Environment environment_;
@@ -131,6 +135,8 @@ class OverlayController {
   std::unique_ptr<SoundPlayer> settingsSoundPlayer_;
   std::unique_ptr<SettingsServices> settingsServices_;
   std::unique_ptr<SettingsWindow> settingsWindow_;
+  std::unique_ptr<AlertDialogWindow> alert_;
+  std::unique_ptr<StartupPermissionFlow> startupPermissions_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
   std::unique_ptr<CompanionWindow> companion_;
   PetDragOutState petPress_;
