@@ -59,6 +59,10 @@ int macWindowLevel(MacWindowRole role);
 // regular app.
 enum class MacActivationPolicy { accessory, regular };
 MacActivationPolicy macActivationPolicy(bool showInDockMode, bool debugRegular);
+// At launch a start in the settings window is a regular app too, so that the window can take
+// the keyboard and show in the Dock while it is open.
+MacActivationPolicy macLaunchActivationPolicy(bool showInDockMode, bool debugRegular,
+                                              bool startsInSettings);
 
 // A hot key as Carbon's RegisterEventHotKey takes it: a virtual key code (kVK_…) and a
 // modifier mask (cmdKey 0x100, shiftKey 0x200, optionKey 0x800, controlKey 0x1000). The Super
