@@ -38,8 +38,11 @@ debian_packages=(
 if [ "${1:-}" = "--agents" ] && ! command -v npm >/dev/null 2>&1; then
   debian_packages+=(npm)
 fi
+# The macOS build: the same libraries from Homebrew. CMake asks pkg-config for cairo, pango
+# (with pangocairo and pangoft2), fontconfig and libwebp by name, so each is listed even where
+# another formula would pull it in.
 brew_formulae=(cmake ninja pkg-config ccache libuv nlohmann-json simdjson fmt curl tomlplusplus googletest
-  google-benchmark clang-format llvm python node cairo pango webp)
+  google-benchmark clang-format llvm python node cairo pango fontconfig webp)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -14,7 +14,8 @@ namespace glimmet {
 
 class MainLoop;
 
-// Rectangles in the display's pixels (root window coordinates on X11).
+// Rectangles in the display's pixels (root window coordinates on X11), or in points from the
+// top left of the primary screen on macOS.
 struct PixelRect {
   int x = 0;
   int y = 0;
@@ -31,6 +32,10 @@ struct HostScreen {
   bool primary = false;
   // Height reserved at the top by a panel or menu bar (its strut), 0 when none.
   int topReservedHeight = 0;
+  // On a MacBook with a camera housing: how far the housing reaches down (the safe-area top
+  // inset) and where it is, in the same coordinates as `frame`. Other screens have neither.
+  double safeAreaTopInset = 0;
+  std::optional<PixelRect> notch;
   bool operator==(const HostScreen&) const = default;
 };
 

@@ -19,7 +19,7 @@ OverlayApplication::OverlayApplication(const Environment& environment, std::FILE
   overlay_ = std::make_unique<OverlayController>(*core_, environment, log);
   overlay_->setOnStop([this](const std::string& reason) {
     if (reason.rfind("quit", 0) != 0) failure_ = reason;
-    core_->loop().stop();
+    stop();
   });
   soundAlerts_ = std::make_unique<SoundAlerts>(*core_, makeSystemSoundPlayer(),
                                                soundResourceDirectory(environment), log);
@@ -38,15 +38,22 @@ bool OverlayApplication::connect(std::string* error) {
 }
 
 int OverlayApplication::run() {
+  if (const auto refused = launch()) return *refused;
+  core_->loop().run();
+  return finish();
+}
+
+std::optional<int> OverlayApplication::launch() {
   std::fprintf(console_, "[Glimmet] Watching %s\n", core_->paths().eventFile.c_str());
   std::fflush(console_);
   if (consoleFrontEnd_) consoleFrontEnd_->subscribe();
-  SignalWatcher signals(core_->loop(), [this] { stop(); });
+  signals_ = std::make_unique<SignalWatcher>(core_->loop(), [this] { stop(); });
   core_->start();
   if (const auto& refusal = core_->startRefusal()) {
     std::fprintf(stderr, "[Glimmet] %s\n", refusal->c_str());
     if (consoleFrontEnd_) consoleFrontEnd_->detach();
     core_->shutDown();
+    signals_.reset();
     return 1;
   }
   if (!core_->isolated()) {
@@ -56,12 +63,16 @@ int OverlayApplication::run() {
   soundAlerts_->start();
   overlay_->start(startMode(environment_));
   if (consoleFrontEnd_) consoleFrontEnd_->startInput();
-  core_->loop().run();
+  return std::nullopt;
+}
+
+int OverlayApplication::finish() {
   if (consoleFrontEnd_) consoleFrontEnd_->detach();
   banners_.reset();
   overlay_->shutDown();
   soundAlerts_.reset();
   core_->shutDown();
+  signals_.reset();
   if (!failure_.empty()) {
     std::fprintf(stderr, "[Glimmet] stopped: %s\n", failure_.c_str());
     return 1;
@@ -70,7 +81,11 @@ int OverlayApplication::run() {
 }
 
 void OverlayApplication::stop() {
-  core_->loop().stop();
+  if (stopLoop_) {
+    core_->loop().post(stopLoop_);
+  } else {
+    core_->loop().stop();
+  }
 }
 
 OverlayMode startMode(const Environment& environment) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/core.hpp"
 #include "app/notification_banners.hpp"
 #include "app/sound_alerts.hpp"
+#include "platform/signals.hpp"
 #include "ui/console_front_end.hpp"
 #include "ui/overlay/overlay_controller.hpp"
 
@@ -26,8 +29,15 @@ class OverlayApplication {
   // panel or the loss of the window system. 0 on a stop asked for, 1 when the core refuses to
   // start or the window system went away (with one line on standard error).
   int run();
+  // run() in two halves, for a host whose own run loop drives the main loop: launch() starts
+  // everything (1 when the core refuses to start, with everything shut down again), finish()
+  // shuts it down after the loop and returns run()'s result.
+  std::optional<int> launch();
+  int finish();
   // Thread-safe.
   void stop();
+  // For such a host: stop() runs `stopLoop` on the loop thread instead of stopping the loop.
+  void setLoopStopper(std::function<void()> stopLoop) { stopLoop_ = std::move(stopLoop); }
 
   Core& core() { return *core_; }
 
@@ -41,6 +51,8 @@ class OverlayApplication {
   std::unique_ptr<NotificationBanners> banners_;
   std::unique_ptr<ConsoleFrontEnd> consoleFrontEnd_;
   std::unique_ptr<SoundAlerts> soundAlerts_;
+  std::unique_ptr<SignalWatcher> signals_;
+  std::function<void()> stopLoop_;
   std::string failure_;
 };
 

@@ -63,6 +63,52 @@ TEST(OverlayPlacement, SignatureChangesWithEveryScreenChangeThatMovesTheOverlay)
   EXPECT_NE(base, screenSignature({screen("a", 0, 960, false, 27), screen("b", 960, 960)}));
 }
 
+// A 1512-point MacBook screen whose 176-point camera housing starts at x 668 and reaches 32
+// points down, beside `offset` points of another screen on its left.
+HostScreen macBook(int offset = 0, int notchX = 668) {
+  HostScreen result = screen("1", offset, 1512, true, 32);
+  result.name = "Built-in Liquid Retina XDR Display";
+  result.frame.height = 982;
+  result.safeAreaTopInset = 32;
+  result.notch = PixelRect{offset + notchX, 0, 176, 32};
+  return result;
+}
+
+TEST(OverlayPlacement, WindowsHangCentredOnTheCameraHousing) {
+  EXPECT_EQ(overlayWindowFrame(macBook(), {332, 31.3}), (PixelRect{590, 0, 332, 32}));
+  EXPECT_EQ(overlayWindowFrame(macBook(1920), {540, 317}), (PixelRect{1920 + 486, 0, 540, 317}));
+  // A housing away from the middle takes the window with it.
+  EXPECT_EQ(overlayWindowFrame(macBook(0, 400), {332, 32}), (PixelRect{322, 0, 332, 32}));
+}
+
+TEST(OverlayPlacement, CollapsedHeightFollowsTheHousingOnlyOnAMacBookDisplay) {
+  HostScreen deep = macBook();
+  deep.safeAreaTopInset = 38;
+  deep.topReservedHeight = 0;
+  EXPECT_DOUBLE_EQ(collapsedHeightOn(deep, DisplayKind::macBookPhysical), 37.3);
+  EXPECT_DOUBLE_EQ(collapsedHeightOn(macBook(), DisplayKind::macBookPhysical), 32);
+  // The same screen drawn as a virtual notch keeps the menu bar's height.
+  deep.topReservedHeight = 24;
+  EXPECT_DOUBLE_EQ(collapsedHeightOn(deep, DisplayKind::externalVirtual), 24);
+  // No housing, no inset: a built-in panel elsewhere keeps the 32-point capsule.
+  EXPECT_DOUBLE_EQ(collapsedHeightOn(screen("eDP-1", 0, 1920), DisplayKind::macBookPhysical), 32);
+}
+
+TEST(OverlayPlacement, SignatureChangesWhenTheHousingChanges) {
+  const auto base = screenSignature({macBook()});
+  EXPECT_EQ(base, screenSignature({macBook()}));
+  EXPECT_NE(base, screenSignature({macBook(0, 600)}));
+  HostScreen deeper = macBook();
+  deeper.safeAreaTopInset = 38;
+  EXPECT_NE(base, screenSignature({deeper}));
+  HostScreen none = macBook();
+  none.notch.reset();
+  none.safeAreaTopInset = 0;
+  EXPECT_NE(base, screenSignature({none}));
+  // Screens without a housing keep the signature they always had.
+  EXPECT_EQ(screenSignature({screen("a", 0, 960, false, 27)}), "a@0,0,960x1080+27;");
+}
+
 Environment withDisplayKind(const char* kind) {
   Environment environment;
   environment.set("GLIMMET_DISPLAY_KIND", kind);

@@ -281,7 +281,7 @@ OverlayController::Surface* OverlayController::activeSurface() {
 }
 
 double OverlayController::collapsedHeight(const Surface& surface) const {
-  return collapsedOverlayHeight(surface.displayKind, surface.screen.topReservedHeight, 0);
+  return collapsedHeightOn(surface.screen, surface.displayKind);
 }
 
 void OverlayController::redrawAll() {

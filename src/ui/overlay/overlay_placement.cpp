@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "base/text.hpp"
+#include "ui/view/collapsed_geometry.hpp"
 
 namespace glimmet {
 
@@ -61,8 +62,14 @@ std::string screenSignature(const std::vector<HostScreen>& screens) {
   std::string signature;
   for (const auto& screen : screens) {
     const PixelRect& f = screen.frame;
-    signature += fmt::format("{}@{},{},{}x{}+{};", screen.id, f.x, f.y, f.width, f.height,
+    signature += fmt::format("{}@{},{},{}x{}+{}", screen.id, f.x, f.y, f.width, f.height,
                              screen.topReservedHeight);
+    // Only a screen with a camera housing has these; the others keep their short form.
+    if (screen.safeAreaTopInset > 0) signature += fmt::format("^{}", screen.safeAreaTopInset);
+    if (const auto& n = screen.notch) {
+      signature += fmt::format("[{},{},{}x{}]", n->x, n->y, n->width, n->height);
+    }
+    signature += ';';
   }
   return signature;
 }
@@ -70,7 +77,12 @@ std::string screenSignature(const std::vector<HostScreen>& screens) {
 PixelRect overlayWindowFrame(const HostScreen& screen, Size size) {
   const int width = static_cast<int>(std::ceil(size.width));
   const int height = static_cast<int>(std::ceil(size.height));
-  return {screen.frame.x + (screen.frame.width - width) / 2, screen.frame.y, width, height};
+  const PixelRect& centreOf = screen.notch ? *screen.notch : screen.frame;
+  return {centreOf.x + (centreOf.width - width) / 2, screen.frame.y, width, height};
+}
+
+double collapsedHeightOn(const HostScreen& screen, DisplayKind kind) {
+  return collapsedOverlayHeight(kind, screen.topReservedHeight, screen.safeAreaTopInset);
 }
 
 DisplayKind displayKindFor(const HostScreen& screen, const Environment& environment) {

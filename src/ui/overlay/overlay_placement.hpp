@@ -31,8 +31,14 @@ std::vector<HostScreen> screensForPolicy(const std::vector<HostScreen>& screens,
 // Changes whenever a screen comes, goes, moves, resizes or changes its reserved top.
 std::string screenSignature(const std::vector<HostScreen>& screens);
 
-// The window of `size` points centred at the top edge of `screen`.
+// The window of `size` points hanging from the top edge of `screen`, centred on its camera
+// housing when it has one (a housing off the middle takes the window with it), else on the
+// screen.
 PixelRect overlayWindowFrame(const HostScreen& screen, Size size);
+
+// The collapsed window's height on `screen`: its menu bar, and on a MacBook display the
+// housing's safe-area inset as well.
+double collapsedHeightOn(const HostScreen& screen, DisplayKind kind);
 
 // GLIMMET_DISPLAY_KIND "macbook" or "external" when set; otherwise a built-in panel with a
 // camera housing is a MacBook display and every other screen gets the virtual notch.

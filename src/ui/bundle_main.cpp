@@ -1,0 +1,19 @@
+// The entry point of the Glimmet app bundle; the glimmet binary's is ui/main.cpp.
+
+#include <string>
+#include <vector>
+
+#include "base/leak_suppressions.hpp"
+#include "ui/bundle_arguments.hpp"
+#include "ui/command_line.hpp"
+
+GLIMMET_LEAK_SUPPRESSIONS
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> command =
+      glimmet::bundleCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  std::vector<char*> arguments = {argv[0]};
+  for (const auto& argument : command) arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  return glimmet::runCommandLine(static_cast<int>(command.size()) + 1, arguments.data());
+}

@@ -1,0 +1,6 @@
+// expect: no known instance method for selector 'removeFromCenter'
+#import <Foundation/Foundation.h>
+
+void forget(id observer) {
+  [observer removeFromCenter];
+}

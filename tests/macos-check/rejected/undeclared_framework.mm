@@ -1,0 +1,2 @@
+// expect: 'WebKit/WebKit.h' file not found
+#import <WebKit/WebKit.h>

@@ -1,0 +1,6 @@
+// expect: use of undeclared identifier 'NSBeep'
+#import <AppKit/AppKit.h>
+
+void complain() {
+  NSBeep();
+}
