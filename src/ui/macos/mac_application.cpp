@@ -74,7 +74,7 @@ int runMacApplication(const Environment& environment) {
           }
           break;
         case LaunchStep::firstRunFlow:
-          break;  // no permission the overlay needs is asked for at launch yet
+          break;  // the overlay queues it behind its surfaces when it starts
       }
     }
   };
@@ -82,7 +82,9 @@ int runMacApplication(const Environment& environment) {
 
   const bool debugRegular = environment.nonEmptyString("GLIMMET_DEBUG_REGULAR") == "1";
   const SettingsPreferences preferences = loadUserSettings(core.userDefaults());
-  runAppShell(core.loop(), macActivationPolicy(preferences.showInDockMode, debugRegular),
+  const bool startsInSettings = startMode(environment) == OverlayMode::settings;
+  runAppShell(core.loop(),
+              macLaunchActivationPolicy(preferences.showInDockMode, debugRegular, startsInSettings),
               std::move(hooks));
   if (exitStatus) return *exitStatus;
   return application.finish();
