@@ -22,22 +22,13 @@ struct JsonLineReader::Parser {
 namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
-// Objects with fewer members are searched member by member, which is as quick.
-constexpr size_t kSmallestIndexedObject = 5;
+// Objects with fewer members are searched member by member, which is as quick. The event's
+// top level and its usage object are matched to their names in one pass (`collectMembers`), so
+// only an unusually wide object inside a line pays for an index.
+constexpr size_t kSmallestIndexedObject = 16;
 
-// A hash of a member name from its length and its outer bytes: constant time for any name, and
-// the names an event line uses differ there.
 inline __attribute__((always_inline)) uint32_t keyHash(std::string_view key) {
-  const size_t size = key.size();
-  if (size == 0) return 0;
-  const auto byte = [&key](size_t i) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(key[i]));
-  };
-  uint32_t hash = static_cast<uint32_t>(size) * 0x9E3779B1U;
-  hash ^= byte(0) * 0x85EBCA77U;
-  hash ^= byte(size - 1) * 0xC2B2AE3DU;
-  if (size > 2) hash ^= (byte(1) << 8 | byte(size - 2)) * 0x27D4EB2FU;
-  return hash ^ (hash >> 15);
+  return memberNameHash(key);
 }
 
 }  // namespace
@@ -51,6 +42,12 @@ class JsonLineWalker {
   // Appends the value and everything inside it; false when the tree parser must decide.
   template <typename Value>
   bool walk(Value& value, size_t depth, uint32_t& index);
+
+  // Appends the object with only the members `names` lists, and of a member that is an object
+  // again only those; the others are passed over without being decoded.
+  template <typename Value>
+  bool walkSelectedMembers(Value& value, std::span<const std::string_view> names, size_t depth,
+                           uint32_t& index);
 
  private:
   uint32_t append() {
@@ -167,6 +164,36 @@ bool JsonLineWalker::walkObject(od::object object, size_t depth, uint32_t index)
   return true;
 }
 
+template <typename Value>
+bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::string_view> names,
+                                         size_t depth, uint32_t& index) {
+  index = append();
+  values_[index].kind_ = JsonLineValue::Kind::object;
+  od::object object;
+  if (value.get_object().get(object) != simdjson::SUCCESS) return false;
+  uint32_t previous = kNone;
+  for (auto field : object) {
+    std::string_view key;
+    if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
+    bool wanted = false;
+    for (const std::string_view name : names) wanted = wanted || name == key;
+    // A value left untouched is stepped over when the iteration moves on.
+    if (!wanted) continue;
+    od::value member;
+    if (field.value().get(member) != simdjson::SUCCESS) return false;
+    od::json_type type;
+    if (member.type().get(type) != simdjson::SUCCESS) return false;
+    uint32_t child = kNone;
+    const bool walked = (type == od::json_type::object && depth == 0)
+                            ? walkSelectedMembers(member, names, depth + 1, child)
+                            : walk(member, depth + 1, child);
+    if (!walked) return false;
+    values_[child].key_ = key;
+    link(index, previous, child);
+  }
+  return true;
+}
+
 bool JsonLineWalker::walkArray(od::array array, size_t depth, uint32_t index) {
   uint32_t previous = kNone;
   for (auto element : array) {
@@ -185,6 +212,16 @@ JsonLineReader::~JsonLineReader() {
 }
 
 JsonLineReader::Outcome JsonLineReader::read(std::string_view line, size_t capacity) {
+  return decode(line, capacity, nullptr);
+}
+
+JsonLineReader::Outcome JsonLineReader::readMembers(std::string_view line, size_t capacity,
+                                                    std::span<const std::string_view> names) {
+  return decode(line, capacity, &names);
+}
+
+JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t capacity,
+                                               const std::span<const std::string_view>* names) {
   values_.clear();
   const char* data = line.data();
   if (capacity < line.size() + kPadding) {
@@ -208,7 +245,10 @@ JsonLineReader::Outcome JsonLineReader::read(std::string_view line, size_t capac
   links_.clear();
   JsonLineWalker walker(values_, links_);
   uint32_t root = kNone;
-  if (!walker.walk(document, 0, root)) return Outcome::needsTree;
+  if (names ? !walker.walkSelectedMembers(document, *names, 0, root)
+            : !walker.walk(document, 0, root)) {
+    return Outcome::needsTree;
+  }
   // Anything after the object makes the whole line invalid.
   const char* location = nullptr;
   if (document.current_location().get(location) != simdjson::OUT_OF_BOUNDS) {

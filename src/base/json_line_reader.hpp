@@ -1,13 +1,16 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/json_values.hpp"
+#include "base/member_names.hpp"
 
 namespace glimmet {
 
@@ -37,6 +40,7 @@ class JsonLineValue {
     return kind_ == Kind::integer || kind_ == Kind::unsignedInteger || kind_ == Kind::floating;
   }
   std::string_view text() const { return text_; }  // a string's unescaped text, else empty
+  std::string_view key() const { return key_; }    // the name of an object's member
 
   // An object's member named `key` (its last occurrence), or nullptr.
   const JsonLineValue* find(std::string_view key) const;
@@ -109,6 +113,12 @@ class JsonLineReader {
   // `capacity` is how many bytes from `line.data()` may be read; with at least
   // `kPadding` beyond the line nothing is copied.
   Outcome read(std::string_view line, size_t capacity = 0);
+  // A quick look at a few of a line's members: `root()` holds only the top-level members that
+  // `names` lists, and of those that are objects only their members that `names` lists; the
+  // rest are stepped over without being decoded or checked, so `value` here does not promise
+  // that `read` would accept the line.
+  Outcome readMembers(std::string_view line, size_t capacity,
+                      std::span<const std::string_view> names);
   const JsonLineValue& root() const { return values_.front(); }
 
   static const size_t kPadding;
@@ -119,6 +129,8 @@ class JsonLineReader {
   struct Parser;
   Parser* parser_;
   std::string padded_;
+  Outcome decode(std::string_view line, size_t capacity,
+                 const std::span<const std::string_view>* names);
   void indexLargeObjects();
 
   std::vector<JsonLineValue> values_;
@@ -140,6 +152,19 @@ std::optional<double> firstDouble(const JsonLineValue& object,
                                   std::initializer_list<std::string_view> keys);
 std::optional<bool> firstBool(const JsonLineValue& object,
                               std::initializer_list<std::string_view> keys);
+
+// The members of `object` that `names` lists, by their number (nullptr for those absent), found
+// in one pass over the object; a repeated name keeps its last value, as in every other lookup.
+template <size_t N>
+void collectMembers(const JsonLineValue& object, const MemberNames<N>& names,
+                    std::array<const JsonLineValue*, N>& slots) {
+  slots.fill(nullptr);
+  if (!object.is_object()) return;
+  for (const JsonLineValue& child : object) {
+    const uint16_t id = names.find(child.key());
+    if (id != MemberNames<N>::kUnknown) slots[id] = &child;
+  }
+}
 
 // Whether `text` is valid UTF-8, checked with SIMD instructions.
 bool isValidUtf8Fast(std::string_view text);

@@ -1,10 +1,12 @@
 #include "model/glimmet_event.hpp"
 
+#include <array>
 #include <memory>
 
 #include "model/glimmet_event_lines.hpp"
 
 #include "base/json_line_reader.hpp"
+#include "base/member_names.hpp"
 #include "base/path_names.hpp"
 #include "base/text.hpp"
 #include "model/event_text.hpp"
@@ -26,14 +28,190 @@ std::string textOf(const JsonLineValue& value) {
   return std::string(value.text());
 }
 
+// Every name the event reads from a line's top level (and from its "response" object, whose
+// names are read at the top level too when it is absent).
+constexpr std::string_view kEventNameList[] = {
+    "event_id",
+    "source",
+    "cwd",
+    "event_type",
+    "status",
+    "session_id",
+    "sessionId",
+    "conversation_id",
+    "thread_id",
+    "thread-id",
+    "turn_id",
+    "turnId",
+    "turn",
+    "nonce",
+    "pid",
+    "process_id",
+    "processId",
+    "task_key",
+    "taskKey",
+    "project",
+    "action",
+    "source_type",
+    "severity",
+    "title",
+    "message",
+    "completion_snippet",
+    "completionSnippet",
+    "assistant_message",
+    "assistantMessage",
+    "preview",
+    "user_message",
+    "userMessage",
+    "latest_user_question",
+    "latestUserQuestion",
+    "user_question",
+    "userQuestion",
+    "prompt",
+    "agent_message",
+    "agentMessage",
+    "agent_response",
+    "agentResponse",
+    "assistant_response",
+    "assistantResponse",
+    "tool_name",
+    "timestamp",
+    "terminal",
+    "terminal_id",
+    "terminalId",
+    "transcript_path",
+    "transcriptPath",
+    "jump_target",
+    "jumpTarget",
+    "jump",
+    "type",
+    "receipt",
+    "response_receipt",
+    "options",
+    "selection_mode",
+    "response",
+    "response_file",
+    "responseFile",
+    "response_command",
+    "responseCommand",
+    "decision_file",
+    "decisionFile",
+    "decision_command",
+    "decisionCommand",
+    "socket_path",
+    "socketPath",
+    "protocol",
+    "base_url",
+    "baseURL",
+    "endpoint",
+    "note_enabled",
+    "note_placeholder",
+    "note_max_length",
+    "usage",
+    "phase",
+    "milestone",
+    "notify_policy",
+    "notifyPolicy",
+    "raw_event_name",
+    "rawEventName",
+    "hook_event_name",
+    "hookEventName",
+};
+constexpr MemberNames kEventNames{std::to_array(kEventNameList)};
+
+consteval MemberName name(std::string_view text) {
+  return kEventNames(text);
+}
+using Names = std::initializer_list<MemberName>;
+
+// An object whose members are looked up by name, one search per name: the tree, and the
+// smaller objects inside a decoded line.
 template <typename Value>
-std::optional<std::string> optionalString(const Value& object, Keys keys) {
-  return firstString(object, keys);
+struct NamedMembers {
+  using ValueType = Value;
+  const Value& object;
+  const Value* get(MemberName key) const { return member(object, key.text); }
+};
+
+// A decoded line's top level, matched to `kEventNames` in one pass: every lookup after that is
+// an array read.
+struct CollectedMembers {
+  using ValueType = JsonLineValue;
+  std::array<const JsonLineValue*, decltype(kEventNames)::kCount> slots;
+  explicit CollectedMembers(const JsonLineValue& object) {
+    collectMembers(object, kEventNames, slots);
+  }
+  const JsonLineValue* get(MemberName key) const { return slots[key.id]; }
+};
+
+// `trim` as a view into the text, with the same white space.
+std::string_view trimmedView(std::string_view text) {
+  const auto isSpace = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  };
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isSpace(text[begin])) ++begin;
+  while (end > begin && isSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
 }
 
-template <typename Value>
-std::string stringOr(const Value& object, Keys keys, std::string fallback) {
-  return firstString(object, keys).value_or(std::move(fallback));
+std::string_view textView(const Json& value) {
+  return value.get_ref<const std::string&>();
+}
+std::string_view textView(const JsonLineValue& value) {
+  return value.text();
+}
+
+// Reads the first of the names whose value reads as a string (see `stringValue`) straight into
+// `out`: a string member is copied once, trimmed, from the line. False, and `out` untouched,
+// when none does.
+template <typename Members>
+bool readString(const Members& members, Names keys, std::string& out) {
+  for (const MemberName key : keys) {
+    const auto* value = members.get(key);
+    if (!value) continue;
+    if (value->is_string()) {
+      const std::string_view text = trimmedView(textView(*value));
+      if (text.empty()) continue;
+      out.assign(text);
+      return true;
+    }
+    if (auto text = stringValue(*value)) {
+      out = std::move(*text);
+      return true;
+    }
+  }
+  return false;
+}
+
+template <typename Members>
+std::optional<std::string> optionalString(const Members& members, Names keys) {
+  std::optional<std::string> out(std::in_place);
+  if (!readString(members, keys, *out)) out.reset();
+  return out;
+}
+
+template <typename Members>
+void readStringOr(const Members& members, Names keys, std::string& out, std::string_view fallback) {
+  if (!readString(members, keys, out)) out.assign(fallback);
+}
+
+// An open value (a kind that may be one the app does not know) read like `optionalString`, but
+// made straight from the line's text: most lines name a known kind, which needs no string.
+template <typename Open, typename Members>
+std::optional<Open> optionalOpenValue(const Members& members, Names keys) {
+  for (const MemberName key : keys) {
+    const auto* value = members.get(key);
+    if (!value) continue;
+    if (value->is_string()) {
+      const std::string_view text = trimmedView(textView(*value));
+      if (!text.empty()) return Open(text);
+    } else if (auto text = stringValue(*value)) {
+      return Open(*text);
+    }
+  }
+  return std::nullopt;
 }
 
 template <typename Value>
@@ -89,16 +267,17 @@ std::optional<JumpTarget> parseTypedJumpTarget(const Value& object) {
   return target;
 }
 
-template <typename Value>
-std::optional<ResponseReceipt> parseReceipt(const Value& object, const EventTypeValue& eventType,
+template <typename Members, typename Value = typename Members::ValueType>
+std::optional<ResponseReceipt> parseReceipt(const Members& object, const EventTypeValue& eventType,
                                             const std::string& eventID) {
-  const EventTypeValue type = member(object, "event_type")
-                                  ? eventType
-                                  : EventTypeValue(firstString(object, {"type"}).value_or(""));
+  const EventTypeValue type =
+      object.get(name("event_type"))
+          ? eventType
+          : EventTypeValue(optionalString(object, {name("type")}).value_or(""));
   if (type != EventType::responseReceipt) return std::nullopt;
-  const Value* receiptObject = member(object, "receipt");
+  const Value* receiptObject = object.get(name("receipt"));
   if (!receiptObject || !receiptObject->is_object())
-    receiptObject = member(object, "response_receipt");
+    receiptObject = object.get(name("response_receipt"));
   if (!receiptObject || !receiptObject->is_object()) return std::nullopt;
   const Value& receipt = *receiptObject;
   const auto target = firstString(receipt, {"target_event_id", "targetEventID", "response_event_id",
@@ -119,10 +298,10 @@ std::optional<ResponseReceipt> parseReceipt(const Value& object, const EventType
   return result;
 }
 
-template <typename Value>
-std::vector<MessageOption> parseOptions(const Value& object) {
+template <typename Members, typename Value = typename Members::ValueType>
+std::vector<MessageOption> parseOptions(const Members& object) {
   std::vector<MessageOption> options;
-  const Value* list = member(object, "options");
+  const Value* list = object.get(name("options"));
   if (!list || !list->is_array()) return options;
   for (const auto& element : *list) {
     const auto id = firstString(element, {"id"});
@@ -143,39 +322,45 @@ std::vector<MessageOption> parseOptions(const Value& object) {
   return options;
 }
 
-template <typename Value>
-ResponseChannel parseResponseChannel(const Value& object) {
-  const Value* response = member(object, "response");
-  const Value& source = (response && response->is_object()) ? *response : object;
-  if (auto path = firstString(source, {"response_file", "responseFile"})) {
+template <typename Members>
+ResponseChannel responseChannelFrom(const Members& source) {
+  if (auto path = optionalString(source, {name("response_file"), name("responseFile")})) {
     return ResponseChannel::responseFile(*path);
   }
-  if (auto command = firstString(source, {"response_command", "responseCommand"})) {
+  if (auto command = optionalString(source, {name("response_command"), name("responseCommand")})) {
     return ResponseChannel::responseCommand(*command);
   }
-  if (auto path = firstString(source, {"decision_file", "decisionFile"})) {
+  if (auto path = optionalString(source, {name("decision_file"), name("decisionFile")})) {
     return ResponseChannel::decisionFile(*path);
   }
-  if (auto command = firstString(source, {"decision_command", "decisionCommand"})) {
+  if (auto command = optionalString(source, {name("decision_command"), name("decisionCommand")})) {
     return ResponseChannel::decisionCommand(*command);
   }
-  if (auto path = firstString(source, {"socket_path", "socketPath"})) {
-    return ResponseChannel::localSocket(*path,
-                                        firstString(source, {"protocol"}).value_or("line_json"));
+  if (auto path = optionalString(source, {name("socket_path"), name("socketPath")})) {
+    return ResponseChannel::localSocket(
+        *path, optionalString(source, {name("protocol")}).value_or("line_json"));
   }
-  const auto baseURL = firstString(source, {"base_url", "baseURL"});
-  const auto endpoint = firstString(source, {"endpoint"});
+  const auto baseURL = optionalString(source, {name("base_url"), name("baseURL")});
+  const auto endpoint = optionalString(source, {name("endpoint")});
   if (baseURL && endpoint) return ResponseChannel::appServer(*baseURL, *endpoint);
   return {};
 }
 
+// The channel lives in the "response" object when there is one, else at the top level.
+template <typename Members, typename Value = typename Members::ValueType>
+ResponseChannel parseResponseChannel(const Members& object) {
+  const Value* response = object.get(name("response"));
+  if (response && response->is_object()) return responseChannelFrom(NamedMembers<Value>{*response});
+  return responseChannelFrom(object);
+}
+
 // The note settings live in the response object first, then at the top level.
-template <typename Value>
-const Value* noteValue(const Value& object, std::string_view key) {
-  if (const Value* response = member(object, "response")) {
-    if (const Value* value = member(*response, key)) return value;
+template <typename Members, typename Value = typename Members::ValueType>
+const Value* noteValue(const Members& object, MemberName key) {
+  if (const Value* response = object.get(name("response"))) {
+    if (const Value* value = member(*response, key.text)) return value;
   }
-  return member(object, key);
+  return object.get(key);
 }
 
 SourceEventClass sourceClassFor(const std::string& sourceType, const std::string& source) {
@@ -235,30 +420,39 @@ bool isCodexTitleTurn(const GlimmetEvent& event) {
   return toLower(event.preview.user).starts_with(kCodexTitlePrompt);
 }
 
-template <typename Value>
-std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseContext& context) {
-  const Value* idValue = member(object, "event_id");
-  if (!idValue || !idValue->is_string()) return std::nullopt;
-
-  GlimmetEvent event;
+template <typename Members, typename Value = typename Members::ValueType>
+std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseContext& context) {
+  // Built in place, and every path returns this same object, so that the event is never moved.
+  std::optional<GlimmetEvent> result;
+  const Value* idValue = object.get(name("event_id"));
+  if (!idValue || !idValue->is_string()) return result;
+  GlimmetEvent& event = result.emplace();
   event.id = textOf(*idValue);
-  event.source = stringOr(object, {"source"}, "unknown");
-  if (auto cwd = optionalString(object, {"cwd"})) {
-    event.cwd = *cwd;
+  readStringOr(object, {name("source")}, event.source, "unknown");
+  if (readString(object, {name("cwd")}, event.cwd)) {
     event.hasExplicitCwd = true;
   } else {
     event.cwd = context.homeDirectory;
   }
-  event.eventType = EventTypeValue(stringOr(object, {"event_type"}, "task_updated"));
-  event.status = EventStatusValue(stringOr(object, {"status"}, std::string(event.eventType.raw())));
-  event.sessionId = optionalString(
-      object, {"session_id", "sessionId", "conversation_id", "thread_id", "thread-id"});
-  event.turnId = optionalString(object, {"turn_id", "turnId", "turn", "nonce"});
-  event.pid = optionalString(object, {"pid", "process_id", "processId"});
-  const auto explicitTaskKey = optionalString(object, {"task_key", "taskKey"});
-  event.project = stringOr(object, {"project"}, basename(event.cwd));
+  event.eventType = optionalOpenValue<EventTypeValue>(object, {name("event_type")})
+                        .value_or(EventTypeValue(std::string_view("task_updated")));
+  if (auto status = optionalOpenValue<EventStatusValue>(object, {name("status")})) {
+    event.status = std::move(*status);
+  } else {
+    event.status = EventStatusValue(event.eventType.raw());
+  }
+  event.sessionId =
+      optionalString(object, {name("session_id"), name("sessionId"), name("conversation_id"),
+                              name("thread_id"), name("thread-id")});
+  event.turnId =
+      optionalString(object, {name("turn_id"), name("turnId"), name("turn"), name("nonce")});
+  event.pid = optionalString(object, {name("pid"), name("process_id"), name("processId")});
+  auto explicitTaskKey = optionalString(object, {name("task_key"), name("taskKey")});
+  if (!readString(object, {name("project")}, event.project)) {
+    event.project = basename(event.cwd);
+  }
 
-  if (const Value* action = member(object, "action"); action && action->is_object()) {
+  if (const Value* action = object.get(name("action")); action && action->is_object()) {
     if (const Value* risk = member(*action, "risk"); risk && risk->is_string()) {
       event.risk = messageRiskFromText(textOf(*risk));
     }
@@ -269,43 +463,53 @@ std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseConte
     event.decisionCommand = firstString(*action, {"decision_command", "decisionCommand"});
   }
 
-  event.sourceType = stringOr(object, {"source_type"}, "cli_agent");
-  event.severity = EventSeverityValue(stringOr(object, {"severity"}, "info"));
-  event.title = stringOr(object, {"title"}, toolDisplayName(event.source) + " event");
-  event.message = stringOr(object, {"message"}, "");
-  event.completionSnippet = optionalString(
-      object, {"completion_snippet", "completionSnippet", "assistant_message", "assistantMessage"});
+  readStringOr(object, {name("source_type")}, event.sourceType, "cli_agent");
+  event.severity = optionalOpenValue<EventSeverityValue>(object, {name("severity")})
+                       .value_or(EventSeverityValue(std::string_view("info")));
+  if (!readString(object, {name("title")}, event.title)) {
+    event.title = toolDisplayName(event.source) + " event";
+  }
+  readStringOr(object, {name("message")}, event.message, "");
+  event.completionSnippet =
+      optionalString(object, {name("completion_snippet"), name("completionSnippet"),
+                              name("assistant_message"), name("assistantMessage")});
 
-  const Value* preview = member(object, "preview");
+  const Value* preview = object.get(name("preview"));
   if (preview && !preview->is_object()) preview = nullptr;
   auto user = preview ? firstString(*preview, {"user", "prompt"}) : std::nullopt;
   if (!user) {
-    user = firstString(object, {"user_message", "userMessage", "latest_user_question",
-                                "latestUserQuestion", "user_question", "userQuestion", "prompt"});
+    user = optionalString(object, {name("user_message"), name("userMessage"),
+                                   name("latest_user_question"), name("latestUserQuestion"),
+                                   name("user_question"), name("userQuestion"), name("prompt")});
   }
   auto agent = preview ? firstString(*preview, {"agent", "assistant"}) : std::nullopt;
   if (!agent) {
-    agent = firstString(
-        object, {"agent_message", "agentMessage", "assistant_message", "assistantMessage",
-                 "agent_response", "agentResponse", "assistant_response", "assistantResponse"});
+    agent = optionalString(object,
+                           {name("agent_message"), name("agentMessage"), name("assistant_message"),
+                            name("assistantMessage"), name("agent_response"), name("agentResponse"),
+                            name("assistant_response"), name("assistantResponse")});
   }
-  event.preview.user = shortPreviewText(user.value_or(""));
-  event.preview.agent = shortPreviewText(agent.value_or(""));
-  if (isCodexTitleTurn(event)) return std::nullopt;
+  event.preview.user = user ? shortPreviewText(*user) : std::string();
+  event.preview.agent = agent ? shortPreviewText(*agent) : std::string();
+  if (isCodexTitleTurn(event)) {
+    result.reset();
+    return result;
+  }
 
-  event.toolName = stringOr(object, {"tool_name"}, "");
-  event.rawTimestamp = stringOr(object, {"timestamp"}, "");
-  event.terminal = optionalString(object, {"terminal", "terminal_id", "terminalId"});
-  event.transcriptPath = optionalString(object, {"transcript_path", "transcriptPath"});
+  readStringOr(object, {name("tool_name")}, event.toolName, "");
+  readStringOr(object, {name("timestamp")}, event.rawTimestamp, "");
+  event.terminal =
+      optionalString(object, {name("terminal"), name("terminal_id"), name("terminalId")});
+  event.transcriptPath = optionalString(object, {name("transcript_path"), name("transcriptPath")});
 
-  for (const auto key : {"jump_target", "jumpTarget", "jump"}) {
-    const Value* value = member(object, key);
+  for (const MemberName key : {name("jump_target"), name("jumpTarget"), name("jump")}) {
+    const Value* value = object.get(key);
     if (value && value->is_object() && member(*value, "kind")) {
       if ((event.typedJumpTarget = parseTypedJumpTarget(*value))) break;
     }
   }
-  for (const auto key : {"jump_target", "jumpTarget"}) {
-    const Value* value = member(object, key);
+  for (const MemberName key : {name("jump_target"), name("jumpTarget")}) {
+    const Value* value = object.get(key);
     if (value && value->is_string()) {
       event.jumpTarget = textOf(*value);
       break;
@@ -314,24 +518,25 @@ std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseConte
 
   event.responseReceipt = parseReceipt(object, event.eventType, event.id);
   event.choiceOptions = parseOptions(object);
-  if (const Value* mode = member(object, "selection_mode"); mode && mode->is_string()) {
+  if (const Value* mode = object.get(name("selection_mode")); mode && mode->is_string()) {
     if (textOf(*mode) == "multiple") event.selectionMode = MessageSelectionMode::multiple;
   }
   event.responseChannel = parseResponseChannel(object);
-  if (const Value* value = noteValue(object, "note_enabled")) {
+  if (const Value* value = noteValue(object, name("note_enabled"))) {
     event.noteEnabled = boolValue(*value).value_or(false);
   }
-  if (const Value* value = noteValue(object, "note_placeholder")) {
+  if (const Value* value = noteValue(object, name("note_placeholder"))) {
     event.notePlaceholder = stringValue(*value).value_or("Add context");
   }
-  if (const Value* value = noteValue(object, "note_max_length")) {
+  if (const Value* value = noteValue(object, name("note_max_length"))) {
     event.noteMaxLength = intValue(*value).value_or(500);
   }
 
   event.sourceClass = sourceClassFor(event.sourceType, event.source);
 
-  const Value* usageObject = member(object, "usage");
+  const Value* usageObject = object.get(name("usage"));
   const bool hasUsage = usageObject && usageObject->is_object();
+  event.sourceCapabilities.reserve(6);
   event.sourceCapabilities.push_back(SourceCapability::messages);
   if (hasUsage) event.sourceCapabilities.push_back(SourceCapability::usage);
   if (event.decisionFile || event.decisionCommand) {
@@ -345,15 +550,20 @@ std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseConte
     event.sourceCapabilities.push_back(SourceCapability::jump);
   }
 
-  const auto phase = optionalString(object, {"phase"});
-  event.phase = phase ? EventPhaseValue(*phase) : phaseFor(event.eventType, event.status);
-  event.milestone = optionalString(object, {"milestone"});
-  const auto notifyPolicy = optionalString(object, {"notify_policy", "notifyPolicy"});
-  event.notifyPolicy = notifyPolicy ? NotifyPolicyValue(*notifyPolicy) : notifyPolicyFor(event);
-  event.rawEventName = optionalString(
-      object, {"raw_event_name", "rawEventName", "hook_event_name", "hookEventName"});
-  event.taskKey = explicitTaskKey.value_or(makeTaskKey(event.source, event.sessionId, event.turnId,
-                                                       event.cwd, event.pid, event.project));
+  auto phase = optionalOpenValue<EventPhaseValue>(object, {name("phase")});
+  event.phase = phase ? std::move(*phase) : phaseFor(event.eventType, event.status);
+  event.milestone = optionalString(object, {name("milestone")});
+  auto notifyPolicy =
+      optionalOpenValue<NotifyPolicyValue>(object, {name("notify_policy"), name("notifyPolicy")});
+  event.notifyPolicy = notifyPolicy ? std::move(*notifyPolicy) : notifyPolicyFor(event);
+  event.rawEventName = optionalString(object, {name("raw_event_name"), name("rawEventName"),
+                                               name("hook_event_name"), name("hookEventName")});
+  if (explicitTaskKey) {
+    event.taskKey = std::move(*explicitTaskKey);
+  } else {
+    event.taskKey = makeTaskKey(event.source, event.sessionId, event.turnId, event.cwd, event.pid,
+                                event.project);
+  }
   if (hasUsage) {
     UsageSnapshotContext usageContext;
     usageContext.tool = toolDisplayName(event.source);
@@ -367,14 +577,14 @@ std::optional<GlimmetEvent> readEvent(const Value& object, const EventParseConte
     event.usage = makeUsageSnapshot(*usageObject, usageContext);
   }
   event.timestamp = parseUsageDate(event.rawTimestamp).value_or(kDistantPast);
-  return event;
+  return result;
 }
 
 }  // namespace
 
 std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
                                               const EventParseContext& context) {
-  return readEvent(object, context);
+  return readEvent(NamedMembers<Json>{object}, context);
 }
 
 std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
@@ -389,7 +599,7 @@ std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
   JsonLineReader& reader = ownReader ? *ownReader : sharedReader;
   switch (reader.read(line, capacity)) {
     case JsonLineReader::Outcome::value:
-      return readEvent(reader.root(), context);
+      return readEvent(CollectedMembers(reader.root()), context);
     case JsonLineReader::Outcome::notJson:
       return std::nullopt;
     case JsonLineReader::Outcome::needsTree:

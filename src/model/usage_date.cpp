@@ -1,6 +1,8 @@
 #include "model/usage_date.hpp"
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "base/locked.hpp"
@@ -11,8 +13,15 @@ namespace {
 
 constexpr size_t kCacheLimit = 2048;
 
-Locked<std::unordered_map<std::string, Timestamp>>& parsedDateCache() {
-  static Locked<std::unordered_map<std::string, Timestamp>> cache;
+// Looked up by the text as it lies in the line: only a new text is copied into a key.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+using DateCache = std::unordered_map<std::string, Timestamp, TextHash, std::equal_to<>>;
+
+Locked<DateCache>& parsedDateCache() {
+  static Locked<DateCache> cache;
   return cache;
 }
 
@@ -20,10 +29,9 @@ Locked<std::unordered_map<std::string, Timestamp>>& parsedDateCache() {
 
 std::optional<Timestamp> parseUsageDate(std::string_view text) {
   if (text.empty()) return std::nullopt;
-  const std::string key(text);
   auto& cache = parsedDateCache();
   const auto cached = cache.with([&](auto& map) -> std::optional<Timestamp> {
-    const auto found = map.find(key);
+    const auto found = map.find(text);
     if (found == map.end()) return std::nullopt;
     return found->second;
   });
@@ -33,7 +41,7 @@ std::optional<Timestamp> parseUsageDate(std::string_view text) {
   if (!parsed) return std::nullopt;
   cache.with([&](auto& map) {
     if (map.size() >= kCacheLimit) map.clear();
-    map.emplace(key, *parsed);
+    map.emplace(std::string(text), *parsed);
   });
   return parsed;
 }

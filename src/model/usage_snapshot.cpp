@@ -6,14 +6,167 @@
 #include <fmt/format.h>
 
 #include "base/json_line_reader.hpp"
+#include "base/member_names.hpp"
 #include "base/name_table.hpp"
 #include "base/text.hpp"
+#include "model/usage_number_text.hpp"
 
 namespace glimmet {
 
 namespace {
 
-using Keys = std::initializer_list<std::string_view>;
+// Every name a usage object is read for.
+constexpr std::string_view kUsageNameList[] = {
+    "context_remaining_percent",
+    "contextRemainingPercent",
+    "context_percent",
+    "context_window_percent",
+    "contextPercent",
+    "context_remaining",
+    "contextRemaining",
+    "context_used",
+    "context_used_tokens",
+    "contextUsed",
+    "context_total",
+    "context_total_tokens",
+    "context_window",
+    "contextWindow",
+    "contextTotal",
+    "context_window_label",
+    "input_tokens",
+    "inputTokens",
+    "prompt_tokens",
+    "promptTokens",
+    "total_tokens",
+    "totalTokens",
+    "token_count",
+    "tokenCount",
+    "cache_read_tokens",
+    "cacheReadTokens",
+    "cache_read_input_tokens",
+    "cached_input_tokens",
+    "cache_write_tokens",
+    "cacheWriteTokens",
+    "cache_creation_input_tokens",
+    "reasoning_tokens",
+    "reasoningTokens",
+    "cost_estimate",
+    "costEstimate",
+    "estimate",
+    "cost_currency",
+    "costCurrency",
+    "currency",
+    "rate_limit_label",
+    "rateLimitLabel",
+    "rate_limit_reset",
+    "rateLimitReset",
+    "rate_limit_blocked",
+    "rateLimitBlocked",
+    "rate_limit_warning",
+    "rateLimitWarning",
+    "tool_id",
+    "toolId",
+    "data_source",
+    "dataSource",
+    "observed_at",
+    "observedAt",
+    "limit_5h_label",
+    "five_hour_label",
+    "five_hour_limit_label",
+    "fiveHourLabel",
+    "quota_label",
+    "limit_5h_percent",
+    "five_hour_percent",
+    "five_hour_limit_percent",
+    "quota_percent",
+    "limit_5h_reset",
+    "five_hour_reset",
+    "five_hour_resets",
+    "resets",
+    "daily_label",
+    "daily_limit_label",
+    "daily_percent",
+    "daily_limit_percent",
+    "daily_reset",
+    "daily_resets",
+    "weekly_label",
+    "weekly_limit_label",
+    "weekly_percent",
+    "weekly_limit_percent",
+    "weekly_reset",
+    "weekly_resets",
+    "output_tokens",
+    "outputTokens",
+    "completion_tokens",
+    "completionTokens",
+    "cost_amount",
+    "cost_usd",
+    "costUSD",
+    "costAmount",
+    "total_cost",
+    "totalCost",
+    "amount",
+    "cost",
+    "limit_5h_remaining_percent",
+    "five_hour_remaining_percent",
+    "five_hour_limit_remaining_percent",
+    "quota_remaining_percent",
+    "daily_remaining_percent",
+    "daily_limit_remaining_percent",
+    "weekly_remaining_percent",
+    "weekly_limit_remaining_percent",
+};
+constexpr MemberNames kUsageNames{std::to_array(kUsageNameList)};
+
+consteval MemberName key(std::string_view text) {
+  return kUsageNames(text);
+}
+using Names = std::initializer_list<MemberName>;
+
+// A usage object in the tree, looked up by name.
+template <typename Value>
+struct NamedMembers {
+  const Value& object;
+  const Value* get(MemberName name) const { return member(object, name.text); }
+};
+
+// A decoded line's usage object, matched to `kUsageNames` in one pass.
+struct CollectedMembers {
+  std::array<const JsonLineValue*, decltype(kUsageNames)::kCount> slots;
+  explicit CollectedMembers(const JsonLineValue& object) {
+    collectMembers(object, kUsageNames, slots);
+  }
+  const JsonLineValue* get(MemberName name) const { return slots[name.id]; }
+};
+
+// The first of the names whose value the lenient reader accepts.
+template <typename Members>
+std::optional<std::string> usageString(const Members& usage, Names names) {
+  for (const MemberName name : names) {
+    if (const auto* value = usage.get(name)) {
+      if (auto text = stringValue(*value)) return text;
+    }
+  }
+  return std::nullopt;
+}
+template <typename Members>
+std::optional<double> usageDouble(const Members& usage, Names names) {
+  for (const MemberName name : names) {
+    if (const auto* value = usage.get(name)) {
+      if (auto number = doubleValue(*value)) return number;
+    }
+  }
+  return std::nullopt;
+}
+template <typename Members>
+std::optional<bool> usageBool(const Members& usage, Names names) {
+  for (const MemberName name : names) {
+    if (const auto* value = usage.get(name)) {
+      if (auto flag = boolValue(*value)) return flag;
+    }
+  }
+  return std::nullopt;
+}
 
 constexpr auto kUsageStatusNames = std::to_array<EnumName<UsageStatus>>({
     {UsageStatus::ok, "ok"},
@@ -29,7 +182,7 @@ std::string percentText(double percent) {
   double rounded = std::round(percent);
   if (rounded >= 100.0 && percent < 100.0) rounded = 99.0;
   if (rounded <= 0.0 && percent > 0.0) rounded = 1.0;
-  return fmt::format("{:.0f}%", rounded);
+  return wholeNumberText(rounded) + "%";
 }
 
 UsageStatus statusForUsedPercent(double used) {
@@ -38,45 +191,29 @@ UsageStatus statusForUsedPercent(double used) {
   return UsageStatus::ok;
 }
 
-// A key ending in "_percent" or "Percent" has a remaining twin, spelled into `buffer` (every
-// line with usage asks for several, so no string is allocated for them).
-using KeyBuffer = std::array<char, 96>;
-std::string_view remainingVariant(std::string_view key, KeyBuffer& buffer) {
-  std::string_view stem;
-  std::string_view suffix;
-  if (endsWith(key, "_percent")) {
-    stem = key.substr(0, key.size() - 8);
-    suffix = "_remaining_percent";
-  } else if (endsWith(key, "Percent")) {
-    stem = key.substr(0, key.size() - 7);
-    suffix = "RemainingPercent";
-  } else {
-    return {};
-  }
-  if (stem.size() + suffix.size() > buffer.size()) return {};
-  std::copy(stem.begin(), stem.end(), buffer.begin());
-  std::copy(suffix.begin(), suffix.end(),
-            buffer.begin() + static_cast<std::ptrdiff_t>(stem.size()));
-  return {buffer.data(), stem.size() + suffix.size()};
-}
+// A quota's percentage: each name of a used percentage is followed by its remaining twin
+// ("weekly_percent", then "weekly_remaining_percent"), and the first that reads wins.
+struct PercentNames {
+  MemberName used;
+  MemberName remaining;
+};
 
-template <typename Value>
-std::optional<UsageMetric> makeQuotaMetric(const Value& usage, Keys labelKeys, Keys percentKeys,
-                                           Keys resetKeys, const std::string& window) {
-  const auto label = firstString(usage, labelKeys);
+template <typename Members>
+std::optional<UsageMetric> makeQuotaMetric(const Members& usage, Names labelKeys,
+                                           std::initializer_list<PercentNames> percentKeys,
+                                           Names resetKeys, const std::string& window) {
+  const auto label = usageString(usage, labelKeys);
   std::optional<double> used;
   std::optional<double> remaining;
-  for (const auto key : percentKeys) {
-    if (const auto* value = member(usage, key)) {
+  for (const PercentNames& keys : percentKeys) {
+    if (const auto* value = usage.get(keys.used)) {
       if ((used = doubleValue(*value))) break;
     }
-    KeyBuffer buffer;
-    const std::string_view twin = remainingVariant(key, buffer);
-    if (const auto* value = twin.empty() ? nullptr : member(usage, twin)) {
+    if (const auto* value = usage.get(keys.remaining)) {
       if ((remaining = doubleValue(*value))) break;
     }
   }
-  const auto reset = firstString(usage, resetKeys);
+  const auto reset = usageString(usage, resetKeys);
   if (!label && !used && !remaining) return std::nullopt;
   UsageMetric metric;
   if (used) {
@@ -95,17 +232,19 @@ std::optional<UsageMetric> makeQuotaMetric(const Value& usage, Keys labelKeys, K
   return metric;
 }
 
-template <typename Value>
-std::optional<UsageMetric> makeContextMetric(const Value& usage) {
+template <typename Members>
+std::optional<UsageMetric> makeContextMetric(const Members& usage) {
   const auto remainingPercent =
-      firstDouble(usage, {"context_remaining_percent", "contextRemainingPercent"});
-  const auto usedPercent =
-      firstDouble(usage, {"context_percent", "context_window_percent", "contextPercent"});
-  const auto remaining = firstDouble(usage, {"context_remaining", "contextRemaining"});
-  const auto used = firstDouble(usage, {"context_used", "context_used_tokens", "contextUsed"});
-  const auto total = firstDouble(usage, {"context_total", "context_total_tokens", "context_window",
-                                         "contextWindow", "contextTotal"});
-  const auto label = firstString(usage, {"context_window_label"});
+      usageDouble(usage, {key("context_remaining_percent"), key("contextRemainingPercent")});
+  const auto usedPercent = usageDouble(
+      usage, {key("context_percent"), key("context_window_percent"), key("contextPercent")});
+  const auto remaining = usageDouble(usage, {key("context_remaining"), key("contextRemaining")});
+  const auto used =
+      usageDouble(usage, {key("context_used"), key("context_used_tokens"), key("contextUsed")});
+  const auto total =
+      usageDouble(usage, {key("context_total"), key("context_total_tokens"), key("context_window"),
+                          key("contextWindow"), key("contextTotal")});
+  const auto label = usageString(usage, {key("context_window_label")});
   UsageMetric metric;
   if (remainingPercent) {
     metric.label = "Context " + percentText(*remainingPercent) + " left";
@@ -132,19 +271,20 @@ std::optional<UsageMetric> makeContextMetric(const Value& usage) {
   return metric;
 }
 
-template <typename Value>
-std::optional<UsageMetric> makeTokensMetric(const Value& usage) {
-  const auto input =
-      firstDouble(usage, {"input_tokens", "inputTokens", "prompt_tokens", "promptTokens"});
-  const auto output = firstDouble(
-      usage, {"output_tokens", "outputTokens", "completion_tokens", "completionTokens"});
-  const auto total =
-      firstDouble(usage, {"total_tokens", "totalTokens", "token_count", "tokenCount"});
-  const auto cacheRead = firstDouble(usage, {"cache_read_tokens", "cacheReadTokens",
-                                             "cache_read_input_tokens", "cached_input_tokens"});
-  const auto cacheWrite =
-      firstDouble(usage, {"cache_write_tokens", "cacheWriteTokens", "cache_creation_input_tokens"});
-  const auto reasoning = firstDouble(usage, {"reasoning_tokens", "reasoningTokens"});
+template <typename Members>
+std::optional<UsageMetric> makeTokensMetric(const Members& usage) {
+  const auto input = usageDouble(
+      usage, {key("input_tokens"), key("inputTokens"), key("prompt_tokens"), key("promptTokens")});
+  const auto output = usageDouble(usage, {key("output_tokens"), key("outputTokens"),
+                                          key("completion_tokens"), key("completionTokens")});
+  const auto total = usageDouble(
+      usage, {key("total_tokens"), key("totalTokens"), key("token_count"), key("tokenCount")});
+  const auto cacheRead =
+      usageDouble(usage, {key("cache_read_tokens"), key("cacheReadTokens"),
+                          key("cache_read_input_tokens"), key("cached_input_tokens")});
+  const auto cacheWrite = usageDouble(usage, {key("cache_write_tokens"), key("cacheWriteTokens"),
+                                              key("cache_creation_input_tokens")});
+  const auto reasoning = usageDouble(usage, {key("reasoning_tokens"), key("reasoningTokens")});
   if (!input && !output && !total && !cacheRead && !cacheWrite && !reasoning) return std::nullopt;
   UsageMetric metric;
   if (input) {
@@ -168,23 +308,25 @@ std::optional<UsageMetric> makeTokensMetric(const Value& usage) {
   return metric;
 }
 
-template <typename Value>
-std::optional<UsageMetric> makeCostMetric(const Value& usage) {
+template <typename Members>
+std::optional<UsageMetric> makeCostMetric(const Members& usage) {
   std::optional<double> amount;
   bool dollars = false;
-  for (const auto key : {"cost_amount", "cost_usd", "costUSD", "costAmount", "total_cost",
-                         "totalCost", "amount", "cost"}) {
-    if (const auto* value = member(usage, key)) {
+  for (const MemberName name :
+       {key("cost_amount"), key("cost_usd"), key("costUSD"), key("costAmount"), key("total_cost"),
+        key("totalCost"), key("amount"), key("cost")}) {
+    if (const auto* value = usage.get(name)) {
       if ((amount = doubleValue(*value))) {
-        dollars = std::string_view(key) == "cost_usd" || std::string_view(key) == "costUSD";
+        dollars = name.text == "cost_usd" || name.text == "costUSD";
         break;
       }
     }
   }
   if (!amount) return std::nullopt;
   const bool estimate =
-      firstBool(usage, {"cost_estimate", "costEstimate", "estimate"}).value_or(false);
-  auto currency = firstString(usage, {"cost_currency", "costCurrency", "currency"});
+      usageBool(usage, {key("cost_estimate"), key("costEstimate"), key("estimate")})
+          .value_or(false);
+  auto currency = usageString(usage, {key("cost_currency"), key("costCurrency"), key("currency")});
   if (!currency && dollars) currency = "USD";
   UsageMetric metric;
   metric.label = (currency == "USD" || !currency) ? fmt::format("${:.2f}", *amount)
@@ -196,12 +338,12 @@ std::optional<UsageMetric> makeCostMetric(const Value& usage) {
   return metric;
 }
 
-template <typename Value>
-std::optional<UsageMetric> makeRateLimitMetric(const Value& usage) {
-  const auto label = firstString(usage, {"rate_limit_label", "rateLimitLabel"});
-  const auto reset = firstString(usage, {"rate_limit_reset", "rateLimitReset"});
-  const auto blocked = firstBool(usage, {"rate_limit_blocked", "rateLimitBlocked"});
-  const auto warning = firstBool(usage, {"rate_limit_warning", "rateLimitWarning"});
+template <typename Members>
+std::optional<UsageMetric> makeRateLimitMetric(const Members& usage) {
+  const auto label = usageString(usage, {key("rate_limit_label"), key("rateLimitLabel")});
+  const auto reset = usageString(usage, {key("rate_limit_reset"), key("rateLimitReset")});
+  const auto blocked = usageBool(usage, {key("rate_limit_blocked"), key("rateLimitBlocked")});
+  const auto warning = usageBool(usage, {key("rate_limit_warning"), key("rateLimitWarning")});
   if (!label && !reset && !blocked && !warning) return std::nullopt;
   UsageMetric metric;
   if (blocked.value_or(false)) {
@@ -287,9 +429,9 @@ bool UsageSnapshot::reportsError() const {
 }
 
 std::string compactCount(double count) {
-  if (count >= 1'000'000) return fmt::format("{:.1f}m", count / 1'000'000);
-  if (count >= 1'000) return fmt::format("{:.1f}k", count / 1'000);
-  return fmt::format("{:.0f}", count);
+  if (count >= 1'000'000) return tenthsText(count, 1'000'000) + "m";
+  if (count >= 1'000) return tenthsText(count, 1'000) + "k";
+  return wholeNumberText(count);
 }
 
 std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
@@ -297,7 +439,8 @@ std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
   const auto part = [&](const char* window, const std::optional<UsageMetric>& metric) {
     if (!metric) return;
     if (metric->percent) {
-      parts.push_back(fmt::format("{} {:.0f}%", window, std::round(*metric->percent)));
+      parts.push_back(std::string(window) + " " + wholeNumberText(std::round(*metric->percent)) +
+                      "%");
       return;
     }
     const std::string rest = trim(replaceAll(replaceAll(metric->label, " used", ""), " left", ""));
@@ -333,14 +476,14 @@ void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
   snapshot.updated = snapshot.observedAt.empty() ? "" : "updated " + snapshot.observedAt;
 }
 
-template <typename Value>
-UsageSnapshot buildUsageSnapshot(const Value& usage, const UsageSnapshotContext& context) {
+template <typename Members>
+UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& context) {
   UsageSnapshot snapshot;
   snapshot.tool = context.tool;
   snapshot.source = context.source;
-  snapshot.toolID = firstString(usage, {"tool_id", "toolId"}).value_or(context.toolID);
+  snapshot.toolID = usageString(usage, {key("tool_id"), key("toolId")}).value_or(context.toolID);
   const std::string sourceType = toLower(context.sourceType);
-  std::string fallbackSource = "hook";
+  std::string_view fallbackSource = "hook";
   if (contains(sourceType, "wrapper")) {
     fallbackSource = "wrapper";
   } else if (contains(sourceType, "webhook")) {
@@ -348,9 +491,10 @@ UsageSnapshot buildUsageSnapshot(const Value& usage, const UsageSnapshotContext&
   } else if (contains(sourceType, "notify")) {
     fallbackSource = "notify";
   }
-  snapshot.dataSource = firstString(usage, {"data_source", "dataSource"}).value_or(fallbackSource);
-  snapshot.observedAt =
-      firstString(usage, {"observed_at", "observedAt"}).value_or(context.timestamp.value_or(""));
+  snapshot.dataSource = usageString(usage, {key("data_source"), key("dataSource")})
+                            .value_or(std::string(fallbackSource));
+  snapshot.observedAt = usageString(usage, {key("observed_at"), key("observedAt")})
+                            .value_or(context.timestamp.value_or(""));
   snapshot.sourceClass = usageSourceClassFor(context.sourceType, context.source);
   const std::string dataSource = toLower(snapshot.dataSource);
   if (snapshot.sourceClass == UsageSourceClass::stableLocalLoader) {
@@ -366,16 +510,24 @@ UsageSnapshot buildUsageSnapshot(const Value& usage, const UsageSnapshotContext&
   snapshot.cost = makeCostMetric(usage);
   snapshot.fiveHour = makeQuotaMetric(
       usage,
-      {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel",
-       "quota_label"},
-      {"limit_5h_percent", "five_hour_percent", "five_hour_limit_percent", "quota_percent"},
-      {"limit_5h_reset", "five_hour_reset", "five_hour_resets", "resets"}, "5h limit");
-  snapshot.daily = makeQuotaMetric(usage, {"daily_label", "daily_limit_label"},
-                                   {"daily_percent", "daily_limit_percent"},
-                                   {"daily_reset", "daily_resets"}, "daily limit");
-  snapshot.weekly = makeQuotaMetric(usage, {"weekly_label", "weekly_limit_label"},
-                                    {"weekly_percent", "weekly_limit_percent"},
-                                    {"weekly_reset", "weekly_resets"}, "7d limit");
+      {key("limit_5h_label"), key("five_hour_label"), key("five_hour_limit_label"),
+       key("fiveHourLabel"), key("quota_label")},
+      {{key("limit_5h_percent"), key("limit_5h_remaining_percent")},
+       {key("five_hour_percent"), key("five_hour_remaining_percent")},
+       {key("five_hour_limit_percent"), key("five_hour_limit_remaining_percent")},
+       {key("quota_percent"), key("quota_remaining_percent")}},
+      {key("limit_5h_reset"), key("five_hour_reset"), key("five_hour_resets"), key("resets")},
+      "5h limit");
+  snapshot.daily =
+      makeQuotaMetric(usage, {key("daily_label"), key("daily_limit_label")},
+                      {{key("daily_percent"), key("daily_remaining_percent")},
+                       {key("daily_limit_percent"), key("daily_limit_remaining_percent")}},
+                      {key("daily_reset"), key("daily_resets")}, "daily limit");
+  snapshot.weekly =
+      makeQuotaMetric(usage, {key("weekly_label"), key("weekly_limit_label")},
+                      {{key("weekly_percent"), key("weekly_remaining_percent")},
+                       {key("weekly_limit_percent"), key("weekly_limit_remaining_percent")}},
+                      {key("weekly_reset"), key("weekly_resets")}, "7d limit");
   snapshot.rateLimit = makeRateLimitMetric(usage);
 
   summarizeUsageSnapshot(snapshot);
@@ -383,11 +535,11 @@ UsageSnapshot buildUsageSnapshot(const Value& usage, const UsageSnapshotContext&
 }
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
-  return buildUsageSnapshot(usage, context);
+  return buildUsageSnapshot(NamedMembers<Json>{usage}, context);
 }
 
 UsageSnapshot makeUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context) {
-  return buildUsageSnapshot(usage, context);
+  return buildUsageSnapshot(CollectedMembers(usage), context);
 }
 
 }  // namespace glimmet

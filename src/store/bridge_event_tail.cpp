@@ -1,6 +1,7 @@
 #include "store/bridge_event_tail.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <map>
 #include <set>
@@ -33,10 +34,32 @@ std::optional<GlimmetEvent> parseEventFileLine(std::string_view line, size_t cap
   return parseGlimmetEventLine(line, context, capacity);
 }
 
+// Whether the line holds the text "usage_only": found from its last letter, which the other
+// names of an event line rarely use, rather than from its first.
+bool mentionsUsageOnly(std::string_view line) {
+  constexpr std::string_view kText = "usage_only";
+  const char* const end = line.data() + line.size();
+  const char* at = line.data() + std::min(line.size(), kText.size() - 1);
+  while (at < end) {
+    const auto* y = static_cast<const char*>(std::memchr(at, 'y', static_cast<size_t>(end - at)));
+    if (!y) return false;
+    if (std::memcmp(y - (kText.size() - 1), kText.data(), kText.size()) == 0) return true;
+    at = y + 1;
+  }
+  return false;
+}
+
 class UsageCandidateFilter {
  public:
+  // Only these members decide; a line whose other members are broken may be skipped here,
+  // which is harmless: it would give no event anyway.
+  static constexpr std::array<std::string_view, 7> kProbedNames = {
+      "event_id", "usage", "notify_policy", "notifyPolicy", "source", "tool_id", "toolId"};
+
   bool skips(std::string_view line, size_t capacity) {
-    if (reader_.read(line, capacity) != JsonLineReader::Outcome::value) return false;
+    if (reader_.readMembers(line, capacity, kProbedNames) != JsonLineReader::Outcome::value) {
+      return false;
+    }
     const JsonLineValue& root = reader_.root();
     const JsonLineValue* id = member(root, "event_id");
     if (!id || !id->is_string()) return true;
@@ -257,7 +280,7 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   UsageCandidateFilter filter;
   for (const std::string_view line : lines->newestFirst) {
     const bool inTail = newestFirst.size() < kActiveTailLength;
-    if (!inTail && !memmem(line.data(), line.size(), "usage_only", 10)) continue;
+    if (!inTail && !mentionsUsageOnly(line)) continue;
     if (!windowIsUtf8 && !isValidUtf8Fast(line)) continue;
     if (!inTail && filter.skips(line, lines->capacityAt(line))) continue;
     auto event = parseEventFileLine(line, lines->capacityAt(line), context);

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace glimmet {
+
+// One member name a reader asks objects for, with its number in the reader's `MemberNames`.
+struct MemberName {
+  uint16_t id = 0;
+  std::string_view text;
+};
+
+// A hash of a member name from its length and its outer bytes: constant time for any name, and
+// the names agents write differ there.
+constexpr uint32_t memberNameHash(std::string_view key) {
+  const size_t size = key.size();
+  if (size == 0) return 0;
+  const auto byte = [&key](size_t i) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(key[i]));
+  };
+  uint32_t hash = static_cast<uint32_t>(size) * 0x9E3779B1U;
+  hash ^= byte(0) * 0x85EBCA77U;
+  hash ^= byte(size - 1) * 0xC2B2AE3DU;
+  if (size > 2) hash ^= (byte(1) << 8 | byte(size - 2)) * 0x27D4EB2FU;
+  return hash ^ (hash >> 15);
+}
+
+// The fixed set of member names one reader knows, numbered in the order given and hashed at
+// compile time, so that an object's members are matched to the reader's names in one pass
+// (`find` per member) instead of one search per name the reader asks for.
+template <size_t N>
+class MemberNames {
+ public:
+  static constexpr size_t kCount = N;
+  static constexpr uint16_t kUnknown = UINT16_MAX;
+
+  consteval explicit MemberNames(const std::array<std::string_view, N>& names) : names_(names) {
+    static_assert(N < kUnknown);
+    for (auto& slot : slots_) slot = kUnknown;
+    for (size_t id = 0; id < N; ++id) {
+      for (size_t other = 0; other < id; ++other) {
+        // A name listed twice would leave one of its numbers unreachable.
+        if (names[other] == names[id]) throw "a member name is listed twice";
+      }
+      for (uint32_t slot = memberNameHash(names[id]) & kMask;; slot = (slot + 1) & kMask) {
+        if (slots_[slot] == kUnknown) {
+          slots_[slot] = static_cast<uint16_t>(id);
+          break;
+        }
+      }
+    }
+  }
+
+  // The name `text` as this reader numbers it; a name the reader does not list fails to
+  // compile.
+  consteval MemberName operator()(std::string_view text) const {
+    for (size_t id = 0; id < N; ++id) {
+      if (names_[id] == text) return MemberName{static_cast<uint16_t>(id), names_[id]};
+    }
+    throw "a member name the reader does not list";
+  }
+
+  // The number of `key`, or `kUnknown`.
+  constexpr uint16_t find(std::string_view key) const {
+    for (uint32_t slot = memberNameHash(key) & kMask;; slot = (slot + 1) & kMask) {
+      const uint16_t id = slots_[slot];
+      if (id == kUnknown || names_[id] == key) return id;
+    }
+  }
+
+ private:
+  // At least four slots per name keeps the probe sequences short.
+  static constexpr size_t slotCount() {
+    size_t slots = 16;
+    while (slots < N * 4) slots *= 2;
+    return slots;
+  }
+  static constexpr uint32_t kMask = static_cast<uint32_t>(slotCount() - 1);
+
+  std::array<std::string_view, N> names_{};
+  std::array<uint16_t, slotCount()> slots_{};
+};
+
+}  // namespace glimmet
