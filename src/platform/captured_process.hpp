@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,8 @@ struct ProcessRequest {
   std::chrono::milliseconds timeout{10000};
   // NAME=value entries for the child; none inherits this process's environment.
   std::optional<std::vector<std::string>> environment;
+  // Set from another thread, it stops the program as the time-out would.
+  std::shared_ptr<const std::atomic<bool>> cancel;
 };
 
 // Runs a short program to its end, standard input from /dev/null, capturing up to 64 KiB of

@@ -23,6 +23,9 @@ class FolderPicker {
   virtual std::optional<std::string> pickFile(const FolderPickerRequest& request) {
     return pickFolder(request);
   }
+  // From any thread: closes a chooser open now and every later one (the application is
+  // quitting), so that their picks give nothing at once.
+  virtual void cancelPending() {}
 };
 
 // The desktop's folder chooser.

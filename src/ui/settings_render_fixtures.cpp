@@ -21,9 +21,10 @@ std::vector<SettingsPetTile> fixturePets() {
        false, defaultPetChoice()},
       {"glimcat", "GlimCat", "Logo-inspired dancing pixel cat generated with /hatch-pet.",
        "Built-in", false, glimCatPetChoice()},
-      {"codex-capy", "Codex Capy", "Installed under Codex home", "Codex"},
-      {"custom:otter", "Otter", "Imported Codex pet", "Imported", true},
-      {"custom:fox", "Desk Fox", "Imported Codex pet", "Imported", true},
+      // Sprite pets stand in as placeholders: their sheets live outside the fixtures.
+      {"codex-capy", "Codex Capy", "Installed under Codex home", "Codex", false, std::nullopt},
+      {"custom:otter", "Otter", "Imported Codex pet", "Imported", true, std::nullopt},
+      {"custom:fox", "Desk Fox", "Imported Codex pet", "Imported", true, std::nullopt},
   };
 }
 

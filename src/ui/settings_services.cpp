@@ -72,7 +72,9 @@ SettingsServices::SettingsServices(Core& core, UserSettings& settings, FolderPic
 }
 
 SettingsServices::~SettingsServices() {
-  // The queues finish what they hold before anything they use goes away.
+  // The queues finish what they hold before anything they use goes away; a chooser the user
+  // left open would hold the quit up, so it is closed.
+  picker_.cancelPending();
   work_.reset();
   dialogs_.reset();
 }
@@ -101,7 +103,7 @@ void SettingsServices::reloadSounds() {
   });
 }
 
-SettingsContent SettingsServices::content() const {
+SettingsContent SettingsServices::content() {
   SettingsContent content;
   content.pets = settingsPetTiles(pets_);
   content.soundCategories = settingsSoundCategories();
@@ -114,9 +116,9 @@ SettingsContent SettingsServices::content() const {
   const bool stale =
       !lastToolHealthRefreshAt_ ||
       secondsBetween(*lastToolHealthRefreshAt_, parts_.clock()) >= kToolHealthRefreshSeconds;
-  // The window asks for the content on every redraw, which makes it the place where an old
-  // list is noticed; the object itself is never const.
-  if (stale && !toolHealthInFlight_) const_cast<SettingsServices*>(this)->refreshToolHealth();
+  // The window asks for the content whenever it changes or opens, which makes it the place
+  // where an old list is noticed.
+  if (stale && !toolHealthInFlight_) refreshToolHealth();
   return content;
 }
 

@@ -76,7 +76,7 @@ class SettingsServices {
 
   // What the tabs show now. Asks for fresh tool health when the last is older than the refresh
   // interval; the answer arrives through the change callback.
-  SettingsContent content() const;
+  SettingsContent content();
 
   // The panel's buttons. `close` leaves settings; `confirm` asks the user before an install or
   // repair and may be left unset, which declines every one.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <thread>
 
 using namespace glimmet;
 using namespace std::chrono_literals;
@@ -10,7 +13,7 @@ using namespace std::chrono_literals;
 namespace {
 
 CapturedProcessResult shell(const std::string& script, std::chrono::milliseconds timeout = 5s) {
-  return runCapturedProcess({{"/bin/sh", "-c", script}, timeout, std::nullopt});
+  return runCapturedProcess({{"/bin/sh", "-c", script}, timeout, std::nullopt, nullptr});
 }
 
 }  // namespace
@@ -29,14 +32,16 @@ TEST(CapturedProcessTest, OutputsExitStatusAndLaunchErrorsAreKeptApart) {
   EXPECT_EQ(failed.stderrText, "nope\n");
   EXPECT_FALSE(failed.timedOut);
 
-  const auto missing = runCapturedProcess({{"/nonexistent/program"}, 1s, std::nullopt});
+  const auto missing = runCapturedProcess({{"/nonexistent/program"}, 1s, std::nullopt, nullptr});
   EXPECT_FALSE(missing.success);
   ASSERT_TRUE(missing.launchError);
   EXPECT_NE(missing.launchError->find("/nonexistent/program"), std::string::npos);
 
   // The given environment replaces this process's own.
-  const auto env = runCapturedProcess(
-      {{"/bin/sh", "-c", "printf %s \"$ONLY\""}, 1s, std::vector<std::string>{"ONLY=this"}});
+  const auto env = runCapturedProcess({{"/bin/sh", "-c", "printf %s \"$ONLY\""},
+                                       1s,
+                                       std::vector<std::string>{"ONLY=this"},
+                                       nullptr});
   EXPECT_EQ(env.stdoutText, "this");
 }
 
@@ -54,4 +59,26 @@ TEST(CapturedProcessTest, TimeOutStopsTheWholeGroupAndAnEndedProgramsChildDoesNo
   EXPECT_TRUE(leaves.success);
   EXPECT_EQ(leaves.stdoutText, "started\n");
   EXPECT_LT(std::chrono::steady_clock::now() - detached, 2s);
+}
+
+TEST(CapturedProcessTest, ACancelFromAnotherThreadStopsTheProgramLongBeforeItsTimeOut) {
+  // A chooser the user left open while the application quits.
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  ProcessRequest request{{"/bin/sh", "-c", "sleep 30; echo never"}, 60s, std::nullopt, cancel};
+  std::thread quitting([cancel] {
+    std::this_thread::sleep_for(200ms);
+    cancel->store(true);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const auto stopped = runCapturedProcess(request);
+  quitting.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_FALSE(stopped.success);
+  EXPECT_FALSE(stopped.timedOut);
+  EXPECT_EQ(stopped.stdoutText, "");
+
+  // Cancelled before it starts: still stopped at once, never run to its end.
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_FALSE(runCapturedProcess(request).success);
+  EXPECT_LT(std::chrono::steady_clock::now() - again, 5s);
 }

@@ -16,10 +16,13 @@ class ZenityFolderPicker final : public FolderPicker {
   std::optional<std::string> pickFile(const FolderPickerRequest& request) override {
     return choose(request, false);
   }
+  void cancelPending() override { cancelled_->store(true); }
 
  private:
-  static std::optional<std::string> choose(const FolderPickerRequest& request, bool directory) {
+  std::optional<std::string> choose(const FolderPickerRequest& request, bool directory) const {
+    if (cancelled_->load()) return std::nullopt;
     ProcessRequest process;
+    process.cancel = cancelled_;
     process.argv = {"zenity", "--file-selection", "--title", request.title};
     if (directory) process.argv.push_back("--directory");
     if (request.startDirectory) {
@@ -33,6 +36,8 @@ class ZenityFolderPicker final : public FolderPicker {
     if (chosen.empty()) return std::nullopt;
     return chosen;
   }
+
+  std::shared_ptr<std::atomic<bool>> cancelled_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace

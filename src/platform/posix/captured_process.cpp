@@ -144,8 +144,9 @@ CapturedProcessResult runCapturedProcess(const ProcessRequest& request) {
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timedOut = true;
+    const bool cancelled = request.cancel && request.cancel->load();
+    if (left.count() <= 0 || cancelled) {
+      result.timedOut = !cancelled;
       ::kill(-pid, SIGTERM);
       const auto grace = std::chrono::steady_clock::now() + kGraceAfterTerminate;
       while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < grace) {
