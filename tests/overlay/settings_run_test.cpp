@@ -20,6 +20,9 @@
 #include "support/x_window_observer.hpp"
 #include "support/xvfb.hpp"
 
+// The key names only; Xlib itself stays out of the tests.
+#include <X11/keysym.h>
+
 namespace glimmet {
 namespace {
 
@@ -346,6 +349,70 @@ TEST_F(SettingsRunTest, ACompanionClickOpensThePetsTabAndThePreviewMovesOnlyTher
   EXPECT_TRUE(observer_->gone(isSettings, 5)) << glimmet_.output();
   EXPECT_EQ(observer_->count(isCompanion), 1u);
   EXPECT_FALSE(glimmet_.exited());
+}
+
+TEST_F(SettingsRunTest,
+       RepairingClaudeCodeAsksWithTheInstallersPreviewAndOnlyThenRewritesItsSettings) {
+  // Claude Code set up with an outdated Glimmet hook beside one of the user's own.
+  const std::string claudeSettings = home_.path() + "/.claude/settings.json";
+  const std::string stale =
+      R"({"model":"opus","hooks":{"Stop":[{"hooks":[{"type":"command","command":"say done"}]},)"
+      R"({"hooks":[{"type":"command","command":"~/.glimmet/bin/glimmet-event --source claude_code"}]}]}})";
+  std::filesystem::create_directories(home_.path() + "/.claude");
+  testing::writeText(claudeSettings, stale);
+  start({"GLIMMET_START_SETTINGS=1", "GLIMMET_SETTINGS_TAB=aiTools"});
+  const auto isAlert = [](const Shown& w) { return isKind(w, "alert_dialog"); };
+  // The first-run question comes too (the same stale hook); put it off.
+  const auto firstRun = observer_->find(
+      [&](const Shown& w) {
+        return isAlert(w) && w.state.value("message", "") == "Allow Glimmet startup permissions?";
+      },
+      15);
+  ASSERT_TRUE(firstRun) << glimmet_.output();
+  observer_->requestClose(firstRun->id);
+  ASSERT_TRUE(observer_->gone(isAlert, 5)) << glimmet_.output();
+
+  // The row's button, once the health has been read, asks first and changes nothing yet.
+  auto tools = settingsWhere(
+      [](const Json& s) {
+        return s.value("tab", "") == "aiTools" && s.dump().find("claude-code") != std::string::npos;
+      },
+      15);
+  ASSERT_TRUE(tools) << glimmet_.output();
+  const auto repair = centreOf(*tools, "toolAction", "claude-code");
+  ASSERT_TRUE(repair) << tools->state.dump();
+  observer_->click((*repair)[0], (*repair)[1]);
+  const auto asked = observer_->find(isAlert, 10);
+  ASSERT_TRUE(asked) << glimmet_.output();
+  const std::string informative = asked->state.value("informativeText", "");
+  EXPECT_EQ(informative.rfind("Review the planned bridge script and config changes below.", 0), 0u)
+      << informative;
+  ASSERT_EQ(asked->state["targets"].size(), 2u);
+  EXPECT_EQ(asked->state["targets"][0]["label"], "Repair");
+  EXPECT_EQ(asked->state["targets"][1]["label"], "Cancel");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(testing::readText(claudeSettings), stale);
+
+  // Cancel leaves the file alone; asking again and confirming repairs it, the user's hook kept.
+  observer_->key(XK_Escape);
+  ASSERT_TRUE(observer_->gone(isAlert, 5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(testing::readText(claudeSettings), stale);
+  observer_->click((*repair)[0], (*repair)[1]);
+  const auto again = observer_->find(isAlert, 10);
+  ASSERT_TRUE(again) << glimmet_.output();
+  observer_->key(XK_Return);
+  ASSERT_TRUE(eventually(
+      [&] {
+        return testing::readText(claudeSettings).find("glimmet-hook-claude") != std::string::npos;
+      },
+      15))
+      << glimmet_.output();
+  EXPECT_NE(testing::readText(claudeSettings).find("say done"), std::string::npos);
+  EXPECT_TRUE(settingsWhere(
+      [](const Json& s) { return s.value("statusBanner", "") == "Claude Code bridge installed"; },
+      10))
+      << glimmet_.output();
 }
 
 }  // namespace

@@ -16,15 +16,11 @@
 #include "base/json_values.hpp"
 #include "support/child_process.hpp"
 #include "support/test_support.hpp"
+#include "support/x_window_observer.hpp"
 #include "support/xvfb.hpp"
 
-// After gtest: Xlib's macros (None, Bool, Status) would rewrite its names.
-// clang-format off
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// The key names only; Xlib itself stays out of the tests.
 #include <X11/keysym.h>
-#include <X11/extensions/XTest.h>
-// clang-format on
 
 namespace glimmet {
 namespace {
@@ -44,98 +40,9 @@ constexpr const char* kStaleClaudeSettings =
     R"({"model":"opus","hooks":{"Stop":[{"hooks":[{"type":"command","command":"say done"}]},)"
     R"({"hooks":[{"type":"command","command":"~/.glimmet/bin/glimmet-event --source claude_code"}]}]}})";
 
-struct Shown {
-  Window id = 0;
-  int x = 0, y = 0, width = 0, height = 0;
-  bool overrideRedirect = false;
-  Json state;
-};
+using Shown = testing::ShownWindow;
 
-// A second client of the test's X server that looks at Glimmet's windows, clicks and types.
-class Observer {
- public:
-  explicit Observer(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
-    previousHandler_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  ~Observer() {
-    if (display_) XCloseDisplay(display_);
-    XSetErrorHandler(previousHandler_);
-  }
-  bool connected() const { return display_ != nullptr; }
-
-  std::string property(Window window, const char* name) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1 << 20, False,
-                           AnyPropertyType, &type, &format, &items, &after, &data) != Success ||
-        !data)
-      return {};
-    std::string text;
-    if (format == 8) text.assign(reinterpret_cast<char*>(data), items);
-    XFree(data);
-    return text;
-  }
-
-  // Every mapped window with a _GLIMMET_STATE.
-  std::vector<Shown> windows() {
-    std::vector<Shown> found;
-    Window root = DefaultRootWindow(display_), parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return found;
-    for (unsigned i = 0; i < count; ++i) {
-      XWindowAttributes attributes;
-      if (!XGetWindowAttributes(display_, children[i], &attributes)) continue;
-      if (attributes.map_state != IsViewable) continue;
-      const std::string state = property(children[i], "_GLIMMET_STATE");
-      if (state.empty()) continue;
-      found.push_back({children[i], attributes.x, attributes.y, attributes.width, attributes.height,
-                       attributes.override_redirect != 0, Json::parse(state, nullptr, false)});
-    }
-    if (children) XFree(children);
-    return found;
-  }
-
-  std::optional<Shown> find(const std::function<bool(const Shown&)>& wanted, double seconds) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    do {
-      for (auto& window : windows()) {
-        if (wanted(window)) return window;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (Clock::now() < deadline);
-    return std::nullopt;
-  }
-
-  bool gone(const std::function<bool(const Shown&)>& shown, double seconds) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    do {
-      bool any = false;
-      for (auto& window : windows()) any = any || shown(window);
-      if (!any) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (Clock::now() < deadline);
-    return false;
-  }
-
-  void click(int x, int y) {
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-    XFlush(display_);
-  }
-  void key(KeySym keysym) {
-    const KeyCode code = XKeysymToKeycode(display_, keysym);
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    XFlush(display_);
-  }
-
- private:
-  XErrorHandler previousHandler_ = nullptr;
-  Display* display_;
-};
+using Observer = testing::XWindowObserver;
 
 bool isAlert(const Shown& window) {
   return window.state.is_object() && window.state.value("kind", "") == "alert_dialog";

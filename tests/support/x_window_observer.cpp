@@ -133,6 +133,13 @@ void XWindowObserver::wheel(int x, int y, unsigned button) {
   XFlush(display_);
 }
 
+void XWindowObserver::key(unsigned long keysym) {
+  const KeyCode code = XKeysymToKeycode(display_, keysym);
+  XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  XTestFakeKeyEvent(display_, code, False, CurrentTime);
+  XFlush(display_);
+}
+
 void XWindowObserver::requestClose(unsigned long window) {
   XEvent event{};
   event.xclient.type = ClientMessage;

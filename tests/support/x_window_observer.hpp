@@ -50,6 +50,8 @@ class XWindowObserver {
   void drag(int x, int y, int dx, int dy);
   // A wheel step: button 4 up, 5 down.
   void wheel(int x, int y, unsigned button);
+  // Presses and releases the key of an X keysym (XK_Return, XK_Escape).
+  void key(unsigned long keysym);
   // What a window manager sends when the user clicks the frame's close box.
   void requestClose(unsigned long window);
 

@@ -66,7 +66,12 @@ TEST(OverlayEvents, OneBashRequestHasTheTargetsTheUserNeeds) {
     EXPECT_LE(t.rect.maxY(), frame.size.height);
   }
   const std::string json = overlayStateJson(frame, "HDMI-1");
-  EXPECT_EQ(json.rfind(R"({"mode":"expanded","screen":"HDMI-1","size":[540.0,317.0],)", 0), 0u)
+  // The open panel says where its pet is, for a press that drags the pet out.
+  EXPECT_EQ(
+      json.rfind(
+          R"({"mode":"expanded","pet":[16.0,6.0,20.0,20.0],"screen":"HDMI-1","size":[540.0,317.0],)",
+          0),
+      0u)
       << json;
   EXPECT_NE(json.find(R"({"messageID":"r1","rect":[)"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("ticker":{"kind":"approval","text":"Need approve","tool":"Claude Code"})"),

@@ -151,6 +151,7 @@ std::string SettingsWindow::stateJson(const SettingsFrame& frame) const {
                            {"soundCategories", content.soundCategories.size()},
                            {"importedSounds", content.importedSounds.size()},
                            {"tools", tools}};
+  description["statusBanner"] = content.statusBanner.value_or("");
   description["scrollOffset"] = state.scrollOffset();
   description["contentHeight"] = frame.contentHeight;
   description["viewportHeight"] = frame.viewport.height;
