@@ -22,15 +22,12 @@ namespace glimmet {
 namespace {
 
 using testing::ChildProcess;
+using testing::onPath;
 using testing::splitLines;
 using testing::TempDir;
 using testing::writeText;
 
 constexpr double kDeadline = 30;
-
-bool onPath(const std::string& program) {
-  return testing::runToCompletion({"sh", "-c", "command -v " + program}, {}).exitCode() == 0;
-}
 
 std::string permissionRequest(const std::string& id, const std::string& command) {
   HookRequest request;

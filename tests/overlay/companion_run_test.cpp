@@ -22,20 +22,12 @@ namespace glimmet {
 namespace {
 
 using testing::ChildProcess;
+using testing::eventually;
 using testing::TempDir;
 using testing::Xvfb;
 using Clock = std::chrono::steady_clock;
 
 using CompanionWindow = testing::ShownWindow;
-
-bool eventually(const std::function<bool()>& done, double seconds) {
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  do {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < deadline);
-  return done();
-}
 
 // Looks at the companion's window among Glimmet's windows.
 class Observer : public testing::XWindowObserver {

@@ -27,32 +27,13 @@ namespace glimmet {
 namespace {
 
 using testing::ChildProcess;
+using testing::eventually;
+using testing::onPath;
 using testing::TempDir;
 using testing::Xvfb;
 using Clock = std::chrono::steady_clock;
 
 using Shown = testing::ShownWindow;
-
-bool eventually(const std::function<bool()>& done, double seconds) {
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  do {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (Clock::now() < deadline);
-  return done();
-}
-
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t end = std::min(dirs.find(':', start), dirs.size());
-    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 bool isKind(const Shown& window, const char* kind) {
   return window.state.is_object() && window.state.value("kind", "") == kind;

@@ -22,6 +22,7 @@ namespace glimmet {
 namespace {
 
 using testing::ChildProcess;
+using testing::onPath;
 using testing::TempDir;
 using testing::Xvfb;
 using Clock = std::chrono::steady_clock;
@@ -29,18 +30,6 @@ using Clock = std::chrono::steady_clock;
 using Shown = testing::ShownWindow;
 
 using Observer = testing::XWindowObserver;
-
-bool onPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t end = std::min(dirs.find(':', start), dirs.size());
-    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 bool isTextPanel(const Shown& window) {
   return window.state.is_object() && window.state.value("kind", "") == "text_panel";

@@ -2,11 +2,15 @@
 
 #include "base/leak_suppressions.hpp"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 GLIMMET_LEAK_SUPPRESSIONS
 
@@ -44,6 +48,28 @@ void appendText(const std::string& path, std::string_view text) {
 
 std::string fixturePath(std::string_view relative) {
   return std::string(GLIMMET_FIXTURES_DIR) + "/" + std::string(relative);
+}
+
+bool eventually(const std::function<bool()>& done, double seconds) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  do {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (Clock::now() < deadline);
+  return done();
+}
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    if (::access((dirs.substr(start, end - start) + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
 }
 
 }  // namespace glimmet::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,10 @@ std::string readText(const std::string& path);
 void writeText(const std::string& path, std::string_view text);
 void appendText(const std::string& path, std::string_view text);
 std::string fixturePath(std::string_view relative);
+
+// Whether `done` holds within `seconds`, asked every 20 ms (and once more at the end).
+bool eventually(const std::function<bool()>& done, double seconds);
+// Whether an executable `program` is on this process's PATH.
+bool onPath(const std::string& program);
 
 }  // namespace glimmet::testing

@@ -24,7 +24,7 @@ class ZenityFolderPicker final : public FolderPicker {
     ProcessRequest process;
     process.cancel = cancelled_;
     process.argv = {"zenity", "--file-selection", "--title", request.title};
-    if (directory) process.argv.push_back("--directory");
+    if (directory) process.argv.emplace_back("--directory");
     if (request.startDirectory) {
       process.argv.push_back("--filename=" + *request.startDirectory + "/");
     }

@@ -42,7 +42,7 @@ void StartupPermissionFlow::run() {
   ran_ = true;
   // The health check reads every tool's configuration files.
   queue_->asyncThen([this] { return hooks_.health(); },
-                    [this, alive = alive_](std::vector<ToolHealth> health) {
+                    [this, alive = alive_](const std::vector<ToolHealth>& health) {
                       if (*alive) ask(health);
                     });
 }
@@ -80,7 +80,7 @@ void StartupPermissionFlow::proceed(const StartupPermissionNeeds& needs) {
         result.health = hooks_.health();
         return result;
       },
-      [this, alive = alive_, ids = needs.hookToolIDs](HookInstallResult result) {
+      [this, alive = alive_, ids = needs.hookToolIDs](const HookInstallResult& result) {
         if (!*alive) return;
         for (const auto& failure : result.failures)
           writeLog(log_, "[Glimmet] start-up hook install failed: " + failure);
