@@ -44,6 +44,7 @@ const bool* SettingsPreferences::boolPreference(std::string_view key) const {
   if (key == kReduceMotion) return &reduceMotion;
   if (key == kHighContrast) return &highContrast;
   if (key == kMuted) return &muted;
+  if (key == kOpenAtLogin) return &openAtLogin;
   if (key == kCodexPetsDirectoryAuthorized) return &codexPetsDirectoryAuthorized;
   if (key == kDidRequestCodexPetsDirectoryAuthorization)
     return &didRequestCodexPetsDirectoryAuthorization;
@@ -106,6 +107,7 @@ SettingsPreferences loadUserSettings(const UserDefaults& defaults) {
   readBool(defaults, kReduceMotion, result.reduceMotion);
   readBool(defaults, kHighContrast, result.highContrast);
   readBool(defaults, kMuted, result.muted);
+  readBool(defaults, kOpenAtLogin, result.openAtLogin);
   readText(defaults, kSelectedSoundID, result.selectedSoundID);
   if (defaults.value(kDeletedDefaultPetIDs))
     result.deletedDefaultPetIDs = defaults.stringArrayValue(kDeletedDefaultPetIDs);
@@ -137,6 +139,7 @@ Json settingsJson(const SettingsPreferences& p) {
       {kReduceMotion, p.reduceMotion},
       {kHighContrast, p.highContrast},
       {kMuted, p.muted},
+      {kOpenAtLogin, p.openAtLogin},
       {kSelectedSoundID, p.selectedSoundID},
       {kDeletedDefaultPetIDs, p.deletedDefaultPetIDs},
       {kCodexPetsDirectoryAuthorized, p.codexPetsDirectoryAuthorized},

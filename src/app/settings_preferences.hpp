@@ -24,6 +24,8 @@ struct SettingsPreferences {
   bool reduceMotion = true;
   bool highContrast = false;
   bool muted = false;
+  // Glimmet starts with the user's session (an autostart entry, a login item on macOS).
+  bool openAtLogin = false;
   std::string selectedSoundID = "moonlight-sonata";
   std::vector<std::string> deletedDefaultPetIDs;
   bool codexPetsDirectoryAuthorized = false;
@@ -51,6 +53,7 @@ inline constexpr const char* kFloatingPetScale = "floatingPetScale";
 inline constexpr const char* kReduceMotion = "reduceMotion";
 inline constexpr const char* kHighContrast = "highContrast";
 inline constexpr const char* kMuted = "muted";
+inline constexpr const char* kOpenAtLogin = "openAtLogin";
 inline constexpr const char* kSelectedSoundID = "selectedSoundID";
 inline constexpr const char* kDeletedDefaultPetIDs = "deletedDefaultPetIDs";
 inline constexpr const char* kCodexPetsDirectoryAuthorized = "codexPetsDirectoryAuthorized";

@@ -396,5 +396,23 @@ TEST_F(SettingsRunTest,
       << glimmet_.output();
 }
 
+TEST_F(SettingsRunTest, OpenAtLoginAddsAndRemovesTheSessionsAutostartEntry) {
+  start({"GLIMMET_START_SETTINGS=1", "GLIMMET_TEST_MODE=1"});
+  const auto window = settingsOnTab("general");
+  ASSERT_TRUE(window) << glimmet_.output();
+  const auto openAtLogin = centreOf(*window, "switch", "openAtLogin");
+  ASSERT_TRUE(openAtLogin) << window->state.dump();
+  const std::string entry = home_.path() + "/xdg-config/autostart/glimmet.desktop";
+  observer_->click((*openAtLogin)[0], (*openAtLogin)[1]);
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(entry); }, 5)) << glimmet_.output();
+  EXPECT_NE(testing::readText(entry).find(std::string("Exec=\"") + GLIMMET_BINARY + "\" run"),
+            std::string::npos)
+      << testing::readText(entry);
+  EXPECT_EQ(defaults().value("openAtLogin", false), true);
+  observer_->click((*openAtLogin)[0], (*openAtLogin)[1]);
+  ASSERT_TRUE(eventually([&] { return !std::filesystem::exists(entry); }, 5)) << glimmet_.output();
+  EXPECT_EQ(defaults().value("openAtLogin", true), false);
+}
+
 }  // namespace
 }  // namespace glimmet

@@ -6,6 +6,8 @@
 #include <fmt/format.h>
 
 #include "pets/pet_catalog.hpp"
+#include "platform/detached_process.hpp"
+#include "platform/login_item.hpp"
 #include "platform/user_defaults.hpp"
 #include "ui/overlay/window_content.hpp"
 #include "ui/paint/overlay_painter.hpp"
@@ -622,6 +624,16 @@ void OverlayController::settingsDidChange(const SettingsPreferences& preferences
     redrawAll();
   }
   refreshCompanion();
+  applyOpenAtLogin(preferences.openAtLogin);
+}
+
+void OverlayController::applyOpenAtLogin(bool wanted) {
+  if (wanted == isOpenAtLogin(environment_)) return;
+  const auto program = currentExecutablePath();
+  const Status applied = program ? setOpenAtLogin(wanted, *program, environment_)
+                                 : Status::failure("the running program's path is unknown");
+  if (applied) return;
+  writeLog(log_, "[Glimmet] cannot change opening at login: " + applied.error());
 }
 
 }  // namespace glimmet

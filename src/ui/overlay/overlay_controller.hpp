@@ -121,6 +121,8 @@ class OverlayController {
   // settingsDidChange: a preference changed, in the settings window or elsewhere; the pet,
   // the capsule surfaces and the companion follow it without a restart.
   void settingsDidChange(const SettingsPreferences& preferences);
+  // Adds or removes the session's start entry when the preference and the system differ.
+  void applyOpenAtLogin(bool wanted);
   bool showsCapsule() const { return settings_->preferences().showCapsuleMode; }
   // Asks, once the surfaces are up, for what the first run needs.
   void startStartupPermissionFlow();

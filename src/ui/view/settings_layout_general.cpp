@@ -15,6 +15,7 @@ const std::vector<SettingsSwitch>& generalSettingsSwitches() {
       {kReduceMotion, "Reduce motion", "Keep pets still instead of animating them"},
       {kHighContrast, "High contrast", "Draw pets with stronger outlines and colours"},
       {kMuted, "Mute sounds", "No sound cues for approvals and finished tasks"},
+      {kOpenAtLogin, "Open at login", "Start Glimmet when you log in"},
   };
   return switches;
 }
