@@ -5,7 +5,7 @@
 namespace glimmet {
 
 // The texts of usage figures, character for character what `fmt::format` gives for the same
-// specification; every event line with usage prints several, so the common cases are spelled
+// format string; every event line with usage prints several, so the common cases are spelled
 // with integer arithmetic and only the rest go through the formatter.
 
 // `value` as "{:.0f}" prints it ("42", "-3", "1e+20" digits and all).
