@@ -54,6 +54,10 @@ class TextPanelRunTest : public ::testing::Test {
     server_ = std::make_unique<Xvfb>();
     observer_ = std::make_unique<Observer>(server_->display());
     ASSERT_TRUE(observer_->connected());
+    // The first run's question would take the keyboard from the panel: it was answered before.
+    std::filesystem::create_directories(home_.path() + "/.config/Glimmet");
+    testing::writeText(home_.path() + "/.config/Glimmet/defaults.json",
+                       R"({"didRequestCodexPetsDirectoryAuthorization": true})");
     glimmet_ = ChildProcess::spawn(
         {GLIMMET_BINARY, "run"},
         {"HOME=" + home_.path(), "PATH=" + std::string(std::getenv("PATH")),
