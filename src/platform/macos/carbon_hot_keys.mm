@@ -24,10 +24,10 @@ OSStatus hotKeyPressed(EventHandlerCallRef, EventRef event, void* userData) {
 
 CarbonHotKeys::CarbonHotKeys(std::function<void(int id)> pressed, LogSink log)
     : pressed_(std::move(pressed)), log_(std::move(log)) {
-  const EventTypeSpec spec = {kEventClassKeyboard, kEventHotKeyPressed};
+  const EventTypeSpec hotKeyPressedType = {kEventClassKeyboard, kEventHotKeyPressed};
   EventHandlerRef handler = nullptr;
-  if (InstallApplicationEventHandler(NewEventHandlerUPP(hotKeyPressed), 1, &spec, this, &handler) ==
-      noErr) {
+  if (InstallApplicationEventHandler(NewEventHandlerUPP(hotKeyPressed), 1, &hotKeyPressedType, this,
+                                     &handler) == noErr) {
     handler_ = handler;
   }
 }

@@ -95,13 +95,13 @@ class MacOverlayHost final : public OverlayHost {
     return add(panel, nil);
   }
 
-  HostWindowID createDialogWindow(const HostDialogSpec& spec) override {
+  HostWindowID createDialogWindow(const HostDialogSpec& dialog) override {
     NSPanel* panel =
-        [[NSPanel alloc] initWithContentRect:NSMakeRect(0, 0, spec.width, spec.height)
+        [[NSPanel alloc] initWithContentRect:NSMakeRect(0, 0, dialog.width, dialog.height)
                                    styleMask:NSWindowStyleMaskTitled | NSWindowStyleMaskClosable
                                      backing:NSBackingStoreBuffered
                                        defer:NO];
-    panel.title = [NSString stringWithUTF8String:spec.title.c_str()];
+    panel.title = [NSString stringWithUTF8String:dialog.title.c_str()];
     panel.level = macWindowLevel(MacWindowRole::dialog);
     panel.hidesOnDeactivate = NO;
     [panel center];
