@@ -6,10 +6,6 @@ namespace glimmet {
 
 namespace {
 
-bool isSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 // Length of the UTF-8 sequence starting at text[i], or 1 for an invalid byte.
 size_t sequenceLength(std::string_view text, size_t i) {
   const auto lead = static_cast<unsigned char>(text[i]);
@@ -33,11 +29,7 @@ size_t sequenceLength(std::string_view text, size_t i) {
 }  // namespace
 
 std::string trim(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && isSpace(text[begin])) ++begin;
-  while (end > begin && isSpace(text[end - 1])) --end;
-  return std::string(text.substr(begin, end - begin));
+  return std::string(trimmedView(text));
 }
 
 std::string toLower(std::string_view text) {
@@ -66,6 +58,30 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 
 bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
+}
+
+namespace {
+char asciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lowerPart) {
+  if (text.size() != lowerPart.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (asciiLower(text[i]) != lowerPart[i]) return false;
+  }
+  return true;
+}
+
+LowerCaseText::LowerCaseText(std::string_view text) {
+  char* out = small_.data();
+  if (text.size() > small_.size()) {
+    large_.resize(text.size());
+    out = large_.data();
+  }
+  for (size_t i = 0; i < text.size(); ++i) out[i] = asciiLower(text[i]);
+  view_ = std::string_view(out, text.size());
 }
 
 bool startsWith(std::string_view text, std::string_view prefix) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,39 @@ std::string trim(std::string_view text);
 std::string toLower(std::string_view text);
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 bool contains(std::string_view text, std::string_view part);
+// `toLower(text) == lowerPart` without building the lower-case copy.
+bool equalsIgnoringCase(std::string_view text, std::string_view lowerPart);
+
+// `trim` as a view into `text`, with the same white space.
+inline std::string_view trimmedView(std::string_view text) {
+  const auto isSpace = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  };
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && isSpace(text[begin])) ++begin;
+  while (end > begin && isSpace(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// `toLower(text)` for the several tests a classification makes of one short name: kept on the
+// stack (a longer text on the heap), and not to be copied, since the view points into it.
+class LowerCaseText {
+ public:
+  explicit LowerCaseText(std::string_view text);
+  LowerCaseText(const LowerCaseText&) = delete;
+  LowerCaseText& operator=(const LowerCaseText&) = delete;
+  bool contains(std::string_view lowerPart) const {
+    return view_.find(lowerPart) != std::string_view::npos;
+  }
+  bool operator==(std::string_view lowerText) const { return view_ == lowerText; }
+  std::string_view view() const { return view_; }
+
+ private:
+  std::array<char, 64> small_;
+  std::string large_;
+  std::string_view view_;
+};
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 std::vector<std::string> split(std::string_view text, char separator);

@@ -9,9 +9,10 @@ namespace glimmet {
 
 std::string shortPreviewText(std::string_view text, size_t limit) {
   // Most previews are one line: trimming is all the joining they need.
-  if (text.find_first_of("\r\n") == std::string_view::npos) {
+  if (text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos) {
     std::string line = trim(text);
-    if (utf8Length(line) <= limit) return line;
+    // No more bytes than the limit cannot be more characters either.
+    if (line.size() <= limit || utf8Length(line) <= limit) return line;
     return trim(utf8Prefix(line, limit - 1)) + "…";
   }
   const std::string unified = replaceAll(replaceAll(text, "\r\n", "\n"), "\r", "\n");
@@ -25,9 +26,26 @@ std::string shortPreviewText(std::string_view text, size_t limit) {
   return trim(utf8Prefix(joined, limit - 1)) + "…";
 }
 
+namespace {
+
+// Appends `normalizedKeyPart(text)`. The separators are rare in ids and paths: most parts are
+// only trimmed and lower-cased, straight into the key.
+void appendNormalizedKeyPart(std::string& key, std::string_view text) {
+  if (text.find(" - ") != std::string_view::npos || text.find(" · ") != std::string_view::npos) {
+    key += normalizedKeyPart(text);
+    return;
+  }
+  const size_t start = key.size();
+  key += trimmedView(text);
+  for (size_t i = start; i < key.size(); ++i) {
+    if (key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] - 'A' + 'a');
+  }
+}
+
+}  // namespace
+
 std::string normalizedKeyPart(std::string_view text) {
   std::string lower = toLower(text);
-  // The separators are rare in ids and paths; most parts are only lower-cased and trimmed.
   if (lower.find(" - ") != std::string::npos) lower = replaceAll(lower, " - ", " ");
   if (lower.find(" · ") != std::string::npos) lower = replaceAll(lower, " · ", " ");
   return trim(lower);
@@ -36,10 +54,12 @@ std::string normalizedKeyPart(std::string_view text) {
 std::string makeTaskKey(std::string_view source, const std::optional<std::string>& sessionId,
                         const std::optional<std::string>& turnId, std::string_view cwd,
                         const std::optional<std::string>& pid, std::string_view project) {
-  std::string key = normalizedKeyPart(toolDisplayName(source));
+  std::string key;
+  key.reserve(source.size() + cwd.size() + project.size() + 48);
+  appendNormalizedKeyPart(key, toolDisplayName(source));
   const auto add = [&key](std::string_view part) {
     key += '|';
-    key += normalizedKeyPart(part);
+    appendNormalizedKeyPart(key, part);
   };
   if (sessionId && turnId) {
     add(*sessionId);

@@ -144,18 +144,6 @@ struct CollectedMembers {
   const JsonLineValue* get(MemberName key) const { return slots[key.id]; }
 };
 
-// `trim` as a view into the text, with the same white space.
-std::string_view trimmedView(std::string_view text) {
-  const auto isSpace = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-  };
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && isSpace(text[begin])) ++begin;
-  while (end > begin && isSpace(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
 std::string_view textView(const Json& value) {
   return value.get_ref<const std::string&>();
 }
@@ -363,14 +351,15 @@ const Value* noteValue(const Members& object, MemberName key) {
   return object.get(key);
 }
 
-SourceEventClass sourceClassFor(const std::string& sourceType, const std::string& source) {
-  const std::string type = toLower(sourceType);
-  const std::string name = toLower(source);
-  if (contains(type, "loader")) return SourceEventClass::stableLocalLoader;
-  if (contains(type, "remote") || contains(type, "webhook")) return SourceEventClass::remoteOptIn;
+SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
+  const LowerCaseText type(sourceType);
+  if (type.contains("loader")) return SourceEventClass::stableLocalLoader;
+  if (type.contains("remote") || type.contains("webhook")) return SourceEventClass::remoteOptIn;
   // "wrapper" itself contains "app", so it is recognised before the app sources.
-  if (contains(type, "wrapper")) return SourceEventClass::wrapperExplicit;
-  if (contains(name, "app") || contains(type, "app")) return SourceEventClass::jumpOnly;
+  if (type.contains("wrapper")) return SourceEventClass::wrapperExplicit;
+  if (LowerCaseText(source).contains("app") || type.contains("app")) {
+    return SourceEventClass::jumpOnly;
+  }
   return SourceEventClass::officialPush;
 }
 

@@ -1,5 +1,6 @@
 #include "model/tool_names.hpp"
 
+#include <functional>
 #include <unordered_map>
 
 #include "base/text.hpp"
@@ -71,14 +72,19 @@ namespace {
 
 // Every event line asks for its source's id and name several times, and a file names only a
 // handful of sources: each thread remembers the answers for the names it has seen.
+// Looked up by the name as it lies in the line: only a new name is copied into a key.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 template <std::string (*derive)(std::string_view)>
 const std::string& remembered(std::string_view name) {
   constexpr size_t kMostNamesRemembered = 256;
-  thread_local std::unordered_map<std::string, std::string> answers;
-  const std::string key(name);
-  if (const auto found = answers.find(key); found != answers.end()) return found->second;
+  thread_local std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> answers;
+  if (const auto found = answers.find(name); found != answers.end()) return found->second;
   if (answers.size() >= kMostNamesRemembered) answers.clear();
-  return answers.emplace(key, derive(name)).first->second;
+  return answers.emplace(std::string(name), derive(name)).first->second;
 }
 
 std::string deriveCanonicalToolID(std::string_view name) {

@@ -29,6 +29,10 @@ Locked<DateCache>& parsedDateCache() {
 
 std::optional<Timestamp> parseUsageDate(std::string_view text) {
   if (text.empty()) return std::nullopt;
+  // A time in UTC ("…Z") is read directly: that is quicker than the cache, and the event file's
+  // times are nearly all unique. The cache is for the local wall-clock times, which need the
+  // time zone's rules.
+  if (text.back() == 'Z' || text.back() == 'z') return parseTimestamp(text);
   auto& cache = parsedDateCache();
   const auto cached = cache.with([&](auto& map) -> std::optional<Timestamp> {
     const auto found = map.find(text);

@@ -366,12 +366,13 @@ std::optional<UsageMetric> makeRateLimitMetric(const Members& usage) {
   return metric;
 }
 
-UsageSourceClass usageSourceClassFor(const std::string& sourceType, const std::string& source) {
-  const std::string type = toLower(sourceType);
-  if (contains(type, "loader")) return UsageSourceClass::stableLocalLoader;
-  if (contains(type, "remote") || contains(type, "webhook")) return UsageSourceClass::remoteOptIn;
-  if (contains(type, "wrapper")) return UsageSourceClass::wrapperExplicit;
-  if (contains(toLower(source), "app") || contains(type, "app")) return UsageSourceClass::jumpOnly;
+UsageSourceClass usageSourceClassFor(const LowerCaseText& type, std::string_view source) {
+  if (type.contains("loader")) return UsageSourceClass::stableLocalLoader;
+  if (type.contains("remote") || type.contains("webhook")) return UsageSourceClass::remoteOptIn;
+  if (type.contains("wrapper")) return UsageSourceClass::wrapperExplicit;
+  if (LowerCaseText(source).contains("app") || type.contains("app")) {
+    return UsageSourceClass::jumpOnly;
+  }
   return UsageSourceClass::officialPush;
 }
 
@@ -482,26 +483,27 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
   snapshot.tool = context.tool;
   snapshot.source = context.source;
   snapshot.toolID = usageString(usage, {key("tool_id"), key("toolId")}).value_or(context.toolID);
-  const std::string sourceType = toLower(context.sourceType);
+  const LowerCaseText sourceType(context.sourceType);
   std::string_view fallbackSource = "hook";
-  if (contains(sourceType, "wrapper")) {
+  if (sourceType.contains("wrapper")) {
     fallbackSource = "wrapper";
-  } else if (contains(sourceType, "webhook")) {
+  } else if (sourceType.contains("webhook")) {
     fallbackSource = "webhook";
-  } else if (contains(sourceType, "notify")) {
+  } else if (sourceType.contains("notify")) {
     fallbackSource = "notify";
   }
   snapshot.dataSource = usageString(usage, {key("data_source"), key("dataSource")})
                             .value_or(std::string(fallbackSource));
   snapshot.observedAt = usageString(usage, {key("observed_at"), key("observedAt")})
                             .value_or(context.timestamp.value_or(""));
-  snapshot.sourceClass = usageSourceClassFor(context.sourceType, context.source);
-  const std::string dataSource = toLower(snapshot.dataSource);
+  snapshot.sourceClass = usageSourceClassFor(sourceType, context.source);
+  const std::string_view dataSource = snapshot.dataSource;
   if (snapshot.sourceClass == UsageSourceClass::stableLocalLoader) {
     snapshot.quality = UsageQuality::stableLocal;
-  } else if (snapshot.sourceClass == UsageSourceClass::wrapperExplicit || dataSource == "wrapper") {
+  } else if (snapshot.sourceClass == UsageSourceClass::wrapperExplicit ||
+             equalsIgnoringCase(dataSource, "wrapper")) {
     snapshot.quality = UsageQuality::wrapperExplicit;
-  } else if (dataSource == "demo") {
+  } else if (equalsIgnoringCase(dataSource, "demo")) {
     snapshot.quality = UsageQuality::demo;
   }
 

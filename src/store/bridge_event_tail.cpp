@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include <fmt/format.h>
 
@@ -14,18 +16,12 @@
 #include "model/tool_names.hpp"
 #include "platform/file_system.hpp"
 #include "store/newest_lines.hpp"
+#include "store/usage_candidate_filter.hpp"
 
 namespace glimmet {
 
 namespace {
 
-bool isUsageOnly(const GlimmetEvent& event) {
-  return event.usage.has_value() && event.notifyPolicy == NotifyPolicy::usageOnly;
-}
-
-// Counts the usage-only history candidates per tool while the window is read newest first, and
-// tells from a line's few keys, without building its event, that it cannot add one: no event
-// id, no usage object, another notify policy, or a tool that already has its twelve.
 std::optional<GlimmetEvent> parseEventFileLine(std::string_view line, size_t capacity,
                                                const EventParseContext& context) {
   if (line.find_first_not_of(" \t\r") == std::string_view::npos) return std::nullopt;
@@ -49,46 +45,21 @@ bool mentionsUsageOnly(std::string_view line) {
   return false;
 }
 
-class UsageCandidateFilter {
- public:
-  // Only these members decide; a line whose other members are broken may be skipped here,
-  // which is harmless: it would give no event anyway.
-  static constexpr std::array<std::string_view, 7> kProbedNames = {
-      "event_id", "usage", "notify_policy", "notifyPolicy", "source", "tool_id", "toolId"};
-
-  bool skips(std::string_view line, size_t capacity) {
-    if (reader_.readMembers(line, capacity, kProbedNames) != JsonLineReader::Outcome::value) {
-      return false;
-    }
-    const JsonLineValue& root = reader_.root();
-    const JsonLineValue* id = member(root, "event_id");
-    if (!id || !id->is_string()) return true;
-    const JsonLineValue* usage = member(root, "usage");
-    if (!usage || !usage->is_object()) return true;
-    const auto policy = firstString(root, {"notify_policy", "notifyPolicy"});
-    if (!policy || NotifyPolicyValue(*policy) != NotifyPolicy::usageOnly) return true;
-    auto toolID = firstString(*usage, {"tool_id", "toolId"});
-    if (!toolID) toolID = toolIDOfSource(firstString(root, {"source"}).value_or("unknown"));
-    const auto found = perTool_.find(*toolID);
-    return found != perTool_.end() && found->second >= BridgeEventTail::kUsageHistoryPerTool;
+// Probes the lines at `indices` of `lines` from `first` to `last`, into `probes` (by the same
+// position).
+void probeLines(const std::vector<std::string_view>& lines, const NewestLines& bytes,
+                const std::vector<size_t>& indices, size_t first, size_t last,
+                std::vector<UsageLineProbe>& probes) {
+  UsageLineProber prober;
+  for (size_t k = first; k < last; ++k) {
+    const std::string_view line = lines[indices[k]];
+    probes[k] = prober.probe(line, bytes.capacityAt(line));
   }
+}
 
-  bool accepts(const GlimmetEvent& event) {
-    return isUsageOnly(event) &&
-           perTool_[event.usage->toolID]++ < BridgeEventTail::kUsageHistoryPerTool;
-  }
-
- private:
-  const std::string& toolIDOfSource(const std::string& source) {
-    auto found = toolIDs_.find(source);
-    if (found == toolIDs_.end()) found = toolIDs_.emplace(source, canonicalToolID(source)).first;
-    return found->second;
-  }
-
-  JsonLineReader reader_;
-  std::map<std::string, size_t, std::less<>> perTool_;
-  std::map<std::string, std::string, std::less<>> toolIDs_;
-};
+// The older lines are probed on a second thread only when there are enough of them to repay
+// starting it (a few tens of microseconds against some microseconds a line).
+constexpr size_t kFewestLinesForSecondThread = 256;
 
 }  // namespace
 
@@ -275,18 +246,57 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
   // matter only when they carry usage-only snapshots of a tool with fewer than twelve so far;
   // a line without the text "usage_only" cannot be one, so most of the window is never parsed.
+  // The rest are first probed (a few members read, no event built), the older part on a second
+  // thread while this one parses the tail.
+  const std::vector<std::string_view>& all = lines->newestFirst;
+  std::vector<size_t> older;  // indices of the older lines that may hold a candidate
+  for (size_t i = std::min(kActiveTailLength, all.size()); i < all.size(); ++i) {
+    if (!mentionsUsageOnly(all[i])) continue;
+    if (!windowIsUtf8 && !isValidUtf8Fast(all[i])) continue;
+    older.push_back(i);
+  }
+  std::vector<UsageLineProbe> probes(older.size());
+  const size_t split = older.size() / 2;
+  std::jthread secondThread;  // joined on every way out
+  std::exception_ptr secondThreadFailure;
+  if (older.size() >= kFewestLinesForSecondThread) {
+    try {
+      secondThread = std::jthread([&] {
+        try {
+          probeLines(all, *lines, older, split, older.size(), probes);
+        } catch (...) {
+          secondThreadFailure = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one probes them all.
+    }
+  }
+  const size_t ownProbes = secondThread.joinable() ? split : older.size();
+
   std::vector<GlimmetEvent> newestFirst;
   std::vector<GlimmetEvent> candidatesNewestFirst;
-  UsageCandidateFilter filter;
-  for (const std::string_view line : lines->newestFirst) {
-    const bool inTail = newestFirst.size() < kActiveTailLength;
-    if (!inTail && !mentionsUsageOnly(line)) continue;
+  UsageCandidateFilter filter(kUsageHistoryPerTool);
+  size_t next = 0;
+  for (; next < all.size() && newestFirst.size() < kActiveTailLength; ++next) {
+    const std::string_view line = all[next];
     if (!windowIsUtf8 && !isValidUtf8Fast(line)) continue;
-    if (!inTail && filter.skips(line, lines->capacityAt(line))) continue;
     auto event = parseEventFileLine(line, lines->capacityAt(line), context);
     if (!event) continue;
     if (filter.accepts(*event)) candidatesNewestFirst.push_back(*event);
-    if (inTail) newestFirst.push_back(std::move(*event));
+    newestFirst.push_back(std::move(*event));
+  }
+  // Lines the tail took (when some of the newest were no events) were probed for nothing.
+  const size_t firstOlder =
+      static_cast<size_t>(std::lower_bound(older.begin(), older.end(), next) - older.begin());
+  probeLines(all, *lines, older, firstOlder, ownProbes, probes);
+  if (secondThread.joinable()) secondThread.join();
+  if (secondThreadFailure) std::rethrow_exception(secondThreadFailure);
+  for (size_t k = firstOlder; k < older.size(); ++k) {
+    if (filter.skips(probes[k])) continue;
+    const std::string_view line = all[older[k]];
+    auto event = parseEventFileLine(line, lines->capacityAt(line), context);
+    if (event && filter.accepts(*event)) candidatesNewestFirst.push_back(std::move(*event));
   }
   read.activeTail.assign(std::make_move_iterator(newestFirst.rbegin()),
                          std::make_move_iterator(newestFirst.rend()));

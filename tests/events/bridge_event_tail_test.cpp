@@ -167,6 +167,43 @@ TEST_F(BridgeEventTailTest, UsageHistoryBeyondTheTailCountsEachLinesOwnToolAndPo
   EXPECT_EQ(history[13], "policy-last-usage");
 }
 
+TEST_F(BridgeEventTailTest, ManyOlderUsageLinesKeepTheNewestTwelvePerToolInFileOrder) {
+  // Enough usage lines beyond the tail for them to be probed on two threads, among lines that
+  // only look like candidates; and lines in the newest part that are no events, so that the
+  // tail reaches further back than its 500 lines.
+  const char* const tools[] = {"claude-code", "codex", "gemini"};
+  std::string text;
+  for (int i = 0; i < 900; ++i) {
+    text += usageLine(fmt::format("u{}", i), tools[i % 3]);
+    if (i % 7 == 0) {
+      text += R"({"event_id":"quiet","source":"codex","notify_policy":"silent","usage":{}})"
+              "\n";
+      text += "{\"event_id\":\"broken\",\"notify_policy\":\"usage_only\",\n";
+    }
+  }
+  // Ten codex usage lines: nine are the tail's oldest events, counted there before any older
+  // line; the tenth is just beyond the tail, where the tail has reached past its 500 lines.
+  for (int i = 0; i < 10; ++i) text += usageLine(fmt::format("t{}", i), "codex");
+  for (int i = 0; i < 520; ++i) {
+    text += i % 18 == 5 ? "not json at all\n" : line(fmt::format("e{}", i));
+  }
+  writeText(file, text);
+  ASSERT_TRUE(reload());
+  ASSERT_EQ(tail.activeTail().size(), 500u);
+  EXPECT_EQ(tail.activeTail().front().id, "t1");
+  EXPECT_EQ(tail.activeTail().back().id, "e519");
+  // Claude Code and Gemini keep their newest twelve; Codex has its ten, so two more.
+  std::vector<std::string> expected;
+  for (int i = 0; i < 900; ++i) {
+    const bool kept = i % 3 == 1 ? i >= 895 : i >= 864;
+    if (kept) expected.push_back(fmt::format("u{}", i));
+  }
+  for (int i = 0; i < 10; ++i) expected.push_back(fmt::format("t{}", i));
+  std::vector<std::string> history;
+  for (const auto& event : tail.usageHistory()) history.push_back(event.id);
+  EXPECT_EQ(history, expected);
+}
+
 TEST_F(BridgeEventTailTest, LineWithBrokenUtf8IsSkippedAndTheRestOfTheWindowRead) {
   writeText(file, line("a") + line("b", ",\"message\":\"\xff\xfe\"") + line("c") +
                       line("d", ",\"message\":\"\xe2\x82\xac fine\""));
