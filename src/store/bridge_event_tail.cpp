@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <set>
@@ -45,15 +46,22 @@ bool mentionsUsageOnly(std::string_view line) {
   return false;
 }
 
-// Probes the lines at `indices` of `lines` from `first` to `last`, into `probes` (by the same
-// position).
+// Probes the lines at `indices` of `lines` into `probes` (by the same position), taking them a
+// batch at a time from `next`, which two threads may share: whichever is free takes the next
+// batch, so neither waits long for the other.
 void probeLines(const std::vector<std::string_view>& lines, const NewestLines& bytes,
-                const std::vector<size_t>& indices, size_t first, size_t last,
+                const std::vector<size_t>& indices, std::atomic<size_t>& next,
                 std::vector<UsageLineProbe>& probes) {
+  constexpr size_t kBatch = 64;
   UsageLineProber prober;
-  for (size_t k = first; k < last; ++k) {
-    const std::string_view line = lines[indices[k]];
-    probes[k] = prober.probe(line, bytes.capacityAt(line));
+  for (;;) {
+    const size_t first = next.fetch_add(kBatch);
+    if (first >= indices.size()) return;
+    const size_t last = std::min(indices.size(), first + kBatch);
+    for (size_t k = first; k < last; ++k) {
+      const std::string_view line = lines[indices[k]];
+      probes[k] = prober.probe(line, bytes.capacityAt(line));
+    }
   }
 }
 
@@ -246,8 +254,8 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
   // matter only when they carry usage-only snapshots of a tool with fewer than twelve so far;
   // a line without the text "usage_only" cannot be one, so most of the window is never parsed.
-  // The rest are first probed (a few members read, no event built), the older part on a second
-  // thread while this one parses the tail.
+  // The rest are first probed (a few members read, no event built): on a second thread while
+  // this one parses the tail, then on both.
   const std::vector<std::string_view>& all = lines->newestFirst;
   std::vector<size_t> older;  // indices of the older lines that may hold a candidate
   for (size_t i = std::min(kActiveTailLength, all.size()); i < all.size(); ++i) {
@@ -256,14 +264,14 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
     older.push_back(i);
   }
   std::vector<UsageLineProbe> probes(older.size());
-  const size_t split = older.size() / 2;
+  std::atomic<size_t> nextProbe{0};
   std::jthread secondThread;  // joined on every way out
   std::exception_ptr secondThreadFailure;
   if (older.size() >= kFewestLinesForSecondThread) {
     try {
       secondThread = std::jthread([&] {
         try {
-          probeLines(all, *lines, older, split, older.size(), probes);
+          probeLines(all, *lines, older, nextProbe, probes);
         } catch (...) {
           secondThreadFailure = std::current_exception();
         }
@@ -272,7 +280,6 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
       // No thread to be had: this one probes them all.
     }
   }
-  const size_t ownProbes = secondThread.joinable() ? split : older.size();
 
   std::vector<GlimmetEvent> newestFirst;
   std::vector<GlimmetEvent> candidatesNewestFirst;
@@ -287,9 +294,9 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
     newestFirst.push_back(std::move(*event));
   }
   // Lines the tail took (when some of the newest were no events) were probed for nothing.
-  const size_t firstOlder =
-      static_cast<size_t>(std::lower_bound(older.begin(), older.end(), next) - older.begin());
-  probeLines(all, *lines, older, firstOlder, ownProbes, probes);
+  const size_t firstOlder = static_cast<size_t>(
+      std::lower_bound(older.begin(), older.end(), next) - older.begin());
+  probeLines(all, *lines, older, nextProbe, probes);
   if (secondThread.joinable()) secondThread.join();
   if (secondThreadFailure) std::rethrow_exception(secondThreadFailure);
   for (size_t k = firstOlder; k < older.size(); ++k) {

@@ -83,6 +83,13 @@ TEST(GlimmetEventTest, TaskKeyPrefersSessionTurnThenPid) {
   EXPECT_EQ(parse(R"({"event_id":"a","source":"claude","cwd":"/a","process_id":7})").taskKey,
             "claude code|/a|7");
   EXPECT_EQ(parse(R"({"event_id":"a","task_key":"Mine"})").taskKey, "Mine");
+  // Parts are trimmed and lower-cased; their " - " and " · " separators become single spaces.
+  EXPECT_EQ(
+      parse(R"({"event_id":"a","source":"Codex","session_id":" Build - Fix ","turn_id":" T·2"})")
+          .taskKey,
+      "codex cli|build fix|t·2");
+  EXPECT_EQ(parse(R"({"event_id":"a","session_id":"A · B","turn_id":"\tMiXeD\n"})").taskKey,
+            "unknown|a b|mixed");
 }
 
 TEST(GlimmetEventTest, ReadsPreviewsOptionsChannelAndJumpTargets) {
@@ -157,6 +164,14 @@ TEST(GlimmetEventTest, SourceClassFollowsSourceTypeThenSource) {
   EXPECT_EQ(parse(R"({"event_id":"a","source_type":"wrapper"})").sourceClass,
             SourceEventClass::wrapperExplicit);
   EXPECT_EQ(parse(R"({"event_id":"a"})").sourceClass, SourceEventClass::officialPush);
+  // Case does not matter, however long the type.
+  EXPECT_EQ(parse(R"({"event_id":"a","source_type":"Local_LOADER"})").sourceClass,
+            SourceEventClass::stableLocalLoader);
+  EXPECT_EQ(parse(R"({"event_id":"a","source":"Claude-APP"})").sourceClass,
+            SourceEventClass::jumpOnly);
+  const std::string longType = std::string(80, 'x') + "WebHook";
+  EXPECT_EQ(parse((R"({"event_id":"a","source_type":")" + longType + R"("})").c_str()).sourceClass,
+            SourceEventClass::remoteOptIn);
 }
 
 TEST(GlimmetEventTest, BuildsUsageSnapshotFromUsageObject) {
@@ -357,12 +372,17 @@ TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
   ASSERT_TRUE(whole && fractional);
   EXPECT_EQ(*fractional - *whole, std::chrono::milliseconds(250));
   EXPECT_EQ(parseUsageDate("2026-05-11T14:01:00+02:00"), whole);
+  EXPECT_EQ(parseUsageDate("2026-05-11t12:01:00z"), whole);
+  EXPECT_EQ(parseUsageDate("1778500860"), whole);
+  EXPECT_FALSE(parseUsageDate("2026-05-11T12:01:00 Z"));
+  EXPECT_FALSE(parseUsageDate("Z"));
   EXPECT_FALSE(parseUsageDate("yesterday"));
   EXPECT_FALSE(parseUsageDate(""));
   EXPECT_FALSE(parseUsageDate("2026-02-30T00:00:00Z"));
   EXPECT_EQ(formatIso8601(*fractional), "2026-05-11T12:01:00Z");
 
-  // The shared cache is cleared at 2048 entries; concurrent parses must stay correct.
+  // The shared cache (for times that name an offset or none) is cleared at 2048 entries;
+  // concurrent parses must stay correct.
   std::vector<std::thread> threads;
   std::atomic<int> wrong{0};
   for (int t = 0; t < 4; ++t) {
@@ -370,7 +390,7 @@ TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {
       for (int i = 0; i < 3000; ++i) {
         const int second = (i + t) % 60;
         const auto text = "2026-01-01T00:00:" + std::string(second < 10 ? "0" : "") +
-                          std::to_string(second) + "." + std::to_string(i) + "Z";
+                          std::to_string(second) + "." + std::to_string(i) + "+00:00";
         const auto parsed = parseUsageDate(text);
         if (!parsed ||
             std::chrono::floor<std::chrono::seconds>(*parsed).time_since_epoch().count() % 60 !=
