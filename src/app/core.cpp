@@ -156,6 +156,10 @@ void Core::start() {
   log(socketOutcome);
   if (!madePrivate.empty()) log(madePrivate);
 
+  // A running front end keeps its loop free for drawing: a large read of the event file (at
+  // launch, or after the file was replaced) is made on a worker. The one-shot commands, which
+  // never start the core, read it where they stand.
+  store_->readLargeEventFileInBackground();
   store_->reload(true);
   // In isolated mode the store declines to watch; the 2-second tick still catches up.
   store_->startMonitoringBridgeEvents();

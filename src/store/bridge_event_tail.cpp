@@ -224,12 +224,13 @@ bool BridgeEventTail::readFull(uint64_t size) {
     deferredFullRead_ = size;
     return false;
   }
-  return applyFullRead(readNewestWindow(eventFile_, size, context_));
+  return applyFullRead(readNewestWindow(eventFile_, size, context_, true));
 }
 
 BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& eventFile,
                                                             uint64_t size,
-                                                            const EventParseContext& context) {
+                                                            const EventParseContext& context,
+                                                            bool secondThread) {
   FullRead read;
   auto lines = readNewestLines(eventFile, size, kTailReadWindow, JsonLineReader::kPadding,
                                kFingerprintLength);
@@ -265,15 +266,15 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   }
   std::vector<UsageLineProbe> probes(older.size());
   std::atomic<size_t> nextProbe{0};
-  std::jthread secondThread;  // joined on every way out
-  std::exception_ptr secondThreadFailure;
-  if (older.size() >= kFewestLinesForSecondThread) {
+  std::jthread prober;  // joined on every way out
+  std::exception_ptr proberFailure;
+  if (secondThread && older.size() >= kFewestLinesForSecondThread) {
     try {
-      secondThread = std::jthread([&] {
+      prober = std::jthread([&] {
         try {
           probeLines(all, *lines, older, nextProbe, probes);
         } catch (...) {
-          secondThreadFailure = std::current_exception();
+          proberFailure = std::current_exception();
         }
       });
     } catch (const std::system_error&) {
@@ -294,11 +295,11 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
     newestFirst.push_back(std::move(*event));
   }
   // Lines the tail took (when some of the newest were no events) were probed for nothing.
-  const size_t firstOlder = static_cast<size_t>(
-      std::lower_bound(older.begin(), older.end(), next) - older.begin());
+  const size_t firstOlder =
+      static_cast<size_t>(std::lower_bound(older.begin(), older.end(), next) - older.begin());
   probeLines(all, *lines, older, nextProbe, probes);
-  if (secondThread.joinable()) secondThread.join();
-  if (secondThreadFailure) std::rethrow_exception(secondThreadFailure);
+  if (prober.joinable()) prober.join();
+  if (proberFailure) std::rethrow_exception(proberFailure);
   for (size_t k = firstOlder; k < older.size(); ++k) {
     if (filter.skips(probes[k])) continue;
     const std::string_view line = all[older[k]];

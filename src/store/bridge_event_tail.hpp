@@ -55,8 +55,10 @@ class BridgeEventTail {
     std::vector<GlimmetEvent> activeTail;       // oldest first
     std::vector<GlimmetEvent> usageCandidates;  // oldest first
   };
+  // With `secondThread`, a window with many usage lines probes them on two threads: right
+  // where the caller waits for the read anyway, or where a core is left for the loop.
   static FullRead readNewestWindow(const std::string& eventFile, uint64_t size,
-                                   const EventParseContext& context);
+                                   const EventParseContext& context, bool secondThread);
 
   // With a threshold set, a full read of more bytes than it is not made by `reload`, which
   // leaves it in `deferredFullRead()` for the owner to make elsewhere and hand to

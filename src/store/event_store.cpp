@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "base/name_table.hpp"
 #include "model/message_grouping.hpp"
@@ -68,9 +69,7 @@ EventStore::EventStore(MainLoop& loop, EventStoreOptions options)
     : loop_(loop),
       options_(std::move(options)),
       tail_(options_.eventFile, options_.parseContext, options_.log) {
-  if (options_.readLargeEventFileInBackground) {
-    tail_.deferFullReadsLargerThan(kLargestEventFileReadOnLoop);
-  }
+  if (options_.readLargeEventFileInBackground) readLargeEventFileInBackground();
   localUsage_.loader = options_.localUsageLoader;
   localUsage_.roots = {&LocalToolRoots::codexSessionsRoot, &LocalToolRoots::claudeProjectsRoot,
                        &LocalToolRoots::traeTrajectoryRoot, &LocalToolRoots::geminiTmpRoot};
@@ -94,6 +93,10 @@ EventStore::~EventStore() {
   bridgeReadQueue_.reset();
   localUsage_.queue.reset();
   localHotplug_.queue.reset();
+}
+
+void EventStore::readLargeEventFileInBackground() {
+  tail_.deferFullReadsLargerThan(kLargestEventFileReadOnLoop);
 }
 
 void EventStore::reload(bool forceBridgeMetadataCheck) {
@@ -129,7 +132,9 @@ void EventStore::startBackgroundBridgeRead() {
   bridgeReadQueue_->asyncThen(
       [path = options_.eventFile, size = *tail_.deferredFullRead(),
        context = options_.parseContext] {
-        return BridgeEventTail::readNewestWindow(path, size, context);
+        // On two cores a second reading thread would take the loop's.
+        return BridgeEventTail::readNewestWindow(path, size, context,
+                                                 std::thread::hardware_concurrency() > 2);
       },
       [this, alive, resets = bridgeTailResets_](BridgeEventTail::FullRead read) {
         if (alive.expired() || !*alive.lock()) return;

@@ -92,6 +92,9 @@ class EventStore {
 
   std::function<void()> onChange;
 
+  // From now on a full read of the event file larger than 256 KiB is made on a worker thread
+  // (what `readLargeEventFileInBackground` in the options asks for from the start).
+  void readLargeEventFileInBackground();
   void reload(bool forceBridgeMetadataCheck);
   // The refresh tick's safety net for lost file-system notifications: at most every 10 s.
   void reloadIfFallbackDue();
