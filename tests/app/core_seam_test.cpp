@@ -239,6 +239,35 @@ TEST(CoreRequestEndings, AHungUpBridgeWithdrawsItsRequestEverywhere) {
   EXPECT_EQ(console.execute("list"), "No requests waiting.\n");
 }
 
+TEST(CoreLargeEventFile, ARunningCoreReadsItOnAWorkerAndACommandReadsItAtOnce) {
+  TempDir dir;
+  std::string text;
+  int count = 0;
+  while (text.size() < 600 * 1024) {
+    text += eventLine("e" + std::to_string(count), "s" + std::to_string(count % 40));
+    ++count;
+  }
+  testing::writeText(dir.file("events.jsonl"), text);
+  const std::string newest = "e" + std::to_string(count - 1);
+
+  // A one-shot command never starts the core: its reload has read the file when it returns.
+  {
+    Core command(homeIn(dir), false);
+    command.store().reload(true);
+    ASSERT_FALSE(command.store().bridgeEvents().empty());
+    EXPECT_EQ(command.store().bridgeEvents().back().id, newest);
+  }
+
+  // A running front end's loop is not held by the read: the events come a moment later.
+  Core core(homeIn(dir), false);
+  core.start();
+  EXPECT_TRUE(core.store().bridgeEvents().empty());
+  ASSERT_TRUE(
+      core.loop().runUntil([&] { return !core.store().bridgeEvents().empty(); }, kDeadline));
+  EXPECT_EQ(core.store().bridgeEvents().back().id, newest);
+  core.shutDown();
+}
+
 TEST_F(CoreSeamTest, CommandsSentFromAnotherThreadRunOnTheLoop) {
   glimmet::testing::appendText(dir.file("events.jsonl"), eventLine("e1", "s1"));
   ASSERT_TRUE(waitForSnapshots(1));
