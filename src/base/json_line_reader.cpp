@@ -175,14 +175,8 @@ bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::stri
   for (auto field : object) {
     std::string_view key;
     if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
-    // The length and the first byte settle nearly every name that is not wanted.
     bool wanted = false;
-    for (const std::string_view name : names) {
-      if (name.size() == key.size() && !key.empty() && name.front() == key.front() && name == key) {
-        wanted = true;
-        break;
-      }
-    }
+    for (const std::string_view name : names) wanted = wanted || name == key;
     // A value left untouched is stepped over when the iteration moves on.
     if (!wanted) continue;
     od::value member;

@@ -29,6 +29,11 @@ inline std::string_view trimmedView(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
+bool startsWith(std::string_view text, std::string_view prefix);
+bool endsWith(std::string_view text, std::string_view suffix);
+std::vector<std::string> split(std::string_view text, char separator);
+std::string join(const std::vector<std::string>& parts, std::string_view separator);
+
 // `toLower(text)` for the several tests a classification makes of one short name: kept on the
 // stack (a longer text on the heap), and not to be copied, since the view points into it.
 class LowerCaseText {
@@ -39,18 +44,12 @@ class LowerCaseText {
   bool contains(std::string_view lowerPart) const {
     return view_.find(lowerPart) != std::string_view::npos;
   }
-  bool operator==(std::string_view lowerText) const { return view_ == lowerText; }
-  std::string_view view() const { return view_; }
 
  private:
   std::array<char, 64> small_;
   std::string large_;
   std::string_view view_;
 };
-bool startsWith(std::string_view text, std::string_view prefix);
-bool endsWith(std::string_view text, std::string_view suffix);
-std::vector<std::string> split(std::string_view text, char separator);
-std::string join(const std::vector<std::string>& parts, std::string_view separator);
 
 // UTF-8 aware helpers: a "character" is one code point. Invalid bytes count as one character
 // each so that nothing is ever split inside a valid sequence.

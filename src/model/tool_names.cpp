@@ -70,14 +70,14 @@ const std::vector<ToolAlias>& toolAliases() {
 
 namespace {
 
-// Every event line asks for its source's id and name several times, and a file names only a
-// handful of sources: each thread remembers the answers for the names it has seen.
 // Looked up by the name as it lies in the line: only a new name is copied into a key.
 struct NameHash {
   using is_transparent = void;
   size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
 };
 
+// Every event line asks for its source's id and name several times, and a file names only a
+// handful of sources: each thread remembers the answers for the names it has seen.
 template <std::string (*derive)(std::string_view)>
 const std::string& remembered(std::string_view name) {
   constexpr size_t kMostNamesRemembered = 256;

@@ -1,7 +1,6 @@
 #include "store/bridge_event_tail.hpp"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -14,7 +13,6 @@
 #include "base/json_line_reader.hpp"
 #include "base/text.hpp"
 #include "model/glimmet_event_lines.hpp"
-#include "model/tool_names.hpp"
 #include "platform/file_system.hpp"
 #include "store/newest_lines.hpp"
 #include "store/usage_candidate_filter.hpp"

@@ -174,17 +174,21 @@ TEST_F(TextPanelRunTest, TenThousandTypedBytesAreCutBeforeTheCharacterThatCrosse
   TempDir typed;
   testing::writeText(typed.file("before.txt"), std::string(8191, 'x'));
   testing::writeText(typed.file("after.txt"), std::string(1807, 'x'));
-  const auto caretAt = [this](int caret) {
+  const auto caretAt = [this](int caret, double seconds = 30) {
     return observer_->find(
         [caret](const Shown& w) { return isTextPanel(w) && w.state.value("caret", 0) == caret; },
-        30);
+        seconds);
   };
   // xdotool types a character the keyboard lacks by remapping a key for the moment; a client
   // still reading a backlog of keys looks the key up after the mapping is back. So "é" goes
-  // once the panel has caught up.
+  // once the panel has caught up, and on a busy machine the remapped key can still be read
+  // after the mapping is gone: then it is typed once more (the caret shows it was lost).
   ASSERT_EQ(xdotool({"type", "--delay", "0", "--file", typed.file("before.txt")}), 0);
   ASSERT_TRUE(caretAt(8191));
   ASSERT_EQ(xdotool({"type", "--delay", "50", "\xc3\xa9"}), 0);
+  if (!caretAt(8193, 5) && caretAt(8191, 0)) {
+    ASSERT_EQ(xdotool({"type", "--delay", "50", "\xc3\xa9"}), 0);
+  }
   ASSERT_TRUE(caretAt(8193));
   ASSERT_EQ(xdotool({"type", "--delay", "0", "--file", typed.file("after.txt")}), 0);
   ASSERT_TRUE(caretAt(10000)) << glimmet_.output() << " caret "
