@@ -264,8 +264,8 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   }
   std::vector<UsageLineProbe> probes(older.size());
   std::atomic<size_t> nextProbe{0};
-  std::jthread prober;  // joined on every way out
   std::exception_ptr proberFailure;
+  std::jthread prober;  // joined on every way out, before what it writes to is gone
   if (secondThread && older.size() >= kFewestLinesForSecondThread) {
     try {
       prober = std::jthread([&] {
