@@ -34,17 +34,9 @@ UsageLineProbe UsageLineProber::probe(std::string_view line, size_t capacity) {
   if (auto toolID = firstString(*usage, {"tool_id", "toolId"})) {
     result.toolID = std::move(*toolID);
   } else {
-    result.toolID = toolIDOfSource(firstString(root, {"source"}).value_or("unknown"));
+    result.toolID = canonicalToolID(firstString(root, {"source"}).value_or("unknown"));
   }
   return result;
-}
-
-const std::string& UsageLineProber::toolIDOfSource(std::string_view source) {
-  auto found = toolIDs_.find(source);
-  if (found == toolIDs_.end()) {
-    found = toolIDs_.emplace(std::string(source), canonicalToolID(source)).first;
-  }
-  return found->second;
 }
 
 bool UsageCandidateFilter::skips(const UsageLineProbe& probe) const {

@@ -24,7 +24,7 @@ struct UsageLineProbe {
   std::string toolID;
 };
 
-// Probes lines with a reader and remembered tool ids of its own: one prober per thread.
+// Probes lines with a reader of its own: one prober per thread.
 class UsageLineProber {
  public:
   // Only these members decide; a line whose other members are broken may be judged here,
@@ -32,10 +32,7 @@ class UsageLineProber {
   UsageLineProbe probe(std::string_view line, size_t capacity);
 
  private:
-  const std::string& toolIDOfSource(std::string_view source);
-
   JsonLineReader reader_;
-  std::map<std::string, std::string, std::less<>> toolIDs_;
 };
 
 // Counts the usage-only history candidates per tool while the window is read newest first.
