@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -175,10 +176,8 @@ bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::stri
   for (auto field : object) {
     std::string_view key;
     if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
-    bool wanted = false;
-    for (const std::string_view name : names) wanted = wanted || name == key;
     // A value left untouched is stepped over when the iteration moves on.
-    if (!wanted) continue;
+    if (std::find(names.begin(), names.end(), key) == names.end()) continue;
     od::value member;
     if (field.value().get(member) != simdjson::SUCCESS) return false;
     od::json_type type;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/json_values.hpp"
+#include "base/optional_box.hpp"
 #include "base/time.hpp"
 #include "model/event_kinds.hpp"
 #include "model/jump_target.hpp"
@@ -37,7 +38,7 @@ struct GlimmetEvent {
   std::optional<std::string> decisionCommand;
   Timestamp timestamp = kDistantPast;
   std::string rawTimestamp;
-  std::optional<UsageSnapshot> usage;
+  OptionalBox<UsageSnapshot> usage;
   std::optional<std::string> sessionId;
   std::optional<std::string> turnId;
   std::string taskKey;
@@ -49,7 +50,7 @@ struct GlimmetEvent {
   std::optional<std::string> terminal;
   std::optional<std::string> transcriptPath;
   std::optional<std::string> jumpTarget;
-  std::optional<JumpTarget> typedJumpTarget;
+  OptionalBox<JumpTarget> typedJumpTarget;
   std::optional<ResponseReceipt> responseReceipt;
   ResponseChannel responseChannel;
   std::vector<MessageOption> choiceOptions;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <latch>
 #include <map>
 #include <set>
 #include <system_error>
@@ -169,12 +170,14 @@ BridgeEventTail::AppendOutcome BridgeEventTail::readAppended(uint64_t previousSi
 
   std::vector<GlimmetEvent> candidates = usageHistory_;
   candidates.insert(candidates.end(), parsed.begin(), parsed.end());
-  for (auto& event : parsed) activeTail_.push_back(std::move(event));
-  if (activeTail_.size() > kActiveTailLength) {
-    activeTail_.erase(
-        activeTail_.begin(),
-        activeTail_.begin() + static_cast<long>(activeTail_.size() - kActiveTailLength));
+  // The oldest make room first, so that the tail keeps its memory instead of growing past it.
+  const size_t kept = kActiveTailLength - std::min(parsed.size(), kActiveTailLength);
+  if (activeTail_.size() > kept) {
+    activeTail_.erase(activeTail_.begin(),
+                      activeTail_.begin() + static_cast<long>(activeTail_.size() - kept));
   }
+  const size_t firstKept = parsed.size() - std::min(parsed.size(), kActiveTailLength);
+  for (size_t i = firstKept; i < parsed.size(); ++i) activeTail_.push_back(std::move(parsed[i]));
   rebuildUsageHistory(candidates);
   rebuildBridgeEvents();
   return AppendOutcome::changed;
@@ -231,7 +234,7 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
                                                             bool secondThread) {
   FullRead read;
   auto lines = readNewestLines(eventFile, size, kTailReadWindow, JsonLineReader::kPadding,
-                               kFingerprintLength);
+                               kFingerprintLength, secondThread);
   if (!lines) return read;
   read.succeeded = true;
   read.fingerprint = std::move(lines->ending);
@@ -242,42 +245,59 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   }
   // A line still being written is held until its newline arrives, like on the append path.
   read.fragment = std::move(lines->fragment);
-  // One check of the whole window from its oldest kept line on (the read may start inside a
-  // character); only a window with broken UTF-8 is checked line by line.
-  const char* windowEnd = lines->bytes.get() + lines->byteCount - JsonLineReader::kPadding;
-  const char* windowStart =
-      lines->newestFirst.empty() ? windowEnd : lines->newestFirst.back().data();
-  const bool windowIsUtf8 =
-      isValidUtf8Fast(std::string_view(windowStart, static_cast<size_t>(windowEnd - windowStart)));
-
   // Parse from the newest line backwards: only the last 500 events are kept whole. Older lines
   // matter only when they carry usage-only snapshots of a tool with fewer than twelve so far;
   // a line without the text "usage_only" cannot be one, so most of the window is never parsed.
   // The rest are first probed (a few members read, no event built): on a second thread while
-  // this one parses the tail, then on both.
+  // this one parses the tail, then on both. That thread also finds them, after one UTF-8 check
+  // of all older lines together (the read may start inside a character); only lines of a
+  // region that fails it are checked one by one. Each parsed line is checked on its own anyway.
   const std::vector<std::string_view>& all = lines->newestFirst;
+  const size_t tailEnd = std::min(kActiveTailLength, all.size());
   std::vector<size_t> older;  // indices of the older lines that may hold a candidate
-  for (size_t i = std::min(kActiveTailLength, all.size()); i < all.size(); ++i) {
-    if (!mentionsUsageOnly(all[i])) continue;
-    if (!windowIsUtf8 && !isValidUtf8Fast(all[i])) continue;
-    older.push_back(i);
-  }
-  std::vector<UsageLineProbe> probes(older.size());
+  std::vector<UsageLineProbe> probes;
   std::atomic<size_t> nextProbe{0};
-  std::exception_ptr proberFailure;
-  std::jthread prober;  // joined on every way out, before what it writes to is gone
-  if (secondThread && older.size() >= kFewestLinesForSecondThread) {
+  auto findOlderCandidates = [&] {
+    if (tailEnd < all.size()) {
+      const char* regionStart = all.back().data();
+      const char* regionEnd = all[tailEnd - 1].data();
+      const bool regionIsUtf8 = isValidUtf8Fast(
+          std::string_view(regionStart, static_cast<size_t>(regionEnd - regionStart)));
+      for (size_t i = tailEnd; i < all.size(); ++i) {
+        if (!mentionsUsageOnly(all[i])) continue;
+        if (!regionIsUtf8 && !isValidUtf8Fast(all[i])) continue;
+        older.push_back(i);
+      }
+    }
+    probes.resize(older.size());
+  };
+  std::latch candidatesFound(1);
+  std::exception_ptr findFailure;   // set before the latch opens
+  std::exception_ptr probeFailure;  // read once the thread is joined
+  std::jthread prober;              // joined on every way out, before what it uses is gone
+  if (secondThread && all.size() - tailEnd >= kFewestLinesForSecondThread) {
     try {
       prober = std::jthread([&] {
         try {
+          findOlderCandidates();
+        } catch (...) {
+          findFailure = std::current_exception();
+        }
+        candidatesFound.count_down();
+        if (findFailure) return;
+        try {
           probeLines(all, *lines, older, nextProbe, probes);
         } catch (...) {
-          proberFailure = std::current_exception();
+          probeFailure = std::current_exception();
         }
       });
     } catch (const std::system_error&) {
-      // No thread to be had: this one probes them all.
+      // No thread to be had: this one does it all.
     }
+  }
+  if (!prober.joinable()) {
+    findOlderCandidates();
+    candidatesFound.count_down();
   }
 
   std::vector<GlimmetEvent> newestFirst;
@@ -286,28 +306,32 @@ BridgeEventTail::FullRead BridgeEventTail::readNewestWindow(const std::string& e
   size_t next = 0;
   for (; next < all.size() && newestFirst.size() < kActiveTailLength; ++next) {
     const std::string_view line = all[next];
-    if (!windowIsUtf8 && !isValidUtf8Fast(line)) continue;
     auto event = parseEventFileLine(line, lines->capacityAt(line), context);
     if (!event) continue;
     if (filter.accepts(*event)) candidatesNewestFirst.push_back(*event);
     newestFirst.push_back(std::move(*event));
   }
+  candidatesFound.wait();
+  if (findFailure) std::rethrow_exception(findFailure);
+  probeLines(all, *lines, older, nextProbe, probes);
+  if (prober.joinable()) prober.join();
+  if (probeFailure) std::rethrow_exception(probeFailure);
   // Lines the tail took (when some of the newest were no events) were probed for nothing.
   const size_t firstOlder =
       static_cast<size_t>(std::lower_bound(older.begin(), older.end(), next) - older.begin());
-  probeLines(all, *lines, older, nextProbe, probes);
-  if (prober.joinable()) prober.join();
-  if (proberFailure) std::rethrow_exception(proberFailure);
   for (size_t k = firstOlder; k < older.size(); ++k) {
     if (filter.skips(probes[k])) continue;
     const std::string_view line = all[older[k]];
     auto event = parseEventFileLine(line, lines->capacityAt(line), context);
     if (event && filter.accepts(*event)) candidatesNewestFirst.push_back(std::move(*event));
   }
+  // Room for the appends to come, so that the first of them does not move the whole tail.
+  read.activeTail.reserve(kActiveTailLength);
   read.activeTail.assign(std::make_move_iterator(newestFirst.rbegin()),
                          std::make_move_iterator(newestFirst.rend()));
-  read.usageCandidates.assign(std::make_move_iterator(candidatesNewestFirst.rbegin()),
-                              std::make_move_iterator(candidatesNewestFirst.rend()));
+  std::reverse(candidatesNewestFirst.begin(), candidatesNewestFirst.end());
+  read.usageHistory = bridgeUsageHistoryEvents(candidatesNewestFirst);
+  fillBridgeEvents(read.usageHistory, read.activeTail, read.bridgeEvents);
   return read;
 }
 
@@ -322,8 +346,8 @@ bool BridgeEventTail::applyFullRead(FullRead read) {
   skippingOverlongLine_ = read.skippingOverlongLine;
   fragment_ = std::move(read.fragment);
   activeTail_ = std::move(read.activeTail);
-  rebuildUsageHistory(read.usageCandidates);
-  rebuildBridgeEvents();
+  usageHistory_ = std::move(read.usageHistory);
+  bridgeEvents_ = std::move(read.bridgeEvents);
   return true;
 }
 
@@ -351,12 +375,19 @@ void BridgeEventTail::rebuildUsageHistory(const std::vector<GlimmetEvent>& candi
 }
 
 void BridgeEventTail::rebuildBridgeEvents() {
-  bridgeEvents_.clear();
-  bridgeEvents_.reserve(usageHistory_.size() + activeTail_.size());
+  fillBridgeEvents(usageHistory_, activeTail_, bridgeEvents_);
+}
+
+void BridgeEventTail::fillBridgeEvents(const std::vector<GlimmetEvent>& usageHistory,
+                                       const std::vector<GlimmetEvent>& activeTail,
+                                       std::vector<GlimmetEvent>& out) {
+  // Cleared rather than replaced: the list keeps its memory from one rebuild to the next.
+  out.clear();
+  out.reserve(usageHistory.size() + activeTail.size());
   std::set<std::string_view> seen;
-  for (const auto* list : {&usageHistory_, &activeTail_}) {
+  for (const auto* list : {&usageHistory, &activeTail}) {
     for (const auto& event : *list) {
-      if (seen.insert(event.id).second) bridgeEvents_.push_back(event);
+      if (seen.insert(event.id).second) out.push_back(event);
     }
   }
 }

@@ -52,8 +52,11 @@ class BridgeEventTail {
     std::string fragment;
     bool skippingOverlongLine = false;
     std::vector<uint64_t> overlongLineStarts;
-    std::vector<GlimmetEvent> activeTail;       // oldest first
-    std::vector<GlimmetEvent> usageCandidates;  // oldest first
+    std::vector<GlimmetEvent> activeTail;    // oldest first
+    std::vector<GlimmetEvent> usageHistory;  // oldest first
+    // Both lists as `bridgeEvents()` shows them, made with the read so that applying it on
+    // the loop moves them in instead of copying every event there.
+    std::vector<GlimmetEvent> bridgeEvents;
   };
   // With `secondThread`, a window with many usage lines probes them on two threads: right
   // where the caller waits for the read anyway, or where a core is left for the loop.
@@ -84,6 +87,9 @@ class BridgeEventTail {
   void reportNotRegular(const FileMetadata& metadata);
   void rebuildUsageHistory(const std::vector<GlimmetEvent>& candidates);
   void rebuildBridgeEvents();
+  static void fillBridgeEvents(const std::vector<GlimmetEvent>& usageHistory,
+                               const std::vector<GlimmetEvent>& activeTail,
+                               std::vector<GlimmetEvent>& out);
 
   std::string eventFile_;
   EventParseContext context_;

@@ -223,15 +223,17 @@ bool EventStore::reloadLocalHotplug(Timestamp now, bool synchronous) {
 
 void EventStore::publishEvents() {
   const auto& bridge = tail_.bridgeEvents();
-  std::vector<GlimmetEvent> merged = bridge;
-  merged.insert(merged.end(), localUsage_.events.begin(), localUsage_.events.end());
-  for (auto& event : dedupedLocalHotplugEvents(localHotplug_.events, bridge)) {
-    merged.push_back(std::move(event));
-  }
+  auto hotplug = dedupedLocalHotplugEvents(localHotplug_.events, bridge);
+  // Refilled rather than replaced: the list keeps its memory from one publish to the next, as
+  // fresh pages for hundreds of events cost the loop milliseconds.
+  events_.clear();
+  events_.reserve(bridge.size() + localUsage_.events.size() + hotplug.size());
+  events_.insert(events_.end(), bridge.begin(), bridge.end());
+  events_.insert(events_.end(), localUsage_.events.begin(), localUsage_.events.end());
+  for (auto& event : hotplug) events_.push_back(std::move(event));
   auto notices =
-      ingestResponseReceipts(merged, responseReceipts_, options_.clock(), options_.parseContext);
-  for (auto& notice : notices) merged.push_back(std::move(notice));
-  events_ = std::move(merged);
+      ingestResponseReceipts(events_, responseReceipts_, options_.clock(), options_.parseContext);
+  for (auto& notice : notices) events_.push_back(std::move(notice));
   ++revision_;
   if (onChange) onChange();
 }

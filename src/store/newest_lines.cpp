@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "platform/file_range_read.hpp"
 #include "platform/file_system.hpp"
@@ -94,6 +96,25 @@ std::optional<SteppedLines> readNewestLinesStepwise(const std::string& path, uin
 
 // Whether the line that ends `lineEnd` bytes into the file (at a newline) and reaches back past
 // `before` is longer than `window` with its newline; absent when the file cannot be read.
+// Reads `length` bytes at `offset` into `out`; with `twoThreads` a large read is shared with a
+// second thread, as copying megabytes out of the page cache is most of a full read's time.
+bool readRange(const std::string& path, uint64_t offset, char* out, size_t length,
+               bool twoThreads) {
+  constexpr size_t kSmallestSharedRead = size_t{1} << 20;
+  if (!twoThreads || length < kSmallestSharedRead) return readFileInto(path, offset, out, length);
+  const size_t half = length / 2;
+  bool olderHalfRead = false;
+  std::jthread olderHalf;
+  try {
+    olderHalf = std::jthread([&] { olderHalfRead = readFileInto(path, offset, out, half); });
+  } catch (const std::system_error&) {
+    return readFileInto(path, offset, out, length);
+  }
+  const bool newerHalfRead = readFileInto(path, offset + half, out + half, length - half);
+  olderHalf.join();
+  return olderHalfRead && newerHalfRead;
+}
+
 std::optional<bool> crossingLineIsOverlong(const std::string& path, uint64_t before,
                                            uint64_t lineEnd, uint64_t window) {
   uint64_t scannedFrom = before;
@@ -149,7 +170,7 @@ std::optional<NewestLines> readStepwise(const std::string& path, uint64_t size, 
 }  // namespace
 
 std::optional<NewestLines> readNewestLines(const std::string& path, uint64_t size, uint64_t window,
-                                           size_t padding, size_t endingLength) {
+                                           size_t padding, size_t endingLength, bool twoThreads) {
   // One read of the window and the byte before it, which tells whether the oldest line in the
   // window starts exactly at its edge.
   const uint64_t start = size - std::min(size, window + 1);
@@ -159,7 +180,9 @@ std::optional<NewestLines> readNewestLines(const std::string& path, uint64_t siz
   result.bytes = std::make_unique_for_overwrite<char[]>(length + padding);
   result.byteCount = length + padding;
   std::memset(result.bytes.get() + length, 0, padding);
-  if (length > 0 && !readFileInto(path, start, result.bytes.get(), length)) return std::nullopt;
+  if (length > 0 && !readRange(path, start, result.bytes.get(), length, twoThreads)) {
+    return std::nullopt;
+  }
   const char* data = result.bytes.get();
   result.ending.assign(data + length - std::min<size_t>(length, endingLength), data + length);
 

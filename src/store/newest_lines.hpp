@@ -32,8 +32,10 @@ struct NewestLines {
 };
 
 // Absent when the file cannot be read up to `size`. In the usual case (no line longer than the
-// window) this is one read of the window's bytes; `padding` zero bytes are added after them.
+// window) this is one read of the window's bytes, shared with a second thread when
+// `twoThreads`; `padding` zero bytes are added after them.
 std::optional<NewestLines> readNewestLines(const std::string& path, uint64_t size, uint64_t window,
-                                           size_t padding = 0, size_t endingLength = 0);
+                                           size_t padding = 0, size_t endingLength = 0,
+                                           bool twoThreads = false);
 
 }  // namespace glimmet

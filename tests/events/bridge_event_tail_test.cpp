@@ -204,6 +204,61 @@ TEST_F(BridgeEventTailTest, ManyOlderUsageLinesKeepTheNewestTwelvePerToolInFileO
   EXPECT_EQ(history, expected);
 }
 
+TEST_F(BridgeEventTailTest, AnAppendOfMoreLinesThanTheTailKeepsTheNewest500InOrder) {
+  std::string text;
+  for (int i = 0; i < 10; ++i) text += line(fmt::format("old{}", i));
+  text += usageLine("usage-old", "codex");
+  writeText(file, text);
+  ASSERT_TRUE(reload());
+  text.clear();
+  for (int i = 0; i < 700; ++i) text += line(fmt::format("e{}", i));
+  appendText(file, text);
+  ASSERT_TRUE(reload());
+  ASSERT_EQ(tail.activeTail().size(), 500u);
+  EXPECT_EQ(tail.activeTail().front().id, "e200");
+  EXPECT_EQ(tail.activeTail().back().id, "e699");
+  ASSERT_EQ(tail.usageHistory().size(), 1u);
+  EXPECT_EQ(ids().front(), "usage-old");
+  EXPECT_EQ(ids().size(), 501u);
+
+  appendText(file, line("e700") + line("e701"));
+  ASSERT_TRUE(reload());
+  ASSERT_EQ(tail.activeTail().size(), 500u);
+  EXPECT_EQ(tail.activeTail().front().id, "e202");
+  EXPECT_EQ(tail.activeTail()[497].id, "e699");
+  EXPECT_EQ(tail.activeTail().back().id, "e701");
+}
+
+TEST_F(BridgeEventTailTest, OlderUsageLinesWithBrokenUtf8AreSkippedAndTheirNeighboursCount) {
+  // Enough older lines for the second thread; every fifth usage line of each tool carries bytes
+  // that are not UTF-8, and one tool's newest older line does.
+  std::string text;
+  for (int i = 0; i < 600; ++i) {
+    const std::string extra = i % 5 == 0 ? ",\"message\":\"\xff\xfe\"" : "";
+    text += fmt::format(R"({{"event_id":"u{}","source":"{}","notify_policy":"usage_only",)"
+                        R"("usage":{{"five_hour_percent":10}}{}}})",
+                        i, i % 2 == 0 ? "codex" : "gemini", extra) +
+            "\n";
+  }
+  for (int i = 0; i < 500; ++i) text += line(fmt::format("e{}", i));
+  writeText(file, text);
+  ASSERT_TRUE(reload());
+  std::vector<std::string> expected;
+  int codex = 0;
+  int gemini = 0;
+  std::vector<std::string> newestFirst;
+  for (int i = 599; i >= 0; --i) {
+    if (i % 5 == 0) continue;
+    int& count = i % 2 == 0 ? codex : gemini;
+    if (count++ < 12) newestFirst.push_back(fmt::format("u{}", i));
+  }
+  expected.assign(newestFirst.rbegin(), newestFirst.rend());
+  std::vector<std::string> history;
+  for (const auto& event : tail.usageHistory()) history.push_back(event.id);
+  EXPECT_EQ(history, expected);
+  EXPECT_EQ(tail.activeTail().front().id, "e0");
+}
+
 TEST_F(BridgeEventTailTest, LineWithBrokenUtf8IsSkippedAndTheRestOfTheWindowRead) {
   writeText(file, line("a") + line("b", ",\"message\":\"\xff\xfe\"") + line("c") +
                       line("d", ",\"message\":\"\xe2\x82\xac fine\""));

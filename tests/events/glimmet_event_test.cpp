@@ -42,6 +42,28 @@ TEST(GlimmetEventTest, RejectsLinesWithoutStringEventIDAndReadsOtherTypesLenient
   EXPECT_EQ(parse(R"({"event_id":"c","note_max_length":"lots"})").noteMaxLength, 500);
 }
 
+TEST(GlimmetEventTest, CopiesOwnTheirUsageAndJumpTargetAndCompareByValue) {
+  const GlimmetEvent original =
+      parse(R"({"event_id":"a","source":"codex","usage":{"five_hour_percent":40},)"
+            R"("jump_target":{"kind":"url","url":"https://example.com"}})");
+  ASSERT_TRUE(original.usage && original.typedJumpTarget);
+  GlimmetEvent copy = original;
+  EXPECT_EQ(copy, original);
+  copy.usage->label = "changed";
+  copy.typedJumpTarget->url = "https://example.org";
+  EXPECT_NE(original.usage->label, "changed");
+  EXPECT_EQ(original.typedJumpTarget->url, "https://example.com");
+  EXPECT_NE(copy, original);
+  copy = original;
+  EXPECT_EQ(copy, original);
+  copy.usage.reset();
+  EXPECT_FALSE(copy.usage);
+  EXPECT_NE(copy, original);
+  GlimmetEvent moved = std::move(copy);
+  EXPECT_FALSE(moved.usage);
+  EXPECT_TRUE(moved.typedJumpTarget);
+}
+
 TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   const auto event = parse(R"({"event_id":"a","source":"codex"})");
   EXPECT_EQ(event.cwd, "/home/dev");

@@ -183,7 +183,7 @@ struct XtermSession {
         const std::string text = testing::readText(file);
         if (endsWith(text, "\n")) {
           const auto event = parseGlimmetEventLine(trim(text), {home.path()});
-          return event ? event->typedJumpTarget : std::nullopt;
+          return event ? event->typedJumpTarget.toOptional() : std::nullopt;
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
