@@ -219,16 +219,112 @@ JsonLineReader::Outcome JsonLineReader::readMembers(std::string_view line, size_
   return decode(line, capacity, &names);
 }
 
+const char* JsonLineReader::paddedData(std::string_view line, size_t& capacity) {
+  if (capacity >= line.size() + kPadding) return line.data();
+  padded_.assign(line);
+  padded_.resize(line.size() + kPadding);
+  capacity = padded_.size();
+  return padded_.data();
+}
+
+namespace {
+
+using PlainMember = JsonLineReader::PlainMember;
+
+// Records a value as `PlainMember`; false on anything that makes the line need another reader.
+bool readPlainValue(od::value& value, PlainMember& out) {
+  od::json_type type;
+  if (value.type().get(type) != simdjson::SUCCESS) return false;
+  out.text = {};
+  switch (type) {
+    case od::json_type::string:
+      out.kind = PlainMember::Kind::string;
+      return value.get_string().get(out.text) == simdjson::SUCCESS;
+    case od::json_type::object:
+      out.kind = PlainMember::Kind::object;
+      return true;
+    default:
+      out.kind = PlainMember::Kind::other;
+      return true;
+  }
+}
+
+// The position in `names` of a member's name, taken from a line without a backslash: there the
+// name is its raw text up to the next quote.
+size_t plainNameIndex(std::span<const std::string_view> names, od::raw_json_string key,
+                      const char* lineEnd) {
+  const char* start = reinterpret_cast<const char*>(key.raw());
+  const auto* quote =
+      static_cast<const char*>(std::memchr(start, '"', static_cast<size_t>(lineEnd - start)));
+  if (!quote) return names.size();
+  const std::string_view name(start, static_cast<size_t>(quote - start));
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name) return i;
+  }
+  return names.size();
+}
+
+}  // namespace
+
+JsonLineReader::Outcome JsonLineReader::readPlainMembers(std::string_view line, size_t capacity,
+                                                         std::span<const std::string_view> names,
+                                                         size_t nestedIndex,
+                                                         std::span<PlainMember> top,
+                                                         std::span<PlainMember> nested) {
+  if (top.size() < names.size() || nested.size() < names.size()) return Outcome::needsTree;
+  std::fill(top.begin(), top.end(), PlainMember{});
+  std::fill(nested.begin(), nested.end(), PlainMember{});
+  if (std::memchr(line.data(), '\\', line.size())) return Outcome::needsTree;
+  const char* data = paddedData(line, capacity);
+  const char* const lineEnd = data + line.size();
+  od::document document;
+  od::object object;
+  if (parser_->parser.iterate(data, line.size(), capacity).get(document) != simdjson::SUCCESS ||
+      document.get_object().get(object) != simdjson::SUCCESS) {
+    return Outcome::needsTree;
+  }
+  for (auto member : object) {
+    od::field field;
+    if (std::move(member).get(field) != simdjson::SUCCESS) return Outcome::needsTree;
+    // Without a backslash in the line a name is its raw text, so the raw comparison is exact.
+    const size_t index = plainNameIndex(names, field.key(), lineEnd);
+    if (index == names.size()) continue;  // stepped over when the iteration moves on
+    od::value& value = field.value();
+    if (index != nestedIndex) {
+      if (!readPlainValue(value, top[index])) return Outcome::needsTree;
+      continue;
+    }
+    od::object inner;
+    od::json_type type;
+    if (value.type().get(type) != simdjson::SUCCESS) return Outcome::needsTree;
+    if (type != od::json_type::object) {
+      top[index] = {PlainMember::Kind::other, {}};
+      continue;
+    }
+    // A later object of the same name replaces an earlier one entirely.
+    top[index] = {PlainMember::Kind::object, {}};
+    std::fill(nested.begin(), nested.end(), PlainMember{});
+    if (value.get_object().get(inner) != simdjson::SUCCESS) return Outcome::needsTree;
+    for (auto innerMember : inner) {
+      od::field innerField;
+      if (std::move(innerMember).get(innerField) != simdjson::SUCCESS) return Outcome::needsTree;
+      const size_t innerIndex = plainNameIndex(names, innerField.key(), lineEnd);
+      if (innerIndex == names.size()) continue;
+      if (!readPlainValue(innerField.value(), nested[innerIndex])) return Outcome::needsTree;
+    }
+  }
+  // Anything after the object: the line is left to a full reader.
+  const char* location = nullptr;
+  if (document.current_location().get(location) != simdjson::OUT_OF_BOUNDS) {
+    return Outcome::needsTree;
+  }
+  return Outcome::value;
+}
+
 JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t capacity,
                                                const std::span<const std::string_view>* names) {
   values_.clear();
-  const char* data = line.data();
-  if (capacity < line.size() + kPadding) {
-    padded_.assign(line);
-    padded_.resize(line.size() + kPadding);
-    data = padded_.data();
-    capacity = padded_.size();
-  }
+  const char* data = paddedData(line, capacity);
   od::document document;
   const auto error = parser_->parser.iterate(data, line.size(), capacity).get(document);
   if (error == simdjson::UTF8_ERROR || error == simdjson::UNESCAPED_CHARS ||

@@ -121,6 +121,22 @@ class JsonLineReader {
                       std::span<const std::string_view> names);
   const JsonLineValue& root() const { return values_.front(); }
 
+  // What `readPlainMembers` found of one name: its last occurrence's kind, and its text when it
+  // is a string.
+  struct PlainMember {
+    enum class Kind : uint8_t { absent, string, object, other };
+    Kind kind = Kind::absent;
+    std::string_view text;  // valid until the next read
+  };
+  // The quickest look, for a line without a single backslash (so that no name or string needs
+  // unescaping): for each of `names`, its last top-level occurrence in `top`, and in `nested`
+  // the same of the members of the top-level object named `names[nestedIndex]` (its last
+  // occurrence). Other values are stepped over. `needsTree` for a line with a backslash or
+  // anything this look does not settle; the caller then reads the line another way.
+  Outcome readPlainMembers(std::string_view line, size_t capacity,
+                           std::span<const std::string_view> names, size_t nestedIndex,
+                           std::span<PlainMember> top, std::span<PlainMember> nested);
+
   static const size_t kPadding;
   // Nesting deeper than this is left to the tree parser, which needs no stack for it.
   static constexpr size_t kMaxDepth = 256;
@@ -131,6 +147,7 @@ class JsonLineReader {
   std::string padded_;
   Outcome decode(std::string_view line, size_t capacity,
                  const std::span<const std::string_view>* names);
+  const char* paddedData(std::string_view line, size_t& capacity);
   void indexLargeObjects();
 
   std::vector<JsonLineValue> values_;

@@ -351,7 +351,7 @@ const Value* noteValue(const Members& object, MemberName key) {
   return object.get(key);
 }
 
-SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
+SourceEventClass classifySource(std::string_view sourceType, std::string_view source) {
   const LowerCaseText type(sourceType);
   if (type.contains("loader")) return SourceEventClass::stableLocalLoader;
   if (type.contains("remote") || type.contains("webhook")) return SourceEventClass::remoteOptIn;
@@ -361,6 +361,25 @@ SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view so
     return SourceEventClass::jumpOnly;
   }
   return SourceEventClass::officialPush;
+}
+
+// The lines of one file come from a few sources, mostly the same one line after line: the
+// last answer is kept for the next.
+SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
+  struct LastAnswer {
+    std::string sourceType;
+    std::string source;
+    SourceEventClass sourceClass = SourceEventClass::officialPush;
+    bool known = false;
+  };
+  thread_local LastAnswer last;
+  if (!last.known || last.sourceType != sourceType || last.source != source) {
+    last.sourceClass = classifySource(sourceType, source);
+    last.sourceType.assign(sourceType);
+    last.source.assign(source);
+    last.known = true;
+  }
+  return last.sourceClass;
 }
 
 // The phase of a line that names none: the event type's, else the status without underscores.
@@ -404,9 +423,14 @@ NotifyPolicy notifyPolicyFor(const GlimmetEvent& event) {
 constexpr std::string_view kCodexTitlePrompt = "generate a concise, single-line task title";
 
 bool isCodexTitleTurn(const GlimmetEvent& event) {
+  // The prompt first: it rules out nearly every event without looking the tool up.
+  const std::string_view user = event.preview.user;
+  if (user.size() < kCodexTitlePrompt.size() ||
+      !equalsIgnoringCase(user.substr(0, kCodexTitlePrompt.size()), kCodexTitlePrompt)) {
+    return false;
+  }
   const std::string tool = canonicalToolID(event.source);
-  if (tool != "codex-cli" && tool != "codex-app") return false;
-  return toLower(event.preview.user).starts_with(kCodexTitlePrompt);
+  return tool == "codex-cli" || tool == "codex-app";
 }
 
 template <typename Members, typename Value = typename Members::ValueType>

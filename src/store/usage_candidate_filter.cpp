@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/text.hpp"
 #include "model/tool_names.hpp"
 
 namespace glimmet {
@@ -10,6 +11,43 @@ namespace {
 
 constexpr std::array<std::string_view, 7> kProbedNames = {
     "event_id", "usage", "notify_policy", "notifyPolicy", "source", "tool_id", "toolId"};
+enum ProbedName : size_t {
+  eventID,
+  usage,
+  notifyPolicy,
+  notifyPolicyCamel,
+  source,
+  toolID,
+  toolIDCamel
+};
+
+using PlainMember = JsonLineReader::PlainMember;
+
+// The text the event parser would read from a member: a string's trimmed text, absent when
+// empty or missing. False when only the full reader can tell (a number reads as its text).
+bool plainText(const PlainMember& member, std::optional<std::string_view>& text) {
+  text.reset();
+  switch (member.kind) {
+    case PlainMember::Kind::absent:
+    case PlainMember::Kind::object:
+      return true;
+    case PlainMember::Kind::string: {
+      const std::string_view trimmed = trimmedView(member.text);
+      if (!trimmed.empty()) text = trimmed;
+      return true;
+    }
+    case PlainMember::Kind::other:
+      return false;
+  }
+  return false;
+}
+
+// The first of two names that reads as text, as `firstString` picks it.
+bool firstPlainText(const PlainMember& first, const PlainMember& second,
+                    std::optional<std::string_view>& text) {
+  if (!plainText(first, text)) return false;
+  return text || plainText(second, text);
+}
 
 }  // namespace
 
@@ -18,6 +56,37 @@ bool isUsageOnly(const GlimmetEvent& event) {
 }
 
 UsageLineProbe UsageLineProber::probe(std::string_view line, size_t capacity) {
+  if (auto quick = probePlain(line, capacity)) return std::move(*quick);
+  return probeDecoded(line, capacity);
+}
+
+std::optional<UsageLineProbe> UsageLineProber::probePlain(std::string_view line, size_t capacity) {
+  std::array<PlainMember, kProbedNames.size()> top;
+  std::array<PlainMember, kProbedNames.size()> inUsage;
+  if (reader_.readPlainMembers(line, capacity, kProbedNames, usage, top, inUsage) !=
+      JsonLineReader::Outcome::value) {
+    return std::nullopt;
+  }
+  UsageLineProbe result;
+  result.verdict = UsageLineProbe::Verdict::never;
+  if (top[eventID].kind != PlainMember::Kind::string) return result;
+  if (top[usage].kind != PlainMember::Kind::object) return result;
+  std::optional<std::string_view> policy;
+  if (!firstPlainText(top[notifyPolicy], top[notifyPolicyCamel], policy)) return std::nullopt;
+  if (!policy || NotifyPolicyValue(*policy) != NotifyPolicy::usageOnly) return result;
+  std::optional<std::string_view> ownToolID;
+  std::optional<std::string_view> sourceText;
+  if (!firstPlainText(inUsage[toolID], inUsage[toolIDCamel], ownToolID) ||
+      !plainText(top[source], sourceText)) {
+    return std::nullopt;
+  }
+  result.verdict = UsageLineProbe::Verdict::tool;
+  result.toolID =
+      ownToolID ? std::string(*ownToolID) : canonicalToolID(sourceText.value_or("unknown"));
+  return result;
+}
+
+UsageLineProbe UsageLineProber::probeDecoded(std::string_view line, size_t capacity) {
   UsageLineProbe result;
   if (reader_.readMembers(line, capacity, kProbedNames) != JsonLineReader::Outcome::value) {
     return result;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,11 @@ class UsageLineProber {
   UsageLineProbe probe(std::string_view line, size_t capacity);
 
  private:
+  // Straight from a line without escapes; absent when that cannot settle it.
+  std::optional<UsageLineProbe> probePlain(std::string_view line, size_t capacity);
+  // Through the decoded members, for every other line.
+  UsageLineProbe probeDecoded(std::string_view line, size_t capacity);
+
   JsonLineReader reader_;
 };
 

@@ -13,6 +13,7 @@
 #include "base/text.hpp"
 #include "model/glimmet_event.hpp"
 #include "model/glimmet_event_lines.hpp"
+#include "store/usage_candidate_filter.hpp"
 
 namespace glimmet {
 namespace {
@@ -33,6 +34,28 @@ std::string withEventID(std::string_view text) {
          std::string(text.substr(brace + 1));
 }
 
+// The quick look the full read takes at older lines never loses a usage-only event: a line it
+// rules out is none, and for one that is, it names the event's tool. (It may name a tool for a
+// line that turns out broken: parsed or skipped, that line gives no usage-only event anyway.)
+void expectProbeAgrees(std::string_view line, const std::optional<GlimmetEvent>& tree,
+                       const std::string& where) {
+  static UsageLineProber prober;
+  const UsageLineProbe probe = prober.probe(line, 0);
+  const bool usageOnly = tree && isUsageOnly(*tree);
+  switch (probe.verdict) {
+    case UsageLineProbe::Verdict::parse:
+      break;
+    case UsageLineProbe::Verdict::never:
+      EXPECT_FALSE(usageOnly) << where << ": " << line.substr(0, 300);
+      break;
+    case UsageLineProbe::Verdict::tool:
+      if (usageOnly) {
+        EXPECT_EQ(probe.toolID, tree->usage->toolID) << where << ": " << line.substr(0, 300);
+      }
+      break;
+  }
+}
+
 void expectSameEvent(std::string_view line, const std::string& where) {
   const auto fast = parseGlimmetEventLine(line, kContext);
   const auto tree = parseGlimmetEventLineAsTree(line, kContext);
@@ -40,6 +63,7 @@ void expectSameEvent(std::string_view line, const std::string& where) {
   if (fast) {
     EXPECT_TRUE(*fast == *tree) << where << ": " << line.substr(0, 300);
   }
+  expectProbeAgrees(line, tree, where);
 }
 
 // Each line of a JSON Lines file, and each whole JSON file, with and without an event id.
