@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include <fmt/format.h>
 
@@ -257,6 +258,42 @@ TEST_F(BridgeEventTailTest, OlderUsageLinesWithBrokenUtf8AreSkippedAndTheirNeigh
   for (const auto& event : tail.usageHistory()) history.push_back(event.id);
   EXPECT_EQ(history, expected);
   EXPECT_EQ(tail.activeTail().front().id, "e0");
+}
+
+TEST_F(BridgeEventTailTest, AWindowReadInTwoHalvesKeepsTheLineAcrossTheirSeam) {
+  // Megabytes of lines, each half with usage lines of tools seen once, and in the middle the
+  // one line that the two halves of the read meet inside (both halves are the same length).
+  const auto half = [](char prefix) {
+    std::string text;
+    const std::string filler(200, 'f');
+    for (int i = 0; i < 100; ++i) {
+      for (int j = 0; j < 40; ++j) {
+        text += line(fmt::format("{}-{:03}-{:02}", prefix, i, j),
+                     fmt::format(R"(,"message":"{}")", filler));
+      }
+      text += fmt::format(R"({{"event_id":"{}-usage-{:03}","source":"codex",)"
+                          R"("notify_policy":"usage_only","usage":{{"tool_id":"{}-tool-{:03}"}}}})",
+                          prefix, i, prefix, i) +
+              "\n";
+    }
+    return text;
+  };
+  const std::string seam =
+      R"({"event_id":"seam","source":"codex","notify_policy":"usage_only",)"
+      R"("usage":{"tool_id":"seam-tool","five_hour_percent":5}})"
+      "\n";
+  const std::string older = half('a');
+  const std::string newer = half('b');
+  ASSERT_EQ(older.size(), newer.size());
+  ASSERT_GT(older.size(), size_t{1} << 20);
+  writeText(file, older + seam + newer);
+  ASSERT_TRUE(reload());
+  std::set<std::string> tools;
+  for (const auto& event : tail.usageHistory()) tools.insert(event.usage->toolID);
+  EXPECT_EQ(tools.size(), 201u);
+  EXPECT_TRUE(tools.count("seam-tool"));
+  EXPECT_TRUE(tools.count("a-tool-000"));
+  EXPECT_TRUE(tools.count("b-tool-099"));
 }
 
 TEST_F(BridgeEventTailTest, LineWithBrokenUtf8IsSkippedAndTheRestOfTheWindowRead) {
