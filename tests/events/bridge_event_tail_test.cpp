@@ -278,10 +278,9 @@ TEST_F(BridgeEventTailTest, AWindowReadInTwoHalvesKeepsTheLineAcrossTheirSeam) {
     }
     return text;
   };
-  const std::string seam =
-      R"({"event_id":"seam","source":"codex","notify_policy":"usage_only",)"
-      R"("usage":{"tool_id":"seam-tool","five_hour_percent":5}})"
-      "\n";
+  const std::string seam = R"({"event_id":"seam","source":"codex","notify_policy":"usage_only",)"
+                           R"("usage":{"tool_id":"seam-tool","five_hour_percent":5}})"
+                           "\n";
   const std::string older = half('a');
   const std::string newer = half('b');
   ASSERT_EQ(older.size(), newer.size());
