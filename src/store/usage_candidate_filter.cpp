@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::array<std::string_view, 7> kProbedNames = {
     "event_id", "usage", "notify_policy", "notifyPolicy", "source", "tool_id", "toolId"};
+// Positions in `kProbedNames`, which the quick look reports its members by.
 enum ProbedName : size_t {
   eventID,
   usage,
@@ -20,6 +21,11 @@ enum ProbedName : size_t {
   toolID,
   toolIDCamel
 };
+static_assert(kProbedNames[eventID] == "event_id" && kProbedNames[usage] == "usage" &&
+              kProbedNames[notifyPolicy] == "notify_policy" &&
+              kProbedNames[notifyPolicyCamel] == "notifyPolicy" &&
+              kProbedNames[source] == "source" && kProbedNames[toolID] == "tool_id" &&
+              kProbedNames[toolIDCamel] == "toolId");
 
 using PlainMember = JsonLineReader::PlainMember;
 
