@@ -1,5 +1,6 @@
 # Writes a C++ source that holds each input file's bytes, keyed by its file name. HEADER names
-# the header declaring FUNCTION, which returns the table (default: the bridge scripts').
+# the header declaring FUNCTION, which returns the table (default: the bridge scripts'). The
+# arrays are named after FUNCTION, so that two tables can share a unity build's translation unit.
 if(NOT HEADER)
   set(HEADER "integrations/embedded_scripts.hpp")
 endif()
@@ -16,8 +17,8 @@ foreach(input ${INPUTS})
   string(LENGTH "${hex}" hex_length)
   math(EXPR byte_count "${hex_length} / 2")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
-  string(APPEND body "const char kScript${index}[] = {${bytes} 0};\n")
-  string(APPEND table "    {\"${name}\", std::string_view(kScript${index}, ${byte_count})},\n")
+  string(APPEND body "const char k${FUNCTION}${index}[] = {${bytes} 0};\n")
+  string(APPEND table "    {\"${name}\", std::string_view(k${FUNCTION}${index}, ${byte_count})},\n")
   math(EXPR index "${index} + 1")
 endforeach()
 string(APPEND body "}  // namespace\n\nconst std::vector<EmbeddedScript>& ${FUNCTION}() {\n")

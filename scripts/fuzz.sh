@@ -1,19 +1,18 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in build-fuzz and runs each for
-# SECONDS (default 60), starting from its checked-in seed corpus. Usage: fuzz.sh [SECONDS]
-# New inputs collect in build-fuzz/corpus/<target>, failing ones in build-fuzz/artifacts; a
-# failing input is replayed with `build-fuzz/tests/fuzz/<target> FILE`, and is printed in
+# Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in build-sanitize, the sanitizer
+# suite's tree, and runs each for SECONDS (default 60), starting from its checked-in seed
+# corpus. Usage: fuzz.sh [SECONDS]
+# New inputs collect in build-sanitize/corpus/<target>, failing ones in build-sanitize/artifacts;
+# a failing input is replayed with `build-sanitize/tests/fuzz/<target> FILE`, and is printed in
 # base64 in the log, so that one found on a CI machine can be brought home.
 # FUZZ_SEED=N makes the mutations repeatable (CI sets it: a gate must not pass or fail by
 # chance); without it every run explores anew.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
-build_dir="$root/build-fuzz"
+build_dir="$root/build-sanitize"
 "$root/scripts/setup.sh"
-# The fuzz targets alone: the suite and the benchmarks are built by test.sh.
-"$root/scripts/build.sh" "$build_dir" -DCMAKE_CXX_COMPILER=clang++ -DGLIMMET_FUZZ=ON \
-  -DGLIMMET_BUILD_TESTS=OFF -DGLIMMET_BUILD_BENCH=OFF
+"$root/scripts/build-sanitize.sh"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build_dir/artifacts"

@@ -8,16 +8,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
 if [ "$mode" = "--agents" ]; then "$root/scripts/setup.sh" --agents; else "$root/scripts/setup.sh"; fi
 build_dir="$root/build"
-extra=()
 if [ "$mode" = "--sanitize" ]; then
   build_dir="$root/build-sanitize"
-  extra=(-DGLIMMET_SANITIZE=ON -DGLIMMET_BUILD_BENCH=OFF)
-  export GLIMMET_BUILD_TYPE=Debug
+  "$root/scripts/build-sanitize.sh"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  "$root/scripts/build.sh" "$build_dir"
 fi
-# (The guarded expansion keeps an empty array legal under set -u in macOS's bash 3.2.)
-"$root/scripts/build.sh" "$build_dir" ${extra[@]+"${extra[@]}"}
 if [ "$mode" = "--agents" ]; then
   shift
   exec "$root/scripts/agents/run.sh" --build-dir "$build_dir" "$@"

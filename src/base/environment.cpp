@@ -2,7 +2,10 @@
 
 #include "base/text.hpp"
 
+// The C library declares it (in extern "C"), but not on every platform.
+extern "C" {
 extern char** environ;  // NOLINT(readability-redundant-declaration)
+}
 
 namespace glimmet {
 

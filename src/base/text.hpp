@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,11 @@ inline std::string_view trimmedView(std::string_view text) {
   while (begin < end && isSpace(text[begin])) ++begin;
   while (end > begin && isSpace(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+// A value that is there and holds more than white space (an id, a path, a name).
+inline bool hasText(const std::optional<std::string>& text) {
+  return text && !trimmedView(*text).empty();
 }
 
 bool startsWith(std::string_view text, std::string_view prefix);

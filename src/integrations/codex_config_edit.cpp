@@ -11,12 +11,12 @@ namespace glimmet {
 
 namespace {
 
-struct Parsed {
+struct ParsedConfig {
   std::optional<toml::table> table;
   size_t errorLine = 0;
 };
 
-Parsed parseToml(std::string_view text) {
+ParsedConfig parseConfigToml(std::string_view text) {
   try {
     return {toml::parse(text), 0};
   } catch (const toml::parse_error& error) {
@@ -147,13 +147,13 @@ Result<std::string> enableHooksFeature(const std::string& path, std::string_view
 }  // namespace
 
 std::optional<std::vector<std::string>> codexNotifyCommandOf(std::string_view text) {
-  const Parsed parsed = parseToml(text);
+  const ParsedConfig parsed = parseConfigToml(text);
   if (!parsed.table) return std::nullopt;
   return notifyOf(*parsed.table);
 }
 
 bool codexHooksFeatureEnabled(std::string_view text) {
-  const Parsed parsed = parseToml(text);
+  const ParsedConfig parsed = parseConfigToml(text);
   if (!parsed.table) return false;
   const auto& features = (*parsed.table)["features"];
   return features["hooks"].value<bool>() == true || features["codex_hooks"].value<bool>() == true;
@@ -161,7 +161,7 @@ bool codexHooksFeatureEnabled(std::string_view text) {
 
 Result<std::string> planCodexConfig(const std::string& path, std::string_view text,
                                     const std::vector<std::string>& notify) {
-  const Parsed before = parseToml(text);
+  const ParsedConfig before = parseConfigToml(text);
   if (!before.table) {
     return Result<std::string>::failure(
         fmt::format("{} is not valid TOML (line {})", path, before.errorLine));
@@ -169,7 +169,7 @@ Result<std::string> planCodexConfig(const std::string& path, std::string_view te
   std::string planned(text);
   if (notifyOf(*before.table) != notify) planned = setTomlNotify(planned, notifyLine(notify));
 
-  const Parsed withNotify = parseToml(planned);
+  const ParsedConfig withNotify = parseConfigToml(planned);
   if (!withNotify.table || notifyOf(*withNotify.table) != notify) {
     return Result<std::string>::failure(fmt::format("{}: cannot set notify safely", path));
   }
@@ -180,7 +180,7 @@ Result<std::string> planCodexConfig(const std::string& path, std::string_view te
   }
 
   // The edits are textual; only a result that reads back as intended is ever written.
-  const Parsed after = parseToml(planned);
+  const ParsedConfig after = parseConfigToml(planned);
   if (!after.table || notifyOf(*after.table) != notify) {
     return Result<std::string>::failure(fmt::format("{}: cannot set notify safely", path));
   }

@@ -11,10 +11,6 @@ namespace {
 constexpr const char* kCmuxBundleID = "com.cmuxterm.app";
 constexpr const char* kCmuxAppPath = "/Applications/cmux.app";
 
-bool named(const std::optional<std::string>& id) {
-  return id && !trim(*id).empty();
-}
-
 }  // namespace
 
 bool JumpOpener::runCmuxStrategyChain(const std::string& tool,
@@ -59,7 +55,7 @@ bool JumpOpener::openCmux(const std::optional<std::string>& sessionID,
   if (sessionID) fields["session_id"] = *sessionID;
   if (windowID) fields["window_id"] = *windowID;
   if (cwd) fields["path"] = *cwd;
-  const bool targeted = named(sessionID) || named(windowID);
+  const bool targeted = hasText(sessionID) || hasText(windowID);
   const auto tool = setup_.programs.cmux();
   if (!tool) {
     const std::string detail = "cmux CLI not found at any of the bundled or PATH locations";
@@ -71,8 +67,9 @@ bool JumpOpener::openCmux(const std::optional<std::string>& sessionID,
     return true;
   }
   std::vector<std::vector<std::string>> candidates;
-  if (named(windowID)) candidates.push_back({"focus-window", "--window", trim(*windowID)});
-  if (named(sessionID)) candidates.push_back({"select-workspace", "--workspace", trim(*sessionID)});
+  if (hasText(windowID)) candidates.push_back({"focus-window", "--window", trim(*windowID)});
+  if (hasText(sessionID))
+    candidates.push_back({"select-workspace", "--workspace", trim(*sessionID)});
   for (const auto& args : candidates) {
     if (runCmuxStrategyChain(*tool, args)) {
       activateCmuxApp();

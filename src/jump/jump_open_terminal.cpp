@@ -12,10 +12,6 @@ namespace glimmet {
 
 namespace {
 
-bool named(const std::optional<std::string>& id) {
-  return id && !trim(*id).empty();
-}
-
 std::string exitDetail(const std::string& prefix, const CapturedProcessResult& result) {
   if (result.launchError) return prefix + " launch error: " + *result.launchError;
   std::string detail = prefix + " exit=" + std::to_string(result.exitCode);
@@ -151,7 +147,7 @@ bool JumpOpener::openTerminalApplication(const JumpTarget& target, const std::st
     // Linux has no "bring the app forward" for a terminal; a new window in the folder is the
     // nearest thing.
     const std::string home = setup_.environment.get("HOME").value_or("/");
-    const std::string cwd = named(target.cwd) && isDirectory(*target.cwd) ? *target.cwd : home;
+    const std::string cwd = hasText(target.cwd) && isDirectory(*target.cwd) ? *target.cwd : home;
     return openLinuxTerminalCwd(cwd, target.terminal);
   }
   const bool iterm = application == "iTerm";
@@ -265,29 +261,29 @@ bool JumpOpener::focusLinuxTerminal(const JumpTarget& target, const std::string&
   bool focused = false;
   // The pane inside the terminal first, then the terminal's window, so the window comes
   // forward already showing the agent.
-  if (named(target.tmuxPane) && programs.tmux) {
+  if (hasText(target.tmuxPane) && programs.tmux) {
     attempted = true;
     const std::string pane = trim(*target.tmuxPane);
     focused |= runFocusStep({*programs.tmux, "select-window", "-t", pane}, target, failures) &&
                runFocusStep({*programs.tmux, "select-pane", "-t", pane}, target, failures);
   }
-  if (named(target.kittyWindowID) && programs.kitty) {
+  if (hasText(target.kittyWindowID) && programs.kitty) {
     attempted = true;
     // Remote control from outside kitty needs the socket it listens on.
     std::vector<std::string> argv = {*programs.kitty, "@"};
-    if (named(target.kittyListenOn)) {
+    if (hasText(target.kittyListenOn)) {
       argv.insert(argv.end(), {"--to", trim(*target.kittyListenOn)});
     }
     argv.insert(argv.end(), {"focus-window", "--match", "id:" + trim(*target.kittyWindowID)});
     focused |= runFocusStep(argv, target, failures);
   }
-  if (named(target.weztermPane) && programs.wezterm) {
+  if (hasText(target.weztermPane) && programs.wezterm) {
     attempted = true;
     focused |= runFocusStep(
         {*programs.wezterm, "cli", "activate-pane", "--pane-id", trim(*target.weztermPane)}, target,
         failures);
   }
-  if ((named(target.x11WindowID) || target.processID) &&
+  if ((hasText(target.x11WindowID) || target.processID) &&
       setup_.environment.nonEmptyString("DISPLAY")) {
     attempted = true;
     focused |= focusX11Window(target, failures);

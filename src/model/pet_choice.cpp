@@ -88,14 +88,6 @@ CodexSpriteFrame activeCodexSpriteFrame(PetState state, bool reduceMotion, int64
   return {row.rowIndex, 0, row.frameDurationsMs.front()};
 }
 
-namespace {
-
-bool hasText(const std::optional<std::string>& text) {
-  return text && !trim(*text).empty();
-}
-
-}  // namespace
-
 std::string sourceBadgeLabel(const PetChoice& choice) {
   if (hasText(choice.badge)) return trim(*choice.badge);
   switch (choice.sourceKind) {

@@ -21,18 +21,11 @@
 namespace glimmet {
 namespace {
 
+using testing::isolatedHome;
+
 using glimmet::testing::TempDir;
 
-constexpr Seconds kDeadline{10.0};
-
-Environment homeIn(const TempDir& dir) {
-  Environment environment;
-  environment.set("HOME", dir.file("home"));
-  environment.set("XDG_DATA_HOME", dir.file("data"));
-  environment.set("XDG_CONFIG_HOME", dir.file("config"));
-  environment.set("GLIMMET_EVENT_FILE", dir.file("events.jsonl"));
-  return environment;
-}
+constexpr Seconds kSeamDeadline{10.0};
 
 std::string eventLine(const std::string& id, const std::string& session) {
   return R"({"event_id":")" + id + R"(","source":"codex","event_type":"task_completed",)" +
@@ -54,14 +47,15 @@ PendingAction request(const std::string& id, PendingActionKind kind, const std::
 
 class CoreSeamTest : public ::testing::Test {
  protected:
-  CoreSeamTest() : core(homeIn(dir), false, [this](const std::string& line) { log += line; }) {
+  CoreSeamTest()
+      : core(isolatedHome(dir), false, [this](const std::string& line) { log += line; }) {
     core.subscribe([this](const SnapshotPtr& snapshot) { seen.push_back(snapshot); });
     core.start();
   }
   ~CoreSeamTest() override { core.shutDown(); }
 
   bool waitForSnapshots(size_t count) {
-    return core.loop().runUntil([&] { return seen.size() >= count; }, kDeadline);
+    return core.loop().runUntil([&] { return seen.size() >= count; }, kSeamDeadline);
   }
   // Runs the loop a little: long enough for the debounced reload of an append to publish.
   void settle() {
@@ -184,7 +178,7 @@ TEST_F(CoreSeamTest, AnApprovalStopsWaitingWhenItsSocketRequestEnds) {
       R"("action":{"kind":"shell","command":"ls"},"timestamp":")" +
           formatIso8601(systemNow()) + "\"}\n");
   ASSERT_TRUE(core.loop().runUntil([&] { return core.snapshot()->message("perm-2") != nullptr; },
-                                   kDeadline));
+                                   kSeamDeadline));
   EXPECT_EQ(core.snapshot()->approvalCount, 1);
 }
 
@@ -192,7 +186,7 @@ TEST_F(CoreSeamTest, AnApprovalStopsWaitingWhenItsSocketRequestEnds) {
 // request's notification away, whether the user decided or the request ended by itself.
 TEST(CoreRequestEndings, AHungUpBridgeWithdrawsItsRequestEverywhere) {
   TempDir dir;
-  Core core(homeIn(dir), false, [](const std::string&) {});
+  Core core(isolatedHome(dir), false, [](const std::string&) {});
   std::vector<std::string> withdrawn;
   DecisionFrontEnd frontEnd;
   frontEnd.withdrawNotification = [&](const std::string& id) { withdrawn.push_back(id); };
@@ -252,18 +246,18 @@ TEST(CoreLargeEventFile, ARunningCoreReadsItOnAWorkerAndACommandReadsItAtOnce) {
 
   // A one-shot command never starts the core: its reload has read the file when it returns.
   {
-    Core command(homeIn(dir), false);
+    Core command(isolatedHome(dir), false);
     command.store().reload(true);
     ASSERT_FALSE(command.store().bridgeEvents().empty());
     EXPECT_EQ(command.store().bridgeEvents().back().id, newest);
   }
 
   // A running front end's loop is not held by the read: the events come a moment later.
-  Core core(homeIn(dir), false);
+  Core core(isolatedHome(dir), false);
   core.start();
   EXPECT_TRUE(core.store().bridgeEvents().empty());
   ASSERT_TRUE(
-      core.loop().runUntil([&] { return !core.store().bridgeEvents().empty(); }, kDeadline));
+      core.loop().runUntil([&] { return !core.store().bridgeEvents().empty(); }, kSeamDeadline));
   EXPECT_EQ(core.store().bridgeEvents().back().id, newest);
   core.shutDown();
 }
@@ -283,7 +277,7 @@ TEST_F(CoreSeamTest, CommandsSentFromAnotherThreadRunOnTheLoop) {
       done = true;
     });
   });
-  ASSERT_TRUE(core.loop().runUntil([&] { return done.load(); }, kDeadline));
+  ASSERT_TRUE(core.loop().runUntil([&] { return done.load(); }, kSeamDeadline));
   sender.join();
   EXPECT_TRUE(ranOnLoop);
   EXPECT_TRUE(ok);

@@ -27,7 +27,7 @@ using testing::splitLines;
 using testing::TempDir;
 using testing::writeText;
 
-constexpr double kDeadline = 30;
+constexpr double kNotificationDeadlineSeconds = 30;
 
 std::string permissionRequest(const std::string& id, const std::string& command) {
   HookRequest request;
@@ -106,8 +106,8 @@ class DesktopNotificationsRunTest : public ::testing::Test {
                   "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
     bus = ChildProcess::spawn(
         {"dbus-daemon", "--config-file=" + dir.file("bus.conf"), "--nofork", "--print-address=1"});
-    ASSERT_TRUE(
-        bus.waitUntil([&] { return bus.output().find('\n') != std::string::npos; }, kDeadline));
+    ASSERT_TRUE(bus.waitUntil([&] { return bus.output().find('\n') != std::string::npos; },
+                              kNotificationDeadlineSeconds));
     busAddress = bus.output().substr(0, bus.output().find('\n'));
 
     // dunst hands its context menu to this "dmenu", which chooses one line.
@@ -120,7 +120,8 @@ class DesktopNotificationsRunTest : public ::testing::Test {
     monitor = ChildProcess::spawn(
         {"dbus-monitor", "--address", busAddress, "interface='org.freedesktop.Notifications'"});
     // Its own name is lost the moment it turns into a monitor.
-    ASSERT_TRUE(monitor.waitForOutput("member=NameLost", kDeadline)) << monitor.output();
+    ASSERT_TRUE(monitor.waitForOutput("member=NameLost", kNotificationDeadlineSeconds))
+        << monitor.output();
   }
 
   void startServer() {
@@ -138,13 +139,14 @@ class DesktopNotificationsRunTest : public ::testing::Test {
               environment());
           return answer.output().find("boolean true") != std::string::npos;
         },
-        kDeadline);
+        kNotificationDeadlineSeconds);
   }
 
   ChildProcess startGlimmet() {
     auto child = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment(false), {},
                                      /*keepInputOpen=*/true);
-    EXPECT_TRUE(child.waitForOutput("[Glimmet] socket server listening at " + socket(), kDeadline))
+    EXPECT_TRUE(child.waitForOutput("[Glimmet] socket server listening at " + socket(),
+                                    kNotificationDeadlineSeconds))
         << child.output();
     return child;
   }
@@ -157,7 +159,7 @@ class DesktopNotificationsRunTest : public ::testing::Test {
   }
 
   static HookReply onlyReply(ChildProcess& finished) {
-    EXPECT_TRUE(finished.waitExit(kDeadline));
+    EXPECT_TRUE(finished.waitExit(kNotificationDeadlineSeconds));
     const auto lines = splitLines(finished.output());
     EXPECT_EQ(lines.size(), 2u) << finished.output();
     auto reply = decodeHookReply(lines.empty() ? "" : lines.front());
@@ -168,7 +170,7 @@ class DesktopNotificationsRunTest : public ::testing::Test {
   bool waitForCalls(const std::string& member, size_t count) {
     return monitor.waitUntil(
         [&] { return occurrences(monitor.output(), "member=" + member + "\n") >= count; },
-        kDeadline);
+        kNotificationDeadlineSeconds);
   }
 
   TempDir dir;
@@ -207,7 +209,8 @@ TEST_F(DesktopNotificationsRunTest, ApproveButtonAnswersTheBridgeAndTheConsoleWi
   // Decided in the console instead: the second notification is withdrawn.
   auto denied = client(permissionRequest("req-console", "make test"));
   ASSERT_TRUE(waitForCalls("Notify", 2)) << monitor.output();
-  ASSERT_TRUE(glimmet.waitForOutput("[#2] Approval needed: Run: make test\n", kDeadline))
+  ASSERT_TRUE(
+      glimmet.waitForOutput("[#2] Approval needed: Run: make test\n", kNotificationDeadlineSeconds))
       << glimmet.output();
   glimmet.write("deny 2\n");
   EXPECT_EQ(onlyReply(denied).decision, "deny");
@@ -221,12 +224,13 @@ TEST_F(DesktopNotificationsRunTest, ApproveButtonAnswersTheBridgeAndTheConsoleWi
       environment());
   EXPECT_EQ(late.exitCode(), 0) << late.output();
   EXPECT_TRUE(glimmet.waitForOutput(
-      "[Glimmet] notification action GMPermissionRequest.approve_always ignored", kDeadline))
+      "[Glimmet] notification action GMPermissionRequest.approve_always ignored",
+      kNotificationDeadlineSeconds))
       << glimmet.output();
 
   EXPECT_EQ(occurrences(monitor.output(), "member=Notify\n"), 2u) << monitor.output();
   glimmet.signal(SIGTERM);
-  EXPECT_TRUE(glimmet.waitExit(kDeadline)) << glimmet.output();
+  EXPECT_TRUE(glimmet.waitExit(kNotificationDeadlineSeconds)) << glimmet.output();
   EXPECT_EQ(glimmet.exitCode(), 0) << glimmet.output();
 }
 
@@ -234,14 +238,16 @@ TEST_F(DesktopNotificationsRunTest,
        AServerOrBusThatVanishesIsLoggedAndTheNextServerGetsTheRequest) {
   startDesktop("Deny");
   auto glimmet = startGlimmet();
-  ASSERT_TRUE(monitor.waitForOutput("member=GetCapabilities", kDeadline)) << monitor.output();
+  ASSERT_TRUE(monitor.waitForOutput("member=GetCapabilities", kNotificationDeadlineSeconds))
+      << monitor.output();
 
   dunst.signal(SIGKILL);
-  ASSERT_TRUE(dunst.waitExit(kDeadline));
-  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] the notification server went away\n", kDeadline))
+  ASSERT_TRUE(dunst.waitExit(kNotificationDeadlineSeconds));
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] the notification server went away\n",
+                                    kNotificationDeadlineSeconds))
       << glimmet.output();
   auto request = client(permissionRequest("req-gone", "make clean"));
-  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] banner post failed: ", kDeadline))
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] banner post failed: ", kNotificationDeadlineSeconds))
       << glimmet.output();
 
   // A new server appears: the waiting request is posted to it, and its Deny answers.
@@ -258,14 +264,15 @@ TEST_F(DesktopNotificationsRunTest,
   bus.signal(SIGKILL);
   ASSERT_TRUE(glimmet.waitForOutput(
       "[Glimmet] desktop notifications unavailable: the session bus connection was lost",
-      kDeadline))
+      kNotificationDeadlineSeconds))
       << glimmet.output();
   auto afterBus = client(permissionRequest("req-nobus", "true"));
-  ASSERT_TRUE(glimmet.waitForOutput("Approval needed: Run: true\n", kDeadline)) << glimmet.output();
+  ASSERT_TRUE(glimmet.waitForOutput("Approval needed: Run: true\n", kNotificationDeadlineSeconds))
+      << glimmet.output();
   glimmet.write("allow 2\n");
   EXPECT_EQ(onlyReply(afterBus).decision, "allow");
   glimmet.signal(SIGTERM);
-  EXPECT_TRUE(glimmet.waitExit(kDeadline)) << glimmet.output();
+  EXPECT_TRUE(glimmet.waitExit(kNotificationDeadlineSeconds)) << glimmet.output();
   EXPECT_EQ(glimmet.exitCode(), 0) << glimmet.output();
 }
 
@@ -273,15 +280,16 @@ TEST_F(DesktopNotificationsRunTest, WithoutSessionBusRequestsAreStillAnsweredInT
   // No DBUS_SESSION_BUS_ADDRESS and no XDG_RUNTIME_DIR: there is no bus to find.
   auto glimmet = startGlimmet();
   ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] desktop notifications unavailable: no session bus",
-                                    kDeadline))
+                                    kNotificationDeadlineSeconds))
       << glimmet.output();
   auto request = client(permissionRequest("req-nobus", "ls"));
-  ASSERT_TRUE(glimmet.waitForOutput("[#1] Approval needed: Run: ls\n", kDeadline))
+  ASSERT_TRUE(
+      glimmet.waitForOutput("[#1] Approval needed: Run: ls\n", kNotificationDeadlineSeconds))
       << glimmet.output();
   glimmet.write("allow 1\n");
   EXPECT_EQ(onlyReply(request).decision, "allow");
   glimmet.signal(SIGTERM);
-  EXPECT_TRUE(glimmet.waitExit(kDeadline)) << glimmet.output();
+  EXPECT_TRUE(glimmet.waitExit(kNotificationDeadlineSeconds)) << glimmet.output();
   EXPECT_EQ(glimmet.exitCode(), 0) << glimmet.output();
 }
 

@@ -16,6 +16,8 @@
 namespace glimmet {
 namespace {
 
+using testing::isolatedHome;
+
 using glimmet::testing::TempDir;
 
 // Withdrawals go to a list the test owns, so that they stay readable after the service is gone.
@@ -37,15 +39,6 @@ class RecordingService final : public DesktopNotifications {
   std::vector<DesktopNotificationID>& withdrawn;
 };
 
-Environment homeIn(const TempDir& dir) {
-  Environment environment;
-  environment.set("HOME", dir.file("home"));
-  environment.set("XDG_DATA_HOME", dir.file("data"));
-  environment.set("XDG_CONFIG_HOME", dir.file("config"));
-  environment.set("GLIMMET_EVENT_FILE", dir.file("events.jsonl"));
-  return environment;
-}
-
 PendingAction request(const std::string& id, PendingActionKind kind) {
   PendingAction action;
   action.requestID = id;
@@ -61,7 +54,7 @@ PendingAction request(const std::string& id, PendingActionKind kind) {
 class NotificationBannersTest : public ::testing::Test {
  protected:
   NotificationBannersTest()
-      : core(homeIn(dir), false, [this](const std::string& line) { log += line + "\n"; }) {
+      : core(isolatedHome(dir), false, [this](const std::string& line) { log += line + "\n"; }) {
     core.start();
     banners = std::make_unique<NotificationBanners>(
         core, [this](const std::string& line) { log += line + "\n"; },

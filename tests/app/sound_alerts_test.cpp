@@ -14,19 +14,12 @@
 namespace glimmet {
 namespace {
 
+using testing::isolatedHome;
+
 using glimmet::testing::appendText;
 using glimmet::testing::RecordingSoundPlayer;
 using glimmet::testing::TempDir;
 using glimmet::testing::writeText;
-
-Environment homeIn(const TempDir& dir) {
-  Environment environment;
-  environment.set("HOME", dir.file("home"));
-  environment.set("XDG_DATA_HOME", dir.file("data"));
-  environment.set("XDG_CONFIG_HOME", dir.file("config"));
-  environment.set("GLIMMET_EVENT_FILE", dir.file("events.jsonl"));
-  return environment;
-}
 
 std::string approvalLine(const std::string& id) {
   return R"({"event_id":")" + id +
@@ -53,7 +46,7 @@ class SoundAlertsTest : public ::testing::Test {
  protected:
   SoundAlertsTest()
       : resources(dir.file("resources")),
-        core(homeIn(dir), false, [this](const std::string& line) { log += line + "\n"; }) {
+        core(isolatedHome(dir), false, [this](const std::string& line) { log += line + "\n"; }) {
     ::mkdir(resources.c_str(), 0755);
     ::mkdir((resources + "/Sounds").c_str(), 0755);
     ::mkdir((resources + "/Sounds/classics").c_str(), 0755);
@@ -129,7 +122,7 @@ TEST_F(SoundAlertsTest, AnImportedSoundAssignedToTheTaskTypeWins) {
 
 TEST(SoundAlertsLaunchTest, FirstApprovalSoundsWhenTheEventFileStartedEmpty) {
   TempDir dir;
-  Core core(homeIn(dir), false);
+  Core core(isolatedHome(dir), false);
   auto recording = std::make_unique<RecordingSoundPlayer>();
   RecordingSoundPlayer* player = recording.get();
   SoundAlerts alerts(core, std::move(recording), dir.file("no-resources"));

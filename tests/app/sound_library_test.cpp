@@ -23,11 +23,7 @@ Json readJson(const std::string& path) {
   return parseJsonText(readText(path));
 }
 
-std::vector<std::string> entries(const std::string& directory) {
-  auto names = directoryEntryNames(directory).value_or(std::vector<std::string>{});
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::sortedEntries;
 
 class SoundLibraryTest : public ::testing::Test {
  protected:
@@ -64,7 +60,7 @@ TEST_F(SoundLibraryTest, BareAudioFileBecomesAPackageAndIsRecordedAsInstalled) {
   EXPECT_EQ(readJson(library.assignmentsFilePath()),
             Json::parse(R"({"version":1,"assignments":{},"installed":["door-bell"]})"));
   // Nothing is left behind from staging.
-  EXPECT_EQ(entries(dir.file("sounds")), (std::vector<std::string>{"config", "door-bell"}));
+  EXPECT_EQ(sortedEntries(dir.file("sounds")), (std::vector<std::string>{"config", "door-bell"}));
 
   // Installing the same file again replaces it and lists it once.
   writeText(source, "RIFF newer wave");
@@ -151,7 +147,7 @@ TEST_F(SoundLibraryTest, IDsStartingWithDashOrDotAreRefused) {
   EXPECT_FALSE(library.deleteImportedSoundOnDisk("..").ok());
 
   // No folder, staged or final, was made for any refused ID.
-  for (const auto& name : entries(dir.file("sounds"))) {
+  for (const auto& name : sortedEntries(dir.file("sounds"))) {
     EXPECT_EQ(name.rfind(".staging", 0), std::string::npos) << name;
     EXPECT_NE(name.front(), '-') << name;
   }

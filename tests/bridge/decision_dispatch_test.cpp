@@ -13,7 +13,8 @@ namespace {
 
 using namespace NotificationAction;
 
-PendingAction action(std::string id, PendingActionKind kind, std::string agent = "claude_code") {
+PendingAction dispatchedAction(std::string id, PendingActionKind kind,
+                               std::string agent = "claude_code") {
   PendingAction result;
   result.requestID = std::move(id);
   result.agent = std::move(agent);
@@ -51,9 +52,9 @@ class DecisionTest : public ::testing::Test {
 // The exact always-allow line and "already answered" are checked end to end in
 // glimmet_run_test.cpp.
 TEST_F(DecisionTest, ActionIdsMapToDecisions) {
-  add(action("deny", PendingActionKind::permissionRequest, "codex"));
-  add(action("choice", PendingActionKind::waitingChoice, "codex"));
-  add(action("text", PendingActionKind::waitingInput, "codex"));
+  add(dispatchedAction("deny", PendingActionKind::permissionRequest, "codex"));
+  add(dispatchedAction("choice", PendingActionKind::waitingChoice, "codex"));
+  add(dispatchedAction("text", PendingActionKind::waitingInput, "codex"));
   EXPECT_TRUE(dispatcher.dispatch(kPermissionDeny, "deny", "permission_request"));
   EXPECT_TRUE(dispatcher.dispatch("GMChoice.option.b", "choice", "waiting_choice"));
   EXPECT_TRUE(dispatcher.dispatch(kTextDeny, "text", "waiting_input"));
@@ -72,8 +73,8 @@ TEST_F(DecisionTest, ActionIdsMapToDecisions) {
 // Codex keeps no "always" rule: a stale Always action gives a plain allow, and the reply and
 // the audit log say "once", which is what the agent got.
 TEST_F(DecisionTest, AlwaysForAnAgentWithoutRulesIsAllowOnce) {
-  add(action("codex", PendingActionKind::permissionRequest, "codex"));
-  add(action("claude", PendingActionKind::permissionRequest, "claude_code"));
+  add(dispatchedAction("codex", PendingActionKind::permissionRequest, "codex"));
+  add(dispatchedAction("claude", PendingActionKind::permissionRequest, "claude_code"));
   EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "codex", "permission_request"));
   EXPECT_TRUE(dispatcher.dispatch(kApproveAlways, "claude", "permission_request"));
   EXPECT_EQ(replies["codex"][0].mode, "once");
@@ -84,7 +85,7 @@ TEST_F(DecisionTest, AlwaysForAnAgentWithoutRulesIsAllowOnce) {
 }
 
 TEST_F(DecisionTest, NonDecidingAndUnknownActionsSendNothing) {
-  add(action("r1", PendingActionKind::waitingInput));
+  add(dispatchedAction("r1", PendingActionKind::waitingInput));
   EXPECT_FALSE(dispatcher.dispatch(kTextOpen, "r1", "waiting_input"));
   EXPECT_EQ(panels, std::vector<std::string>{"r1"});
   EXPECT_FALSE(dispatcher.dispatch(kChoiceMore, "r1", "waiting_input"));
@@ -99,7 +100,7 @@ TEST_F(DecisionTest, NonDecidingAndUnknownActionsSendNothing) {
 }
 
 TEST_F(DecisionTest, SubmittedTextIsCutTo8192BytesAtACharacter) {
-  add(action("r1", PendingActionKind::waitingInput));
+  add(dispatchedAction("r1", PendingActionKind::waitingInput));
   std::string text;
   while (text.size() < 10000) text += "\xe2\x82\xac";
   EXPECT_TRUE(dispatcher.submitText("r1", "waiting_input", text));
@@ -110,15 +111,15 @@ TEST_F(DecisionTest, SubmittedTextIsCutTo8192BytesAtACharacter) {
 }
 
 TEST(NotificationText, TitlesAndBodiesPerKind) {
-  auto permission = action("p", PendingActionKind::permissionRequest);
+  auto permission = dispatchedAction("p", PendingActionKind::permissionRequest);
   EXPECT_EQ(notificationText(permission).title, "Approval needed");
   EXPECT_EQ(notificationText(permission).body, "Agent requested permission");
   permission.payload.command = "rm -rf build";
   EXPECT_EQ(notificationText(permission).body, "Run: rm -rf build");
-  auto choice = action("c", PendingActionKind::waitingChoice);
+  auto choice = dispatchedAction("c", PendingActionKind::waitingChoice);
   EXPECT_EQ(notificationText(choice).title, "Choice needed");
   EXPECT_EQ(notificationText(choice).body, "Agent is waiting for a choice");
-  auto input = action("i", PendingActionKind::waitingInput);
+  auto input = dispatchedAction("i", PendingActionKind::waitingInput);
   EXPECT_EQ(notificationText(input).title, "Input needed");
   EXPECT_EQ(notificationText(input).body, "Agent is waiting for your text");
   input.payload.prompt = "Name?";

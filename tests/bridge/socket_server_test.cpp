@@ -328,7 +328,7 @@ void leaveStaleSocket(const std::string& path) {
   ::close(fd);
 }
 
-mode_t modeOf(const std::string& path) {
+mode_t fullModeOf(const std::string& path) {
   struct stat info {};
   EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
   return info.st_mode;
@@ -345,17 +345,18 @@ TEST(SocketServerStart, ReplacesAStaleSocketCreatesMissingDirectories0700AndSets
   auto started = server.start();
   ASSERT_TRUE(started.ok()) << started.error();
   EXPECT_TRUE(server.isRunning());
-  EXPECT_TRUE(S_ISSOCK(modeOf(path)));
-  EXPECT_EQ(modeOf(path) & 0777, 0600u);
-  EXPECT_EQ(modeOf(dir.path() + "/a/b") & 0777, 0755u) << "an existing directory keeps its mode";
+  EXPECT_TRUE(S_ISSOCK(fullModeOf(path)));
+  EXPECT_EQ(fullModeOf(path) & 0777, 0600u);
+  EXPECT_EQ(fullModeOf(dir.path() + "/a/b") & 0777, 0755u)
+      << "an existing directory keeps its mode";
 
   TempDir fresh;
   const std::string nested = fresh.path() + "/x/y/glimmet.sock";
   HookSocketService second(loop, nested, [](HookRequest, SocketReplyHandle) {});
   ASSERT_TRUE(second.start().ok());
-  EXPECT_EQ(modeOf(nested) & 0777, 0600u);
-  EXPECT_EQ(modeOf(fresh.path() + "/x") & 0777, 0700u);
-  EXPECT_EQ(modeOf(fresh.path() + "/x/y") & 0777, 0700u);
+  EXPECT_EQ(fullModeOf(nested) & 0777, 0600u);
+  EXPECT_EQ(fullModeOf(fresh.path() + "/x") & 0777, 0700u);
+  EXPECT_EQ(fullModeOf(fresh.path() + "/x/y") & 0777, 0700u);
 }
 
 // Another instance that is starting holds the lock beside the socket between finding the path
@@ -374,7 +375,7 @@ TEST(SocketServerStart, AnInstanceThatIsStartingKeepsThePath) {
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.error(), "Glimmet is already running");
   EXPECT_EQ(second.startFailure(), SocketStartFailure::alreadyRunning);
-  EXPECT_TRUE(S_ISSOCK(modeOf(path))) << "the starting instance's path is left alone";
+  EXPECT_TRUE(S_ISSOCK(fullModeOf(path))) << "the starting instance's path is left alone";
 
   ::close(starting);  // the other one gave up: the stale socket is replaced
   auto started = second.start();
@@ -407,7 +408,7 @@ TEST(SocketServerStart, NeverDeletesWhatIsNotASocket) {
   started = onDirectory.start();
   ASSERT_FALSE(started.ok());
   EXPECT_EQ(onDirectory.startFailure(), SocketStartFailure::pathUnusable);
-  EXPECT_TRUE(S_ISDIR(modeOf(directory)));
+  EXPECT_TRUE(S_ISDIR(fullModeOf(directory)));
 }
 
 TEST(SocketServerStart, LiveInstanceKeepsItsSocketAndExitRemovesOnlyOurOwnFile) {
@@ -458,7 +459,7 @@ TEST(SocketServerStart, LiveInstanceKeepsItsSocketAndExitRemovesOnlyOurOwnFile) 
   });
   ASSERT_TRUE(newcomer.start().ok());
   first.reset();
-  EXPECT_TRUE(S_ISSOCK(modeOf(path)));
+  EXPECT_TRUE(S_ISSOCK(fullModeOf(path)));
   EXPECT_EQ(ask("req-newcomer"),
             (std::vector<std::string>{replyLine(sampleRequest("req-newcomer")), "<DONE>"}));
   EXPECT_EQ(seen, (std::vector<std::string>{"req-still-served", "newcomer:req-newcomer"}));

@@ -19,7 +19,7 @@ using testing::appendText;
 using testing::TempDir;
 using testing::writeText;
 
-std::string line(const std::string& id, const std::string& extra = "") {
+std::string tailLine(const std::string& id, const std::string& extra = "") {
   return fmt::format(R"({{"event_id":"{}","source":"codex","title":"T {}"{}}})", id, id, extra) +
          "\n";
 }
@@ -55,12 +55,12 @@ TEST_F(BridgeEventTailTest, MissingFileIsEmptyAndAppendsAreReadIncrementally) {
   EXPECT_FALSE(reload());
   EXPECT_TRUE(tail.bridgeEvents().empty());
 
-  writeText(file, line("a") + line("b"));
+  writeText(file, tailLine("a") + tailLine("b"));
   EXPECT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"a", "b"}));
 
   // A half-written line waits for its newline and is then parsed exactly once.
-  const std::string c = line("c");
+  const std::string c = tailLine("c");
   appendText(file, c.substr(0, 10));
   const uint64_t before = fileSystemCounters().bytesRead;
   EXPECT_FALSE(reload());
@@ -76,22 +76,22 @@ TEST_F(BridgeEventTailTest, MissingFileIsEmptyAndAppendsAreReadIncrementally) {
   EXPECT_FALSE(reload());
 
   // Lines that are not events are skipped without losing their neighbours.
-  appendText(file, "not json\n{\"event_id\":7}\n\xff\xfe{\"event_id\":\"bad\"}\n" + line("d"));
+  appendText(file, "not json\n{\"event_id\":7}\n\xff\xfe{\"event_id\":\"bad\"}\n" + tailLine("d"));
   EXPECT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"a", "b", "c", "d"}));
 }
 
 TEST_F(BridgeEventTailTest, TruncatedOrReplacedFileIsReadAgain) {
-  writeText(file, line("a") + line("b"));
+  writeText(file, tailLine("a") + tailLine("b"));
   ASSERT_TRUE(reload());
   writeText(file, "");
   EXPECT_TRUE(reload());
   EXPECT_TRUE(tail.bridgeEvents().empty());
 
-  writeText(file, line("x"));
+  writeText(file, tailLine("x"));
   EXPECT_TRUE(reload());
   // Replaced by a longer file through rename: a new inode forces the full read.
-  writeText(dir.file("other"), line("y") + line("z"));
+  writeText(dir.file("other"), tailLine("y") + tailLine("z"));
   ASSERT_EQ(std::rename(dir.file("other").c_str(), file.c_str()), 0);
   EXPECT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"y", "z"}));
@@ -103,15 +103,15 @@ TEST_F(BridgeEventTailTest, TruncatedOrReplacedFileIsReadAgain) {
 }
 
 TEST_F(BridgeEventTailTest, ThrottlesMetadataChecksUnlessForced) {
-  writeText(file, line("a"));
+  writeText(file, tailLine("a"));
   EXPECT_TRUE(tail.reload(now, false));
-  appendText(file, line("b"));
+  appendText(file, tailLine("b"));
   const uint64_t reads = fileSystemCounters().metadataReads;
   EXPECT_FALSE(tail.reload(now + std::chrono::milliseconds(300), false));
   EXPECT_EQ(fileSystemCounters().metadataReads, reads);
   EXPECT_TRUE(tail.reload(now + std::chrono::milliseconds(300), true));
   EXPECT_EQ(fileSystemCounters().metadataReads, reads + 1);
-  appendText(file, line("c"));
+  appendText(file, tailLine("c"));
   EXPECT_TRUE(tail.reload(now + std::chrono::milliseconds(650), false));
 }
 
@@ -119,7 +119,7 @@ TEST_F(BridgeEventTailTest, KeepsNewest500AndTwelveUsageEventsPerToolBeyondThem)
   std::string text;
   for (int i = 0; i < 15; ++i) text += usageLine(fmt::format("claude-u{}", i), "claude-code");
   for (int i = 0; i < 3; ++i) text += usageLine(fmt::format("codex-u{}", i), "codex");
-  for (int i = 0; i < 600; ++i) text += line(fmt::format("e{}", i));
+  for (int i = 0; i < 600; ++i) text += tailLine(fmt::format("e{}", i));
   writeText(file, text);
   ASSERT_TRUE(reload());
   ASSERT_EQ(tail.activeTail().size(), 500u);
@@ -133,7 +133,7 @@ TEST_F(BridgeEventTailTest, KeepsNewest500AndTwelveUsageEventsPerToolBeyondThem)
   EXPECT_EQ(tail.bridgeEvents().front().id, "claude-u3");
 
   // Appends keep the same limits.
-  appendText(file, usageLine("claude-new", "claude-code") + line("e600"));
+  appendText(file, usageLine("claude-new", "claude-code") + tailLine("e600"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(tail.activeTail().size(), 500u);
   EXPECT_EQ(tail.activeTail().back().id, "e600");
@@ -156,7 +156,7 @@ TEST_F(BridgeEventTailTest, UsageHistoryBeyondTheTailCountsEachLinesOwnToolAndPo
   text += R"({"event_id":"policy-last-usage","source":"gemini","notify_policy":"silent",)"
           R"("notify_policy":"usage_only","usage":{"five_hour_percent":3}})"
           "\n";
-  for (int i = 0; i < 500; ++i) text += line(fmt::format("e{}", i));
+  for (int i = 0; i < 500; ++i) text += tailLine(fmt::format("e{}", i));
   writeText(file, text);
   ASSERT_TRUE(reload());
   std::vector<std::string> history;
@@ -186,7 +186,7 @@ TEST_F(BridgeEventTailTest, ManyOlderUsageLinesKeepTheNewestTwelvePerToolInFileO
   // line; the tenth is just beyond the tail, where the tail has reached past its 500 lines.
   for (int i = 0; i < 10; ++i) text += usageLine(fmt::format("t{}", i), "codex");
   for (int i = 0; i < 520; ++i) {
-    text += i % 18 == 5 ? "not json at all\n" : line(fmt::format("e{}", i));
+    text += i % 18 == 5 ? "not json at all\n" : tailLine(fmt::format("e{}", i));
   }
   writeText(file, text);
   ASSERT_TRUE(reload());
@@ -207,12 +207,12 @@ TEST_F(BridgeEventTailTest, ManyOlderUsageLinesKeepTheNewestTwelvePerToolInFileO
 
 TEST_F(BridgeEventTailTest, AnAppendOfMoreLinesThanTheTailKeepsTheNewest500InOrder) {
   std::string text;
-  for (int i = 0; i < 10; ++i) text += line(fmt::format("old{}", i));
+  for (int i = 0; i < 10; ++i) text += tailLine(fmt::format("old{}", i));
   text += usageLine("usage-old", "codex");
   writeText(file, text);
   ASSERT_TRUE(reload());
   text.clear();
-  for (int i = 0; i < 700; ++i) text += line(fmt::format("e{}", i));
+  for (int i = 0; i < 700; ++i) text += tailLine(fmt::format("e{}", i));
   appendText(file, text);
   ASSERT_TRUE(reload());
   ASSERT_EQ(tail.activeTail().size(), 500u);
@@ -222,7 +222,7 @@ TEST_F(BridgeEventTailTest, AnAppendOfMoreLinesThanTheTailKeepsTheNewest500InOrd
   EXPECT_EQ(ids().front(), "usage-old");
   EXPECT_EQ(ids().size(), 501u);
 
-  appendText(file, line("e700") + line("e701"));
+  appendText(file, tailLine("e700") + tailLine("e701"));
   ASSERT_TRUE(reload());
   ASSERT_EQ(tail.activeTail().size(), 500u);
   EXPECT_EQ(tail.activeTail().front().id, "e202");
@@ -241,7 +241,7 @@ TEST_F(BridgeEventTailTest, OlderUsageLinesWithBrokenUtf8AreSkippedAndTheirNeigh
                         i, i % 2 == 0 ? "codex" : "gemini", extra) +
             "\n";
   }
-  for (int i = 0; i < 500; ++i) text += line(fmt::format("e{}", i));
+  for (int i = 0; i < 500; ++i) text += tailLine(fmt::format("e{}", i));
   writeText(file, text);
   ASSERT_TRUE(reload());
   std::vector<std::string> expected;
@@ -268,8 +268,8 @@ TEST_F(BridgeEventTailTest, AWindowReadInTwoHalvesKeepsTheLineAcrossTheirSeam) {
     const std::string filler(200, 'f');
     for (int i = 0; i < 100; ++i) {
       for (int j = 0; j < 40; ++j) {
-        text += line(fmt::format("{}-{:03}-{:02}", prefix, i, j),
-                     fmt::format(R"(,"message":"{}")", filler));
+        text += tailLine(fmt::format("{}-{:03}-{:02}", prefix, i, j),
+                         fmt::format(R"(,"message":"{}")", filler));
       }
       text += fmt::format(R"({{"event_id":"{}-usage-{:03}","source":"codex",)"
                           R"("notify_policy":"usage_only","usage":{{"tool_id":"{}-tool-{:03}"}}}})",
@@ -296,13 +296,13 @@ TEST_F(BridgeEventTailTest, AWindowReadInTwoHalvesKeepsTheLineAcrossTheirSeam) {
 }
 
 TEST_F(BridgeEventTailTest, LineWithBrokenUtf8IsSkippedAndTheRestOfTheWindowRead) {
-  writeText(file, line("a") + line("b", ",\"message\":\"\xff\xfe\"") + line("c") +
-                      line("d", ",\"message\":\"\xe2\x82\xac fine\""));
+  writeText(file, tailLine("a") + tailLine("b", ",\"message\":\"\xff\xfe\"") + tailLine("c") +
+                      tailLine("d", ",\"message\":\"\xe2\x82\xac fine\""));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"a", "c", "d"}));
   EXPECT_EQ(tail.bridgeEvents().back().message, "\xe2\x82\xac fine");
   // The same on the append path.
-  appendText(file, line("e", ",\"title\":\"\xc0\xaf\"") + line("f"));
+  appendText(file, tailLine("e", ",\"title\":\"\xc0\xaf\"") + tailLine("f"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"a", "c", "d", "f"}));
 }
@@ -312,7 +312,7 @@ TEST_F(BridgeEventTailTest, FullReadTakesOnlyTheLastEightMiBStartingAtALineBound
   const std::string padding(1000, 'p');
   int count = 0;
   while (text.size() < BridgeEventTail::kTailReadWindow + 50'000) {
-    text += line(fmt::format("big{}", count++), fmt::format(R"(,"message":"{}")", padding));
+    text += tailLine(fmt::format("big{}", count++), fmt::format(R"(,"message":"{}")", padding));
   }
   writeText(file, text);
   const uint64_t before = fileSystemCounters().bytesRead;
@@ -327,9 +327,9 @@ TEST_F(BridgeEventTailTest, FullReadTakesOnlyTheLastEightMiBStartingAtALineBound
 TEST_F(BridgeEventTailTest, BytesArrivingBetweenMeasuringAndReadingAreReadOnce) {
   // A writer appends while the tail reads: bytes that arrive after the size was measured
   // belong to the next read, not to this one as well.
-  const std::string a = line("a");
-  const std::string b = line("b");
-  const std::string c = line("c");
+  const std::string a = tailLine("a");
+  const std::string b = tailLine("b");
+  const std::string c = tailLine("c");
   writeText(file, a + b.substr(0, 5));
   tail.setSizeMeasuredHook([&] { appendText(file, b.substr(5, 7)); });
   ASSERT_TRUE(reload());  // the full read
@@ -347,15 +347,15 @@ TEST_F(BridgeEventTailTest, BytesArrivingBetweenMeasuringAndReadingAreReadOnce) 
 }
 
 TEST_F(BridgeEventTailTest, RewriteInPlaceThatEndsLargerIsReadAgain) {
-  writeText(file, line("a") + line("b"));
+  writeText(file, tailLine("a") + tailLine("b"));
   ASSERT_TRUE(reload());
   // Truncated and written again through the same descriptor: same file, larger than before,
   // but none of the old lines is left.
-  writeText(file, line("x", R"(,"message":"rewritten")") + line("y"));
+  writeText(file, tailLine("x", R"(,"message":"rewritten")") + tailLine("y"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"x", "y"}));
   // A plain append after the rewrite is still read incrementally.
-  appendText(file, line("z"));
+  appendText(file, tailLine("z"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"x", "y", "z"}));
 }
@@ -364,7 +364,7 @@ TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighbours
   const std::string overlong = R"({"event_id":"huge","message":")" +
                                std::string(BridgeEventTail::kTailReadWindow, 'h') + "\"}\n";
   // Last in the file: the lines before it are still events.
-  writeText(file, line("a") + line("b") + overlong);
+  writeText(file, tailLine("a") + tailLine("b") + overlong);
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"a", "b"}));
   ASSERT_EQ(logged.size(), 1u);
@@ -372,7 +372,7 @@ TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighbours
 
   // In the middle of the file: lines on both sides are kept.
   logged.clear();
-  writeText(dir.file("other"), line("c") + overlong + line("d"));
+  writeText(dir.file("other"), tailLine("c") + overlong + tailLine("d"));
   ASSERT_EQ(std::rename(dir.file("other").c_str(), file.c_str()), 0);
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d"}));
@@ -382,7 +382,7 @@ TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighbours
   logged.clear();
   appendText(file, overlong);
   reload();
-  appendText(file, line("e"));
+  appendText(file, tailLine("e"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d", "e"}));
   EXPECT_EQ(logged.size(), 1u);
@@ -397,7 +397,7 @@ TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighbours
   appendText(file, overlong.substr(half, almost - half));
   reload();
   EXPECT_TRUE(tail.pendingFragment().empty());
-  appendText(file, overlong.substr(almost) + line("f"));
+  appendText(file, overlong.substr(almost) + tailLine("f"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"c", "d", "e", "f"}));
   EXPECT_TRUE(tail.pendingFragment().empty());
@@ -405,7 +405,7 @@ TEST_F(BridgeEventTailTest, LineLongerThanTheReadWindowIsSkippedAndItsNeighbours
 }
 
 TEST_F(BridgeEventTailTest, EventFileThatIsNotARegularFileIsReportedNotRead) {
-  writeText(file, line("a"));
+  writeText(file, tailLine("a"));
   ASSERT_TRUE(reload());
 
   // A directory in its place: no events, one clear line, however often it is checked.
@@ -420,7 +420,7 @@ TEST_F(BridgeEventTailTest, EventFileThatIsNotARegularFileIsReportedNotRead) {
 
   // A file again: read as usual.
   std::filesystem::remove(file);
-  writeText(file, line("b"));
+  writeText(file, tailLine("b"));
   ASSERT_TRUE(reload());
   EXPECT_EQ(ids(), (std::vector<std::string>{"b"}));
 
@@ -435,10 +435,11 @@ TEST_F(BridgeEventTailTest, EventFileThatIsNotARegularFileIsReportedNotRead) {
 }
 
 TEST_F(BridgeEventTailTest, LoneSurrogateEscapeBecomesReplacementCharacter) {
-  writeText(file, line("high", R"(,"message":"a\ud800b")") + line("low", R"(,"message":"\udc00")") +
-                      line("pair", R"(,"message":"\ud83d\ude00")") +
-                      line("escaped", R"(,"message":"\\ud800")") +
-                      line("high-then-high", R"(,"message":"\ud800\ud83d\ude00")"));
+  writeText(file, tailLine("high", R"(,"message":"a\ud800b")") +
+                      tailLine("low", R"(,"message":"\udc00")") +
+                      tailLine("pair", R"(,"message":"\ud83d\ude00")") +
+                      tailLine("escaped", R"(,"message":"\\ud800")") +
+                      tailLine("high-then-high", R"(,"message":"\ud800\ud83d\ude00")"));
   ASSERT_TRUE(reload());
   ASSERT_EQ(ids(), (std::vector<std::string>{"high", "low", "pair", "escaped", "high-then-high"}));
   const auto& events = tail.bridgeEvents();

@@ -20,7 +20,7 @@ using testing::writeText;
 
 constexpr Seconds kDeadline{10.0};
 
-std::string line(const std::string& id) {
+std::string watchedLine(const std::string& id) {
   return fmt::format(R"({{"event_id":"{}","source":"codex","session_id":"{}","title":"T {}"}})", id,
                      id, id) +
          "\n";
@@ -55,7 +55,7 @@ class EventStoreWatchTest : public ::testing::Test {
 };
 
 TEST_F(EventStoreWatchTest, DirectoryDeletedAndCreatedAgainIsWatchedAgain) {
-  writeText(eventFile, line("before"));
+  writeText(eventFile, watchedLine("before"));
   ASSERT_TRUE(loop.runUntil([&] { return shows("before"); }, kDeadline));
 
   for (int round = 1; round <= 2; ++round) {
@@ -65,12 +65,12 @@ TEST_F(EventStoreWatchTest, DirectoryDeletedAndCreatedAgainIsWatchedAgain) {
 
     std::filesystem::create_directories(eventDirectory);
     const std::string id = fmt::format("round-{}", round);
-    writeText(eventFile, line(id));
+    writeText(eventFile, watchedLine(id));
     ASSERT_TRUE(loop.runUntil([&] { return shows(id); }, kDeadline)) << "round " << round;
 
     // Appends to the new file arrive too.
     const std::string appended = fmt::format("round-{}-appended", round);
-    testing::appendText(eventFile, line(appended));
+    testing::appendText(eventFile, watchedLine(appended));
     ASSERT_TRUE(loop.runUntil([&] { return shows(appended); }, kDeadline)) << "round " << round;
   }
 }

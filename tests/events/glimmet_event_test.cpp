@@ -19,19 +19,19 @@
 namespace glimmet {
 namespace {
 
-const EventParseContext kContext{"/home/dev"};
+const EventParseContext kParseContext{"/home/dev"};
 
 GlimmetEvent parse(const char* json) {
-  auto event = parseGlimmetEventLine(json, kContext);
+  auto event = parseGlimmetEventLine(json, kParseContext);
   EXPECT_TRUE(event.has_value()) << json;
   return event.value_or(GlimmetEvent{});
 }
 
 TEST(GlimmetEventTest, RejectsLinesWithoutStringEventIDAndReadsOtherTypesLeniently) {
-  EXPECT_FALSE(parseGlimmetEventLine(R"({"event_id": 42})", kContext));
-  EXPECT_FALSE(parseGlimmetEventLine(R"({"source": "codex"})", kContext));
-  EXPECT_FALSE(parseGlimmetEventLine(R"(["event_id"])", kContext));
-  EXPECT_FALSE(parseGlimmetEventLine("not json", kContext));
+  EXPECT_FALSE(parseGlimmetEventLine(R"({"event_id": 42})", kParseContext));
+  EXPECT_FALSE(parseGlimmetEventLine(R"({"source": "codex"})", kParseContext));
+  EXPECT_FALSE(parseGlimmetEventLine(R"(["event_id"])", kParseContext));
+  EXPECT_FALSE(parseGlimmetEventLine("not json", kParseContext));
 
   const auto event = parse(R"({"event_id":"a","source":42,"note_enabled":"YES","pid":123})");
   EXPECT_EQ(event.source, "42");
@@ -368,24 +368,24 @@ TEST(CodexTitleTurnTest, TitleGenerationTurnsAreNoEvents) {
       R"("preview":{"user":"Generate a concise, single-line task title of at most 36 characters and )"
       R"(under five words where possible. Start with an imperative verb.","agent":"Fake title"},)"
       R"("event_id":"2b285353-9f0d-4ea9-8ab3-c424785c8222","timestamp":"2026-12-06T02:09:24.152Z"})";
-  EXPECT_FALSE(parseGlimmetEventLine(titleTurn, kContext));
+  EXPECT_FALSE(parseGlimmetEventLine(titleTurn, kParseContext));
   // The prompt may also arrive as the top-level user message of a Codex line.
   EXPECT_FALSE(parseGlimmetEventLine(
       R"({"event_id":"t2","source":"codex_cli","event_type":"task_completed",)"
       R"("user_message":"  Generate a concise, single-line task title of at most 36 characters"})",
-      kContext));
+      kParseContext));
 
   // The real turn of the same session, and another tool quoting the same words, stay.
   const auto realTurn =
       parseGlimmetEventLine(R"({"event_id":"r","source":"codex","event_type":"task_completed",)"
                             R"("preview":{"user":"write hello to out.txt","agent":"done"}})",
-                            kContext);
+                            kParseContext);
   ASSERT_TRUE(realTurn);
   EXPECT_EQ(realTurn->preview.user, "write hello to out.txt");
   EXPECT_TRUE(parseGlimmetEventLine(
       R"({"event_id":"c","source":"claude_code","event_type":"task_started",)"
       R"("preview":{"user":"Generate a concise, single-line task title for my PR"}})",
-      kContext));
+      kParseContext));
 }
 
 TEST(UsageDateTest, ParsesInternetDatesWithAndWithoutFractionsFromManyThreads) {

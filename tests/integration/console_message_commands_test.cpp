@@ -16,7 +16,7 @@
 namespace glimmet::testing {
 namespace {
 
-constexpr double kDeadline = 15;
+constexpr double kCommandDeadlineSeconds = 15;
 
 TEST(ConsoleMessageCommands, ActAndChooseWorkOnTheNumbersOfThePrintedInbox) {
   TempDir dir;
@@ -35,7 +35,7 @@ TEST(ConsoleMessageCommands, ActAndChooseWorkOnTheNumbersOfThePrintedInbox) {
                 response + R"("}})" + "\n");
   auto glimmet = ChildProcess::spawn({GLIMMET_BINARY, "run"},
                                      isolatedEnvironment(dir.path(), eventFile), {}, true);
-  ASSERT_TRUE(glimmet.waitForOutput("[m2] ", kDeadline)) << glimmet.output();
+  ASSERT_TRUE(glimmet.waitForOutput("[m2] ", kCommandDeadlineSeconds)) << glimmet.output();
   // Which number each message got in the printed inbox.
   const std::string& printed = glimmet.output();
   const bool permissionFirst = printed.find("Run npm test") < printed.find("Which database?");
@@ -43,25 +43,27 @@ TEST(ConsoleMessageCommands, ActAndChooseWorkOnTheNumbersOfThePrintedInbox) {
   const std::string choice = permissionFirst ? "m2" : "m1";
 
   glimmet.write("choose 1 pg\n");
-  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] no request #1\n", kDeadline)) << glimmet.output();
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] no request #1\n", kCommandDeadlineSeconds))
+      << glimmet.output();
   EXPECT_FALSE(std::filesystem::exists(response)) << "a bare number is a request's";
 
   glimmet.write("act " + permission + " authorize\n");
-  ASSERT_TRUE(
-      glimmet.waitForOutput("[Glimmet] " + permission + ": Authorized request\n", kDeadline))
+  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] " + permission + ": Authorized request\n",
+                                    kCommandDeadlineSeconds))
       << glimmet.output();
   EXPECT_EQ(nlohmann::json::parse(readText(decision)).at("decision"), "allow");
 
   // The answer reprinted the inbox; both messages are still listed in the same order.
   glimmet.write("choose " + choice + " pg looks right\n");
-  ASSERT_TRUE(glimmet.waitForOutput("[Glimmet] " + choice + ": Response sent\n", kDeadline))
+  ASSERT_TRUE(
+      glimmet.waitForOutput("[Glimmet] " + choice + ": Response sent\n", kCommandDeadlineSeconds))
       << glimmet.output();
   const auto payload = nlohmann::json::parse(readText(response));
   EXPECT_EQ(payload.at("option_id"), "pg");
   EXPECT_EQ(payload.at("note"), "looks right");
 
   glimmet.write("help\n");
-  ASSERT_TRUE(glimmet.waitForOutput("choose mN OPTION-ID [NOTE...]", kDeadline))
+  ASSERT_TRUE(glimmet.waitForOutput("choose mN OPTION-ID [NOTE...]", kCommandDeadlineSeconds))
       << glimmet.output();
 
   ASSERT_EQ(::kill(glimmet.pid(), SIGTERM), 0);

@@ -21,7 +21,7 @@
 namespace glimmet::testing {
 namespace {
 
-constexpr double kDeadline = 30;
+constexpr double kPrivateFilesDeadlineSeconds = 30;
 
 std::optional<unsigned> modeOf(const std::string& path) {
   struct stat info {};
@@ -29,7 +29,7 @@ std::optional<unsigned> modeOf(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-size_t occurrences(const std::string& text, const std::string& needle) {
+size_t overlappingOccurrences(const std::string& text, const std::string& needle) {
   size_t count = 0;
   for (size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1)) {
     ++count;
@@ -65,7 +65,7 @@ class PrivateFilesTest : public ::testing::Test {
   ChildProcess run(const std::string& umask, std::vector<std::string> argv,
                    std::string_view input = {}) const {
     auto child = start(umask, std::move(argv), input);
-    EXPECT_TRUE(child.waitExit(kDeadline)) << child.output();
+    EXPECT_TRUE(child.waitExit(kPrivateFilesDeadlineSeconds)) << child.output();
     return child;
   }
 
@@ -103,7 +103,8 @@ TEST_F(PrivateFilesTest, FreshHomeIsPrivateUnderEitherUmask) {
 
     // One approval that times out writes the audit log.
     auto glimmet = start(umask, {GLIMMET_BINARY, "run"}, {}, true);
-    ASSERT_TRUE(glimmet.waitForOutput("socket server listening", kDeadline)) << glimmet.output();
+    ASSERT_TRUE(glimmet.waitForOutput("socket server listening", kPrivateFilesDeadlineSeconds))
+        << glimmet.output();
     HookRequest request;
     request.requestID = "r1";
     request.agent = "claude_code";
@@ -116,10 +117,10 @@ TEST_F(PrivateFilesTest, FreshHomeIsPrivateUnderEitherUmask) {
     auto client =
         ChildProcess::spawn({"python3", hookClientScript(), glimmetHome() + "/glimmet.sock"}, {},
                             SocketFrameCodec::encode(request));
-    EXPECT_TRUE(client.waitExit(kDeadline)) << client.output();
+    EXPECT_TRUE(client.waitExit(kPrivateFilesDeadlineSeconds)) << client.output();
     EXPECT_NE(client.output().find("timed_out"), std::string::npos) << client.output();
     glimmet.signal(SIGTERM);
-    ASSERT_TRUE(glimmet.waitExit(kDeadline)) << glimmet.output();
+    ASSERT_TRUE(glimmet.waitExit(kPrivateFilesDeadlineSeconds)) << glimmet.output();
     ASSERT_NE(readText(glimmetHome() + "/audit.jsonl").find("\"r1\""), std::string::npos);
 
     EXPECT_EQ(modeOf(glimmetHome()), 0700u);
@@ -158,11 +159,12 @@ TEST_F(PrivateFilesTest, StartUpTightensWideModesOnceWithOneLine) {
   }
 
   auto first = start("0022", {GLIMMET_BINARY, "run"}, {}, true);
-  ASSERT_TRUE(first.waitForOutput("socket server listening", kDeadline)) << first.output();
-  ASSERT_TRUE(first.waitForOutput("made private", kDeadline)) << first.output();
+  ASSERT_TRUE(first.waitForOutput("socket server listening", kPrivateFilesDeadlineSeconds))
+      << first.output();
+  ASSERT_TRUE(first.waitForOutput("made private", kPrivateFilesDeadlineSeconds)) << first.output();
   first.signal(SIGTERM);
-  ASSERT_TRUE(first.waitExit(kDeadline));
-  EXPECT_EQ(occurrences(first.output(), "made private"), 1u) << first.output();
+  ASSERT_TRUE(first.waitExit(kPrivateFilesDeadlineSeconds));
+  EXPECT_EQ(overlappingOccurrences(first.output(), "made private"), 1u) << first.output();
   for (const auto& path :
        {glimmetHome(), glimmetHome() + "/audit.jsonl", appSupport(), eventFile(), errorLog()}) {
     EXPECT_NE(first.output().find(path), std::string::npos) << path << "\n" << first.output();
@@ -176,9 +178,10 @@ TEST_F(PrivateFilesTest, StartUpTightensWideModesOnceWithOneLine) {
   EXPECT_EQ(readText(errorLog()), "old\n");
 
   auto second = start("0022", {GLIMMET_BINARY, "run"}, {}, true);
-  ASSERT_TRUE(second.waitForOutput("socket server listening", kDeadline)) << second.output();
+  ASSERT_TRUE(second.waitForOutput("socket server listening", kPrivateFilesDeadlineSeconds))
+      << second.output();
   second.signal(SIGTERM);
-  ASSERT_TRUE(second.waitExit(kDeadline));
+  ASSERT_TRUE(second.waitExit(kPrivateFilesDeadlineSeconds));
   EXPECT_EQ(second.output().find("made private"), std::string::npos) << second.output();
 }
 
@@ -228,7 +231,7 @@ TEST_F(PrivateFilesTest, InstallRefusesAGlimmetHomeOfAnotherUser) {
                                   " belongs to another user"),
             std::string::npos)
       << install.output();
-  EXPECT_EQ(occurrences(install.output(), "\n"), 1u) << install.output();
+  EXPECT_EQ(overlappingOccurrences(install.output(), "\n"), 1u) << install.output();
   EXPECT_TRUE(std::filesystem::is_empty(glimmetHome()));
   EXPECT_FALSE(std::filesystem::exists(home() + "/.claude/settings.json"));
 }

@@ -14,7 +14,7 @@
 namespace glimmet::testing {
 namespace {
 
-constexpr double kDeadline = 10;
+constexpr double kUnusualFileDeadlineSeconds = 10;
 
 std::string eventLine(const std::string& id, const std::string& title) {
   return R"({"event_id":")" + id + R"(","source":"claude-code","session_id":")" + id +
@@ -38,7 +38,7 @@ class UnusualEventFileTest : public ::testing::Test {
 TEST_F(UnusualEventFileTest, InboxOfAFifoSaysSoInsteadOfWaitingForAWriter) {
   ASSERT_EQ(::mkfifo(eventFile_.c_str(), 0600), 0);
   auto child = ChildProcess::spawn({GLIMMET_BINARY, "inbox"}, environment());
-  const bool exited = child.waitExit(kDeadline);
+  const bool exited = child.waitExit(kUnusualFileDeadlineSeconds);
   if (!exited) child.signal(SIGKILL);
   ASSERT_TRUE(exited) << "glimmet inbox hung on a FIFO:\n" << child.output();
   EXPECT_EQ(child.exitCode(), 0) << child.output();
@@ -51,21 +51,23 @@ TEST_F(UnusualEventFileTest, InboxOfAFifoSaysSoInsteadOfWaitingForAWriter) {
 TEST_F(UnusualEventFileTest, RunSurvivesTheEventFileBecomingADirectoryAndBack) {
   writeText(eventFile_, eventLine("first", "First task"));
   auto child = ChildProcess::spawn({GLIMMET_BINARY, "run"}, environment());
-  ASSERT_TRUE(child.waitForOutput("  First task\n", kDeadline)) << child.output();
+  ASSERT_TRUE(child.waitForOutput("  First task\n", kUnusualFileDeadlineSeconds)) << child.output();
 
   std::filesystem::remove(eventFile_);
   std::filesystem::create_directory(eventFile_);
-  ASSERT_TRUE(child.waitForOutput(eventFile_ + " is not a regular file", kDeadline))
+  ASSERT_TRUE(
+      child.waitForOutput(eventFile_ + " is not a regular file", kUnusualFileDeadlineSeconds))
       << child.output();
   EXPECT_FALSE(child.exited()) << child.output();
 
   std::filesystem::remove(eventFile_);
   writeText(dir_.file("events/next"), eventLine("second", "Second task"));
   std::filesystem::rename(dir_.file("events/next"), eventFile_);
-  ASSERT_TRUE(child.waitForOutput("  Second task\n", kDeadline)) << child.output();
+  ASSERT_TRUE(child.waitForOutput("  Second task\n", kUnusualFileDeadlineSeconds))
+      << child.output();
 
   ASSERT_EQ(::kill(child.pid(), SIGTERM), 0);
-  ASSERT_TRUE(child.waitExit(kDeadline));
+  ASSERT_TRUE(child.waitExit(kUnusualFileDeadlineSeconds));
   EXPECT_EQ(child.exitCode(), 0) << child.output();
 }
 

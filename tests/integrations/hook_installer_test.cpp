@@ -14,14 +14,11 @@ namespace glimmet {
 namespace {
 
 using testing::backupsOf;
+using testing::readJsonFile;
 using testing::readText;
 using testing::ticking;
 using testing::ToolWorld;
 using testing::writeText;
-
-Json readJson(const std::string& path) {
-  return Json::parse(readText(path));
-}
 
 // How many groups of `event` have a command containing `needle`.
 int groupsMentioning(const Json& hooks, const std::string& event, const std::string& needle) {
@@ -100,7 +97,7 @@ TEST(ClaudeInstallTest, InstallingTwiceLeavesOneGlimmetGroupPerEvent) {
   ASSERT_TRUE(manager.install("claude-code").ok());
   ASSERT_TRUE(manager.install("claude").ok());
 
-  const Json settings = readJson(manager.claudeSettings());
+  const Json settings = readJsonFile(manager.claudeSettings());
   EXPECT_EQ(settings["model"], "opus");
   const Json& hooks = settings["hooks"];
   EXPECT_EQ(hooks.size(), std::size(kClaudeEventHooks));
@@ -155,16 +152,17 @@ TEST(ClaudeInstallTest, ForeignStatusLineIsChainedAndItsIntervalKept) {
       manager.claudeSettings(), false,
       R"({"statusLine":{"type":"command","command":"~/bin/my-line","refreshInterval":5}})");
   ASSERT_TRUE(manager.installClaudeHooks().ok());
-  EXPECT_EQ(readJson(manager.claudeStatusLineChain()),
+  EXPECT_EQ(readJsonFile(manager.claudeStatusLineChain()),
             (Json{{"statusLine",
                    {{"type", "command"}, {"command", "~/bin/my-line"}, {"refreshInterval", 5}}}}));
-  const Json statusLine = readJson(manager.claudeSettings())["statusLine"];
+  const Json statusLine = readJsonFile(manager.claudeSettings())["statusLine"];
   EXPECT_EQ(statusLine["command"], manager.bridgeCommand(manager.claudeStatusLinePath(), ""));
   EXPECT_EQ(statusLine["refreshInterval"], 5);
 
   // Installing again must not chain Glimmet's own status line to itself.
   ASSERT_TRUE(manager.installClaudeHooks().ok());
-  EXPECT_EQ(readJson(manager.claudeStatusLineChain())["statusLine"]["command"], "~/bin/my-line");
+  EXPECT_EQ(readJsonFile(manager.claudeStatusLineChain())["statusLine"]["command"],
+            "~/bin/my-line");
 }
 
 TEST(ClaudeInstallTest, EscapedSlashesAreRecognisedAsAlreadyInstalled) {
@@ -191,7 +189,7 @@ TEST(ClaudeInstallTest, SettingsThatAreNotAnObjectAreRefused) {
   // Blank settings are simply empty.
   ToolWorld::makeFile(manager.claudeSettings(), false, "  \n");
   ASSERT_TRUE(manager.install("claude-code").ok());
-  EXPECT_TRUE(readJson(manager.claudeSettings()).contains("hooks"));
+  EXPECT_TRUE(readJsonFile(manager.claudeSettings()).contains("hooks"));
 }
 
 TEST(ClaudeInstallTest, PrivateAndLinkedSettingsStaySo) {
@@ -205,8 +203,8 @@ TEST(ClaudeInstallTest, PrivateAndLinkedSettingsStaySo) {
   ASSERT_TRUE(manager.installClaudeHooks().ok());
   EXPECT_TRUE(std::filesystem::is_symlink(manager.claudeSettings()));
   EXPECT_EQ(modeOf(real), 0600u);
-  EXPECT_EQ(readJson(real)["env"]["API_KEY"], "secret");
-  EXPECT_TRUE(readJson(real).contains("hooks"));
+  EXPECT_EQ(readJsonFile(real)["env"]["API_KEY"], "secret");
+  EXPECT_TRUE(readJsonFile(real).contains("hooks"));
 }
 
 TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
@@ -224,7 +222,7 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
   ToolWorld::makeFile(manager.codexConfig(), false, original);
   ASSERT_TRUE(manager.install("codex-cli").ok());
 
-  EXPECT_EQ(readJson(manager.codexNotifyChain()),
+  EXPECT_EQ(readJsonFile(manager.codexNotifyChain()),
             (Json{{"notify", {"python3", "/home/me/notify.py"}}}));
   EXPECT_EQ(beforeTrust(readText(manager.codexConfig())),
             "model = \"o3\"\n"
@@ -241,7 +239,7 @@ TEST(CodexInstallTest, ForeignNotifyMovesToTheChainFile) {
 
   // Installing again keeps the chain pointing at the user's program, not at Glimmet's bridge.
   ASSERT_TRUE(manager.install("codex").ok());
-  EXPECT_EQ(readJson(manager.codexNotifyChain())["notify"][1], "/home/me/notify.py");
+  EXPECT_EQ(readJsonFile(manager.codexNotifyChain())["notify"][1], "/home/me/notify.py");
   EXPECT_EQ(backupsOf(manager.codexConfig()).size(), 1u);
   EXPECT_TRUE(backupsOf(manager.codexHooks()).empty());  // nothing changed the second time
 }
@@ -278,7 +276,7 @@ TEST(CodexInstallTest, HooksFileHasEventAndApprovalGroupsOnce) {
       R"({"hooks":{"Stop":[{"hooks":[{"type":"command","command":"afplay done.aiff"}]}]}})");
   ASSERT_TRUE(manager.install("codex-cli").ok());
   ASSERT_TRUE(manager.install("codex-cli").ok());
-  const Json hooks = readJson(manager.codexHooks())["hooks"];
+  const Json hooks = readJsonFile(manager.codexHooks())["hooks"];
   EXPECT_EQ(hooks.size(), 3u);
   for (const auto* event : {"PermissionRequest", "UserPromptSubmit", "Stop"}) {
     EXPECT_EQ(groupsMentioning(hooks, event, manager.eventCommandPath()), 1) << event;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/json_values.hpp"
 #include "integrations/hook_manager.hpp"
 #include "support/test_support.hpp"
 
@@ -110,6 +111,10 @@ inline std::vector<std::string> backupsOf(const std::string& file) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+inline Json readJsonFile(const std::string& path) {
+  return Json::parse(readText(path));
 }
 
 }  // namespace glimmet::testing

@@ -14,12 +14,9 @@
 namespace glimmet {
 namespace {
 
+using testing::readJsonFile;
 using testing::readText;
 using testing::ToolWorld;
-
-Json readJson(const std::string& path) {
-  return Json::parse(readText(path));
-}
 
 Json handler(const std::string& command) {
   return {{"type", "command"}, {"command", command}};
@@ -80,7 +77,7 @@ TEST(HookUpgradeTest, ClaudeHooksThatHeldSessionsAreRemovedAndTheRestUpdatedInPl
   ASSERT_TRUE(manager.install("claude-code").ok());
   EXPECT_EQ(testing::healthRow(manager.health(), "claude-code").status, HookStatus::healthy);
 
-  const Json settings = readJson(manager.claudeSettings());
+  const Json settings = readJsonFile(manager.claudeSettings());
   const Json& hooks = settings["hooks"];
   EXPECT_EQ(settings["theme"], "dark");
   // The event bridge stays first on PreToolUse, brought up to today's command and timeout.
@@ -137,7 +134,7 @@ TEST(HookUpgradeTest, CodexGatesOnPromptAndStopAreRemoved) {
         {"PermissionRequest", {group("*", {handler(gate + " --event PermissionRequest")})}}}}};
   testing::ToolWorld::makeFile(manager.codexHooks(), false, old.dump(2));
   ASSERT_TRUE(manager.install("codex-cli").ok());
-  const Json file = readJson(manager.codexHooks());
+  const Json file = readJsonFile(manager.codexHooks());
   EXPECT_EQ(file.size(), 1u) << "no top-level key Codex does not know";
   const Json& hooks = file["hooks"];
   for (const auto* name : {"UserPromptSubmit", "Stop"}) {

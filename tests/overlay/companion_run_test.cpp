@@ -27,18 +27,18 @@ using testing::TempDir;
 using testing::Xvfb;
 using Clock = std::chrono::steady_clock;
 
-using CompanionWindow = testing::ShownWindow;
+using ShownCompanion = testing::ShownWindow;
 
 // Looks at the companion's window among Glimmet's windows.
-class Observer : public testing::XWindowObserver {
+class CompanionObserver : public testing::XWindowObserver {
  public:
   using XWindowObserver::XWindowObserver;
 
-  std::optional<CompanionWindow> companion() { return find(testing::windowOfKind("companion"), 0); }
-  std::optional<CompanionWindow> waitFor(const std::function<bool(const CompanionWindow&)>& done,
-                                         double seconds) {
+  std::optional<ShownCompanion> companion() { return find(testing::windowOfKind("companion"), 0); }
+  std::optional<ShownCompanion> waitFor(const std::function<bool(const ShownCompanion&)>& done,
+                                        double seconds) {
     const auto isCompanion = testing::windowOfKind("companion");
-    return find([&](const CompanionWindow& w) { return isCompanion(w) && done(w); }, seconds);
+    return find([&](const ShownCompanion& w) { return isCompanion(w) && done(w); }, seconds);
   }
 };
 
@@ -48,7 +48,7 @@ class CompanionRunTest : public ::testing::Test {
     if (!Xvfb::available()) GTEST_SKIP() << "no Xvfb on this machine: the companion is not tested";
     server_ = std::make_unique<Xvfb>();
     server_->startCompositor();
-    observer_ = std::make_unique<Observer>(server_->display());
+    observer_ = std::make_unique<CompanionObserver>(server_->display());
     ASSERT_TRUE(observer_->connected());
     defaultsPath_ = home_.path() + "/.config/Glimmet/defaults.json";
   }
@@ -77,14 +77,14 @@ class CompanionRunTest : public ::testing::Test {
   }
 
   // Where a press lands on the pet, in root coordinates.
-  static std::pair<int, int> onThePet(const CompanionWindow& window) {
+  static std::pair<int, int> onThePet(const ShownCompanion& window) {
     return {window.x + window.width / 2, window.y + window.height - window.height / 5};
   }
 
   TempDir home_;
   std::string defaultsPath_;
   std::unique_ptr<Xvfb> server_;
-  std::unique_ptr<Observer> observer_;
+  std::unique_ptr<CompanionObserver> observer_;
 };
 
 TEST_F(CompanionRunTest, ScaledBubbleIsClampedMovesWithADragAndComesBackThereAfterARestart) {

@@ -18,7 +18,7 @@ using glimmet::testing::appendText;
 using glimmet::testing::TempDir;
 using glimmet::testing::writeText;
 
-constexpr Seconds kDeadline{10.0};
+constexpr Seconds kWatchDeadline{10.0};
 
 struct Recorder {
   std::vector<FileEventKind> events;
@@ -50,14 +50,14 @@ TEST(FileWatcherTest, WritingToAWatchedFileReportsChanged) {
   ASSERT_TRUE(watcher);
 
   appendText(path, "second\n");
-  ASSERT_TRUE(loop.runUntil([&] { return !recorder.events.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return !recorder.events.empty(); }, kWatchDeadline));
   EXPECT_TRUE(recorder.saw(FileEventKind::changed));
   EXPECT_FALSE(recorder.saw(FileEventKind::removed)) << "an append is not a removal";
 
   // The watch keeps working for later writes.
   recorder.events.clear();
   ASSERT_TRUE(appendToFile(path, "third\n"));
-  ASSERT_TRUE(loop.runUntil([&] { return recorder.saw(FileEventKind::changed); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return recorder.saw(FileEventKind::changed); }, kWatchDeadline));
 }
 
 TEST(FileWatcherTest, DeletingOrRenamingAWatchedFileReportsRemoved) {
@@ -80,7 +80,7 @@ TEST(FileWatcherTest, DeletingOrRenamingAWatchedFileReportsRemoved) {
         return deleteRecorder.saw(FileEventKind::removed) &&
                renameRecorder.saw(FileEventKind::removed);
       },
-      kDeadline));
+      kWatchDeadline));
 
   // Replacing the file by renaming another over it removes the watched file too.
   const std::string replaced = dir.file("replaced.jsonl");
@@ -89,7 +89,7 @@ TEST(FileWatcherTest, DeletingOrRenamingAWatchedFileReportsRemoved) {
   auto replaceWatcher = watchOrFail(loop, replaced, replaceRecorder.callback());
   ASSERT_TRUE(writeFileAtomically(replaced, "new\n"));
   ASSERT_TRUE(
-      loop.runUntil([&] { return replaceRecorder.saw(FileEventKind::removed); }, kDeadline));
+      loop.runUntil([&] { return replaceRecorder.saw(FileEventKind::removed); }, kWatchDeadline));
 }
 
 TEST(FileWatcherTest, DirectoryWatchSeesAFileAppear) {
@@ -101,7 +101,7 @@ TEST(FileWatcherTest, DirectoryWatchSeesAFileAppear) {
   EXPECT_TRUE(recorder.events.empty());
 
   writeText(dir.file("events.jsonl"), "{}\n");
-  ASSERT_TRUE(loop.runUntil([&] { return !recorder.events.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return !recorder.events.empty(); }, kWatchDeadline));
 }
 
 TEST(FileWatcherTest, OnlyTheWatchedDirectoryGoingAwayReportsRemoved) {
@@ -118,12 +118,12 @@ TEST(FileWatcherTest, OnlyTheWatchedDirectoryGoingAwayReportsRemoved) {
   std::filesystem::rename(watched + "/events.jsonl", watched + "/moved.jsonl");
   std::filesystem::remove(watched + "/moved.jsonl");
   writeText(watched + "/witness", "");
-  ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() >= 4; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return recorder.events.size() >= 4; }, kWatchDeadline));
   EXPECT_FALSE(recorder.saw(FileEventKind::removed)) << "an entry's change is not a removal";
 
   // The directory deleted: the watch is gone, and says so.
   std::filesystem::remove_all(watched);
-  ASSERT_TRUE(loop.runUntil([&] { return recorder.saw(FileEventKind::removed); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return recorder.saw(FileEventKind::removed); }, kWatchDeadline));
 }
 
 TEST(FileWatcherTest, WatchingAMissingPathFailsWithItsName) {
@@ -155,13 +155,13 @@ TEST(FileWatcherTest, StoppedWatchesReportNothingEvenWhenStoppedFromTheirCallbac
   ASSERT_TRUE(selfDestroying && witnessWatcher);
 
   appendText(path, "b\n");
-  ASSERT_TRUE(loop.runUntil([&] { return calls > 0 && !witness.events.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return calls > 0 && !witness.events.empty(); }, kWatchDeadline));
   EXPECT_EQ(selfDestroying, nullptr);
   EXPECT_EQ(calls, 1);
 
   witness.events.clear();
   appendText(path, "c\n");
-  ASSERT_TRUE(loop.runUntil([&] { return !witness.events.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return !witness.events.empty(); }, kWatchDeadline));
   EXPECT_EQ(calls, 1) << "a destroyed watcher still reported";
 
   // Destroyed from outside, before anything happened.
@@ -170,7 +170,7 @@ TEST(FileWatcherTest, StoppedWatchesReportNothingEvenWhenStoppedFromTheirCallbac
   dropped.reset();
   witness.events.clear();
   appendText(path, "d\n");
-  ASSERT_TRUE(loop.runUntil([&] { return !witness.events.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return !witness.events.empty(); }, kWatchDeadline));
   EXPECT_EQ(droppedCalls, 0);
 }
 

@@ -21,7 +21,7 @@ double millisecondsSince(SteadyClock::time_point start) {
 }
 
 // Deadlines are seconds long so that a busy machine only slows the tests down.
-constexpr Seconds kDeadline{10.0};
+constexpr Seconds kLoopDeadline{10.0};
 
 // Lets the loop run for `duration` with nothing to wait for; used only to show that something
 // does NOT happen, which no condition can signal.
@@ -56,7 +56,7 @@ TEST(MainLoopTest, PostsFromManyThreadsAllArriveInOrderPerThreadOnTheLoopThread)
     });
   }
   go = true;
-  const bool done = loop.runUntil([&] { return total == kThreads * kPerThread; }, kDeadline);
+  const bool done = loop.runUntil([&] { return total == kThreads * kPerThread; }, kLoopDeadline);
   for (auto& thread : threads) thread.join();
   ASSERT_TRUE(done) << "received " << total;
 
@@ -83,7 +83,7 @@ TEST(MainLoopTest, ScheduledWorkFiresOnceAfterItsDelay) {
     firedAfterMs = millisecondsSince(start);
   });
   EXPECT_TRUE(item.isPending());
-  ASSERT_TRUE(loop.runUntil([&] { return fired > 0; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return fired > 0; }, kLoopDeadline));
   // libuv rounds to its cached millisecond clock, which may lag the real one slightly.
   EXPECT_GE(firedAfterMs, 140.0);
   EXPECT_FALSE(item.isPending());
@@ -96,7 +96,7 @@ TEST(MainLoopTest, ScheduledWorkFiresOnceAfterItsDelay) {
   WorkItem late = loop.schedule(Seconds(0.12), [&] { order.push_back(3); });
   WorkItem early = loop.schedule(Seconds(0.02), [&] { order.push_back(1); });
   WorkItem middle = loop.schedule(Seconds(0.06), [&] { order.push_back(2); });
-  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 3; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return order.size() == 3; }, kLoopDeadline));
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
@@ -114,7 +114,7 @@ TEST(MainLoopTest, DelayCountsFromTheScheduleCallEvenAfterALongCallback) {
     scheduledAt = SteadyClock::now();
     item = loop.schedule(Seconds(0.1), [&] { firedAfterMs = millisecondsSince(scheduledAt); });
   });
-  ASSERT_TRUE(loop.runUntil([&] { return firedAfterMs >= 0; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return firedAfterMs >= 0; }, kLoopDeadline));
   EXPECT_GE(firedAfterMs, 95.0);
 }
 
@@ -145,7 +145,7 @@ TEST(MainLoopTest, CancelledOrDestroyedWorkNeverRuns) {
 
   bool sentinel = false;
   WorkItem sentinelItem = loop.schedule(Seconds(0.4), [&] { sentinel = true; });
-  ASSERT_TRUE(loop.runUntil([&] { return sentinel; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return sentinel; }, kLoopDeadline));
 
   EXPECT_FALSE(cancelledRan);
   EXPECT_FALSE(destroyedRan);
@@ -165,7 +165,7 @@ TEST(MainLoopTest, WorkItemReassignedFromItsOwnCallbackKeepsWorking) {
     if (runs < 5) item = loop.schedule(Seconds(0.01), rearm);
   };
   item = loop.schedule(Seconds(0.01), rearm);
-  ASSERT_TRUE(loop.runUntil([&] { return runs == 5; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return runs == 5; }, kLoopDeadline));
   runFor(loop, Seconds(0.1));
   EXPECT_EQ(runs, 5);
   EXPECT_FALSE(item.isPending());
@@ -176,7 +176,7 @@ TEST(MainLoopTest, WorkItemReassignedFromItsOwnCallbackKeepsWorking) {
   for (int i = 0; i < 10; ++i) {
     pending = loop.schedule(Seconds(0.05), [&, i] { debounced.push_back(i); });
   }
-  ASSERT_TRUE(loop.runUntil([&] { return !debounced.empty(); }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return !debounced.empty(); }, kLoopDeadline));
   runFor(loop, Seconds(0.1));
   EXPECT_EQ(debounced, (std::vector<int>{9}));
 
@@ -187,7 +187,7 @@ TEST(MainLoopTest, WorkItemReassignedFromItsOwnCallbackKeepsWorking) {
     self.cancel();
     ++selfCancelled;
   });
-  ASSERT_TRUE(loop.runUntil([&] { return selfCancelled == 1; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return selfCancelled == 1; }, kLoopDeadline));
 }
 
 TEST(MainLoopTest, EveryRepeatsUntilCancelled) {
@@ -201,7 +201,7 @@ TEST(MainLoopTest, EveryRepeatsUntilCancelled) {
     if (ticksMs.size() == 5) ticker.cancel();
   });
   EXPECT_TRUE(ticker.isPending());
-  ASSERT_TRUE(loop.runUntil([&] { return ticksMs.size() >= 5; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return ticksMs.size() >= 5; }, kLoopDeadline));
   EXPECT_GE(ticksMs.front(), 15.0);
   // Repeats are spaced by about the interval, never bunched together.
   EXPECT_GE(ticksMs.back(), 4 * 20.0 * 0.9);
@@ -213,7 +213,7 @@ TEST(MainLoopTest, EveryRepeatsUntilCancelled) {
   int count = 0;
   {
     WorkItem repeating = loop.every(Seconds(0.01), Seconds(0.001), [&] { ++count; });
-    ASSERT_TRUE(loop.runUntil([&] { return count >= 3; }, kDeadline));
+    ASSERT_TRUE(loop.runUntil([&] { return count >= 3; }, kLoopDeadline));
   }
   const int atDestruction = count;
   runFor(loop, Seconds(0.1));

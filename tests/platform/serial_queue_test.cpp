@@ -15,7 +15,7 @@
 namespace glimmet {
 namespace {
 
-constexpr Seconds kDeadline{10.0};
+constexpr Seconds kQueueDeadline{10.0};
 
 TEST(SerialQueueTest, RunsJobsOneAtATimeInOrderOffTheLoopThread) {
   MainLoop loop;
@@ -52,7 +52,7 @@ TEST(SerialQueueTest, RunsJobsOneAtATimeInOrderOffTheLoopThread) {
         std::lock_guard lock(mutex);
         return order.size() == kJobs;
       },
-      kDeadline));
+      kQueueDeadline));
 
   std::lock_guard lock(mutex);
   for (int i = 0; i < kJobs; ++i) ASSERT_EQ(order[i], i);
@@ -78,7 +78,7 @@ TEST(SerialQueueTest, AsyncThenAppliesResultsOnTheLoopThreadInOrder) {
                       applied.push_back({result.first, result.second, loop.isLoopThread()});
                     });
   }
-  ASSERT_TRUE(loop.runUntil([&] { return applied.size() == kJobs; }, kDeadline));
+  ASSERT_TRUE(loop.runUntil([&] { return applied.size() == kJobs; }, kQueueDeadline));
   for (int i = 0; i < kJobs; ++i) {
     EXPECT_EQ(applied[i].value, i * i);
     EXPECT_NE(applied[i].workThread, std::this_thread::get_id());

@@ -1,9 +1,11 @@
 #include "support/test_support.hpp"
 
 #include "base/leak_suppressions.hpp"
+#include "platform/file_system.hpp"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +50,21 @@ void appendText(const std::string& path, std::string_view text) {
 
 std::string fixturePath(std::string_view relative) {
   return std::string(GLIMMET_FIXTURES_DIR) + "/" + std::string(relative);
+}
+
+std::vector<std::string> sortedEntries(const std::string& directory) {
+  auto names = directoryEntryNames(directory).value_or(std::vector<std::string>{});
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Environment isolatedHome(const TempDir& dir) {
+  Environment environment;
+  environment.set("HOME", dir.file("home"));
+  environment.set("XDG_DATA_HOME", dir.file("data"));
+  environment.set("XDG_CONFIG_HOME", dir.file("config"));
+  environment.set("GLIMMET_EVENT_FILE", dir.file("events.jsonl"));
+  return environment;
 }
 
 bool eventually(const std::function<bool()>& done, double seconds) {

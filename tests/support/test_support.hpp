@@ -3,6 +3,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/environment.hpp"
 
 namespace glimmet::testing {
 
@@ -27,6 +30,11 @@ std::string readText(const std::string& path);
 void writeText(const std::string& path, std::string_view text);
 void appendText(const std::string& path, std::string_view text);
 std::string fixturePath(std::string_view relative);
+// The names in `directory`, sorted; none when it cannot be read.
+std::vector<std::string> sortedEntries(const std::string& directory);
+// An environment whose home, data and configuration directories and event file all lie in
+// `dir`, so that nothing a test runs reads or writes the real ones.
+Environment isolatedHome(const TempDir& dir);
 
 // Whether `done` holds within `seconds`, asked every 20 ms (and once more at the end).
 bool eventually(const std::function<bool()>& done, double seconds);

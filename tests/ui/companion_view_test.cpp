@@ -13,7 +13,7 @@ namespace glimmet {
 namespace {
 
 using testing::TempDir;
-using Kind = CompanionPointerOutcome::Kind;
+using PointerKind = CompanionPointerOutcome::Kind;
 
 CompanionStatusItem item(CompanionStatusKind kind, std::string label) {
   CompanionStatusItem result;
@@ -151,36 +151,40 @@ TEST(CompanionView, APressMovedMoreThanTwoPixelsIsADragAndLessIsAClick) {
   CompanionDragState state;
   companionMouseDown(state, {1100, 800}, frame);
   EXPECT_EQ(companionMouseDragged(state, {1101, 801}),
-            (CompanionPointerOutcome{Kind::moveWindow, {1001, 701, 184, 152}}));
+            (CompanionPointerOutcome{PointerKind::moveWindow, {1001, 701, 184, 152}}));
   EXPECT_EQ(companionMouseUp(state, {1101, 801}, {101, 101}, 1, label, false).kind,
-            Kind::openPetSettings);
+            PointerKind::openPetSettings);
   // Two pixels is still a click; the window goes back to where it was.
   companionMouseDown(state, {1100, 800}, frame);
   companionMouseDragged(state, {1102, 798});
   EXPECT_EQ(companionMouseUp(state, {1102, 798}, {100, 100}, 1, label, false),
-            (CompanionPointerOutcome{Kind::openPetSettings, frame}));
+            (CompanionPointerOutcome{PointerKind::openPetSettings, frame}));
 
   // Three pixels is a drag, even when the pointer comes back before the release.
   companionMouseDown(state, {1100, 800}, frame);
   companionMouseDragged(state, {1103, 800});
   EXPECT_EQ(companionMouseUp(state, {1140, 840}, {100, 100}, 1, label, false),
-            (CompanionPointerOutcome{Kind::persistFrame, {1040, 740, 184, 152}}));
+            (CompanionPointerOutcome{PointerKind::persistFrame, {1040, 740, 184, 152}}));
   companionMouseDown(state, {1100, 800}, frame);
   companionMouseDragged(state, {1110, 800});
   EXPECT_EQ(companionMouseUp(state, {1100, 800}, {100, 100}, 1, label, false),
-            (CompanionPointerOutcome{Kind::persistFrame, frame}));
+            (CompanionPointerOutcome{PointerKind::persistFrame, frame}));
 
   // A click on the label opens its item, also while placing; elsewhere placing ends.
   companionMouseDown(state, {1100, 800}, frame);
-  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {20, 30}, 1, label, true).kind, Kind::openStatus);
+  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {20, 30}, 1, label, true).kind,
+            PointerKind::openStatus);
   companionMouseDown(state, {1100, 800}, frame);
-  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {20, 30}, 1, {}, true).kind, Kind::endPlacement);
+  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {20, 30}, 1, {}, true).kind,
+            PointerKind::endPlacement);
   // The second click of a double click does nothing more.
   companionMouseDown(state, {1100, 800}, frame);
-  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {100, 100}, 2, label, false).kind, Kind::none);
+  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {100, 100}, 2, label, false).kind,
+            PointerKind::none);
   // A release without its press (it began on another window) is nothing.
-  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {100, 100}, 1, label, false).kind, Kind::none);
-  EXPECT_EQ(companionMouseDragged(state, {1200, 900}).kind, Kind::none);
+  EXPECT_EQ(companionMouseUp(state, {1100, 800}, {100, 100}, 1, label, false).kind,
+            PointerKind::none);
+  EXPECT_EQ(companionMouseDragged(state, {1200, 900}).kind, PointerKind::none);
 }
 
 TEST(CompanionView, DroppedFramesLandOnTheScreenTheyOverlapMost) {

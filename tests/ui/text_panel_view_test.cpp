@@ -11,7 +11,7 @@
 namespace glimmet {
 namespace {
 
-using Kind = TextPanelOutcome::Kind;
+using PanelKind = TextPanelOutcome::Kind;
 
 TextPanelOutcome type(TextPanelModel& model, const std::string& text) {
   return handleTextPanelKey(model, {TextPanelKey::Key::text, text, false});
@@ -84,15 +84,16 @@ TEST(TextPanelView, ClicksOnTheButtonsAndBesideThem) {
   type(model, "ship it");
   // The last pixel of Submit is inside, the one after it is not.
   const auto edge = handleTextPanelClick(model, {463.9, 110});
-  EXPECT_EQ(edge.kind, Kind::submit);
+  EXPECT_EQ(edge.kind, PanelKind::submit);
   EXPECT_EQ(edge.text, "ship it");
-  EXPECT_EQ(handleTextPanelClick(model, {464, 110}).kind, Kind::none);
-  EXPECT_EQ(handleTextPanelClick(model, {384, 96}).kind, Kind::submit);
-  EXPECT_EQ(handleTextPanelClick(model, {383.9, 100}).kind, Kind::none);  // between Jump and Submit
-  EXPECT_EQ(handleTextPanelClick(model, {320, 100}).kind, Kind::jump);
-  EXPECT_EQ(handleTextPanelClick(model, {20, 100}).kind, Kind::cancel);
-  EXPECT_EQ(handleTextPanelClick(model, {20, 124}).kind, Kind::none);  // below the buttons
-  EXPECT_EQ(handleTextPanelClick(model, {100, 40}).kind, Kind::none);  // the editor
+  EXPECT_EQ(handleTextPanelClick(model, {464, 110}).kind, PanelKind::none);
+  EXPECT_EQ(handleTextPanelClick(model, {384, 96}).kind, PanelKind::submit);
+  EXPECT_EQ(handleTextPanelClick(model, {383.9, 100}).kind,
+            PanelKind::none);  // between Jump and Submit
+  EXPECT_EQ(handleTextPanelClick(model, {320, 100}).kind, PanelKind::jump);
+  EXPECT_EQ(handleTextPanelClick(model, {20, 100}).kind, PanelKind::cancel);
+  EXPECT_EQ(handleTextPanelClick(model, {20, 124}).kind, PanelKind::none);  // below the buttons
+  EXPECT_EQ(handleTextPanelClick(model, {100, 40}).kind, PanelKind::none);  // the editor
   EXPECT_EQ(model.editor.text, "ship it");
 }
 
@@ -103,19 +104,19 @@ TEST(TextPanelView, ReturnSubmitsShiftReturnBreaksAMultiLineAnswerEscapeCancels)
   type(single, "o w\xc3\xb6rld");
   // Shift+Return in one line submits too: there is no second line to go to.
   const auto submitted = press(single, TextPanelKey::Key::enter, true);
-  EXPECT_EQ(submitted.kind, Kind::submit);
+  EXPECT_EQ(submitted.kind, PanelKind::submit);
   EXPECT_EQ(submitted.text, "h\xc3\xa9llo w\xc3\xb6rld");
 
   TextPanelModel multi = makeTextPanel("", true);
   type(multi, "one");
-  EXPECT_EQ(press(multi, TextPanelKey::Key::enter, true).kind, Kind::redraw);
+  EXPECT_EQ(press(multi, TextPanelKey::Key::enter, true).kind, PanelKind::redraw);
   type(multi, "two");
   const auto sent = press(multi, TextPanelKey::Key::enter);
-  EXPECT_EQ(sent.kind, Kind::submit);
+  EXPECT_EQ(sent.kind, PanelKind::submit);
   EXPECT_EQ(sent.text, "one\ntwo");
 
   const auto cancelled = press(multi, TextPanelKey::Key::escape);
-  EXPECT_EQ(cancelled.kind, Kind::cancel);
+  EXPECT_EQ(cancelled.kind, PanelKind::cancel);
   EXPECT_TRUE(cancelled.text.empty());
 }
 
@@ -123,7 +124,7 @@ TEST(TextPanelView, PastedControlCharactersNeverReachTheAnswer) {
   TextPanelModel single = makeTextPanel("", false);
   type(single, "a\nb\tc\x1b[31m\x7f");
   EXPECT_EQ(single.editor.text, "a b c[31m");
-  EXPECT_EQ(type(single, "\x01\x02").kind, Kind::none);
+  EXPECT_EQ(type(single, "\x01\x02").kind, PanelKind::none);
   TextPanelModel multi = makeTextPanel("", true);
   type(multi, "a\r\nb");
   EXPECT_EQ(multi.editor.text, "a\n\nb");

@@ -43,7 +43,7 @@ AppSnapshot threeBrands() {
   return snapshot;
 }
 
-Point centre(const Rect& rect) {
+Point centreOfRect(const Rect& rect) {
   return {rect.x + rect.width / 2, rect.y + rect.height / 2};
 }
 
@@ -113,7 +113,7 @@ TEST(UsageCarouselView, PickingABrandPinsItAndAVanishedBrandFallsBackToTheFirst)
   const ClickTarget* next = usageTarget(frame, "Claude");
   ASSERT_NE(next, nullptr);
   EXPECT_EQ(next->rect, frame.expanded.status.toolText);
-  handle(state, Click{centre(next->rect)}, frame, at(1));
+  handle(state, Click{centreOfRect(next->rect)}, frame, at(1));
   EXPECT_EQ(state.activeUsageTool, "Claude");
   EXPECT_TRUE(state.usageRotationPinnedByUser);
   EXPECT_FALSE(handle(state, Tick{{}, brands}, 1, at(100)).redraw);

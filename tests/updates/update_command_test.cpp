@@ -34,11 +34,7 @@ bool waitFor(const std::function<bool()>& done, double seconds) {
   return true;
 }
 
-std::vector<std::string> entriesOf(const std::string& directory) {
-  auto names = directoryEntryNames(directory).value_or(std::vector<std::string>{});
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::sortedEntries;
 
 // A program tree as a release ships it: bin/glimmet and share/VERSION.
 void writeProgramTree(const std::string& root, const std::string& version) {
@@ -121,7 +117,7 @@ TEST_F(UpdateCommandTest, DownloadLeavesOnlyAVerifiedArtifactInTheUpdatesFolder)
   const auto downloaded = run("download");
   ASSERT_EQ(downloaded.exitCode, 0) << downloaded.output;
   EXPECT_EQ(readText(cached()), release_);
-  EXPECT_EQ(entriesOf(updates()), std::vector<std::string>{"Glimmet-" + kVersion + ".tar.gz"})
+  EXPECT_EQ(sortedEntries(updates()), std::vector<std::string>{"Glimmet-" + kVersion + ".tar.gz"})
       << "no download or staging file is left behind";
   // The folders name what the user downloads: theirs alone, whatever the umask.
   struct stat info {};
@@ -159,7 +155,7 @@ TEST_F(UpdateCommandTest, DownloadLeavesOnlyAVerifiedArtifactInTheUpdatesFolder)
             std::string::npos)
       << mismatch.output;
   EXPECT_EQ(readText(cached()), release_) << "the earlier cached artifact is byte-identical";
-  EXPECT_EQ(entriesOf(updates()).size(), 1u);
+  EXPECT_EQ(sortedEntries(updates()).size(), 1u);
 
   publish("/missing.tar.gz", sha256_);
   const auto missing = run("download");
@@ -196,7 +192,7 @@ TEST_F(UpdateCommandTest, InstallReplacesTheTargetTreeAfterTheCommandExits) {
   EXPECT_NE(log.find("replacing " + target()), std::string::npos) << log;
   EXPECT_EQ(readText(target() + "/share/VERSION"), kVersion);
   EXPECT_EQ(readText(target() + "/bin/glimmet"), "#!/bin/sh\necho " + kVersion + "\n");
-  EXPECT_EQ(entriesOf(dir_.file("apps")), std::vector<std::string>{"glimmet"})
+  EXPECT_EQ(sortedEntries(dir_.file("apps")), std::vector<std::string>{"glimmet"})
       << "no backup left beside the program";
 }
 
@@ -253,7 +249,7 @@ TEST_F(UpdateCommandTest, InstallRefusesAProgramOutsideAnInstalledTree) {
       << notATree.output;
   EXPECT_EQ(readText(target() + "/share/VERSION"), "1.0");
   // No script was left waiting to run.
-  for (const auto& name : entriesOf(updates())) {
+  for (const auto& name : sortedEntries(updates())) {
     EXPECT_EQ(name.find("install-"), std::string::npos) << name;
   }
 }

@@ -19,11 +19,7 @@ using testing::TempDir;
 using testing::writeText;
 
 // Every entry of `directory`, hidden ones included, sorted.
-std::vector<std::string> entriesOf(const std::string& directory) {
-  auto names = directoryEntryNames(directory).value_or(std::vector<std::string>{});
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::sortedEntries;
 
 // A body whose bytes differ from position to position, so that a lost or repeated chunk shows.
 std::string patternedBytes(size_t size) {
@@ -93,7 +89,7 @@ TEST(UpdateDownloadStaging, LocalArtifactLandsOnlyWhenItsChecksumMatches) {
   // A first download creates the folder.
   ASSERT_TRUE(stageVerifiedLocalArtifact(dir.file("new.dmg"), cached, good));
   EXPECT_EQ(readText(cached), "new artifact bytes");
-  EXPECT_EQ(entriesOf(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
+  EXPECT_EQ(sortedEntries(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
 
   // A mismatch keeps the earlier artifact byte for byte and leaves no staging file.
   writeText(cached, "previous cached artifact");
@@ -101,12 +97,12 @@ TEST(UpdateDownloadStaging, LocalArtifactLandsOnlyWhenItsChecksumMatches) {
   ASSERT_FALSE(mismatch);
   EXPECT_EQ(mismatch.error(), "Downloaded update failed checksum verification.");
   EXPECT_EQ(readText(cached), "previous cached artifact");
-  EXPECT_EQ(entriesOf(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
+  EXPECT_EQ(sortedEntries(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
 
   // A source that cannot be read fails without touching it either.
   EXPECT_FALSE(stageVerifiedLocalArtifact(dir.file("absent.dmg"), cached, good));
   EXPECT_EQ(readText(cached), "previous cached artifact");
-  EXPECT_EQ(entriesOf(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
+  EXPECT_EQ(sortedEntries(updates), std::vector<std::string>{"Glimmet-0.2.dmg"});
 
   // A matching one replaces it.
   ASSERT_TRUE(stageVerifiedLocalArtifact(dir.file("new.dmg"), cached, good));
@@ -124,7 +120,7 @@ TEST(UpdateDownloadStaging, CopyReplacesOrLeavesTheDestinationWhole) {
   EXPECT_EQ(readText(to), "second");
   EXPECT_FALSE(copyLocalArtifact(dir.file("absent.zip"), to));
   EXPECT_EQ(readText(to), "second");
-  EXPECT_EQ(entriesOf(dir.file("deep/er")), std::vector<std::string>{"copy.zip"});
+  EXPECT_EQ(sortedEntries(dir.file("deep/er")), std::vector<std::string>{"copy.zip"});
 }
 
 TEST(UpdateDownloadFetch, FileURLsAreCopiedAndBadArtifactsExplained) {
@@ -236,7 +232,7 @@ TEST(UpdateDownloadRemote, ServerFailuresNeverTouchTheCachedArtifact) {
       << refused.error();
 
   EXPECT_EQ(readText(cached), "previous cached artifact");
-  EXPECT_EQ(entriesOf(updates), onlyCached);
+  EXPECT_EQ(sortedEntries(updates), onlyCached);
 }
 
 TEST(UpdateDownloadRemote, DownloadsReportProgressAndFollowRedirects) {
@@ -270,7 +266,7 @@ TEST(UpdateDownloadRemote, DownloadsReportProgressAndFollowRedirects) {
   request.url = server.url("/to-artifact");
   ASSERT_TRUE(stageVerifiedRemoteArtifact(request, fetched.value()));
   EXPECT_EQ(readText(fetched.value()), body);
-  EXPECT_EQ(entriesOf(updates), std::vector<std::string>{"Glimmet-0.5.tar.gz"});
+  EXPECT_EQ(sortedEntries(updates), std::vector<std::string>{"Glimmet-0.5.tar.gz"});
 }
 
 }  // namespace

@@ -24,11 +24,7 @@ using testing::readText;
 using testing::TempDir;
 using testing::writeText;
 
-std::vector<std::string> entriesOf(const std::string& directory) {
-  auto names = directoryEntryNames(directory).value_or(std::vector<std::string>{});
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testing::sortedEntries;
 
 bool waitFor(const std::function<bool()>& done, double seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -137,8 +133,8 @@ TEST(UpdateInstallScript, ReplacesTheProgramTreeOnceTheRunningProcessHasExited) 
   ASSERT_TRUE(waitFor([&] { return fileExists(run.marker()); }, 10));
   EXPECT_EQ(readText(run.marker()), "2.0 started\n");
   // No backup, no work folder, no script left behind.
-  EXPECT_EQ(entriesOf(run.path("apps")), std::vector<std::string>{"glimmet"});
-  EXPECT_TRUE(entriesOf(run.path("tmp")).empty());
+  EXPECT_EQ(sortedEntries(run.path("apps")), std::vector<std::string>{"glimmet"});
+  EXPECT_TRUE(sortedEntries(run.path("tmp")).empty());
   EXPECT_FALSE(fileExists(run.script()));
 
   const auto messages = logMessages(run.log());
@@ -169,7 +165,7 @@ TEST(UpdateInstallScript, FindsTheProgramAtMostFourFoldersDeep) {
     EXPECT_EQ(logMessages(run.log()),
               (std::vector<std::string>{"extracting " + run.artifact(),
                                         "Glimmet program not found in update artifact"}));
-    EXPECT_TRUE(entriesOf(run.path("tmp")).empty());
+    EXPECT_TRUE(sortedEntries(run.path("tmp")).empty());
   }
 }
 
@@ -185,7 +181,7 @@ TEST(UpdateInstallScript, FailedReplacementsKeepThePreviousProgram) {
     ASSERT_TRUE(setFileMode(run.path("tools/mv"), 0755));
     EXPECT_EQ(run.run("1", {"GLIMMET_UPDATE_MV=" + run.path("tools/mv")}), 1);
     EXPECT_EQ(readText(run.target() + "/share/VERSION"), "1.0");
-    EXPECT_EQ(entriesOf(run.path("apps")), std::vector<std::string>{"glimmet"});
+    EXPECT_EQ(sortedEntries(run.path("apps")), std::vector<std::string>{"glimmet"});
     const auto messages = logMessages(run.log());
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2], "replacing " + run.target());
@@ -201,7 +197,7 @@ TEST(UpdateInstallScript, FailedReplacementsKeepThePreviousProgram) {
     ASSERT_TRUE(setFileMode(run.path("apps"), 0755));
     EXPECT_EQ(exitCode, 1);
     EXPECT_EQ(readText(run.target() + "/share/VERSION"), "1.0");
-    EXPECT_EQ(entriesOf(run.path("apps")), std::vector<std::string>{"glimmet"});
+    EXPECT_EQ(sortedEntries(run.path("apps")), std::vector<std::string>{"glimmet"});
     EXPECT_EQ(logMessages(run.log()).back(), "replacement failed, restoring previous app");
   }
   // An artifact of another kind, and a program without its executable bit.
@@ -280,7 +276,7 @@ class UpdateInstaller : public ::testing::Test {
 
   std::vector<std::string> scriptsIn(const std::string& directory) {
     std::vector<std::string> scripts;
-    for (const auto& name : entriesOf(directory)) {
+    for (const auto& name : sortedEntries(directory)) {
       if (name.size() > 3 && name.substr(name.size() - 3) == ".sh") scripts.push_back(name);
     }
     return scripts;
@@ -385,7 +381,7 @@ TEST_F(UpdateInstaller, DetachedScriptInstallsTheArtifact) {
       30))
       << (fileExists(log.value()) ? readText(log.value()) : "no log");
   EXPECT_EQ(readText(dir_.file("apps/glimmet/share/VERSION")), "2.0");
-  EXPECT_EQ(entriesOf(dir_.file("apps")), std::vector<std::string>{"glimmet"});
+  EXPECT_EQ(sortedEntries(dir_.file("apps")), std::vector<std::string>{"glimmet"});
   // The script removes itself on exit, a moment after its last log line.
   EXPECT_TRUE(waitFor([&] { return scriptsIn(context_.updatesDirectory).empty(); }, 10));
 }

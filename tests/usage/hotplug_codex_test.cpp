@@ -10,9 +10,12 @@
 #include "support/test_support.hpp"
 #include "usage/hotplug_codex.hpp"
 #include "usage/hotplug_files.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
+
+using testing::setModified;
 
 using namespace std::chrono_literals;
 using testing::fixturePath;
@@ -225,10 +228,6 @@ TEST(CodexHotplug, ArgumentsSessionIDsAndTheApprovalTest) {
   EXPECT_FALSE(codexRolloutFunctionCallNeedsApproval(call, {{"justification", "please"}}));
   EXPECT_FALSE(codexRolloutFunctionCallNeedsApproval(
       {{"type", "function_call_output"}}, {{"sandbox_permissions", "require_escalated"}}));
-}
-
-void setModified(const std::string& path, std::chrono::seconds ago) {
-  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - ago);
 }
 
 TEST(CodexHotplug, CandidatesAreTheNewestRolloutsByModification) {

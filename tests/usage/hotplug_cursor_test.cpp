@@ -9,9 +9,12 @@
 #include "model/usage_date.hpp"
 #include "support/test_support.hpp"
 #include "usage/hotplug_cursor.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
+
+using testing::setModified;
 
 using namespace std::chrono_literals;
 using testing::fixturePath;
@@ -157,10 +160,6 @@ TEST(CursorHotplug, BrokenTranscriptsYieldNothing) {
        }) {
     EXPECT_FALSE(cursorHotplugCompletionEvent(text, kTranscript, kNow, kNow)) << text;
   }
-}
-
-void setModified(const std::string& path, std::chrono::seconds ago) {
-  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - ago);
 }
 
 TEST(CursorHotplug, LoaderReadsTheNewestTranscripts) {

@@ -14,9 +14,14 @@
 #include "support/test_support.hpp"
 #include "usage/local_usage_loaders.hpp"
 #include "usage/usage_file_caches.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
+
+using testing::at;
+using testing::bytesRead;
+using testing::setModified;
 
 using glimmet::testing::appendText;
 using glimmet::testing::fixturePath;
@@ -24,21 +29,6 @@ using glimmet::testing::TempDir;
 using glimmet::testing::writeText;
 
 namespace fs = std::filesystem;
-
-Timestamp at(const char* text) {
-  return *parseInternetDateTime(text, false);
-}
-
-void setModified(const std::string& path, Timestamp time) {
-  const auto since = time.time_since_epoch();
-  fs::last_write_time(path, fs::file_time_type::clock::now() +
-                                std::chrono::duration_cast<fs::file_time_type::duration>(
-                                    since - systemNow().time_since_epoch()));
-}
-
-uint64_t bytesRead() {
-  return fileSystemCounters().bytesRead;
-}
 
 std::string metadataLine(const std::string& time) {
   return fmt::format(R"({{"sessionId":"s-{}","projectHash":"{}","startTime":"{}",)"

@@ -18,9 +18,14 @@
 #include "usage/local_usage_codex.hpp"
 #include "usage/local_usage_trae.hpp"
 #include "usage/usage_file_caches.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
+
+using testing::at;
+using testing::bytesRead;
+using testing::setModified;
 
 using glimmet::testing::appendText;
 using glimmet::testing::fixturePath;
@@ -30,27 +35,12 @@ using glimmet::testing::writeText;
 
 namespace fs = std::filesystem;
 
-Timestamp at(const char* text) {
-  return *parseInternetDateTime(text, false);
-}
-
 Timestamp plus(Timestamp time, double seconds) {
   return time + std::chrono::microseconds{static_cast<int64_t>(seconds * 1e6)};
 }
 
-void setModified(const std::string& path, Timestamp time) {
-  const auto since = time.time_since_epoch();
-  fs::last_write_time(path, fs::file_time_type::clock::now() +
-                                std::chrono::duration_cast<fs::file_time_type::duration>(
-                                    since - systemNow().time_since_epoch()));
-}
-
 Timestamp modifiedOf(const std::string& path) {
   return fileMetadata(path)->modified;
-}
-
-uint64_t bytesRead() {
-  return fileSystemCounters().bytesRead;
 }
 
 std::string codexTokenCount(const std::string& time, int input, int lastTotal, double primary,

@@ -12,18 +12,17 @@
 #include "usage/local_usage_loaders.hpp"
 #include "usage/usage_badges.hpp"
 #include "usage/usage_file_caches.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
 
+using testing::at;
+
 using testing::appendText;
 using testing::TempDir;
 
-constexpr const char* kNow = "2026-05-11T12:00:00Z";
-
-Timestamp at(const char* text) {
-  return *parseInternetDateTime(text, false);
-}
+constexpr const char* kNowText = "2026-05-11T12:00:00Z";
 
 // A catalogue row judged as installed (or not) with the given status.
 ToolHealth health(const std::string& id, bool detected, HookStatus status) {
@@ -61,14 +60,14 @@ class UsageEligibilityTest : public ::testing::Test {
 
   // One usage-only bridge line from `source`; `usage` gets its observed time unless it has one.
   void addUsage(const std::string& source, const std::string& sourceType, Json usage,
-                const char* observedAt = kNow) {
+                const char* observedAt = kNowText) {
     if (!usage.contains("observed_at")) usage["observed_at"] = observedAt;
     Json line = {{"event_id", "usage-" + std::to_string(++lines)},
                  {"source", source},
                  {"session_id", "session-" + std::to_string(lines)},
                  {"notify_policy", "usage_only"},
                  {"title", "Usage"},
-                 {"timestamp", kNow},
+                 {"timestamp", kNowText},
                  {"usage", usage}};
     if (!sourceType.empty()) line["source_type"] = sourceType;
     appendText(dir.file("events/events.jsonl"), line.dump() + "\n");
@@ -87,7 +86,7 @@ class UsageEligibilityTest : public ::testing::Test {
 
   TempDir dir;
   MainLoop loop;
-  Timestamp now = at(kNow);
+  Timestamp now = at(kNowText);
   std::unique_ptr<EventStore> store;
   int lines = 0;
 };
@@ -172,7 +171,7 @@ TEST_F(UsageEligibilityTest, TheCarouselListsBrandsOfEligibleToolsOnlyAndNeverFa
 }
 
 TEST(UsageStalenessTest, LocalFilesAllowSixHoursAndPushedUsageTenMinutes) {
-  const Timestamp now = at(kNow);
+  const Timestamp now = at(kNowText);
   const auto stale = [&](const char* dataSource, const char* observedAt) {
     UsageSnapshot snapshot;
     snapshot.dataSource = dataSource;
@@ -330,7 +329,7 @@ TEST(GeminiTranscriptEligibilityTest, TranscriptUsageNeedsNoWrapperButAgesOut) {
       R"({"id":"m","timestamp":"2026-05-11T11:51:00Z","type":"gemini","tokens":{"input":900,)"
       R"("output":90,"cached":0,"thoughts":0,"tool":0,"total":990}})"
       "\n");
-  Timestamp now = at(kNow);
+  Timestamp now = at(kNowText);
   EventStoreOptions options;
   options.eventFile = dir.file("events.jsonl");
   options.auditFile = dir.file("audit.jsonl");

@@ -2,13 +2,12 @@
 
 #include "model/usage_brands.hpp"
 #include "model/usage_reset_label.hpp"
+#include "usage/usage_test_support.hpp"
 
 namespace glimmet {
 namespace {
 
-Timestamp at(const char* text) {
-  return *parseInternetDateTime(text, false);
-}
+using testing::at;
 
 TEST(UsageBrandsTest, ToolsOfOneFamilyShareTheirBrandAndOthersStandAlone) {
   using IDs = std::vector<std::string>;

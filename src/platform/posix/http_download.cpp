@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <memory>
-#include <mutex>
 
 #include <fmt/format.h>
 
+#include "platform/posix/curl_global.hpp"
 #include "platform/posix/descriptor_io.hpp"
 #include "platform/posix/unique_fd.hpp"
 
@@ -51,11 +51,6 @@ int reportProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, 
     (*transfer.progress)(static_cast<uint64_t>(now), total > 0 ? static_cast<uint64_t>(total) : 0);
   }
   return 0;
-}
-
-void initialiseCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 }  // namespace

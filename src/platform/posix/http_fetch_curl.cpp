@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/http_fetch.hpp"
+#include "platform/posix/curl_global.hpp"
 
 namespace glimmet {
 
@@ -30,11 +30,6 @@ size_t appendBody(char* data, size_t size, size_t count, void* context) {
   }
   sink->body->append(data, bytes);
   return bytes;
-}
-
-void initialiseCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 // Schemes are limited before the transfer starts and again for every redirect: a feed on

@@ -2,19 +2,12 @@
 
 #include <cmath>
 
+#include "platform/keysyms.hpp"
 #include "ui/cairo/text_width.hpp"
 #include "ui/overlay/window_content.hpp"
 #include "ui/paint/alert_dialog_painter.hpp"
 
 namespace glimmet {
-
-namespace {
-
-constexpr uint32_t kKeysymReturn = 0xff0d;
-constexpr uint32_t kKeysymKeypadEnter = 0xff8d;
-constexpr uint32_t kKeysymEscape = 0xff1b;
-
-}  // namespace
 
 AlertDialogWindow::~AlertDialogWindow() {
   close();

@@ -7,6 +7,7 @@
 
 #include "pets/pet_catalog.hpp"
 #include "platform/detached_process.hpp"
+#include "platform/keysyms.hpp"
 #include "platform/login_item.hpp"
 #include "platform/user_defaults.hpp"
 #include "ui/overlay/window_content.hpp"
@@ -18,10 +19,6 @@ namespace glimmet {
 
 namespace {
 
-constexpr uint32_t kKeysymEscape = 0xff1b;
-constexpr uint32_t kKeysymBackSpace = 0xff08;
-constexpr uint32_t kKeysymSpace = 0x20;
-constexpr uint32_t kKeysymU = 0x75;
 // Screen changes come in bursts (one event per output, then the monitors); one rebuild for all.
 constexpr double kScreenChangeSettleSeconds = 0.15;
 

@@ -2,17 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/keysyms.hpp"
 #include "ui/view/settings_frames.hpp"
 
 namespace glimmet {
-
-namespace {
-
-constexpr uint32_t kKeysymEscape = 0xff1b;
-constexpr uint32_t kKeysymTab = 0xff09;
-constexpr uint32_t kKeysymISOLeftTab = 0xfe20;
-
-}  // namespace
 
 std::optional<SettingsKey> settingsKeyFor(const HostKeyEvent& event) {
   switch (event.keysym) {

@@ -1,21 +1,12 @@
 #include "ui/overlay/text_panel_window.hpp"
 
+#include "platform/keysyms.hpp"
 #include "ui/overlay/window_content.hpp"
 #include "ui/paint/text_panel_painter.hpp"
 
 namespace glimmet {
 
 namespace {
-
-constexpr uint32_t kKeysymReturn = 0xff0d;
-constexpr uint32_t kKeysymKeypadEnter = 0xff8d;
-constexpr uint32_t kKeysymEscape = 0xff1b;
-constexpr uint32_t kKeysymBackSpace = 0xff08;
-constexpr uint32_t kKeysymDelete = 0xffff;
-constexpr uint32_t kKeysymLeft = 0xff51;
-constexpr uint32_t kKeysymRight = 0xff53;
-constexpr uint32_t kKeysymHome = 0xff50;
-constexpr uint32_t kKeysymEnd = 0xff57;
 
 std::optional<TextPanelKey> panelKey(const HostKeyEvent& event) {
   TextPanelKey key;
