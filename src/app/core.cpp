@@ -101,6 +101,9 @@ Core::Core(Environment environment, bool isolated, LogSink log)
 
 Core::~Core() {
   shutDown();
+  // A health read still on its way back finds the core gone.
+  alive_.reset();
+  healthQueue_.reset();
   // The services go first, while the subscribers and snapshot they might publish to still exist.
   socketService_.reset();
   dispatcher_.reset();
@@ -118,6 +121,24 @@ bool Core::socketApprovalEnabled() const {
 void Core::start() {
   if (started_) return;
   started_ = true;
+  // A one-shot command reads the health where it needs it; a running core on a worker.
+  if (!healthQueue_) {
+    healthQueue_ = std::make_unique<SerialQueue>("app.glimmet.tool-health", loop_);
+    usageCarousel_.readAsynchronously(
+        [this](std::function<void(UsageCarouselInputs)> deliver) {
+          std::weak_ptr<bool> alive = alive_;
+          healthQueue_->asyncThen(
+              [paths = paths_, environment = environment_] {
+                return toolHealthInputs(paths, environment);
+              },
+              [this, alive, deliver = std::move(deliver)](UsageCarouselInputs inputs) {
+                if (alive.expired()) return;
+                inputs.disabledToolIDs = disabledToolIDs();
+                deliver(std::move(inputs));
+              });
+        },
+        [this] { publish(); });
+  }
   // The socket is claimed first: an instance that finds another one running must stop before
   // it touches what that one owns, such as the open requests in the shared audit log. Its
   // outcome is logged once the launch is through, so "listening" means ready.
@@ -227,12 +248,22 @@ std::shared_ptr<AppSnapshot> Core::buildSnapshot() {
   return next;
 }
 
-UsageCarouselInputs Core::usageCarouselInputs() const {
-  const HookManager manager(HookManagerLocations::fromPaths(paths_), environment_);
+UsageCarouselInputs Core::toolHealthInputs(const Paths& paths, const Environment& environment) {
+  const HookManager manager(HookManagerLocations::fromPaths(paths), environment);
   UsageCarouselInputs inputs;
   inputs.toolHealth = manager.health();
   inputs.wrapperBridgeReady = manager.wrapperBridgeReady();
-  if (!isolated_) inputs.disabledToolIDs = userDefaults_->stringArrayValue("disabledToolIDs");
+  return inputs;
+}
+
+std::vector<std::string> Core::disabledToolIDs() const {
+  if (isolated_) return {};
+  return userDefaults_->stringArrayValue("disabledToolIDs");
+}
+
+UsageCarouselInputs Core::usageCarouselInputs() const {
+  UsageCarouselInputs inputs = toolHealthInputs(paths_, environment_);
+  inputs.disabledToolIDs = disabledToolIDs();
   return inputs;
 }
 

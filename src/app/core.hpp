@@ -20,6 +20,7 @@
 #include "base/log.hpp"
 #include "model/paths.hpp"
 #include "platform/main_loop.hpp"
+#include "platform/serial_queue.hpp"
 #include "platform/user_defaults.hpp"
 #include "store/event_store.hpp"
 
@@ -102,6 +103,10 @@ class Core {
   void publish();
   std::shared_ptr<AppSnapshot> buildSnapshot();
   UsageCarouselInputs usageCarouselInputs() const;
+  // The tools' health and the wrapper bridge, for the usage carousel: files only, so it can run
+  // on a worker.
+  static UsageCarouselInputs toolHealthInputs(const Paths& paths, const Environment& environment);
+  std::vector<std::string> disabledToolIDs() const;
   void scheduleAutomaticUpdateCheck();
   void log(const std::string& line) const { writeLog(log_, line); }
 
@@ -126,6 +131,10 @@ class Core {
   std::vector<PendingAction> finishedRequests_;
   bool started_ = false;
   std::optional<std::string> startRefusal_;
+  // Reads the tools' health for the carousel once the core runs (a read takes milliseconds of
+  // file access, which the loop should not wait for).
+  std::unique_ptr<SerialQueue> healthQueue_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
   std::map<uint64_t, Subscriber> subscribers_;
   uint64_t nextSubscription_ = 1;

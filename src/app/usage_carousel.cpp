@@ -20,13 +20,44 @@ std::vector<UsageCarouselEntry> usageCarouselEntries(const std::vector<std::stri
   return entries;
 }
 
+void UsageCarousel::readAsynchronously(InputsRequest request, std::function<void()> arrived) {
+  request_ = std::move(request);
+  arrived_ = std::move(arrived);
+}
+
+void UsageCarousel::invalidate() {
+  checkedAt_.reset();
+  // A read already under way may have started before whatever changed.
+  if (requestInFlight_) inFlightRequestIsStale_ = true;
+}
+
+void UsageCarousel::requestInputs() {
+  if (requestInFlight_) return;
+  requestInFlight_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  request_([this, alive](UsageCarouselInputs inputs) {
+    if (alive.expired()) return;
+    requestInFlight_ = false;
+    cached_ = std::move(inputs);
+    if (inFlightRequestIsStale_) {
+      inFlightRequestIsStale_ = false;
+      checkedAt_.reset();
+    }
+    if (arrived_) arrived_();
+  });
+}
+
 std::vector<UsageCarouselEntry> UsageCarousel::entries(EventStore& store, Timestamp now) {
   const auto refreshAfter = std::chrono::duration_cast<Timestamp::duration>(
       std::chrono::duration<double>(kHealthRefreshSeconds));
   // A clock that went back counts as due, so a wrong wall clock cannot freeze the health.
   if (!checkedAt_ || now < *checkedAt_ || now - *checkedAt_ >= refreshAfter) {
-    cached_ = inputs_ ? inputs_() : UsageCarouselInputs{};
     checkedAt_ = now;
+    if (request_) {
+      requestInputs();
+    } else {
+      cached_ = inputs_ ? inputs_() : UsageCarouselInputs{};
+    }
   }
   const auto brands = eligibleUsageToolNames(cached_.toolHealth, cached_.disabledToolIDs, store,
                                              cached_.wrapperBridgeReady, now);

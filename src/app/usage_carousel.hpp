@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,17 +33,30 @@ class UsageCarousel {
  public:
   static constexpr double kHealthRefreshSeconds = 15.0;
   using InputsSource = std::function<UsageCarouselInputs()>;
+  // Starts a read of the inputs and hands them to `deliver`, later, on the main loop.
+  using InputsRequest = std::function<void(std::function<void(UsageCarouselInputs)> deliver)>;
 
   explicit UsageCarousel(InputsSource inputs) : inputs_(std::move(inputs)) {}
 
+  // From now on the inputs are read through `request`, away from the main loop: entries() keeps
+  // to the inputs read last while a newer read is under way, and `arrived` runs once it is in.
+  void readAsynchronously(InputsRequest request, std::function<void()> arrived);
+
   std::vector<UsageCarouselEntry> entries(EventStore& store, Timestamp now);
   // The next entries() reads the health again (after an install or a settings change).
-  void invalidate() { checkedAt_.reset(); }
+  void invalidate();
 
  private:
+  void requestInputs();
+
   InputsSource inputs_;
+  InputsRequest request_;
+  std::function<void()> arrived_;
+  bool requestInFlight_ = false;
+  bool inFlightRequestIsStale_ = false;
   UsageCarouselInputs cached_;
   std::optional<Timestamp> checkedAt_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace glimmet

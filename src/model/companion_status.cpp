@@ -126,6 +126,7 @@ std::vector<CompanionStatusItem> companionTickerItems(const std::vector<GlimmetE
   for (const auto& event : candidates) policies.push_back(eventReminderPolicy(event));
 
   std::vector<CompanionStatusItem> items;
+  items.reserve(candidates.size());
   auto pass = [&](CompanionStatusKind kind, auto belongs) {
     for (size_t index = 0; index < candidates.size(); ++index) {
       if (!belongs(policies[index])) continue;

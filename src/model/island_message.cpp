@@ -99,14 +99,22 @@ RGBColor messageFill(const RGBColor& accent) {
 IslandMessage makeIslandMessage(const std::vector<GlimmetEvent>& group,
                                 const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
                                 Timestamp now) {
+  if (group.empty()) return {};
+  std::vector<std::string> groupIDs;
+  groupIDs.reserve(group.size());
+  for (const auto& member : group) groupIDs.push_back(member.id);
+  return makeIslandMessage(group.front(), std::move(groupIDs), readIDs, jumpFor, now);
+}
+
+IslandMessage makeIslandMessage(const GlimmetEvent& event, std::vector<std::string> groupIDs,
+                                const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
+                                Timestamp now) {
   IslandMessage message;
-  if (group.empty()) return message;
-  const GlimmetEvent& event = group.front();
-  UserFacingMessage normalized = MessageNormalizer::normalize(group, readIDs);
+  message.eventIDs = groupIDs;
+  UserFacingMessage normalized = MessageNormalizer::normalize(event, std::move(groupIDs), readIDs);
   if (jumpFor) normalized.jump = jumpFor(event);
 
   message.event = event;
-  message.events = group;
   message.tool = normalized.toolLabel;
   message.sourceType = event.sourceType;
   message.toolColor = toolColor(normalized.toolID);

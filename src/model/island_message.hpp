@@ -24,9 +24,9 @@ struct IslandButton {
 // The drawable form of one message, shared by the capsule, the panel, the companion and
 // notifications.
 struct IslandMessage {
-  GlimmetEvent event;                // the newest event, which speaks for the group
-  std::vector<GlimmetEvent> events;  // the whole group, newest first
-  std::string tool;                  // display name
+  GlimmetEvent event;                 // the newest event, which speaks for the group
+  std::vector<std::string> eventIDs;  // the whole group's, newest first
+  std::string tool;                   // display name
   std::string sourceType;
   RGBColor toolColor;
   std::string badge;
@@ -62,6 +62,10 @@ RGBColor messageFill(const RGBColor& accent);
 // Normalizes a group (newest first), resolves the jump of its newest event through `jumpFor`
 // (an empty function resolves nothing) and builds its buttons.
 IslandMessage makeIslandMessage(const std::vector<GlimmetEvent>& group,
+                                const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
+                                Timestamp now);
+// The same from the group's newest event and the ids of all its events, newest first.
+IslandMessage makeIslandMessage(const GlimmetEvent& newest, std::vector<std::string> groupIDs,
                                 const std::set<std::string>& readIDs, const JumpLookup& jumpFor,
                                 Timestamp now);
 

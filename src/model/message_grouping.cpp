@@ -90,12 +90,17 @@ std::vector<size_t> taskRepresentatives(const std::vector<const GlimmetEvent*>& 
 }  // namespace
 
 std::string messageGroupKey(const GlimmetEvent& event) {
-  const std::string tool = normalizedKeyPart(toolDisplayName(event.source));
-  const std::string task = taskIdentity(event);
-  if (!eventWaitsForUser(event)) return join({"task", tool, task}, "|");
-  std::vector<std::string> parts = {"human_loop", tool, task};
-  for (auto& part : requestParts(event)) parts.push_back(std::move(part));
-  return join(parts, "|");
+  const bool waits = eventWaitsForUser(event);
+  std::string key = waits ? "human_loop|" : "task|";
+  key += normalizedKeyPart(toolDisplayName(event.source));
+  key += '|';
+  key += taskIdentity(event);
+  if (!waits) return key;
+  for (const auto& part : requestParts(event)) {
+    key += '|';
+    key += part;
+  }
+  return key;
 }
 
 GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
@@ -111,6 +116,7 @@ GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
   });
 
   GroupedEvents result;
+  result.sortedVisible.reserve(listed.size());
   // A hidden event still tells that its task moved on, so tasks are judged before hiding.
   std::vector<bool> represents(listed.size(), false);
   for (size_t index : taskRepresentatives(listed)) represents[index] = true;
@@ -126,13 +132,27 @@ GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
 
   // Walking newest first, a group is opened by its newest event, which fixes the group order.
   std::map<std::string, size_t> groupIndexByKey;
-  for (const auto& event : result.sortedVisible) {
-    const auto [slot, inserted] =
-        groupIndexByKey.try_emplace(messageGroupKey(event), result.groups.size());
+  for (size_t position = 0; position < result.sortedVisible.size(); ++position) {
+    const auto [slot, inserted] = groupIndexByKey.try_emplace(
+        messageGroupKey(result.sortedVisible[position]), result.groups.size());
     if (inserted) result.groups.emplace_back();
-    result.groups[slot->second].push_back(event);
+    result.groups[slot->second].push_back(position);
   }
   return result;
+}
+
+std::vector<std::string> GroupedEvents::idsOf(const std::vector<size_t>& group) const {
+  std::vector<std::string> ids;
+  ids.reserve(group.size());
+  for (size_t position : group) ids.push_back(sortedVisible[position].id);
+  return ids;
+}
+
+std::vector<GlimmetEvent> GroupedEvents::eventsOf(const std::vector<size_t>& group) const {
+  std::vector<GlimmetEvent> events;
+  events.reserve(group.size());
+  for (size_t position : group) events.push_back(sortedVisible[position]);
+  return events;
 }
 
 }  // namespace glimmet

@@ -19,8 +19,10 @@ std::string taskIdentity(const GlimmetEvent& event);
 std::string messageGroupKey(const GlimmetEvent& event);
 
 struct GroupedEvents {
-  std::vector<GlimmetEvent> sortedVisible;        // every visible event, newest first
-  std::vector<std::vector<GlimmetEvent>> groups;  // by newest event; each newest first
+  std::vector<GlimmetEvent> sortedVisible;  // every visible event, newest first
+  // The messages, by newest event: each a list of positions in `sortedVisible`, newest first
+  // (positions rather than copies: a full read groups hundreds of events on the main thread).
+  std::vector<std::vector<size_t>> groups;
   // What each task is doing now, newest first, for tasks whose representative is visible: its
   // newest event, except that a question nothing here can answer (a bare notification) after a
   // request waiting for the user only repeats that request and leaves it representing the task.
@@ -28,6 +30,12 @@ struct GroupedEvents {
   // The ids of every task's newest event, hidden or not. An event not among them belongs to a
   // task that has moved on since, so it no longer waits for anything.
   std::set<std::string> representativeIDs;
+
+  const GlimmetEvent& newestOf(const std::vector<size_t>& group) const {
+    return sortedVisible[group.front()];
+  }
+  std::vector<std::string> idsOf(const std::vector<size_t>& group) const;
+  std::vector<GlimmetEvent> eventsOf(const std::vector<size_t>& group) const;
 };
 
 // Drops hidden events, usage-only events and events not worth listing, sorts the rest newest

@@ -1,5 +1,7 @@
 #include "model/message_normalizer.hpp"
 
+#include <algorithm>
+
 #include "base/text.hpp"
 #include "model/reminder_policy.hpp"
 #include "model/tool_names.hpp"
@@ -265,17 +267,23 @@ std::vector<MessageActionSpec> MessageNormalizer::actions(
 
 UserFacingMessage MessageNormalizer::normalize(const std::vector<GlimmetEvent>& group,
                                                const std::set<std::string>& readIDs) {
+  if (group.empty()) return {};
+  std::vector<std::string> groupIDs;
+  groupIDs.reserve(group.size());
+  for (const auto& member : group) groupIDs.push_back(member.id);
+  return normalize(group.front(), std::move(groupIDs), readIDs);
+}
+
+UserFacingMessage MessageNormalizer::normalize(const GlimmetEvent& event,
+                                               std::vector<std::string> groupIDs,
+                                               const std::set<std::string>& readIDs) {
   UserFacingMessage message;
-  if (group.empty()) return message;
-  const GlimmetEvent& event = group.front();
   const MessageClassification classification = classify(event);
 
   message.id = event.id;
-  bool allRead = true;
-  for (const auto& member : group) {
-    message.sourceEventIDs.push_back(member.id);
-    allRead = allRead && readIDs.count(member.id) > 0;
-  }
+  const bool allRead = std::all_of(groupIDs.begin(), groupIDs.end(),
+                                   [&](const std::string& id) { return readIDs.count(id) > 0; });
+  message.sourceEventIDs = std::move(groupIDs);
   message.toolID = canonicalToolID(event.source);
   message.toolLabel = toolDisplayName(event.source);
   message.category = classification.category;

@@ -25,6 +25,9 @@ class MessageNormalizer {
   // message is read once every event of the group has been read.
   static UserFacingMessage normalize(const std::vector<GlimmetEvent>& group,
                                      const std::set<std::string>& readIDs);
+  // The same from the group's newest event and the ids of all its events, newest first.
+  static UserFacingMessage normalize(const GlimmetEvent& newest, std::vector<std::string> groupIDs,
+                                     const std::set<std::string>& readIDs);
 
   static MessageClassification classify(const GlimmetEvent& event);
 

@@ -318,22 +318,23 @@ void EventStore::ensureMessageCache() {
   if (messageCacheRevision_ == revision_) return;
   messageCacheRevision_ = revision_;
   GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
-  cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
-  cachedGroupedActiveEvents_ = std::move(grouped.groups);
-  cachedTaskRepresentatives_ = std::move(grouped.representatives);
   const Timestamp now = options_.clock();
   cachedAllMessages_.clear();
+  cachedAllMessages_.reserve(grouped.groups.size());
   cachedApprovalCount_ = 0;
-  for (const auto& group : cachedGroupedActiveEvents_) {
-    cachedAllMessages_.push_back(makeIslandMessage(group, readIDs_, options_.jumpFor, now));
+  for (const auto& group : grouped.groups) {
+    const GlimmetEvent& newest = grouped.newestOf(group);
+    cachedAllMessages_.push_back(
+        makeIslandMessage(newest, grouped.idsOf(group), readIDs_, options_.jumpFor, now));
     // A request stays listed after its task moved on or its socket request ended, so the user
     // sees what was asked; it only stops waiting.
-    const GlimmetEvent& newest = group.front();
     if (eventWaitsForUser(newest) && grouped.representativeIDs.count(newest.id) &&
         !answeredOnSocket(newest)) {
       ++cachedApprovalCount_;
     }
   }
+  cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
+  cachedTaskRepresentatives_ = std::move(grouped.representatives);
   cachedLatestEvent_.reset();
   if (!cachedSortedActiveEvents_.empty()) cachedLatestEvent_ = cachedSortedActiveEvents_.front();
 }
@@ -364,14 +365,19 @@ void EventStore::ensureCompanionCache() {
   companionCacheRevision_ = revision_;
   // Only what each task is doing now counts: an approval followed by the task's completion is
   // a finished task, not a waiting one.
-  std::vector<GlimmetEvent> current;
+  // The candidates are the newest of them (companionCandidateEvents), taken as they are found.
+  cachedCompanionCandidateEvents_.clear();
   for (const auto& event : cachedTaskRepresentatives_) {
+    if (cachedCompanionCandidateEvents_.size() == kCompanionCandidateLimit) break;
     if (eventWaitsForUser(event) && answeredOnSocket(event)) continue;
-    current.push_back(event);
+    cachedCompanionCandidateEvents_.push_back(event);
   }
-  cachedCompanionCandidateEvents_ = companionCandidateEvents(current);
-  cachedCompanionStatus_ = companionStatusItem(cachedCompanionCandidateEvents_);
+  // The status is the first of the ticker's items (companionStatusItem).
   cachedCompanionTickerItems_ = glimmet::companionTickerItems(cachedCompanionCandidateEvents_);
+  cachedCompanionStatus_.reset();
+  if (!cachedCompanionTickerItems_.empty()) {
+    cachedCompanionStatus_ = cachedCompanionTickerItems_.front();
+  }
 }
 
 bool EventStore::answeredOnSocket(const GlimmetEvent& event) const {
@@ -471,13 +477,13 @@ void EventStore::bumpRevision() {
 }
 
 void EventStore::markRead(const IslandMessage& message) {
-  for (const auto& event : message.events) readIDs_.insert(event.id);
+  readIDs_.insert(message.eventIDs.begin(), message.eventIDs.end());
   persistMarks();
   bumpRevision();
 }
 
 void EventStore::hide(const IslandMessage& message) {
-  for (const auto& event : message.events) hiddenIDs_.insert(event.id);
+  hiddenIDs_.insert(message.eventIDs.begin(), message.eventIDs.end());
   persistMarks();
   bumpRevision();
 }
@@ -485,8 +491,8 @@ void EventStore::hide(const IslandMessage& message) {
 int EventStore::clear(const std::vector<IslandMessage>& messages, MessageAuditRole role) {
   auto& target = role == MessageAuditRole::clearAll ? hiddenIDs_ : readIDs_;
   for (const auto& message : messages) {
-    for (const auto& event : message.events) target.insert(event.id);
-    audit(role, message.event, static_cast<int>(message.events.size()));
+    target.insert(message.eventIDs.begin(), message.eventIDs.end());
+    audit(role, message.event, static_cast<int>(message.eventIDs.size()));
   }
   persistMarks();
   bumpRevision();

@@ -206,7 +206,6 @@ class EventStore {
 
   int64_t messageCacheRevision_ = -1;
   std::vector<GlimmetEvent> cachedSortedActiveEvents_;
-  std::vector<std::vector<GlimmetEvent>> cachedGroupedActiveEvents_;
   std::vector<GlimmetEvent> cachedTaskRepresentatives_;  // each task's newest visible event
   std::vector<IslandMessage> cachedAllMessages_;
   std::optional<GlimmetEvent> cachedLatestEvent_;

@@ -26,7 +26,7 @@ ResponseChannel decisionChannel(const IslandMessage& message, MessageActionRole 
 }
 
 int collapsedCount(const IslandMessage& message) {
-  return static_cast<int>(message.events.size());
+  return static_cast<int>(message.eventIDs.size());
 }
 
 }  // namespace

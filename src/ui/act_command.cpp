@@ -27,8 +27,8 @@ const IslandMessage* messageHolding(const std::vector<IslandMessage>& messages,
                                     const std::string& eventID) {
   for (const auto& message : messages) {
     if (message.event.id == eventID) return &message;
-    for (const auto& event : message.events) {
-      if (event.id == eventID) return &message;
+    for (const auto& id : message.eventIDs) {
+      if (id == eventID) return &message;
     }
   }
   return nullptr;

@@ -35,8 +35,10 @@ std::vector<IslandMessage> messagesFrom(const std::vector<std::string>& lines) {
     if (auto event = parseGlimmetEventLine(line, context)) events.push_back(std::move(*event));
   }
   std::vector<IslandMessage> messages;
-  for (const auto& group : groupVisibleEvents(events, {}).groups)
-    messages.push_back(makeIslandMessage(group, {}, {}, fixtureNow()));
+  const GroupedEvents grouped = groupVisibleEvents(events, {});
+  for (const auto& group : grouped.groups)
+    messages.push_back(
+        makeIslandMessage(grouped.newestOf(group), grouped.idsOf(group), {}, {}, fixtureNow()));
   return messages;
 }
 

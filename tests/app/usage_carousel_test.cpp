@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 
 #include "app/core.hpp"
 #include "base/json_values.hpp"
@@ -102,6 +104,58 @@ TEST(UsageCarousel, BrandsGatherTheirToolsAndHealthIsReadAgainOnlyEvery15Seconds
   // No eligible tool: an empty carousel, never a fixed list.
   EXPECT_TRUE(usageCarouselEntries({}, store).empty());
   EXPECT_TRUE(usageCarouselEntries({"Cursor"}, store).empty());
+}
+
+// A running core reads the health on a worker: the carousel keeps to the inputs it has until
+// the read comes back, asks once however often it is looked at meanwhile, reads again when it
+// was invalidated during the read, and a read that comes back too late does nothing.
+TEST(UsageCarousel, AnAsynchronousReadKeepsTheLastInputsUntilItIsIn) {
+  TempDir dir;
+  const Timestamp start = systemNow();
+  appendText(
+      dir.file("events.jsonl"),
+      usageLine("u1", "codex", {{"five_hour_percent", 13}}, formatIso8601(start)).dump() + "\n");
+  MainLoop loop;
+  EventStoreOptions options;
+  options.eventFile = dir.file("events.jsonl");
+  options.auditFile = dir.file("audit.jsonl");
+  options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
+  options.isolated = true;
+  EventStore store(loop, std::move(options));
+  store.reload(true);
+
+  std::vector<std::function<void(UsageCarouselInputs)>> pending;
+  int arrivals = 0;
+  auto carousel = std::make_unique<UsageCarousel>([]() -> UsageCarouselInputs {
+    ADD_FAILURE() << "read on the loop";
+    return {};
+  });
+  carousel->readAsynchronously(
+      [&](std::function<void(UsageCarouselInputs)> deliver) { pending.push_back(deliver); },
+      [&] { ++arrivals; });
+  const UsageCarouselInputs codex{{healthy("codex-cli")}, {}, false};
+
+  EXPECT_TRUE(carousel->entries(store, start).empty());
+  EXPECT_TRUE(carousel->entries(store, start).empty());
+  ASSERT_EQ(pending.size(), 1u);
+  pending[0](codex);
+  EXPECT_EQ(arrivals, 1);
+  ASSERT_EQ(carousel->entries(store, start).size(), 1u);
+  EXPECT_EQ(pending.size(), 1u);
+
+  // Invalidated while a read is under way: that read's answer is used, and another one asked.
+  carousel->invalidate();
+  carousel->entries(store, start);
+  ASSERT_EQ(pending.size(), 2u);
+  carousel->invalidate();
+  pending[1](UsageCarouselInputs{});
+  EXPECT_EQ(arrivals, 2);
+  EXPECT_TRUE(carousel->entries(store, start).empty());
+  ASSERT_EQ(pending.size(), 3u);
+
+  carousel.reset();
+  pending[2](codex);
+  EXPECT_EQ(arrivals, 2);
 }
 
 // The running core on a temp home whose search path holds a stand-in `codex`: the Codex CLI's

@@ -243,7 +243,7 @@ TEST(MessageGroupingTest, UpdatesOfOneSessionCollapseIntoTheirNewest) {
   const auto grouped = groupVisibleEvents(events, {});
   ASSERT_EQ(grouped.groups.size(), 1u);
   ASSERT_EQ(grouped.sortedVisible.size(), 10u);
-  const auto& group = grouped.groups[0];
+  const auto group = grouped.eventsOf(grouped.groups[0]);
   ASSERT_EQ(group.size(), 10u);
   for (size_t index = 0; index < group.size(); ++index) {
     EXPECT_EQ(group[index].id, "u" + std::to_string(9 - index));
@@ -285,11 +285,9 @@ TEST(MessageGroupingTest, DifferentRequestsStaySeparateAndRepeatsJoin) {
 
   const auto grouped = groupVisibleEvents({first, other, repeat, running}, {});
   ASSERT_EQ(grouped.groups.size(), 3u);
-  EXPECT_EQ(grouped.groups[0][0].id, "d");
-  ASSERT_EQ(grouped.groups[1].size(), 2u);
-  EXPECT_EQ(grouped.groups[1][0].id, "c");
-  EXPECT_EQ(grouped.groups[1][1].id, "a");
-  EXPECT_EQ(grouped.groups[2][0].id, "b");
+  EXPECT_EQ(grouped.idsOf(grouped.groups[0]), std::vector<std::string>{"d"});
+  EXPECT_EQ(grouped.idsOf(grouped.groups[1]), (std::vector<std::string>{"c", "a"}));
+  EXPECT_EQ(grouped.idsOf(grouped.groups[2]), std::vector<std::string>{"b"});
 
   // Questions are told apart by their text, or by their title when they have none.
   const auto question = eventFrom(R"({"event_id": "q1", "event_type": "waiting_input",
@@ -334,11 +332,11 @@ TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesFavourTheLate
   for (const auto& visible : grouped.sortedVisible) order.push_back(visible.id);
   EXPECT_EQ(order, (std::vector<std::string>{"a2", "c1", "b1", "a1", "old"}));
   ASSERT_EQ(grouped.groups.size(), 4u);
-  EXPECT_EQ(grouped.groups[0][0].id, "a2");
-  EXPECT_EQ(grouped.groups[0][1].id, "a1");
-  EXPECT_EQ(grouped.groups[1][0].id, "c1");
-  EXPECT_EQ(grouped.groups[2][0].id, "b1");
-  EXPECT_EQ(grouped.groups[3][0].id, "old");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][0]].id, "a2");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][1]].id, "a1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[1][0]].id, "c1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[2][0]].id, "b1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[3][0]].id, "old");
 
   // A task whose lines share one time, or have none, is represented by its last line.
   for (const std::string time : {R"(, "timestamp": "2026-05-11T12:00:00Z")", ""}) {
@@ -348,7 +346,7 @@ TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesFavourTheLate
       "session_id": "t")" + time + "}");
     const auto task = groupVisibleEvents({started, finished}, {});
     ASSERT_EQ(task.groups.size(), 1u);
-    EXPECT_EQ(task.groups[0][0].id, "f") << time;
+    EXPECT_EQ(task.sortedVisible[task.groups[0][0]].id, "f") << time;
     ASSERT_EQ(task.representatives.size(), 1u);
     EXPECT_EQ(task.representatives[0].id, "f") << time;
   }

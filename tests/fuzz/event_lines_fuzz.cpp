@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& group : grouped.groups) {
     FUZZ_CHECK(!group.empty());
     grouped_count += group.size();
-    const IslandMessage message = makeIslandMessage(group, read, {}, now);
-    (void)message;
+    const IslandMessage message = makeIslandMessage(grouped.eventsOf(group), read, {}, now);
+    FUZZ_CHECK(message.eventIDs == grouped.idsOf(group));
   }
   // Every visible event is in exactly one message.
   FUZZ_CHECK(grouped_count == grouped.sortedVisible.size());
