@@ -31,6 +31,16 @@ Json usageLine(const std::string& id, const std::string& source, Json usage,
           {"usage", std::move(usage)}};
 }
 
+// A store over `dir`'s event file that reads everything at once.
+EventStoreOptions storeOptions(const TempDir& dir) {
+  EventStoreOptions options;
+  options.eventFile = dir.file("events.jsonl");
+  options.auditFile = dir.file("audit.jsonl");
+  options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
+  options.isolated = true;
+  return options;
+}
+
 ToolHealth healthy(const std::string& id) {
   const AIToolCatalogItem* item = catalogItem(id);
   EXPECT_NE(item, nullptr) << id;
@@ -57,12 +67,7 @@ TEST(UsageCarousel, BrandsGatherTheirToolsAndHealthIsReadAgainOnlyEvery15Seconds
               .dump() +
           "\n");
   MainLoop loop;
-  EventStoreOptions options;
-  options.eventFile = dir.file("events.jsonl");
-  options.auditFile = dir.file("audit.jsonl");
-  options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
-  options.isolated = true;
-  EventStore store(loop, std::move(options));
+  EventStore store(loop, storeOptions(dir));
   store.reload(true);
 
   int reads = 0;
@@ -116,12 +121,7 @@ TEST(UsageCarousel, AnAsynchronousReadKeepsTheLastInputsUntilItIsIn) {
       dir.file("events.jsonl"),
       usageLine("u1", "codex", {{"five_hour_percent", 13}}, formatIso8601(start)).dump() + "\n");
   MainLoop loop;
-  EventStoreOptions options;
-  options.eventFile = dir.file("events.jsonl");
-  options.auditFile = dir.file("audit.jsonl");
-  options.localUsageLoadMode = LocalUsageLoadMode::synchronous;
-  options.isolated = true;
-  EventStore store(loop, std::move(options));
+  EventStore store(loop, storeOptions(dir));
   store.reload(true);
 
   std::vector<std::function<void(UsageCarouselInputs)>> pending;
