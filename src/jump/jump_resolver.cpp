@@ -405,14 +405,42 @@ bool JumpResolver::defaultAppBundleExists(const std::string& bundleID,
   return locator.locate(*rule, item ? item->commandNames : std::vector<std::string>{}).has_value();
 }
 
+JumpResolver::Predicate JumpResolver::rememberingAnswers(Predicate check,
+                                                         std::chrono::milliseconds lifetime,
+                                                         SteadyClock clock) {
+  struct Memory {
+    std::mutex mutex;
+    std::map<std::string, std::pair<bool, std::chrono::steady_clock::time_point>, std::less<>>
+        answers;
+  };
+  auto memory = std::make_shared<Memory>();
+  return [memory, check = std::move(check), lifetime,
+          clock = std::move(clock)](const std::string& value) {
+    const auto now = clock();
+    std::lock_guard lock(memory->mutex);
+    // Old answers go as the map is used, so it holds only what was asked lately.
+    std::erase_if(memory->answers,
+                  [&](const auto& entry) { return now - entry.second.second >= lifetime; });
+    if (const auto found = memory->answers.find(value); found != memory->answers.end()) {
+      return found->second.first;
+    }
+    const bool answer = check && check(value);
+    memory->answers.emplace(value, std::make_pair(answer, now));
+    return answer;
+  };
+}
+
 JumpResolver JumpResolver::makeDefault(const Environment& environment, std::string homeDirectory,
                                        Platform platform) {
   auto shared = std::make_shared<const Environment>(environment);
   auto home = std::make_shared<const std::string>(std::move(homeDirectory));
   JumpResolver resolver;
   resolver.platform = platform;
-  resolver.fileExists = [](const std::string& path) { return glimmet::fileExists(path); };
-  resolver.directoryExists = [](const std::string& path) { return isDirectory(path); };
+  constexpr std::chrono::milliseconds kRemembered{2000};
+  resolver.fileExists = rememberingAnswers(
+      [](const std::string& path) { return glimmet::fileExists(path); }, kRemembered);
+  resolver.directoryExists =
+      rememberingAnswers([](const std::string& path) { return isDirectory(path); }, kRemembered);
   resolver.commandExists = [shared](const std::string& name) {
     return defaultCommandExists(name, *shared);
   };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <set>
@@ -30,8 +31,15 @@ struct JumpResolver {
   // Which desktop's rules name the terminal and editor applications.
   Platform platform = kBuildPlatform;
 
-  // The checks of this machine: the file system, the search path of `environment`, the
-  // applications installed for `homeDirectory`'s user.
+  // `check`, with each answer kept for `lifetime` (by `clock`). A message list resolves the jump
+  // of every message each time it is rebuilt, and many messages share a folder: this keeps that
+  // to one look per folder, at the price of noticing a folder made or removed a moment late.
+  using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
+  static Predicate rememberingAnswers(Predicate check, std::chrono::milliseconds lifetime,
+                                      SteadyClock clock = std::chrono::steady_clock::now);
+
+  // The checks of this machine: the file system (answers kept for 2 s), the search path of
+  // `environment`, the applications installed for `homeDirectory`'s user.
   static JumpResolver makeDefault(const Environment& environment, std::string homeDirectory,
                                   Platform platform = kBuildPlatform);
 

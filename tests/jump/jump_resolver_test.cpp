@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <map>
 
 #include "jump/fake_machine.hpp"
 #include "jump/jump_resolver.hpp"
+#include "support/test_support.hpp"
 
 namespace glimmet::testing {
 namespace {
@@ -311,6 +314,39 @@ TEST(JumpResolverTest, DefaultCmuxAndAppChecks) {
   EXPECT_FALSE(
       JumpResolver::defaultAppBundleExists("com.example.unknown", linux, home, Platform::Linux));
   EXPECT_FALSE(JumpResolver::defaultAppBundleExists(" ", linux, home, Platform::Linux));
+}
+
+// The machine's file checks keep an answer for a while: a message list asks about the same
+// folders for every message it rebuilds. Each value is asked once per lifetime, a stale answer
+// is asked again, and the real check sees a folder appear once the answer has aged.
+TEST(JumpResolverTest, RememberedAnswersAreAskedOncePerLifetimeAndPerValue) {
+  std::map<std::string, int> asked;
+  bool exists = false;
+  auto now = std::chrono::steady_clock::time_point{};
+  const auto check = JumpResolver::rememberingAnswers(
+      [&](const std::string& value) {
+        ++asked[value];
+        return exists;
+      },
+      std::chrono::milliseconds(2000), [&] { return now; });
+  EXPECT_FALSE(check("/a"));
+  exists = true;
+  EXPECT_FALSE(check("/a"));
+  EXPECT_TRUE(check("/b"));
+  now += std::chrono::milliseconds(1999);
+  EXPECT_FALSE(check("/a"));
+  EXPECT_EQ(asked, (std::map<std::string, int>{{"/a", 1}, {"/b", 1}}));
+  now += std::chrono::milliseconds(1);
+  EXPECT_TRUE(check("/a"));
+  EXPECT_EQ(asked["/a"], 2);
+  EXPECT_FALSE(JumpResolver::rememberingAnswers({}, std::chrono::milliseconds(10))("/a"));
+
+  TempDir dir;
+  const auto machine = JumpResolver::makeDefault(Environment{}, dir.path(), Platform::Linux);
+  EXPECT_TRUE(machine.directoryExists(dir.path()));
+  EXPECT_FALSE(machine.directoryExists(dir.file("later")));
+  std::filesystem::create_directory(dir.file("later"));
+  EXPECT_TRUE(eventually([&] { return machine.directoryExists(dir.file("later")); }, 5.0));
 }
 
 }  // namespace
