@@ -20,6 +20,7 @@
 
 #include "app/core.hpp"
 #include "base/environment.hpp"
+#include "base/json_line_reader.hpp"
 #include "model/glimmet_event_lines.hpp"
 #include "store/bridge_event_tail.hpp"
 #include "store/event_store.hpp"
@@ -125,6 +126,30 @@ void BM_ParseEveryLineOfReadWindowAsTree(benchmark::State& state) {
   parseEveryLine<parseGlimmetEventLineAsTree>(state);
 }
 BENCHMARK(BM_ParseEveryLineOfReadWindowAsTree)->Unit(benchmark::kMillisecond);
+
+// Only the decoding of every line into values, without building events: the share of the
+// every-line parse that is JSON.
+void BM_DecodeEveryLineOfReadWindow(benchmark::State& state) {
+  const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);
+  const simdjson::padded_string text = simdjson::padded_string::load(path).value();
+  const std::string_view all(text.data(), text.size());
+  JsonLineReader reader;
+  for (auto _ : state) {
+    size_t objects = 0;
+    size_t pos = 0;
+    while (pos < all.size()) {
+      const size_t end = all.find('\n', pos);
+      objects += reader.read(all.substr(pos, end - pos), text.size() + JsonLineReader::kPadding - pos) ==
+                         JsonLineReader::Outcome::value
+                     ? 1
+                     : 0;
+      pos = end + 1;
+    }
+    benchmark::DoNotOptimize(objects);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_DecodeEveryLineOfReadWindow)->Unit(benchmark::kMillisecond);
 
 void BM_PlainSimdjsonParseOfReadWindow(benchmark::State& state) {
   const std::string path = writeEventFile("window.jsonl", BridgeEventTail::kTailReadWindow);

@@ -37,8 +37,11 @@ inline __attribute__((always_inline)) uint32_t keyHash(std::string_view key) {
 // Builds the values of one line; a friend of the value type.
 class JsonLineWalker {
  public:
-  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links)
-      : values_(values), links_(links) {}
+  // `plain` says the line holds no backslash: then every name and string is its raw text, read
+  // without being unescaped into simdjson's string buffer.
+  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links,
+                 bool plain, const char* lineEnd)
+      : values_(values), links_(links), plain_(plain), lineEnd_(lineEnd) {}
 
   // Appends the value and everything inside it; false when the tree parser must decide.
   template <typename Value>
@@ -61,10 +64,36 @@ class JsonLineWalker {
   template <typename Value>
   bool walkNumber(Value& value, uint32_t index);
   void link(uint32_t parent, uint32_t& previous, uint32_t child);
+  bool readKey(od::field& field, std::string_view& key) const;
 
   std::vector<JsonLineValue>& values_;
   std::vector<JsonLineLinks>& links_;
+  const bool plain_;
+  const char* const lineEnd_;
 };
+
+namespace {
+
+// A string token's text in a line without a backslash: between its quotes, which are the first
+// and (after any trailing blanks the token runs on with) the last of its bytes.
+std::string_view plainStringText(std::string_view token) {
+  while (!token.empty() && token.back() != '"') token.remove_suffix(1);
+  if (token.size() < 2) return {};
+  return token.substr(1, token.size() - 2);
+}
+
+}  // namespace
+
+bool JsonLineWalker::readKey(od::field& field, std::string_view& key) const {
+  if (!plain_) return field.unescaped_key().get(key) == simdjson::SUCCESS;
+  // Without a backslash the name ends at the next quote.
+  const char* start = field.key().raw();
+  const auto* quote =
+      static_cast<const char*>(std::memchr(start, '"', static_cast<size_t>(lineEnd_ - start)));
+  if (!quote) return false;
+  key = std::string_view(start, static_cast<size_t>(quote - start));
+  return true;
+}
 
 template <typename Value>
 bool JsonLineWalker::walkNumber(Value& value, uint32_t index) {
@@ -118,7 +147,12 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
     }
     case od::json_type::string: {
       std::string_view text;
-      if (value.get_string().get(text) != simdjson::SUCCESS) return false;
+      if (plain_) {
+        // Left unconsumed: the iteration steps over it.
+        text = plainStringText(value.raw_json_token());
+      } else if (value.get_string().get(text) != simdjson::SUCCESS) {
+        return false;
+      }
       values_[index].kind_ = JsonLineValue::Kind::string;
       values_[index].text_ = text;
       return true;
@@ -152,13 +186,13 @@ void JsonLineWalker::link(uint32_t parent, uint32_t& previous, uint32_t child) {
 
 bool JsonLineWalker::walkObject(od::object object, size_t depth, uint32_t index) {
   uint32_t previous = kNone;
-  for (auto field : object) {
+  for (auto member : object) {
+    od::field field;
+    if (std::move(member).get(field) != simdjson::SUCCESS) return false;
     std::string_view key;
-    if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
-    od::value value;
-    if (field.value().get(value) != simdjson::SUCCESS) return false;
+    if (!readKey(field, key)) return false;
     uint32_t child = kNone;
-    if (!walk(value, depth, child)) return false;
+    if (!walk(field.value(), depth, child)) return false;
     values_[child].key_ = key;
     link(index, previous, child);
   }
@@ -173,13 +207,14 @@ bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::stri
   od::object object;
   if (value.get_object().get(object) != simdjson::SUCCESS) return false;
   uint32_t previous = kNone;
-  for (auto field : object) {
+  for (auto entry : object) {
+    od::field field;
+    if (std::move(entry).get(field) != simdjson::SUCCESS) return false;
     std::string_view key;
-    if (field.unescaped_key().get(key) != simdjson::SUCCESS) return false;
+    if (!readKey(field, key)) return false;
     // A value left untouched is stepped over when the iteration moves on.
     if (std::find(names.begin(), names.end(), key) == names.end()) continue;
-    od::value member;
-    if (field.value().get(member) != simdjson::SUCCESS) return false;
+    od::value& member = field.value();
     od::json_type type;
     if (member.type().get(type) != simdjson::SUCCESS) return false;
     uint32_t child = kNone;
@@ -238,8 +273,10 @@ bool readPlainValue(od::value& value, PlainMember& out) {
   out.text = {};
   switch (type) {
     case od::json_type::string:
+      // The line has no backslash, so the text is the token's own bytes.
       out.kind = PlainMember::Kind::string;
-      return value.get_string().get(out.text) == simdjson::SUCCESS;
+      out.text = plainStringText(value.raw_json_token());
+      return true;
     case od::json_type::object:
       out.kind = PlainMember::Kind::object;
       return true;
@@ -250,16 +287,18 @@ bool readPlainValue(od::value& value, PlainMember& out) {
 }
 
 // The position in `names` of a member's name, taken from a line without a backslash: there the
-// name is its raw text up to the next quote.
+// name is its raw text up to the next quote, so a name matches when its bytes are followed by
+// that quote. The line's padding keeps the byte after any name inside the buffer.
 size_t plainNameIndex(std::span<const std::string_view> names, od::raw_json_string key,
                       const char* lineEnd) {
-  const char* start = reinterpret_cast<const char*>(key.raw());
-  const auto* quote =
-      static_cast<const char*>(std::memchr(start, '"', static_cast<size_t>(lineEnd - start)));
-  if (!quote) return names.size();
-  const std::string_view name(start, static_cast<size_t>(quote - start));
+  const char* start = key.raw();
+  const auto room = static_cast<size_t>(lineEnd - start);
   for (size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == name) return i;
+    const std::string_view name = names[i];
+    if (name.size() < room && start[name.size()] == '"' &&
+        std::memcmp(start, name.data(), name.size()) == 0) {
+      return i;
+    }
   }
   return names.size();
 }
@@ -338,7 +377,8 @@ JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t cap
   if (type != od::json_type::object) return Outcome::notJson;
 
   links_.clear();
-  JsonLineWalker walker(values_, links_);
+  const bool plain = std::memchr(data, '\\', line.size()) == nullptr;
+  JsonLineWalker walker(values_, links_, plain, data + line.size());
   uint32_t root = kNone;
   if (names ? !walker.walkSelectedMembers(document, *names, 0, root)
             : !walker.walk(document, 0, root)) {

@@ -31,14 +31,17 @@ namespace {
 // Appends `normalizedKeyPart(text)`. The separators are rare in ids and paths: most parts are
 // only trimmed and lower-cased, straight into the key.
 void appendNormalizedKeyPart(std::string& key, std::string_view text) {
-  if (text.find(" - ") != std::string_view::npos || text.find(" · ") != std::string_view::npos) {
+  // Both separators start with a space, which most ids and paths lack.
+  if (text.find(' ') != std::string_view::npos &&
+      (text.find(" - ") != std::string_view::npos || text.find(" · ") != std::string_view::npos)) {
     key += normalizedKeyPart(text);
     return;
   }
   const size_t start = key.size();
   key += trimmedView(text);
-  for (size_t i = start; i < key.size(); ++i) {
-    if (key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] - 'A' + 'a');
+  for (char* c = key.data() + start; c != key.data() + key.size(); ++c) {
+    const auto offset = static_cast<unsigned char>(*c - 'A');
+    *c = static_cast<char>(*c + (offset < 26 ? 'a' - 'A' : 0));
   }
 }
 

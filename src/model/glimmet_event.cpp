@@ -363,23 +363,27 @@ SourceEventClass classifySource(std::string_view sourceType, std::string_view so
   return SourceEventClass::officialPush;
 }
 
-// The lines of one file come from a few sources, mostly the same one line after line: the
-// last answer is kept for the next.
+// The lines of one file come from a few sources, interleaved when several agents run: the
+// answers for the last few kept for the next lines.
 SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
-  struct LastAnswer {
+  struct Answer {
     std::string sourceType;
     std::string source;
     SourceEventClass sourceClass = SourceEventClass::officialPush;
-    bool known = false;
   };
-  thread_local LastAnswer last;
-  if (!last.known || last.sourceType != sourceType || last.source != source) {
-    last.sourceClass = classifySource(sourceType, source);
-    last.sourceType.assign(sourceType);
-    last.source.assign(source);
-    last.known = true;
+  constexpr size_t kAnswersKept = 8;
+  thread_local std::array<Answer, kAnswersKept> answers;
+  thread_local size_t kept = 0;
+  thread_local size_t oldest = 0;
+  for (size_t i = 0; i < kept; ++i) {
+    const Answer& answer = answers[i];
+    if (answer.source == source && answer.sourceType == sourceType) return answer.sourceClass;
   }
-  return last.sourceClass;
+  Answer& answer = kept < kAnswersKept ? answers[kept++] : answers[oldest++ % kAnswersKept];
+  answer.sourceType.assign(sourceType);
+  answer.source.assign(source);
+  answer.sourceClass = classifySource(sourceType, source);
+  return answer.sourceClass;
 }
 
 // The phase of a line that names none: the event type's, else the status without underscores.
@@ -447,8 +451,11 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
   } else {
     event.cwd = context.homeDirectory;
   }
-  event.eventType = optionalOpenValue<EventTypeValue>(object, {name("event_type")})
-                        .value_or(EventTypeValue(std::string_view("task_updated")));
+  if (auto type = optionalOpenValue<EventTypeValue>(object, {name("event_type")})) {
+    event.eventType = std::move(*type);
+  } else {
+    event.eventType = EventType::taskUpdated;
+  }
   if (auto status = optionalOpenValue<EventStatusValue>(object, {name("status")})) {
     event.status = std::move(*status);
   } else {
@@ -477,8 +484,11 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
   }
 
   readStringOr(object, {name("source_type")}, event.sourceType, "cli_agent");
-  event.severity = optionalOpenValue<EventSeverityValue>(object, {name("severity")})
-                       .value_or(EventSeverityValue(std::string_view("info")));
+  if (auto severity = optionalOpenValue<EventSeverityValue>(object, {name("severity")})) {
+    event.severity = std::move(*severity);
+  } else {
+    event.severity = EventSeverity::info;
+  }
   if (!readString(object, {name("title")}, event.title)) {
     event.title = toolDisplayName(event.source) + " event";
   }
@@ -578,13 +588,17 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
                                 event.project);
   }
   if (hasUsage) {
+    const std::string tool = toolDisplayName(event.source);
+    const std::string toolID = canonicalToolID(event.source);
+    const auto usageTimestamp = firstString(*usageObject, {"timestamp"});
     UsageSnapshotContext usageContext;
-    usageContext.tool = toolDisplayName(event.source);
-    usageContext.toolID = canonicalToolID(event.source);
+    usageContext.tool = tool;
+    usageContext.toolID = toolID;
     usageContext.source = event.source;
     usageContext.sourceType = event.sourceType;
-    usageContext.timestamp = firstString(*usageObject, {"timestamp"});
-    if (!usageContext.timestamp && !event.rawTimestamp.empty()) {
+    if (usageTimestamp) {
+      usageContext.timestamp = *usageTimestamp;
+    } else if (!event.rawTimestamp.empty()) {
       usageContext.timestamp = event.rawTimestamp;
     }
     event.usage = makeUsageSnapshot(*usageObject, usageContext);

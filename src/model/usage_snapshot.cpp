@@ -220,12 +220,12 @@ std::optional<UsageMetric> makeQuotaMetric(const Members& usage, Names labelKeys
     metric.percent = *used;
     metric.label = percentText(*used) + " used";
     metric.status = statusForUsedPercent(*used);
-    metric.values = {*used};
+    metric.values.push_back(*used);
   } else if (remaining) {
     metric.percent = 100.0 - *remaining;
     metric.label = percentText(*remaining) + " left";
     metric.status = statusForUsedPercent(100.0 - *remaining);
-    metric.values = {*remaining};
+    metric.values.push_back(*remaining);
   }
   if (label) metric.label = *label;
   metric.suffix = reset ? "resets " + *reset : window;
@@ -294,13 +294,16 @@ std::optional<UsageMetric> makeTokensMetric(const Members& usage) {
   } else {
     metric.label = "Tokens";
   }
-  std::vector<std::string> parts;
-  if (output) parts.push_back(compactCount(*output) + " out");
-  if (cacheRead) parts.push_back(compactCount(*cacheRead) + " cache read");
-  if (cacheWrite) parts.push_back(compactCount(*cacheWrite) + " cache write");
-  if (reasoning) parts.push_back(compactCount(*reasoning) + " reasoning");
-  if (total && input) parts.push_back(compactCount(*total) + " total");
-  metric.suffix = join(parts, " · ");
+  const auto addPart = [&metric](double count, std::string_view what) {
+    if (!metric.suffix.empty()) metric.suffix += " · ";
+    metric.suffix += compactCount(count);
+    metric.suffix += what;
+  };
+  if (output) addPart(*output, " out");
+  if (cacheRead) addPart(*cacheRead, " cache read");
+  if (cacheWrite) addPart(*cacheWrite, " cache write");
+  if (reasoning) addPart(*reasoning, " reasoning");
+  if (total && input) addPart(*total, " total");
   metric.status = UsageStatus::ok;
   for (const auto& value : {input, output, total, cacheRead, cacheWrite, reasoning}) {
     metric.values.push_back(value.value_or(-1));
@@ -334,7 +337,7 @@ std::optional<UsageMetric> makeCostMetric(const Members& usage) {
   if (estimate) metric.label = "~" + metric.label;
   metric.suffix = estimate ? "estimated cost" : "cost";
   metric.status = UsageStatus::ok;
-  metric.values = {*amount};
+  metric.values.push_back(*amount);
   return metric;
 }
 
@@ -362,7 +365,8 @@ std::optional<UsageMetric> makeRateLimitMetric(const Members& usage) {
                                                : UsageStatus::ok;
   }
   metric.suffix = reset ? "resets " + *reset : "";
-  metric.values = {blocked.value_or(false) ? 1.0 : 0.0, warning.value_or(false) ? 1.0 : 0.0};
+  metric.values.push_back(blocked.value_or(false) ? 1.0 : 0.0);
+  metric.values.push_back(warning.value_or(false) ? 1.0 : 0.0);
   return metric;
 }
 
@@ -436,21 +440,25 @@ std::string compactCount(double count) {
 }
 
 std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
-  std::vector<std::string> parts;
-  const auto part = [&](const char* window, const std::optional<UsageMetric>& metric) {
+  std::string text;
+  const auto part = [&text](std::string_view window, const std::optional<UsageMetric>& metric) {
     if (!metric) return;
+    std::string rest;
     if (metric->percent) {
-      parts.push_back(std::string(window) + " " + wholeNumberText(std::round(*metric->percent)) +
-                      "%");
-      return;
+      rest = wholeNumberText(std::round(*metric->percent)) + "%";
+    } else {
+      rest = trim(replaceAll(replaceAll(metric->label, " used", ""), " left", ""));
+      if (rest.empty()) return;
     }
-    const std::string rest = trim(replaceAll(replaceAll(metric->label, " used", ""), " left", ""));
-    if (!rest.empty()) parts.push_back(fmt::format("{} {}", window, rest));
+    if (!text.empty()) text += " · ";
+    text += window;
+    text += ' ';
+    text += rest;
   };
   part("5h", snapshot.fiveHour);
   part("7d", snapshot.weekly);
-  if (parts.empty()) return std::nullopt;
-  return join(parts, " · ");
+  if (text.empty()) return std::nullopt;
+  return text;
 }
 
 void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
@@ -474,7 +482,12 @@ void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
   } else if (snapshot.context) {
     snapshot.percent = snapshot.context->percent;
   }
-  snapshot.updated = snapshot.observedAt.empty() ? "" : "updated " + snapshot.observedAt;
+  snapshot.updated.clear();
+  if (!snapshot.observedAt.empty()) {
+    snapshot.updated.reserve(8 + snapshot.observedAt.size());
+    snapshot.updated += "updated ";
+    snapshot.updated += snapshot.observedAt;
+  }
 }
 
 template <typename Members>
@@ -482,7 +495,11 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
   UsageSnapshot snapshot;
   snapshot.tool = context.tool;
   snapshot.source = context.source;
-  snapshot.toolID = usageString(usage, {key("tool_id"), key("toolId")}).value_or(context.toolID);
+  if (auto toolID = usageString(usage, {key("tool_id"), key("toolId")})) {
+    snapshot.toolID = std::move(*toolID);
+  } else {
+    snapshot.toolID = context.toolID;
+  }
   const LowerCaseText sourceType(context.sourceType);
   std::string_view fallbackSource = "hook";
   if (sourceType.contains("wrapper")) {
@@ -492,10 +509,16 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
   } else if (sourceType.contains("notify")) {
     fallbackSource = "notify";
   }
-  snapshot.dataSource = usageString(usage, {key("data_source"), key("dataSource")})
-                            .value_or(std::string(fallbackSource));
-  snapshot.observedAt = usageString(usage, {key("observed_at"), key("observedAt")})
-                            .value_or(context.timestamp.value_or(""));
+  if (auto dataSource = usageString(usage, {key("data_source"), key("dataSource")})) {
+    snapshot.dataSource = std::move(*dataSource);
+  } else {
+    snapshot.dataSource = fallbackSource;
+  }
+  if (auto observedAt = usageString(usage, {key("observed_at"), key("observedAt")})) {
+    snapshot.observedAt = std::move(*observedAt);
+  } else if (context.timestamp) {
+    snapshot.observedAt = *context.timestamp;
+  }
   snapshot.sourceClass = usageSourceClassFor(sourceType, context.source);
   const std::string_view dataSource = snapshot.dataSource;
   if (snapshot.sourceClass == UsageSourceClass::stableLocalLoader) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,22 @@ const char* rawValue(UsageSourceClass value);
 std::string_view rawValue(UsageStatus value);
 std::optional<UsageStatus> usageStatusFromRaw(std::string_view raw);
 
+// The numbers a metric's texts were made from, kept inline: a metric has at most six.
+struct UsageMetricValues {
+  static constexpr size_t kCapacity = 6;
+  std::array<double, kCapacity> numbers{};
+  uint8_t count = 0;
+
+  void push_back(double value) {
+    if (count < kCapacity) numbers[count++] = value;
+  }
+  size_t size() const { return count; }
+  double operator[](size_t index) const { return numbers[index]; }
+  const double* begin() const { return numbers.data(); }
+  const double* end() const { return numbers.data() + count; }
+  bool operator==(const UsageMetricValues&) const = default;
+};
+
 struct UsageMetric {
   std::string label;
   std::string suffix;
@@ -40,7 +58,7 @@ struct UsageMetric {
   std::optional<UsageStatus> status;  // absent when only a label is known
   // The numbers the texts were made from, so that a changed count is noticed even when its
   // compact label ("1.2k") stays the same.
-  std::vector<double> values;
+  UsageMetricValues values;
   bool operator==(const UsageMetric&) const = default;
 };
 
@@ -68,13 +86,13 @@ struct UsageSnapshot {
   bool operator==(const UsageSnapshot&) const = default;
 };
 
-// What the event around a usage object says about it.
+// What the event around a usage object says about it; the texts stay the caller's.
 struct UsageSnapshotContext {
-  std::string tool;                      // display name
-  std::string toolID;                    // canonical id of the event's source
-  std::string source;                    // the event's source
-  std::string sourceType;                // the event's source type
-  std::optional<std::string> timestamp;  // the usage object's own time, else the line's
+  std::string_view tool;                      // display name
+  std::string_view toolID;                    // canonical id of the event's source
+  std::string_view source;                    // the event's source
+  std::string_view sourceType;                // the event's source type
+  std::optional<std::string_view> timestamp;  // the usage object's own time, else the line's
 };
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);

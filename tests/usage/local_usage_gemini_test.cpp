@@ -109,7 +109,9 @@ TEST_F(GeminiUsageTest, RecordedSessionCountsEachMessageOnceAfterRewindAndPatche
     ASSERT_TRUE(usage.tokens);
     EXPECT_EQ(usage.tokens->label, "27.0k in");
     EXPECT_EQ(usage.tokens->suffix, "1.4k out · 23.0k cache read · 400 reasoning · 28.8k total");
-    EXPECT_EQ(usage.tokens->values, (std::vector<double>{27000, 1420, 28840, 23000, -1, 400}));
+    const auto& values = usage.tokens->values;
+    EXPECT_EQ(std::vector<double>(values.begin(), values.end()),
+              (std::vector<double>{27000, 1420, 28840, 23000, -1, 400}));
     // The last `$set` names the time; no quota figure is ever made up.
     EXPECT_EQ(usage.observedAt, "2026-12-06T10:02:06Z");
     EXPECT_FALSE(usage.fiveHour);
