@@ -172,14 +172,19 @@ std::optional<bool> firstBool(const JsonLineValue& object,
 
 // The members of `object` that `names` lists, by their number (nullptr for those absent), found
 // in one pass over the object; a repeated name keeps its last value, as in every other lookup.
+// `present` gets the numbers of the names found.
 template <size_t N>
 void collectMembers(const JsonLineValue& object, const MemberNames<N>& names,
-                    std::array<const JsonLineValue*, N>& slots) {
+                    std::array<const JsonLineValue*, N>& slots, MemberSet<N>& present) {
   slots.fill(nullptr);
+  present = {};
   if (!object.is_object()) return;
   for (const JsonLineValue& child : object) {
     const uint16_t id = names.find(child.key());
-    if (id != MemberNames<N>::kUnknown) slots[id] = &child;
+    if (id != MemberNames<N>::kUnknown) {
+      slots[id] = &child;
+      present.add(id);
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace glimmet {
@@ -27,6 +28,24 @@ constexpr uint32_t memberNameHash(std::string_view key) {
   if (size > 2) hash ^= (byte(1) << 8 | byte(size - 2)) * 0x27D4EB2FU;
   return hash ^ (hash >> 15);
 }
+
+// A set of member numbers of one reader's `MemberNames`: made at compile time from names, to
+// tell in one test whether an object has any member of a group.
+template <size_t N>
+class MemberSet {
+ public:
+  constexpr MemberSet() = default;
+  constexpr void add(uint16_t id) { words_[id / 64] |= uint64_t{1} << (id % 64); }
+  constexpr bool intersects(const MemberSet& other) const {
+    uint64_t common = 0;
+    for (size_t i = 0; i < kWords; ++i) common |= words_[i] & other.words_[i];
+    return common != 0;
+  }
+
+ private:
+  static constexpr size_t kWords = (N + 63) / 64;
+  std::array<uint64_t, kWords> words_{};
+};
 
 // The fixed set of member names one reader knows, numbered in the order given and hashed at
 // compile time, so that an object's members are matched to the reader's names in one pass
@@ -61,6 +80,13 @@ class MemberNames {
       if (names_[id] == text) return MemberName{static_cast<uint16_t>(id), names_[id]};
     }
     throw "a member name the reader does not list";
+  }
+
+  // The set of `names`, each of which this reader must list.
+  consteval MemberSet<N> set(std::initializer_list<std::string_view> names) const {
+    MemberSet<N> result;
+    for (const std::string_view name : names) result.add((*this)(name).id);
+    return result;
   }
 
   // The number of `key`, or `kUnknown`.

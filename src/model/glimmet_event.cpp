@@ -123,6 +123,19 @@ consteval MemberName name(std::string_view text) {
   return kEventNames(text);
 }
 using Names = std::initializer_list<MemberName>;
+using EventNameSet = MemberSet<decltype(kEventNames)::kCount>;
+
+// The larger groups of names most lines have none of, so that such a line skips them at once.
+constexpr EventNameSet kUserTextNames =
+    kEventNames.set({"user_message", "userMessage", "latest_user_question", "latestUserQuestion",
+                     "user_question", "userQuestion", "prompt"});
+constexpr EventNameSet kAgentTextNames = kEventNames.set(
+    {"agent_message", "agentMessage", "assistant_message", "assistantMessage", "agent_response",
+     "agentResponse", "assistant_response", "assistantResponse"});
+constexpr EventNameSet kResponseChannelNames = kEventNames.set(
+    {"response_file", "responseFile", "response_command", "responseCommand", "decision_file",
+     "decisionFile", "decision_command", "decisionCommand", "socket_path", "socketPath",
+     "base_url", "baseURL", "endpoint"});
 
 // An object whose members are looked up by name, one search per name: the tree, and the
 // smaller objects inside a decoded line.
@@ -131,6 +144,7 @@ struct NamedMembers {
   using ValueType = Value;
   const Value& object;
   const Value* get(MemberName key) const { return member(object, key.text); }
+  bool mayHaveAny(const EventNameSet& /*names*/) const { return true; }
 };
 
 // A decoded line's top level, matched to `kEventNames` in one pass: every lookup after that is
@@ -138,10 +152,12 @@ struct NamedMembers {
 struct CollectedMembers {
   using ValueType = JsonLineValue;
   std::array<const JsonLineValue*, decltype(kEventNames)::kCount> slots;
+  EventNameSet present;
   explicit CollectedMembers(const JsonLineValue& object) {
-    collectMembers(object, kEventNames, slots);
+    collectMembers(object, kEventNames, slots, present);
   }
   const JsonLineValue* get(MemberName key) const { return slots[key.id]; }
+  bool mayHaveAny(const EventNameSet& names) const { return present.intersects(names); }
 };
 
 std::string_view textView(const Json& value) {
@@ -312,6 +328,7 @@ std::vector<MessageOption> parseOptions(const Members& object) {
 
 template <typename Members>
 ResponseChannel responseChannelFrom(const Members& source) {
+  if (!source.mayHaveAny(kResponseChannelNames)) return {};
   if (auto path = optionalString(source, {name("response_file"), name("responseFile")})) {
     return ResponseChannel::responseFile(*path);
   }
@@ -500,13 +517,13 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
   const Value* preview = object.get(name("preview"));
   if (preview && !preview->is_object()) preview = nullptr;
   auto user = preview ? firstString(*preview, {"user", "prompt"}) : std::nullopt;
-  if (!user) {
+  if (!user && object.mayHaveAny(kUserTextNames)) {
     user = optionalString(object, {name("user_message"), name("userMessage"),
                                    name("latest_user_question"), name("latestUserQuestion"),
                                    name("user_question"), name("userQuestion"), name("prompt")});
   }
   auto agent = preview ? firstString(*preview, {"agent", "assistant"}) : std::nullopt;
-  if (!agent) {
+  if (!agent && object.mayHaveAny(kAgentTextNames)) {
     agent = optionalString(object,
                            {name("agent_message"), name("agentMessage"), name("assistant_message"),
                             name("assistantMessage"), name("agent_response"), name("agentResponse"),

@@ -122,21 +122,57 @@ consteval MemberName key(std::string_view text) {
   return kUsageNames(text);
 }
 using Names = std::initializer_list<MemberName>;
+using UsageNameSet = MemberSet<decltype(kUsageNames)::kCount>;
+
+// The names each metric is made from (those it needs at least one of), so that a usage object
+// with none of them skips the metric at once.
+constexpr UsageNameSet kContextNames = kUsageNames.set(
+    {"context_remaining_percent", "contextRemainingPercent", "context_percent",
+     "context_window_percent", "contextPercent", "context_remaining", "contextRemaining",
+     "context_used", "context_used_tokens", "contextUsed", "context_total",
+     "context_total_tokens", "context_window", "contextWindow", "contextTotal",
+     "context_window_label"});
+constexpr UsageNameSet kTokenNames = kUsageNames.set(
+    {"input_tokens", "inputTokens", "prompt_tokens", "promptTokens", "output_tokens",
+     "outputTokens", "completion_tokens", "completionTokens", "total_tokens", "totalTokens",
+     "token_count", "tokenCount", "cache_read_tokens", "cacheReadTokens",
+     "cache_read_input_tokens", "cached_input_tokens", "cache_write_tokens", "cacheWriteTokens",
+     "cache_creation_input_tokens", "reasoning_tokens", "reasoningTokens"});
+constexpr UsageNameSet kCostNames = kUsageNames.set({"cost_amount", "cost_usd", "costUSD",
+                                                     "costAmount", "total_cost", "totalCost",
+                                                     "amount", "cost"});
+constexpr UsageNameSet kFiveHourNames = kUsageNames.set(
+    {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel",
+     "quota_label", "limit_5h_percent", "limit_5h_remaining_percent", "five_hour_percent",
+     "five_hour_remaining_percent", "five_hour_limit_percent",
+     "five_hour_limit_remaining_percent", "quota_percent", "quota_remaining_percent"});
+constexpr UsageNameSet kDailyNames = kUsageNames.set(
+    {"daily_label", "daily_limit_label", "daily_percent", "daily_remaining_percent",
+     "daily_limit_percent", "daily_limit_remaining_percent"});
+constexpr UsageNameSet kWeeklyNames = kUsageNames.set(
+    {"weekly_label", "weekly_limit_label", "weekly_percent", "weekly_remaining_percent",
+     "weekly_limit_percent", "weekly_limit_remaining_percent"});
+constexpr UsageNameSet kRateLimitNames = kUsageNames.set(
+    {"rate_limit_label", "rateLimitLabel", "rate_limit_reset", "rateLimitReset",
+     "rate_limit_blocked", "rateLimitBlocked", "rate_limit_warning", "rateLimitWarning"});
 
 // A usage object in the tree, looked up by name.
 template <typename Value>
 struct NamedMembers {
   const Value& object;
   const Value* get(MemberName name) const { return member(object, name.text); }
+  bool mayHaveAny(const UsageNameSet& /*names*/) const { return true; }
 };
 
 // A decoded line's usage object, matched to `kUsageNames` in one pass.
 struct CollectedMembers {
   std::array<const JsonLineValue*, decltype(kUsageNames)::kCount> slots;
+  UsageNameSet present;
   explicit CollectedMembers(const JsonLineValue& object) {
-    collectMembers(object, kUsageNames, slots);
+    collectMembers(object, kUsageNames, slots, present);
   }
   const JsonLineValue* get(MemberName name) const { return slots[name.id]; }
+  bool mayHaveAny(const UsageNameSet& names) const { return present.intersects(names); }
 };
 
 // The first of the names whose value the lenient reader accepts.
@@ -530,30 +566,36 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
     snapshot.quality = UsageQuality::demo;
   }
 
-  snapshot.context = makeContextMetric(usage);
-  snapshot.tokens = makeTokensMetric(usage);
-  snapshot.cost = makeCostMetric(usage);
-  snapshot.fiveHour = makeQuotaMetric(
-      usage,
-      {key("limit_5h_label"), key("five_hour_label"), key("five_hour_limit_label"),
-       key("fiveHourLabel"), key("quota_label")},
-      {{key("limit_5h_percent"), key("limit_5h_remaining_percent")},
-       {key("five_hour_percent"), key("five_hour_remaining_percent")},
-       {key("five_hour_limit_percent"), key("five_hour_limit_remaining_percent")},
-       {key("quota_percent"), key("quota_remaining_percent")}},
-      {key("limit_5h_reset"), key("five_hour_reset"), key("five_hour_resets"), key("resets")},
-      "5h limit");
-  snapshot.daily =
-      makeQuotaMetric(usage, {key("daily_label"), key("daily_limit_label")},
-                      {{key("daily_percent"), key("daily_remaining_percent")},
-                       {key("daily_limit_percent"), key("daily_limit_remaining_percent")}},
-                      {key("daily_reset"), key("daily_resets")}, "daily limit");
-  snapshot.weekly =
-      makeQuotaMetric(usage, {key("weekly_label"), key("weekly_limit_label")},
-                      {{key("weekly_percent"), key("weekly_remaining_percent")},
-                       {key("weekly_limit_percent"), key("weekly_limit_remaining_percent")}},
-                      {key("weekly_reset"), key("weekly_resets")}, "7d limit");
-  snapshot.rateLimit = makeRateLimitMetric(usage);
+  if (usage.mayHaveAny(kContextNames)) snapshot.context = makeContextMetric(usage);
+  if (usage.mayHaveAny(kTokenNames)) snapshot.tokens = makeTokensMetric(usage);
+  if (usage.mayHaveAny(kCostNames)) snapshot.cost = makeCostMetric(usage);
+  if (usage.mayHaveAny(kFiveHourNames)) {
+    snapshot.fiveHour = makeQuotaMetric(
+        usage,
+        {key("limit_5h_label"), key("five_hour_label"), key("five_hour_limit_label"),
+         key("fiveHourLabel"), key("quota_label")},
+        {{key("limit_5h_percent"), key("limit_5h_remaining_percent")},
+         {key("five_hour_percent"), key("five_hour_remaining_percent")},
+         {key("five_hour_limit_percent"), key("five_hour_limit_remaining_percent")},
+         {key("quota_percent"), key("quota_remaining_percent")}},
+        {key("limit_5h_reset"), key("five_hour_reset"), key("five_hour_resets"), key("resets")},
+        "5h limit");
+  }
+  if (usage.mayHaveAny(kDailyNames)) {
+    snapshot.daily =
+        makeQuotaMetric(usage, {key("daily_label"), key("daily_limit_label")},
+                        {{key("daily_percent"), key("daily_remaining_percent")},
+                         {key("daily_limit_percent"), key("daily_limit_remaining_percent")}},
+                        {key("daily_reset"), key("daily_resets")}, "daily limit");
+  }
+  if (usage.mayHaveAny(kWeeklyNames)) {
+    snapshot.weekly =
+        makeQuotaMetric(usage, {key("weekly_label"), key("weekly_limit_label")},
+                        {{key("weekly_percent"), key("weekly_remaining_percent")},
+                         {key("weekly_limit_percent"), key("weekly_limit_remaining_percent")}},
+                        {key("weekly_reset"), key("weekly_resets")}, "7d limit");
+  }
+  if (usage.mayHaveAny(kRateLimitNames)) snapshot.rateLimit = makeRateLimitMetric(usage);
 
   summarizeUsageSnapshot(snapshot);
   return snapshot;

@@ -40,7 +40,8 @@ TEST(MemberNames, CollectsTheLastOfRepeatedMembersAndIgnoresOthers) {
   ASSERT_EQ(reader.read(R"({"abXcd":1,"other":2,"event_id":"a","abXcd":3,"ev\u0065nt_id":"b"})"),
             JsonLineReader::Outcome::value);
   std::array<const JsonLineValue*, decltype(kNames)::kCount> slots;
-  collectMembers(reader.root(), kNames, slots);
+  MemberSet<decltype(kNames)::kCount> present;
+  collectMembers(reader.root(), kNames, slots, present);
   ASSERT_NE(slots[kNames("abXcd").id], nullptr);
   EXPECT_EQ(intValue(*slots[kNames("abXcd").id]), 3);
   // An escaped name counts as the name it spells.
@@ -48,15 +49,24 @@ TEST(MemberNames, CollectsTheLastOfRepeatedMembersAndIgnoresOthers) {
   EXPECT_EQ(slots[kNames("event_id").id]->text(), "b");
   EXPECT_EQ(slots[kNames("abVcd").id], nullptr);
   EXPECT_EQ(slots[kNames("turn_id").id], nullptr);
+  // The set of names found answers for groups: any one member of a group is enough.
+  EXPECT_TRUE(present.intersects(kNames.set({"turn_id", "abXcd"})));
+  EXPECT_TRUE(present.intersects(kNames.set({"event_id"})));
+  EXPECT_FALSE(present.intersects(kNames.set({"turn_id", "abVcd", "x"})));
 
   // Members of a nested object are not the outer object's.
   ASSERT_EQ(reader.read(R"({"inner":{"turn_id":"t"}})"), JsonLineReader::Outcome::value);
-  collectMembers(reader.root(), kNames, slots);
+  collectMembers(reader.root(), kNames, slots, present);
   EXPECT_EQ(slots[kNames("turn_id").id], nullptr);
-  // A value that is not an object has no members; slots from before are cleared.
-  ASSERT_EQ(reader.read(R"({"inner":[1,{"x":2}]})"), JsonLineReader::Outcome::value);
-  collectMembers(*reader.root().begin(), kNames, slots);
+  EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
+  // A value that is not an object has no members; slots and names from before are cleared.
+  ASSERT_EQ(reader.read(R"({"turn_id":"t","inner":[1,{"x":2}]})"),
+            JsonLineReader::Outcome::value);
+  collectMembers(reader.root(), kNames, slots, present);
+  EXPECT_TRUE(present.intersects(kNames.set({"turn_id"})));
+  collectMembers(*(++reader.root().begin()), kNames, slots, present);
   for (const auto* slot : slots) EXPECT_EQ(slot, nullptr);
+  EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
 }
 
 }  // namespace
