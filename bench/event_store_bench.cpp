@@ -122,8 +122,8 @@ std::optional<GlimmetEvent> parseLine(std::string_view line, const EventParseCon
   return parseGlimmetEventLine(line, context, capacity);
 }
 
-std::optional<GlimmetEvent> parseLineAsTree(std::string_view line,
-                                            const EventParseContext& context, size_t /*capacity*/) {
+std::optional<GlimmetEvent> parseLineAsTree(std::string_view line, const EventParseContext& context,
+                                            size_t /*capacity*/) {
   return parseGlimmetEventLineAsTree(line, context);
 }
 
@@ -150,8 +150,8 @@ void BM_DecodeEveryLineOfReadWindow(benchmark::State& state) {
     size_t pos = 0;
     while (pos < all.size()) {
       const size_t end = all.find('\n', pos);
-      objects += reader.read(all.substr(pos, end - pos), text.size() + JsonLineReader::kPadding - pos) ==
-                         JsonLineReader::Outcome::value
+      objects += reader.read(all.substr(pos, end - pos), text.size() + JsonLineReader::kPadding -
+                                                             pos) == JsonLineReader::Outcome::value
                      ? 1
                      : 0;
       pos = end + 1;

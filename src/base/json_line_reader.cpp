@@ -39,8 +39,8 @@ class JsonLineWalker {
  public:
   // `plain` says the line holds no backslash: then every name and string is its raw text, read
   // without being unescaped into simdjson's string buffer.
-  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links,
-                 bool plain, const char* lineEnd)
+  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links, bool plain,
+                 const char* lineEnd)
       : values_(values), links_(links), plain_(plain), lineEnd_(lineEnd) {}
 
   // Appends the value and everything inside it; false when the tree parser must decide.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/recent_answers.hpp"
 #include "base/text.hpp"
 #include "model/tool_names.hpp"
 
@@ -45,6 +46,18 @@ void appendNormalizedKeyPart(std::string& key, std::string_view text) {
   }
 }
 
+// The key's first part for a source: its tool's name, normalized.
+const std::string& sourceKeyPart(std::string_view source) {
+  thread_local RecentAnswers<std::string, std::string> answers;
+  if (const auto* part =
+          answers.find([source](const std::string& known) { return known == source; })) {
+    return *part;
+  }
+  std::string part;
+  appendNormalizedKeyPart(part, toolDisplayName(source));
+  return answers.remember(std::string(source), std::move(part));
+}
+
 }  // namespace
 
 std::string normalizedKeyPart(std::string_view text) {
@@ -59,7 +72,7 @@ std::string makeTaskKey(std::string_view source, const std::optional<std::string
                         const std::optional<std::string>& pid, std::string_view project) {
   std::string key;
   key.reserve(source.size() + cwd.size() + project.size() + 48);
-  appendNormalizedKeyPart(key, toolDisplayName(source));
+  key += sourceKeyPart(source);
   const auto add = [&key](std::string_view part) {
     key += '|';
     appendNormalizedKeyPart(key, part);

@@ -8,6 +8,7 @@
 #include "base/json_line_reader.hpp"
 #include "base/member_names.hpp"
 #include "base/path_names.hpp"
+#include "base/recent_answers.hpp"
 #include "base/text.hpp"
 #include "model/event_text.hpp"
 #include "model/tool_names.hpp"
@@ -129,13 +130,13 @@ using EventNameSet = MemberSet<decltype(kEventNames)::kCount>;
 constexpr EventNameSet kUserTextNames =
     kEventNames.set({"user_message", "userMessage", "latest_user_question", "latestUserQuestion",
                      "user_question", "userQuestion", "prompt"});
-constexpr EventNameSet kAgentTextNames = kEventNames.set(
-    {"agent_message", "agentMessage", "assistant_message", "assistantMessage", "agent_response",
-     "agentResponse", "assistant_response", "assistantResponse"});
-constexpr EventNameSet kResponseChannelNames = kEventNames.set(
-    {"response_file", "responseFile", "response_command", "responseCommand", "decision_file",
-     "decisionFile", "decision_command", "decisionCommand", "socket_path", "socketPath",
-     "base_url", "baseURL", "endpoint"});
+constexpr EventNameSet kAgentTextNames =
+    kEventNames.set({"agent_message", "agentMessage", "assistant_message", "assistantMessage",
+                     "agent_response", "agentResponse", "assistant_response", "assistantResponse"});
+constexpr EventNameSet kResponseChannelNames =
+    kEventNames.set({"response_file", "responseFile", "response_command", "responseCommand",
+                     "decision_file", "decisionFile", "decision_command", "decisionCommand",
+                     "socket_path", "socketPath", "base_url", "baseURL", "endpoint"});
 
 // An object whose members are looked up by name, one search per name: the tree, and the
 // smaller objects inside a decoded line.
@@ -380,27 +381,15 @@ SourceEventClass classifySource(std::string_view sourceType, std::string_view so
   return SourceEventClass::officialPush;
 }
 
-// The lines of one file come from a few sources, interleaved when several agents run: the
-// answers for the last few kept for the next lines.
+// The lines of one file come from a few sources, interleaved when several agents run.
 SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
-  struct Answer {
-    std::string sourceType;
-    std::string source;
-    SourceEventClass sourceClass = SourceEventClass::officialPush;
-  };
-  constexpr size_t kAnswersKept = 8;
-  thread_local std::array<Answer, kAnswersKept> answers;
-  thread_local size_t kept = 0;
-  thread_local size_t oldest = 0;
-  for (size_t i = 0; i < kept; ++i) {
-    const Answer& answer = answers[i];
-    if (answer.source == source && answer.sourceType == sourceType) return answer.sourceClass;
-  }
-  Answer& answer = kept < kAnswersKept ? answers[kept++] : answers[oldest++ % kAnswersKept];
-  answer.sourceType.assign(sourceType);
-  answer.source.assign(source);
-  answer.sourceClass = classifySource(sourceType, source);
-  return answer.sourceClass;
+  using Sources = std::pair<std::string, std::string>;  // the source type, the source
+  thread_local RecentAnswers<Sources, SourceEventClass> answers;
+  const auto* known = answers.find([&](const Sources& sources) {
+    return sources.second == source && sources.first == sourceType;
+  });
+  if (known) return *known;
+  return answers.remember(Sources(sourceType, source), classifySource(sourceType, source));
 }
 
 // The phase of a line that names none: the event type's, else the status without underscores.
@@ -576,7 +565,6 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
 
   const Value* usageObject = object.get(name("usage"));
   const bool hasUsage = usageObject && usageObject->is_object();
-  event.sourceCapabilities.reserve(6);
   event.sourceCapabilities.push_back(SourceCapability::messages);
   if (hasUsage) event.sourceCapabilities.push_back(SourceCapability::usage);
   if (event.decisionFile || event.decisionCommand) {

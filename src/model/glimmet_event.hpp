@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/inline_list.hpp"
 #include "base/json_values.hpp"
 #include "base/optional_box.hpp"
 #include "base/time.hpp"
@@ -14,6 +15,9 @@
 #include "model/usage_snapshot.hpp"
 
 namespace glimmet {
+
+// What a source can do for its events: each capability at most once.
+using SourceCapabilities = InlineList<SourceCapability, 7>;
 
 // One agent event: a line of the event file, or synthesized by a local loader through the same
 // constructor. Only `event_id` is required; every other field has a default.
@@ -58,7 +62,7 @@ struct GlimmetEvent {
   bool noteEnabled = false;
   std::string notePlaceholder = "Add context";
   int64_t noteMaxLength = 500;
-  std::vector<SourceCapability> sourceCapabilities;
+  SourceCapabilities sourceCapabilities;
   SourceEventClass sourceClass = SourceEventClass::officialPush;
 
   bool waitsForHuman() const {

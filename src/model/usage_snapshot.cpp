@@ -129,26 +129,40 @@ using UsageNameSet = MemberSet<decltype(kUsageNames)::kCount>;
 constexpr UsageNameSet kContextNames = kUsageNames.set(
     {"context_remaining_percent", "contextRemainingPercent", "context_percent",
      "context_window_percent", "contextPercent", "context_remaining", "contextRemaining",
-     "context_used", "context_used_tokens", "contextUsed", "context_total",
-     "context_total_tokens", "context_window", "contextWindow", "contextTotal",
-     "context_window_label"});
-constexpr UsageNameSet kTokenNames = kUsageNames.set(
-    {"input_tokens", "inputTokens", "prompt_tokens", "promptTokens", "output_tokens",
-     "outputTokens", "completion_tokens", "completionTokens", "total_tokens", "totalTokens",
-     "token_count", "tokenCount", "cache_read_tokens", "cacheReadTokens",
-     "cache_read_input_tokens", "cached_input_tokens", "cache_write_tokens", "cacheWriteTokens",
-     "cache_creation_input_tokens", "reasoning_tokens", "reasoningTokens"});
-constexpr UsageNameSet kCostNames = kUsageNames.set({"cost_amount", "cost_usd", "costUSD",
-                                                     "costAmount", "total_cost", "totalCost",
-                                                     "amount", "cost"});
+     "context_used", "context_used_tokens", "contextUsed", "context_total", "context_total_tokens",
+     "context_window", "contextWindow", "contextTotal", "context_window_label"});
+constexpr UsageNameSet kTokenNames = kUsageNames.set({"input_tokens",
+                                                      "inputTokens",
+                                                      "prompt_tokens",
+                                                      "promptTokens",
+                                                      "output_tokens",
+                                                      "outputTokens",
+                                                      "completion_tokens",
+                                                      "completionTokens",
+                                                      "total_tokens",
+                                                      "totalTokens",
+                                                      "token_count",
+                                                      "tokenCount",
+                                                      "cache_read_tokens",
+                                                      "cacheReadTokens",
+                                                      "cache_read_input_tokens",
+                                                      "cached_input_tokens",
+                                                      "cache_write_tokens",
+                                                      "cacheWriteTokens",
+                                                      "cache_creation_input_tokens",
+                                                      "reasoning_tokens",
+                                                      "reasoningTokens"});
+constexpr UsageNameSet kCostNames =
+    kUsageNames.set({"cost_amount", "cost_usd", "costUSD", "costAmount", "total_cost", "totalCost",
+                     "amount", "cost"});
 constexpr UsageNameSet kFiveHourNames = kUsageNames.set(
-    {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel",
-     "quota_label", "limit_5h_percent", "limit_5h_remaining_percent", "five_hour_percent",
-     "five_hour_remaining_percent", "five_hour_limit_percent",
-     "five_hour_limit_remaining_percent", "quota_percent", "quota_remaining_percent"});
-constexpr UsageNameSet kDailyNames = kUsageNames.set(
-    {"daily_label", "daily_limit_label", "daily_percent", "daily_remaining_percent",
-     "daily_limit_percent", "daily_limit_remaining_percent"});
+    {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel", "quota_label",
+     "limit_5h_percent", "limit_5h_remaining_percent", "five_hour_percent",
+     "five_hour_remaining_percent", "five_hour_limit_percent", "five_hour_limit_remaining_percent",
+     "quota_percent", "quota_remaining_percent"});
+constexpr UsageNameSet kDailyNames =
+    kUsageNames.set({"daily_label", "daily_limit_label", "daily_percent", "daily_remaining_percent",
+                     "daily_limit_percent", "daily_limit_remaining_percent"});
 constexpr UsageNameSet kWeeklyNames = kUsageNames.set(
     {"weekly_label", "weekly_limit_label", "weekly_percent", "weekly_remaining_percent",
      "weekly_limit_percent", "weekly_limit_remaining_percent"});

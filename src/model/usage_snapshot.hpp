@@ -1,12 +1,11 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/inline_list.hpp"
 #include "base/json_values.hpp"
 
 namespace glimmet {
@@ -35,22 +34,6 @@ const char* rawValue(UsageSourceClass value);
 std::string_view rawValue(UsageStatus value);
 std::optional<UsageStatus> usageStatusFromRaw(std::string_view raw);
 
-// The numbers a metric's texts were made from, kept inline: a metric has at most six.
-struct UsageMetricValues {
-  static constexpr size_t kCapacity = 6;
-  std::array<double, kCapacity> numbers{};
-  uint8_t count = 0;
-
-  void push_back(double value) {
-    if (count < kCapacity) numbers[count++] = value;
-  }
-  size_t size() const { return count; }
-  double operator[](size_t index) const { return numbers[index]; }
-  const double* begin() const { return numbers.data(); }
-  const double* end() const { return numbers.data() + count; }
-  bool operator==(const UsageMetricValues&) const = default;
-};
-
 struct UsageMetric {
   std::string label;
   std::string suffix;
@@ -58,7 +41,7 @@ struct UsageMetric {
   std::optional<UsageStatus> status;  // absent when only a label is known
   // The numbers the texts were made from, so that a changed count is noticed even when its
   // compact label ("1.2k") stays the same.
-  UsageMetricValues values;
+  InlineList<double, 6> values;  // at most six numbers make a metric
   bool operator==(const UsageMetric&) const = default;
 };
 

@@ -72,7 +72,7 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   EXPECT_EQ(event.taskKey, "codex cli|/home/dev|dev");
   EXPECT_EQ(event.timestamp, kDistantPast);
   // No jump target, transcript or explicit cwd: nothing to jump to.
-  EXPECT_EQ(event.sourceCapabilities, std::vector<SourceCapability>{SourceCapability::messages});
+  EXPECT_EQ(event.sourceCapabilities, SourceCapabilities{SourceCapability::messages});
 
   const auto permission =
       parse(R"({"event_id":"p","event_type":"permission_request","cwd":"/w/My Proj",)"
@@ -83,8 +83,8 @@ TEST(GlimmetEventTest, AppliesDefaultsAndDerivedFields) {
   EXPECT_EQ(permission.decisionFile, "/tmp/d");
   EXPECT_EQ(permission.taskKey, "unknown|/w/my proj|my proj");
   EXPECT_EQ(permission.sourceCapabilities,
-            (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::approval,
-                                           SourceCapability::jump}));
+            (SourceCapabilities{SourceCapability::messages, SourceCapability::approval,
+                                SourceCapability::jump}));
 
   EXPECT_EQ(
       parse(R"({"event_id":"x","event_type":"custom_thing","status":"in_review"})").phase.raw(),
@@ -140,8 +140,8 @@ TEST(GlimmetEventTest, ReadsPreviewsOptionsChannelAndJumpTargets) {
   EXPECT_EQ(event.typedJumpTarget->terminal, "iTerm2");
   EXPECT_EQ(event.typedJumpTarget->sessionID, "w0t1p0");
   EXPECT_EQ(event.sourceCapabilities,
-            (std::vector<SourceCapability>{SourceCapability::messages, SourceCapability::choice,
-                                           SourceCapability::input, SourceCapability::jump}));
+            (SourceCapabilities{SourceCapability::messages, SourceCapability::choice,
+                                SourceCapability::input, SourceCapability::jump}));
 
   const auto socket =
       parse(R"({"event_id":"s","socket_path":"/tmp/s.sock","jump_target":"cmux:1"})");

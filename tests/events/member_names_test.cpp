@@ -60,8 +60,7 @@ TEST(MemberNames, CollectsTheLastOfRepeatedMembersAndIgnoresOthers) {
   EXPECT_EQ(slots[kNames("turn_id").id], nullptr);
   EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
   // A value that is not an object has no members; slots and names from before are cleared.
-  ASSERT_EQ(reader.read(R"({"turn_id":"t","inner":[1,{"x":2}]})"),
-            JsonLineReader::Outcome::value);
+  ASSERT_EQ(reader.read(R"({"turn_id":"t","inner":[1,{"x":2}]})"), JsonLineReader::Outcome::value);
   collectMembers(reader.root(), kNames, slots, present);
   EXPECT_TRUE(present.intersects(kNames.set({"turn_id"})));
   collectMembers(*(++reader.root().begin()), kNames, slots, present);
