@@ -176,6 +176,7 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
 }
 
 void JsonLineWalker::link(uint32_t parent, uint32_t& previous, uint32_t child) {
+  ++links_[parent].children;
   if (previous == kNone) {
     links_[parent].firstChild = child;
   } else {
@@ -389,23 +390,24 @@ JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t cap
   if (document.current_location().get(location) != simdjson::OUT_OF_BOUNDS) {
     return Outcome::needsTree;
   }
+  bool anyLargeObject = false;
   for (size_t i = 0; i < values_.size(); ++i) {
     const JsonLineLinks& at = links_[i];
     values_[i].firstChild_ = at.firstChild == kNone ? nullptr : &values_[at.firstChild];
     values_[i].next_ = at.next == kNone ? nullptr : &values_[at.next];
+    anyLargeObject |= at.children >= kSmallestIndexedObject;
   }
-  indexLargeObjects();
+  if (anyLargeObject) indexLargeObjects();
   return Outcome::value;
 }
 
 void JsonLineReader::indexLargeObjects() {
   // First the room every large object needs, so that the slots never move once pointed at.
   size_t total = 0;
-  for (JsonLineValue& object : values_) {
-    if (object.kind_ != JsonLineValue::Kind::object) continue;
-    size_t members = 0;
-    for (const JsonLineValue* child = object.firstChild_; child; child = child->next_) ++members;
-    if (members < kSmallestIndexedObject) continue;
+  for (size_t i = 0; i < values_.size(); ++i) {
+    JsonLineValue& object = values_[i];
+    const size_t members = links_[i].children;
+    if (object.kind_ != JsonLineValue::Kind::object || members < kSmallestIndexedObject) continue;
     size_t slots = 16;
     while (slots < members * 2) slots *= 2;
     object.indexMask_ = static_cast<uint32_t>(slots - 1);

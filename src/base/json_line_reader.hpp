@@ -88,10 +88,12 @@ class JsonLineValue {
   uint32_t indexMask_ = 0;
 };
 
-// Links between values, kept as indices while the values are appended.
+// Links between values, kept as indices while the values are appended, and how many members
+// an object has.
 struct JsonLineLinks {
   uint32_t firstChild = UINT32_MAX;
   uint32_t next = UINT32_MAX;
+  uint32_t children = 0;
 };
 
 // Decodes lines with simdjson's On-Demand API, reusing its buffers from line to line; one reader

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include <fmt/format.h>
+
 #include "base/json_line_reader.hpp"
 #include "base/member_names.hpp"
 
@@ -66,6 +68,33 @@ TEST(MemberNames, CollectsTheLastOfRepeatedMembersAndIgnoresOthers) {
   collectMembers(*(++reader.root().begin()), kNames, slots, present);
   for (const auto* slot : slots) EXPECT_EQ(slot, nullptr);
   EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
+}
+
+// Objects wide enough to be looked up through an index answer like narrow ones: the last of a
+// repeated name, nothing for a name that is absent, and nested objects on their own.
+TEST(MemberNames, WideObjectsAreLookedUpByTheLastOfEachName) {
+  for (const int width : {15, 16, 17, 40}) {
+    std::string line = "{";
+    for (int i = 0; i < width; ++i) line += fmt::format(R"("k{}":{},)", i, i);
+    line += R"("k3":"again","inner":{)";
+    for (int i = 0; i < width; ++i) line += fmt::format(R"("n{}":{},)", i, 100 + i);
+    line += R"("n0":"last"}})";
+    JsonLineReader reader;
+    ASSERT_EQ(reader.read(line), JsonLineReader::Outcome::value) << width;
+    const JsonLineValue& root = reader.root();
+    ASSERT_NE(member(root, "k0"), nullptr);
+    EXPECT_EQ(intValue(*member(root, "k0")), 0);
+    EXPECT_EQ(intValue(*member(root, fmt::format("k{}", width - 1))), width - 1);
+    ASSERT_NE(member(root, "k3"), nullptr);
+    EXPECT_EQ(member(root, "k3")->text(), "again");
+    EXPECT_EQ(member(root, "n1"), nullptr);
+    EXPECT_EQ(member(root, fmt::format("k{}", width)), nullptr);
+    const JsonLineValue* inner = member(root, "inner");
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(member(*inner, "n0")->text(), "last");
+    EXPECT_EQ(intValue(*member(*inner, "n1")), 101);
+    EXPECT_EQ(member(*inner, "k1"), nullptr);
+  }
 }
 
 }  // namespace
