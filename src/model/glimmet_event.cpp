@@ -606,7 +606,7 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
     } else if (!event.rawTimestamp.empty()) {
       usageContext.timestamp = event.rawTimestamp;
     }
-    event.usage = makeUsageSnapshot(*usageObject, usageContext);
+    readUsageSnapshot(*usageObject, usageContext, event.usage.emplace());
   }
   event.timestamp = parseUsageDate(event.rawTimestamp).value_or(kDistantPast);
   return result;

@@ -2,12 +2,14 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include <fmt/format.h>
 
 #include "base/json_line_reader.hpp"
 #include "base/member_names.hpp"
 #include "base/name_table.hpp"
+#include "base/recent_answers.hpp"
 #include "base/text.hpp"
 #include "model/usage_number_text.hpp"
 
@@ -430,6 +432,35 @@ UsageSourceClass usageSourceClassFor(const LowerCaseText& type, std::string_view
   return UsageSourceClass::officialPush;
 }
 
+// What the source type and the source say about a usage object: where its data comes from when
+// it names nothing, and the class of its source.
+struct SourceReading {
+  std::string_view fallbackDataSource;
+  UsageSourceClass sourceClass = UsageSourceClass::officialPush;
+};
+
+SourceReading readSource(std::string_view sourceTypeText, std::string_view source) {
+  using Sources = std::pair<std::string, std::string>;  // the source type, the source
+  // Usage lines come from a few sources, line after line.
+  thread_local RecentAnswers<Sources, SourceReading> answers;
+  const auto* known = answers.find([&](const Sources& sources) {
+    return sources.second == source && sources.first == sourceTypeText;
+  });
+  if (known) return *known;
+  const LowerCaseText sourceType(sourceTypeText);
+  SourceReading reading;
+  reading.fallbackDataSource = "hook";
+  if (sourceType.contains("wrapper")) {
+    reading.fallbackDataSource = "wrapper";
+  } else if (sourceType.contains("webhook")) {
+    reading.fallbackDataSource = "webhook";
+  } else if (sourceType.contains("notify")) {
+    reading.fallbackDataSource = "notify";
+  }
+  reading.sourceClass = usageSourceClassFor(sourceType, source);
+  return answers.remember(Sources(sourceTypeText, source), reading);
+}
+
 }  // namespace
 
 const char* rawValue(UsageQuality value) {
@@ -513,7 +544,7 @@ std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
 
 void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
   if (auto quota = expandedTopQuotaText(snapshot)) {
-    snapshot.label = *quota;
+    snapshot.label = std::move(*quota);
   } else if (snapshot.context) {
     snapshot.label = snapshot.context->label;
   } else if (snapshot.tokens) {
@@ -541,8 +572,8 @@ void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
 }
 
 template <typename Members>
-UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& context) {
-  UsageSnapshot snapshot;
+void buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& context,
+                        UsageSnapshot& snapshot) {
   snapshot.tool = context.tool;
   snapshot.source = context.source;
   if (auto toolID = usageString(usage, {key("tool_id"), key("toolId")})) {
@@ -550,26 +581,18 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
   } else {
     snapshot.toolID = context.toolID;
   }
-  const LowerCaseText sourceType(context.sourceType);
-  std::string_view fallbackSource = "hook";
-  if (sourceType.contains("wrapper")) {
-    fallbackSource = "wrapper";
-  } else if (sourceType.contains("webhook")) {
-    fallbackSource = "webhook";
-  } else if (sourceType.contains("notify")) {
-    fallbackSource = "notify";
-  }
+  const SourceReading source = readSource(context.sourceType, context.source);
   if (auto dataSource = usageString(usage, {key("data_source"), key("dataSource")})) {
     snapshot.dataSource = std::move(*dataSource);
   } else {
-    snapshot.dataSource = fallbackSource;
+    snapshot.dataSource = source.fallbackDataSource;
   }
   if (auto observedAt = usageString(usage, {key("observed_at"), key("observedAt")})) {
     snapshot.observedAt = std::move(*observedAt);
   } else if (context.timestamp) {
     snapshot.observedAt = *context.timestamp;
   }
-  snapshot.sourceClass = usageSourceClassFor(sourceType, context.source);
+  snapshot.sourceClass = source.sourceClass;
   const std::string_view dataSource = snapshot.dataSource;
   if (snapshot.sourceClass == UsageSourceClass::stableLocalLoader) {
     snapshot.quality = UsageQuality::stableLocal;
@@ -612,15 +635,22 @@ UsageSnapshot buildUsageSnapshot(const Members& usage, const UsageSnapshotContex
   if (usage.mayHaveAny(kRateLimitNames)) snapshot.rateLimit = makeRateLimitMetric(usage);
 
   summarizeUsageSnapshot(snapshot);
-  return snapshot;
 }
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
-  return buildUsageSnapshot(NamedMembers<Json>{usage}, context);
+  UsageSnapshot snapshot;
+  buildUsageSnapshot(NamedMembers<Json>{usage}, context, snapshot);
+  return snapshot;
 }
 
-UsageSnapshot makeUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context) {
-  return buildUsageSnapshot(CollectedMembers(usage), context);
+void readUsageSnapshot(const Json& usage, const UsageSnapshotContext& context,
+                       UsageSnapshot& snapshot) {
+  buildUsageSnapshot(NamedMembers<Json>{usage}, context, snapshot);
+}
+
+void readUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context,
+                       UsageSnapshot& snapshot) {
+  buildUsageSnapshot(CollectedMembers(usage), context, snapshot);
 }
 
 }  // namespace glimmet

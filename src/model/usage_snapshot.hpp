@@ -79,8 +79,12 @@ struct UsageSnapshotContext {
 };
 
 UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);
-// The same from a line of the event file decoded in place.
-UsageSnapshot makeUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context);
+// The same into a fresh `snapshot` made where it is kept (a snapshot is large): from the tree,
+// or from a line of the event file decoded in place.
+void readUsageSnapshot(const Json& usage, const UsageSnapshotContext& context,
+                       UsageSnapshot& snapshot);
+void readUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context,
+                       UsageSnapshot& snapshot);
 
 // Sets the one-line `label`, the headline `percent` and the `updated` text from the metrics and
 // the observed time, so that a snapshot whose metrics were combined reads like a fresh one.
