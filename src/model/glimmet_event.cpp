@@ -197,6 +197,12 @@ std::optional<std::string> optionalString(const Members& members, Names keys) {
   return out;
 }
 
+// `optionalString` straight into the event's field.
+template <typename Members>
+void readOptionalString(const Members& members, Names keys, std::optional<std::string>& out) {
+  if (!readString(members, keys, out.emplace())) out.reset();
+}
+
 template <typename Members>
 void readStringOr(const Members& members, Names keys, std::string& out, std::string_view fallback) {
   if (!readString(members, keys, out)) out.assign(fallback);
@@ -467,12 +473,13 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
   } else {
     event.status = EventStatusValue(event.eventType.raw());
   }
-  event.sessionId =
-      optionalString(object, {name("session_id"), name("sessionId"), name("conversation_id"),
-                              name("thread_id"), name("thread-id")});
-  event.turnId =
-      optionalString(object, {name("turn_id"), name("turnId"), name("turn"), name("nonce")});
-  event.pid = optionalString(object, {name("pid"), name("process_id"), name("processId")});
+  readOptionalString(object,
+                     {name("session_id"), name("sessionId"), name("conversation_id"),
+                      name("thread_id"), name("thread-id")},
+                     event.sessionId);
+  readOptionalString(object, {name("turn_id"), name("turnId"), name("turn"), name("nonce")},
+                     event.turnId);
+  readOptionalString(object, {name("pid"), name("process_id"), name("processId")}, event.pid);
   auto explicitTaskKey = optionalString(object, {name("task_key"), name("taskKey")});
   if (!readString(object, {name("project")}, event.project)) {
     event.project = basename(event.cwd);
@@ -499,9 +506,10 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
     event.title = toolDisplayName(event.source) + " event";
   }
   readStringOr(object, {name("message")}, event.message, "");
-  event.completionSnippet =
-      optionalString(object, {name("completion_snippet"), name("completionSnippet"),
-                              name("assistant_message"), name("assistantMessage")});
+  readOptionalString(object,
+                     {name("completion_snippet"), name("completionSnippet"),
+                      name("assistant_message"), name("assistantMessage")},
+                     event.completionSnippet);
 
   const Value* preview = object.get(name("preview"));
   if (preview && !preview->is_object()) preview = nullptr;
@@ -527,9 +535,10 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
 
   readStringOr(object, {name("tool_name")}, event.toolName, "");
   readStringOr(object, {name("timestamp")}, event.rawTimestamp, "");
-  event.terminal =
-      optionalString(object, {name("terminal"), name("terminal_id"), name("terminalId")});
-  event.transcriptPath = optionalString(object, {name("transcript_path"), name("transcriptPath")});
+  readOptionalString(object, {name("terminal"), name("terminal_id"), name("terminalId")},
+                     event.terminal);
+  readOptionalString(object, {name("transcript_path"), name("transcriptPath")},
+                     event.transcriptPath);
 
   for (const MemberName key : {name("jump_target"), name("jumpTarget"), name("jump")}) {
     const Value* value = object.get(key);
@@ -580,12 +589,14 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
 
   auto phase = optionalOpenValue<EventPhaseValue>(object, {name("phase")});
   event.phase = phase ? std::move(*phase) : phaseFor(event.eventType, event.status);
-  event.milestone = optionalString(object, {name("milestone")});
+  readOptionalString(object, {name("milestone")}, event.milestone);
   auto notifyPolicy =
       optionalOpenValue<NotifyPolicyValue>(object, {name("notify_policy"), name("notifyPolicy")});
   event.notifyPolicy = notifyPolicy ? std::move(*notifyPolicy) : notifyPolicyFor(event);
-  event.rawEventName = optionalString(object, {name("raw_event_name"), name("rawEventName"),
-                                               name("hook_event_name"), name("hookEventName")});
+  readOptionalString(object,
+                     {name("raw_event_name"), name("rawEventName"), name("hook_event_name"),
+                      name("hookEventName")},
+                     event.rawEventName);
   if (explicitTaskKey) {
     event.taskKey = std::move(*explicitTaskKey);
   } else {
