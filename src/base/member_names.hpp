@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
 namespace glimmet {
@@ -83,10 +84,13 @@ class MemberNames {
   }
 
   // The set of `names`, each of which this reader must list.
-  consteval MemberSet<N> set(std::initializer_list<std::string_view> names) const {
+  consteval MemberSet<N> set(std::span<const std::string_view> names) const {
     MemberSet<N> result;
     for (const std::string_view name : names) result.add((*this)(name).id);
     return result;
+  }
+  consteval MemberSet<N> set(std::initializer_list<std::string_view> names) const {
+    return set(std::span<const std::string_view>(names.begin(), names.size()));
   }
 
   // The number of `key`, or `kUnknown`.
@@ -109,5 +113,19 @@ class MemberNames {
   std::array<std::string_view, N> names_{};
   std::array<uint16_t, slotCount()> slots_{};
 };
+
+// One list of names from several, in order: a reader's names written as the groups it reads
+// them in.
+template <size_t... Sizes>
+consteval std::array<std::string_view, (Sizes + ...)> joinNames(
+    const std::array<std::string_view, Sizes>&... lists) {
+  std::array<std::string_view, (Sizes + ...)> all{};
+  size_t next = 0;
+  for (const std::span<const std::string_view> list :
+       {std::span<const std::string_view>(lists)...}) {
+    for (const std::string_view name : list) all[next++] = name;
+  }
+  return all;
+}
 
 }  // namespace glimmet

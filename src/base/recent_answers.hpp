@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace glimmet {
@@ -37,6 +39,23 @@ class RecentAnswers {
   std::array<Entry, N> entries_{};
   size_t kept_ = 0;
   size_t oldest_ = 0;
+};
+
+// Answers keyed by two texts (a source type and a source, say), found without building a key.
+template <typename Value, size_t N = 8>
+class RecentAnswersForTwoTexts {
+ public:
+  const Value* find(std::string_view first, std::string_view second) const {
+    return answers_.find(
+        [&](const Key& key) { return key.second == second && key.first == first; });
+  }
+  const Value& remember(std::string_view first, std::string_view second, Value value) {
+    return answers_.remember(Key(first, second), std::move(value));
+  }
+
+ private:
+  using Key = std::pair<std::string, std::string>;
+  RecentAnswers<Key, Value, N> answers_;
 };
 
 }  // namespace glimmet

@@ -389,13 +389,9 @@ SourceEventClass classifySource(std::string_view sourceType, std::string_view so
 
 // The lines of one file come from a few sources, interleaved when several agents run.
 SourceEventClass sourceClassFor(std::string_view sourceType, std::string_view source) {
-  using Sources = std::pair<std::string, std::string>;  // the source type, the source
-  thread_local RecentAnswers<Sources, SourceEventClass> answers;
-  const auto* known = answers.find([&](const Sources& sources) {
-    return sources.second == source && sources.first == sourceType;
-  });
-  if (known) return *known;
-  return answers.remember(Sources(sourceType, source), classifySource(sourceType, source));
+  thread_local RecentAnswersForTwoTexts<SourceEventClass> answers;
+  if (const auto* known = answers.find(sourceType, source)) return *known;
+  return answers.remember(sourceType, source, classifySource(sourceType, source));
 }
 
 // The phase of a line that names none: the event type's, else the status without underscores.

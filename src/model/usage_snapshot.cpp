@@ -17,108 +17,60 @@ namespace glimmet {
 
 namespace {
 
-// Every name a usage object is read for.
-constexpr std::string_view kUsageNameList[] = {
-    "context_remaining_percent",
-    "contextRemainingPercent",
-    "context_percent",
-    "context_window_percent",
-    "contextPercent",
-    "context_remaining",
-    "contextRemaining",
-    "context_used",
-    "context_used_tokens",
-    "contextUsed",
-    "context_total",
-    "context_total_tokens",
-    "context_window",
-    "contextWindow",
-    "contextTotal",
-    "context_window_label",
-    "input_tokens",
-    "inputTokens",
-    "prompt_tokens",
-    "promptTokens",
-    "total_tokens",
-    "totalTokens",
-    "token_count",
-    "tokenCount",
-    "cache_read_tokens",
-    "cacheReadTokens",
-    "cache_read_input_tokens",
-    "cached_input_tokens",
-    "cache_write_tokens",
-    "cacheWriteTokens",
-    "cache_creation_input_tokens",
-    "reasoning_tokens",
-    "reasoningTokens",
-    "cost_estimate",
-    "costEstimate",
-    "estimate",
-    "cost_currency",
-    "costCurrency",
-    "currency",
-    "rate_limit_label",
-    "rateLimitLabel",
-    "rate_limit_reset",
-    "rateLimitReset",
-    "rate_limit_blocked",
-    "rateLimitBlocked",
-    "rate_limit_warning",
-    "rateLimitWarning",
-    "tool_id",
-    "toolId",
-    "data_source",
-    "dataSource",
-    "observed_at",
-    "observedAt",
-    "limit_5h_label",
-    "five_hour_label",
-    "five_hour_limit_label",
-    "fiveHourLabel",
-    "quota_label",
-    "limit_5h_percent",
-    "five_hour_percent",
-    "five_hour_limit_percent",
-    "quota_percent",
-    "limit_5h_reset",
-    "five_hour_reset",
-    "five_hour_resets",
-    "resets",
-    "daily_label",
-    "daily_limit_label",
-    "daily_percent",
-    "daily_limit_percent",
-    "daily_reset",
-    "daily_resets",
-    "weekly_label",
-    "weekly_limit_label",
-    "weekly_percent",
-    "weekly_limit_percent",
-    "weekly_reset",
-    "weekly_resets",
-    "output_tokens",
-    "outputTokens",
-    "completion_tokens",
-    "completionTokens",
-    "cost_amount",
-    "cost_usd",
-    "costUSD",
-    "costAmount",
-    "total_cost",
-    "totalCost",
-    "amount",
-    "cost",
-    "limit_5h_remaining_percent",
-    "five_hour_remaining_percent",
-    "five_hour_limit_remaining_percent",
-    "quota_remaining_percent",
-    "daily_remaining_percent",
-    "daily_limit_remaining_percent",
-    "weekly_remaining_percent",
-    "weekly_limit_remaining_percent",
-};
-constexpr MemberNames kUsageNames{std::to_array(kUsageNameList)};
+// Every name a usage object is read for, in the groups each metric is made from (a metric
+// needs at least one name of its group), then the names that only qualify a metric or the
+// snapshot.
+constexpr auto kContextNameList = std::to_array<std::string_view>(
+    {"context_remaining_percent", "contextRemainingPercent", "context_percent",
+     "context_window_percent", "contextPercent", "context_remaining", "contextRemaining",
+     "context_used", "context_used_tokens", "contextUsed", "context_total", "context_total_tokens",
+     "context_window", "contextWindow", "contextTotal", "context_window_label"});
+constexpr auto kTokenNameList = std::to_array<std::string_view>({"input_tokens",
+                                                                 "inputTokens",
+                                                                 "prompt_tokens",
+                                                                 "promptTokens",
+                                                                 "output_tokens",
+                                                                 "outputTokens",
+                                                                 "completion_tokens",
+                                                                 "completionTokens",
+                                                                 "total_tokens",
+                                                                 "totalTokens",
+                                                                 "token_count",
+                                                                 "tokenCount",
+                                                                 "cache_read_tokens",
+                                                                 "cacheReadTokens",
+                                                                 "cache_read_input_tokens",
+                                                                 "cached_input_tokens",
+                                                                 "cache_write_tokens",
+                                                                 "cacheWriteTokens",
+                                                                 "cache_creation_input_tokens",
+                                                                 "reasoning_tokens",
+                                                                 "reasoningTokens"});
+constexpr auto kCostNameList =
+    std::to_array<std::string_view>({"cost_amount", "cost_usd", "costUSD", "costAmount",
+                                     "total_cost", "totalCost", "amount", "cost"});
+constexpr auto kFiveHourNameList = std::to_array<std::string_view>(
+    {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel", "quota_label",
+     "limit_5h_percent", "limit_5h_remaining_percent", "five_hour_percent",
+     "five_hour_remaining_percent", "five_hour_limit_percent", "five_hour_limit_remaining_percent",
+     "quota_percent", "quota_remaining_percent"});
+constexpr auto kDailyNameList = std::to_array<std::string_view>(
+    {"daily_label", "daily_limit_label", "daily_percent", "daily_remaining_percent",
+     "daily_limit_percent", "daily_limit_remaining_percent"});
+constexpr auto kWeeklyNameList = std::to_array<std::string_view>(
+    {"weekly_label", "weekly_limit_label", "weekly_percent", "weekly_remaining_percent",
+     "weekly_limit_percent", "weekly_limit_remaining_percent"});
+constexpr auto kRateLimitNameList = std::to_array<std::string_view>(
+    {"rate_limit_label", "rateLimitLabel", "rate_limit_reset", "rateLimitReset",
+     "rate_limit_blocked", "rateLimitBlocked", "rate_limit_warning", "rateLimitWarning"});
+constexpr auto kQualifierNameList = std::to_array<std::string_view>(
+    {"cost_estimate", "costEstimate", "estimate",       "cost_currency",   "costCurrency",
+     "currency",      "tool_id",      "toolId",         "data_source",     "dataSource",
+     "observed_at",   "observedAt",   "limit_5h_reset", "five_hour_reset", "five_hour_resets",
+     "resets",        "daily_reset",  "daily_resets",   "weekly_reset",    "weekly_resets"});
+constexpr MemberNames kUsageNames{joinNames(kContextNameList, kTokenNameList, kCostNameList,
+                                            kFiveHourNameList, kDailyNameList, kWeeklyNameList,
+                                            kRateLimitNameList, kQualifierNameList)};
 
 consteval MemberName key(std::string_view text) {
   return kUsageNames(text);
@@ -126,51 +78,14 @@ consteval MemberName key(std::string_view text) {
 using Names = std::initializer_list<MemberName>;
 using UsageNameSet = MemberSet<decltype(kUsageNames)::kCount>;
 
-// The names each metric is made from (those it needs at least one of), so that a usage object
-// with none of them skips the metric at once.
-constexpr UsageNameSet kContextNames = kUsageNames.set(
-    {"context_remaining_percent", "contextRemainingPercent", "context_percent",
-     "context_window_percent", "contextPercent", "context_remaining", "contextRemaining",
-     "context_used", "context_used_tokens", "contextUsed", "context_total", "context_total_tokens",
-     "context_window", "contextWindow", "contextTotal", "context_window_label"});
-constexpr UsageNameSet kTokenNames = kUsageNames.set({"input_tokens",
-                                                      "inputTokens",
-                                                      "prompt_tokens",
-                                                      "promptTokens",
-                                                      "output_tokens",
-                                                      "outputTokens",
-                                                      "completion_tokens",
-                                                      "completionTokens",
-                                                      "total_tokens",
-                                                      "totalTokens",
-                                                      "token_count",
-                                                      "tokenCount",
-                                                      "cache_read_tokens",
-                                                      "cacheReadTokens",
-                                                      "cache_read_input_tokens",
-                                                      "cached_input_tokens",
-                                                      "cache_write_tokens",
-                                                      "cacheWriteTokens",
-                                                      "cache_creation_input_tokens",
-                                                      "reasoning_tokens",
-                                                      "reasoningTokens"});
-constexpr UsageNameSet kCostNames =
-    kUsageNames.set({"cost_amount", "cost_usd", "costUSD", "costAmount", "total_cost", "totalCost",
-                     "amount", "cost"});
-constexpr UsageNameSet kFiveHourNames = kUsageNames.set(
-    {"limit_5h_label", "five_hour_label", "five_hour_limit_label", "fiveHourLabel", "quota_label",
-     "limit_5h_percent", "limit_5h_remaining_percent", "five_hour_percent",
-     "five_hour_remaining_percent", "five_hour_limit_percent", "five_hour_limit_remaining_percent",
-     "quota_percent", "quota_remaining_percent"});
-constexpr UsageNameSet kDailyNames =
-    kUsageNames.set({"daily_label", "daily_limit_label", "daily_percent", "daily_remaining_percent",
-                     "daily_limit_percent", "daily_limit_remaining_percent"});
-constexpr UsageNameSet kWeeklyNames = kUsageNames.set(
-    {"weekly_label", "weekly_limit_label", "weekly_percent", "weekly_remaining_percent",
-     "weekly_limit_percent", "weekly_limit_remaining_percent"});
-constexpr UsageNameSet kRateLimitNames = kUsageNames.set(
-    {"rate_limit_label", "rateLimitLabel", "rate_limit_reset", "rateLimitReset",
-     "rate_limit_blocked", "rateLimitBlocked", "rate_limit_warning", "rateLimitWarning"});
+// Each metric's group as a set, so that a usage object with none of its names skips it at once.
+constexpr UsageNameSet kContextNames = kUsageNames.set(kContextNameList);
+constexpr UsageNameSet kTokenNames = kUsageNames.set(kTokenNameList);
+constexpr UsageNameSet kCostNames = kUsageNames.set(kCostNameList);
+constexpr UsageNameSet kFiveHourNames = kUsageNames.set(kFiveHourNameList);
+constexpr UsageNameSet kDailyNames = kUsageNames.set(kDailyNameList);
+constexpr UsageNameSet kWeeklyNames = kUsageNames.set(kWeeklyNameList);
+constexpr UsageNameSet kRateLimitNames = kUsageNames.set(kRateLimitNameList);
 
 // A usage object in the tree, looked up by name.
 template <typename Value>
@@ -440,13 +355,9 @@ struct SourceReading {
 };
 
 SourceReading readSource(std::string_view sourceTypeText, std::string_view source) {
-  using Sources = std::pair<std::string, std::string>;  // the source type, the source
   // Usage lines come from a few sources, line after line.
-  thread_local RecentAnswers<Sources, SourceReading> answers;
-  const auto* known = answers.find([&](const Sources& sources) {
-    return sources.second == source && sources.first == sourceTypeText;
-  });
-  if (known) return *known;
+  thread_local RecentAnswersForTwoTexts<SourceReading> answers;
+  if (const auto* known = answers.find(sourceTypeText, source)) return *known;
   const LowerCaseText sourceType(sourceTypeText);
   SourceReading reading;
   reading.fallbackDataSource = "hook";
@@ -458,7 +369,7 @@ SourceReading readSource(std::string_view sourceTypeText, std::string_view sourc
     reading.fallbackDataSource = "notify";
   }
   reading.sourceClass = usageSourceClassFor(sourceType, source);
-  return answers.remember(Sources(sourceTypeText, source), reading);
+  return answers.remember(sourceTypeText, source, reading);
 }
 
 }  // namespace
