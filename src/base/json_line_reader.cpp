@@ -148,8 +148,11 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
     case od::json_type::string: {
       std::string_view text;
       if (plain_) {
-        // Left unconsumed: the iteration steps over it.
         text = plainStringText(value.raw_json_token());
+        // Consumed all the same: a value stepped over is not checked, and what follows it
+        // ("a":"b":"c") would pass for a member.
+        od::raw_json_string raw;
+        if (value.get_raw_json_string().get(raw) != simdjson::SUCCESS) return false;
       } else if (value.get_string().get(text) != simdjson::SUCCESS) {
         return false;
       }
@@ -273,11 +276,14 @@ bool readPlainValue(od::value& value, PlainMember& out) {
   if (value.type().get(type) != simdjson::SUCCESS) return false;
   out.text = {};
   switch (type) {
-    case od::json_type::string:
-      // The line has no backslash, so the text is the token's own bytes.
+    case od::json_type::string: {
+      // The line has no backslash, so the text is the token's own bytes; the value is still
+      // consumed, so that what follows it is checked.
       out.kind = PlainMember::Kind::string;
       out.text = plainStringText(value.raw_json_token());
-      return true;
+      od::raw_json_string raw;
+      return value.get_raw_json_string().get(raw) == simdjson::SUCCESS;
+    }
     case od::json_type::object:
       out.kind = PlainMember::Kind::object;
       return true;
