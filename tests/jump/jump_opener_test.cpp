@@ -243,7 +243,10 @@ TEST(JumpOpenerTerminal, LinuxFolderInTheChosenTerminal) {
   h.setup.environment.set("TERMINAL", "xterm");
   EXPECT_TRUE(openIn("Warp"));
   EXPECT_EQ(h.fakes.awaitCalls(2).back(), (Call{"xterm"}));
-  EXPECT_EQ(trim(testing::readText(h.fakes.path("xterm.cwd"))), folder);
+  // The fake records its call before it runs its body, which writes the folder it started in.
+  const std::string cwdFile = h.fakes.path("xterm.cwd");
+  EXPECT_TRUE(testing::eventually([&] { return !trim(testing::readText(cwdFile)).empty(); }, 5));
+  EXPECT_EQ(trim(testing::readText(cwdFile)), folder);
   // Neither: the first installed, in the order of preference.
   h.setup.environment = Environment();
   EXPECT_TRUE(openIn(std::nullopt));
