@@ -140,6 +140,31 @@ void XWindowObserver::key(unsigned long keysym) {
   XFlush(display_);
 }
 
+void XWindowObserver::addKeysyms(const std::vector<unsigned long>& keysyms) {
+  int first = 0;
+  int last = 0;
+  XDisplayKeycodes(display_, &first, &last);
+  int perCode = 0;
+  KeySym* map =
+      XGetKeyboardMapping(display_, static_cast<KeyCode>(first), last - first + 1, &perCode);
+  if (!map) return;
+  const auto isFree = [&](int code) {
+    const KeySym* row = map + static_cast<ptrdiff_t>(code - first) * perCode;
+    return std::all_of(row, row + perCode, [](KeySym sym) { return sym == NoSymbol; });
+  };
+  int code = last;  // spare keycodes are taken from the top
+  for (const unsigned long keysym : keysyms) {
+    if (XKeysymToKeycode(display_, keysym) != 0) continue;
+    while (code >= first && !isFree(code)) --code;
+    if (code < first) break;
+    KeySym bound[2] = {keysym, keysym};
+    XChangeKeyboardMapping(display_, code, 2, bound, 1);
+    --code;
+  }
+  XSync(display_, False);
+  XFree(map);
+}
+
 void XWindowObserver::requestClose(unsigned long window) {
   XEvent event{};
   event.xclient.type = ClientMessage;

@@ -52,6 +52,10 @@ class XWindowObserver {
   void wheel(int x, int y, unsigned button);
   // Presses and releases the key of an X keysym (XK_Return, XK_Escape).
   void key(unsigned long keysym);
+  // Gives each keysym the keyboard lacks a spare keycode of its own. xdotool otherwise binds a
+  // scratch keycode for each such character and unbinds it right after sending it, and a
+  // client that looks the key up a moment later finds nothing there.
+  void addKeysyms(const std::vector<unsigned long>& keysyms);
   // What a window manager sends when the user clicks the frame's close box.
   void requestClose(unsigned long window);
 
