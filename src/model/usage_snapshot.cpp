@@ -548,12 +548,6 @@ void buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& contex
   summarizeUsageSnapshot(snapshot);
 }
 
-UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context) {
-  UsageSnapshot snapshot;
-  buildUsageSnapshot(NamedMembers<Json>{usage}, context, snapshot);
-  return snapshot;
-}
-
 void readUsageSnapshot(const Json& usage, const UsageSnapshotContext& context,
                        UsageSnapshot& snapshot) {
   buildUsageSnapshot(NamedMembers<Json>{usage}, context, snapshot);

@@ -78,9 +78,8 @@ struct UsageSnapshotContext {
   std::optional<std::string_view> timestamp;  // the usage object's own time, else the line's
 };
 
-UsageSnapshot makeUsageSnapshot(const Json& usage, const UsageSnapshotContext& context);
-// The same into a fresh `snapshot` made where it is kept (a snapshot is large): from the tree,
-// or from a line of the event file decoded in place.
+// Builds a usage object's snapshot into a fresh `snapshot` made where it is kept (a snapshot is
+// large): from the tree, or from a line of the event file decoded in place.
 void readUsageSnapshot(const Json& usage, const UsageSnapshotContext& context,
                        UsageSnapshot& snapshot);
 void readUsageSnapshot(const JsonLineValue& usage, const UsageSnapshotContext& context,
