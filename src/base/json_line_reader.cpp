@@ -22,7 +22,6 @@ struct JsonLineReader::Parser {
 
 namespace {
 
-constexpr uint32_t kNone = UINT32_MAX;
 // Objects with fewer members are searched member by member, which is as quick. The event's
 // top level and its usage object are matched to their names in one pass (`collectMembers`), so
 // only an unusually wide object inside a line pays for an index.
@@ -39,38 +38,47 @@ class JsonLineWalker {
  public:
   // `plain` says the line holds no backslash: then every name and string is its raw text, read
   // without being unescaped into simdjson's string buffer.
-  JsonLineWalker(std::vector<JsonLineValue>& values, std::vector<JsonLineLinks>& links, bool plain,
-                 const char* lineEnd)
-      : values_(values), links_(links), plain_(plain), lineEnd_(lineEnd) {}
+  JsonLineWalker(JsonLineReader& reader, bool plain, const char* lineEnd)
+      : reader_(reader), plain_(plain), lineEnd_(lineEnd) {}
 
   // Appends the value and everything inside it; false when the tree parser must decide.
   template <typename Value>
-  bool walk(Value& value, size_t depth, uint32_t& index);
+  bool walk(Value& value, size_t depth, JsonLineValue*& out);
 
   // Appends the object with only the members `names` lists, and of a member that is an object
   // again only those; the others are passed over without being decoded.
   template <typename Value>
   bool walkSelectedMembers(Value& value, std::span<const std::string_view> names, size_t depth,
-                           uint32_t& index);
+                           JsonLineValue*& out);
 
  private:
-  uint32_t append() {
-    values_.emplace_back();
-    links_.emplace_back();
-    return static_cast<uint32_t>(values_.size() - 1);
-  }
-  bool walkObject(od::object object, size_t depth, uint32_t index);
-  bool walkArray(od::array array, size_t depth, uint32_t index);
+  bool walkObject(od::object object, size_t depth, JsonLineValue& out);
+  bool walkArray(od::array array, size_t depth, JsonLineValue& out);
   template <typename Value>
-  bool walkNumber(Value& value, uint32_t index);
-  void link(uint32_t parent, uint32_t& previous, uint32_t child);
+  bool walkNumber(Value& value, JsonLineValue& out);
   bool readKey(od::field& field, std::string_view& key) const;
+  // Appends `child` after `previous` (or first) among `parent`'s children.
+  static void link(JsonLineValue& parent, JsonLineValue*& previous, JsonLineValue& child) {
+    (previous ? previous->next_ : parent.firstChild_) = &child;
+    previous = &child;
+  }
+  void noteMembers(JsonLineValue& object, uint32_t members) {
+    if (members >= kSmallestIndexedObject) reader_.largeObjects_.emplace_back(&object, members);
+  }
 
-  std::vector<JsonLineValue>& values_;
-  std::vector<JsonLineLinks>& links_;
+  JsonLineReader& reader_;
   const bool plain_;
   const char* const lineEnd_;
 };
+
+JsonLineValue& JsonLineReader::newValue() {
+  const size_t block = used_ / kBlockSize;
+  if (block == blocks_.size()) blocks_.push_back(std::make_unique<JsonLineValue[]>(kBlockSize));
+  JsonLineValue& value = blocks_[block][used_ % kBlockSize];
+  value = JsonLineValue();
+  ++used_;
+  return value;
+}
 
 namespace {
 
@@ -96,10 +104,9 @@ bool JsonLineWalker::readKey(od::field& field, std::string_view& key) const {
 }
 
 template <typename Value>
-bool JsonLineWalker::walkNumber(Value& value, uint32_t index) {
+bool JsonLineWalker::walkNumber(Value& value, JsonLineValue& out) {
   od::number number;
   if (value.get_number().get(number) != simdjson::SUCCESS) return false;
-  JsonLineValue& out = values_[index];
   switch (number.get_number_type()) {
     case od::number_type::signed_integer:
       out.kind_ = JsonLineValue::Kind::integer;
@@ -126,8 +133,9 @@ bool JsonLineWalker::walkNumber(Value& value, uint32_t index) {
 }
 
 template <typename Value>
-bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
-  index = append();
+bool JsonLineWalker::walk(Value& value, size_t depth, JsonLineValue*& out) {
+  JsonLineValue& result = reader_.newValue();
+  out = &result;
   od::json_type type;
   if (value.type().get(type) != simdjson::SUCCESS) return false;
   switch (type) {
@@ -135,15 +143,15 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
       if (depth >= JsonLineReader::kMaxDepth) return false;
       od::object object;
       if (value.get_object().get(object) != simdjson::SUCCESS) return false;
-      values_[index].kind_ = JsonLineValue::Kind::object;
-      return walkObject(object, depth + 1, index);
+      result.kind_ = JsonLineValue::Kind::object;
+      return walkObject(object, depth + 1, result);
     }
     case od::json_type::array: {
       if (depth >= JsonLineReader::kMaxDepth) return false;
       od::array array;
       if (value.get_array().get(array) != simdjson::SUCCESS) return false;
-      values_[index].kind_ = JsonLineValue::Kind::array;
-      return walkArray(array, depth + 1, index);
+      result.kind_ = JsonLineValue::Kind::array;
+      return walkArray(array, depth + 1, result);
     }
     case od::json_type::string: {
       std::string_view text;
@@ -156,17 +164,17 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
       } else if (value.get_string().get(text) != simdjson::SUCCESS) {
         return false;
       }
-      values_[index].kind_ = JsonLineValue::Kind::string;
-      values_[index].text_ = text;
+      result.kind_ = JsonLineValue::Kind::string;
+      result.text_ = text;
       return true;
     }
     case od::json_type::number:
-      return walkNumber(value, index);
+      return walkNumber(value, result);
     case od::json_type::boolean: {
       bool flag = false;
       if (value.get_bool().get(flag) != simdjson::SUCCESS) return false;
-      values_[index].kind_ = JsonLineValue::Kind::boolean;
-      values_[index].flag_ = flag;
+      result.kind_ = JsonLineValue::Kind::boolean;
+      result.flag_ = flag;
       return true;
     }
     case od::json_type::null: {
@@ -178,39 +186,34 @@ bool JsonLineWalker::walk(Value& value, size_t depth, uint32_t& index) {
   return false;
 }
 
-void JsonLineWalker::link(uint32_t parent, uint32_t& previous, uint32_t child) {
-  ++links_[parent].children;
-  if (previous == kNone) {
-    links_[parent].firstChild = child;
-  } else {
-    links_[previous].next = child;
-  }
-  previous = child;
-}
-
-bool JsonLineWalker::walkObject(od::object object, size_t depth, uint32_t index) {
-  uint32_t previous = kNone;
+bool JsonLineWalker::walkObject(od::object object, size_t depth, JsonLineValue& out) {
+  JsonLineValue* previous = nullptr;
+  uint32_t members = 0;
   for (auto member : object) {
     od::field field;
     if (std::move(member).get(field) != simdjson::SUCCESS) return false;
     std::string_view key;
     if (!readKey(field, key)) return false;
-    uint32_t child = kNone;
+    JsonLineValue* child = nullptr;
     if (!walk(field.value(), depth, child)) return false;
-    values_[child].key_ = key;
-    link(index, previous, child);
+    child->key_ = key;
+    link(out, previous, *child);
+    ++members;
   }
+  noteMembers(out, members);
   return true;
 }
 
 template <typename Value>
 bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::string_view> names,
-                                         size_t depth, uint32_t& index) {
-  index = append();
-  values_[index].kind_ = JsonLineValue::Kind::object;
+                                         size_t depth, JsonLineValue*& out) {
+  JsonLineValue& result = reader_.newValue();
+  out = &result;
+  result.kind_ = JsonLineValue::Kind::object;
   od::object object;
   if (value.get_object().get(object) != simdjson::SUCCESS) return false;
-  uint32_t previous = kNone;
+  JsonLineValue* previous = nullptr;
+  uint32_t members = 0;
   for (auto entry : object) {
     od::field field;
     if (std::move(entry).get(field) != simdjson::SUCCESS) return false;
@@ -221,25 +224,27 @@ bool JsonLineWalker::walkSelectedMembers(Value& value, std::span<const std::stri
     od::value& member = field.value();
     od::json_type type;
     if (member.type().get(type) != simdjson::SUCCESS) return false;
-    uint32_t child = kNone;
+    JsonLineValue* child = nullptr;
     const bool walked = (type == od::json_type::object && depth == 0)
                             ? walkSelectedMembers(member, names, depth + 1, child)
                             : walk(member, depth + 1, child);
     if (!walked) return false;
-    values_[child].key_ = key;
-    link(index, previous, child);
+    child->key_ = key;
+    link(result, previous, *child);
+    ++members;
   }
+  noteMembers(result, members);
   return true;
 }
 
-bool JsonLineWalker::walkArray(od::array array, size_t depth, uint32_t index) {
-  uint32_t previous = kNone;
+bool JsonLineWalker::walkArray(od::array array, size_t depth, JsonLineValue& out) {
+  JsonLineValue* previous = nullptr;
   for (auto element : array) {
     od::value value;
     if (element.get(value) != simdjson::SUCCESS) return false;
-    uint32_t child = kNone;
+    JsonLineValue* child = nullptr;
     if (!walk(value, depth, child)) return false;
-    link(index, previous, child);
+    link(out, previous, *child);
   }
   return true;
 }
@@ -369,7 +374,8 @@ JsonLineReader::Outcome JsonLineReader::readPlainMembers(std::string_view line, 
 
 JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t capacity,
                                                const std::span<const std::string_view>* names) {
-  values_.clear();
+  used_ = 0;
+  largeObjects_.clear();
   const char* data = paddedData(line, capacity);
   od::document document;
   const auto error = parser_->parser.iterate(data, line.size(), capacity).get(document);
@@ -383,10 +389,9 @@ JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t cap
   // Only objects become events; any other value, valid or not, is no event either way.
   if (type != od::json_type::object) return Outcome::notJson;
 
-  links_.clear();
   const bool plain = std::memchr(data, '\\', line.size()) == nullptr;
-  JsonLineWalker walker(values_, links_, plain, data + line.size());
-  uint32_t root = kNone;
+  JsonLineWalker walker(*this, plain, data + line.size());
+  JsonLineValue* root = nullptr;
   if (names ? !walker.walkSelectedMembers(document, *names, 0, root)
             : !walker.walk(document, 0, root)) {
     return Outcome::needsTree;
@@ -396,37 +401,27 @@ JsonLineReader::Outcome JsonLineReader::decode(std::string_view line, size_t cap
   if (document.current_location().get(location) != simdjson::OUT_OF_BOUNDS) {
     return Outcome::needsTree;
   }
-  bool anyLargeObject = false;
-  for (size_t i = 0; i < values_.size(); ++i) {
-    const JsonLineLinks& at = links_[i];
-    values_[i].firstChild_ = at.firstChild == kNone ? nullptr : &values_[at.firstChild];
-    values_[i].next_ = at.next == kNone ? nullptr : &values_[at.next];
-    anyLargeObject |= at.children >= kSmallestIndexedObject;
-  }
-  if (anyLargeObject) indexLargeObjects();
+  root_ = root;
+  if (!largeObjects_.empty()) indexLargeObjects();
   return Outcome::value;
 }
 
 void JsonLineReader::indexLargeObjects() {
   // First the room every large object needs, so that the slots never move once pointed at.
   size_t total = 0;
-  for (size_t i = 0; i < values_.size(); ++i) {
-    JsonLineValue& object = values_[i];
-    const size_t members = links_[i].children;
-    if (object.kind_ != JsonLineValue::Kind::object || members < kSmallestIndexedObject) continue;
+  for (auto& [object, members] : largeObjects_) {
     size_t slots = 16;
-    while (slots < members * 2) slots *= 2;
-    object.indexMask_ = static_cast<uint32_t>(slots - 1);
+    while (slots < size_t{members} * 2) slots *= 2;
+    object->indexMask_ = static_cast<uint32_t>(slots - 1);
     total += slots;
   }
   indexSlots_.assign(total, nullptr);
   size_t first = 0;
-  for (JsonLineValue& object : values_) {
-    if (object.indexMask_ == 0) continue;
+  for (auto& [object, members] : largeObjects_) {
     const JsonLineValue** slots = indexSlots_.data() + first;
-    const uint32_t mask = object.indexMask_;
+    const uint32_t mask = object->indexMask_;
     // Members in order, so that a repeated name ends on its last value.
-    for (const JsonLineValue* child = object.firstChild_; child; child = child->next_) {
+    for (const JsonLineValue* child = object->firstChild_; child; child = child->next_) {
       for (uint32_t slot = keyHash(child->key_) & mask;; slot = (slot + 1) & mask) {
         if (!slots[slot] || slots[slot]->key_ == child->key_) {
           slots[slot] = child;
@@ -434,7 +429,7 @@ void JsonLineReader::indexLargeObjects() {
         }
       }
     }
-    object.index_ = slots;
+    object->index_ = slots;
     first += mask + 1;
   }
 }

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/json_values.hpp"
@@ -75,25 +77,20 @@ class JsonLineValue {
 
   Kind kind_ = Kind::null;
   bool flag_ = false;
-  int64_t integer_ = 0;
-  uint64_t unsignedInteger_ = 0;
-  double floating_ = 0;
+  // The mask of `index_`'s slots (their count less one), for an indexed object.
+  uint32_t indexMask_ = 0;
+  union {
+    int64_t integer_ = 0;
+    uint64_t unsignedInteger_;
+    double floating_;
+  };
   std::string_view key_;   // the member's name inside its object
   std::string_view text_;  // a string's text
   const JsonLineValue* firstChild_ = nullptr;
   const JsonLineValue* next_ = nullptr;
-  // A larger object's members by the hash of their names (open addressing, `indexMask_ + 1`
-  // slots), so that the readers' many lookups do not each walk every member.
+  // A larger object's members by the hash of their names (open addressing), so that the
+  // readers' many lookups do not each walk every member.
   const JsonLineValue* const* index_ = nullptr;
-  uint32_t indexMask_ = 0;
-};
-
-// Links between values, kept as indices while the values are appended, and how many members
-// an object has.
-struct JsonLineLinks {
-  uint32_t firstChild = UINT32_MAX;
-  uint32_t next = UINT32_MAX;
-  uint32_t children = 0;
 };
 
 // Decodes lines with simdjson's On-Demand API, reusing its buffers from line to line; one reader
@@ -121,7 +118,7 @@ class JsonLineReader {
   // that `read` would accept the line.
   Outcome readMembers(std::string_view line, size_t capacity,
                       std::span<const std::string_view> names);
-  const JsonLineValue& root() const { return values_.front(); }
+  const JsonLineValue& root() const { return *root_; }
 
   // What `readPlainMembers` found of one name: its last occurrence's kind, and its text when it
   // is a string.
@@ -152,8 +149,16 @@ class JsonLineReader {
   const char* paddedData(std::string_view line, size_t& capacity);
   void indexLargeObjects();
 
-  std::vector<JsonLineValue> values_;
-  std::vector<JsonLineLinks> links_;
+  // The values of the current line, in blocks that never move once made, so that values point
+  // at each other as they are appended; the blocks are kept from line to line.
+  friend class JsonLineWalker;
+  JsonLineValue& newValue();
+  static constexpr size_t kBlockSize = 256;
+  std::vector<std::unique_ptr<JsonLineValue[]>> blocks_;
+  size_t used_ = 0;  // values used by the current line
+  const JsonLineValue* root_ = nullptr;
+  // Objects wide enough for an index, with their member counts.
+  std::vector<std::pair<JsonLineValue*, uint32_t>> largeObjects_;
   std::vector<const JsonLineValue*> indexSlots_;
 };
 
@@ -172,23 +177,32 @@ std::optional<double> firstDouble(const JsonLineValue& object,
 std::optional<bool> firstBool(const JsonLineValue& object,
                               std::initializer_list<std::string_view> keys);
 
-// The members of `object` that `names` lists, by their number (nullptr for those absent), found
-// in one pass over the object; a repeated name keeps its last value, as in every other lookup.
-// `present` gets the numbers of the names found.
+// The members of an object that `names` lists, by their number, found in one pass over the
+// object; a repeated name keeps its last value, as in every other lookup.
 template <size_t N>
-void collectMembers(const JsonLineValue& object, const MemberNames<N>& names,
-                    std::array<const JsonLineValue*, N>& slots, MemberSet<N>& present) {
-  slots.fill(nullptr);
-  present = {};
-  if (!object.is_object()) return;
-  for (const JsonLineValue& child : object) {
-    const uint16_t id = names.find(child.key());
-    if (id != MemberNames<N>::kUnknown) {
-      slots[id] = &child;
-      present.add(id);
+class MemberSlots {
+ public:
+  MemberSlots(const JsonLineValue& object, const MemberNames<N>& names) {
+    if (!object.is_object()) return;
+    for (const JsonLineValue& child : object) {
+      const uint16_t id = names.find(child.key());
+      if (id != MemberNames<N>::kUnknown) {
+        slots_[id] = &child;
+        present_.add(id);
+      }
     }
   }
-}
+  // The member numbered `id`, or nullptr when the object has none.
+  const JsonLineValue* get(uint16_t id) const { return present_.has(id) ? slots_[id] : nullptr; }
+  // The numbers of the names found, to rule out groups of names at once.
+  const MemberSet<N>& present() const { return present_; }
+
+ private:
+  // Only the slots of names found are written and read: an event's line names a dozen of the
+  // reader's ninety, and clearing the rest cost more than matching the members.
+  std::array<const JsonLineValue*, N> slots_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  MemberSet<N> present_;
+};
 
 // Whether `text` is valid UTF-8, checked with SIMD instructions.
 bool isValidUtf8Fast(std::string_view text);

@@ -37,6 +37,7 @@ class MemberSet {
  public:
   constexpr MemberSet() = default;
   constexpr void add(uint16_t id) { words_[id / 64] |= uint64_t{1} << (id % 64); }
+  constexpr bool has(uint16_t id) const { return (words_[id / 64] >> (id % 64)) & 1U; }
   constexpr bool intersects(const MemberSet& other) const {
     uint64_t common = 0;
     for (size_t i = 0; i < kWords; ++i) common |= words_[i] & other.words_[i];

@@ -152,13 +152,10 @@ struct NamedMembers {
 // an array read.
 struct CollectedMembers {
   using ValueType = JsonLineValue;
-  std::array<const JsonLineValue*, decltype(kEventNames)::kCount> slots;
-  EventNameSet present;
-  explicit CollectedMembers(const JsonLineValue& object) {
-    collectMembers(object, kEventNames, slots, present);
-  }
-  const JsonLineValue* get(MemberName key) const { return slots[key.id]; }
-  bool mayHaveAny(const EventNameSet& names) const { return present.intersects(names); }
+  MemberSlots<decltype(kEventNames)::kCount> members;
+  explicit CollectedMembers(const JsonLineValue& object) : members(object, kEventNames) {}
+  const JsonLineValue* get(MemberName key) const { return members.get(key.id); }
+  bool mayHaveAny(const EventNameSet& names) const { return members.present().intersects(names); }
 };
 
 std::string_view textView(const Json& value) {

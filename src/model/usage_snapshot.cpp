@@ -97,13 +97,10 @@ struct NamedMembers {
 
 // A decoded line's usage object, matched to `kUsageNames` in one pass.
 struct CollectedMembers {
-  std::array<const JsonLineValue*, decltype(kUsageNames)::kCount> slots;
-  UsageNameSet present;
-  explicit CollectedMembers(const JsonLineValue& object) {
-    collectMembers(object, kUsageNames, slots, present);
-  }
-  const JsonLineValue* get(MemberName name) const { return slots[name.id]; }
-  bool mayHaveAny(const UsageNameSet& names) const { return present.intersects(names); }
+  MemberSlots<decltype(kUsageNames)::kCount> members;
+  explicit CollectedMembers(const JsonLineValue& object) : members(object, kUsageNames) {}
+  const JsonLineValue* get(MemberName name) const { return members.get(name.id); }
+  bool mayHaveAny(const UsageNameSet& names) const { return members.present().intersects(names); }
 };
 
 // The first of the names whose value the lenient reader accepts.

@@ -16,8 +16,9 @@ namespace {
 
 // The middle letters are the only difference, and the hash never looks there: all five land
 // on one probe sequence.
-constexpr MemberNames kNames{std::to_array<std::string_view>(
-    {"event_id", "abVcd", "abWcd", "abXcd", "abYcd", "abZcd", "turn_id", "x", ""})};
+constexpr auto kNameList = std::to_array<std::string_view>(
+    {"event_id", "abVcd", "abWcd", "abXcd", "abYcd", "abZcd", "turn_id", "x", ""});
+constexpr MemberNames kNames{kNameList};
 
 TEST(MemberNames, NumbersEveryNameInOrderEvenWhenTheirHashesCollide) {
   EXPECT_EQ(kNames.find("event_id"), 0);
@@ -41,33 +42,40 @@ TEST(MemberNames, CollectsTheLastOfRepeatedMembersAndIgnoresOthers) {
   JsonLineReader reader;
   ASSERT_EQ(reader.read(R"({"abXcd":1,"other":2,"event_id":"a","abXcd":3,"ev\u0065nt_id":"b"})"),
             JsonLineReader::Outcome::value);
-  std::array<const JsonLineValue*, decltype(kNames)::kCount> slots;
-  MemberSet<decltype(kNames)::kCount> present;
-  collectMembers(reader.root(), kNames, slots, present);
-  ASSERT_NE(slots[kNames("abXcd").id], nullptr);
-  EXPECT_EQ(intValue(*slots[kNames("abXcd").id]), 3);
-  // An escaped name counts as the name it spells.
-  ASSERT_NE(slots[kNames("event_id").id], nullptr);
-  EXPECT_EQ(slots[kNames("event_id").id]->text(), "b");
-  EXPECT_EQ(slots[kNames("abVcd").id], nullptr);
-  EXPECT_EQ(slots[kNames("turn_id").id], nullptr);
-  // The set of names found answers for groups: any one member of a group is enough.
-  EXPECT_TRUE(present.intersects(kNames.set({"turn_id", "abXcd"})));
-  EXPECT_TRUE(present.intersects(kNames.set({"event_id"})));
-  EXPECT_FALSE(present.intersects(kNames.set({"turn_id", "abVcd", "x"})));
+  using Slots = MemberSlots<decltype(kNames)::kCount>;
+  const auto slot = [](const Slots& slots, std::string_view name) {
+    return slots.get(kNames.find(name));
+  };
+  {
+    const Slots slots(reader.root(), kNames);
+    ASSERT_NE(slot(slots, "abXcd"), nullptr);
+    EXPECT_EQ(intValue(*slot(slots, "abXcd")), 3);
+    // An escaped name counts as the name it spells.
+    ASSERT_NE(slot(slots, "event_id"), nullptr);
+    EXPECT_EQ(slot(slots, "event_id")->text(), "b");
+    EXPECT_EQ(slot(slots, "abVcd"), nullptr);
+    EXPECT_EQ(slot(slots, "turn_id"), nullptr);
+    // The set of names found answers for groups: any one member of a group is enough.
+    EXPECT_TRUE(slots.present().intersects(kNames.set({"turn_id", "abXcd"})));
+    EXPECT_TRUE(slots.present().intersects(kNames.set({"event_id"})));
+    EXPECT_FALSE(slots.present().intersects(kNames.set({"turn_id", "abVcd", "x"})));
+  }
 
   // Members of a nested object are not the outer object's.
   ASSERT_EQ(reader.read(R"({"inner":{"turn_id":"t"}})"), JsonLineReader::Outcome::value);
-  collectMembers(reader.root(), kNames, slots, present);
-  EXPECT_EQ(slots[kNames("turn_id").id], nullptr);
-  EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
-  // A value that is not an object has no members; slots and names from before are cleared.
+  {
+    const Slots slots(reader.root(), kNames);
+    EXPECT_EQ(slot(slots, "turn_id"), nullptr);
+    EXPECT_FALSE(slots.present().intersects(kNames.set({"turn_id"})));
+  }
+  // A value that is not an object has no members, whatever the memory the slots take over.
   ASSERT_EQ(reader.read(R"({"turn_id":"t","inner":[1,{"x":2}]})"), JsonLineReader::Outcome::value);
-  collectMembers(reader.root(), kNames, slots, present);
-  EXPECT_TRUE(present.intersects(kNames.set({"turn_id"})));
-  collectMembers(*(++reader.root().begin()), kNames, slots, present);
-  for (const auto* slot : slots) EXPECT_EQ(slot, nullptr);
-  EXPECT_FALSE(present.intersects(kNames.set({"turn_id"})));
+  EXPECT_TRUE(Slots(reader.root(), kNames).present().intersects(kNames.set({"turn_id"})));
+  for (int round = 0; round < 2; ++round) {
+    const Slots slots(*(++reader.root().begin()), kNames);
+    for (const std::string_view name : kNameList) EXPECT_EQ(slot(slots, name), nullptr) << name;
+    EXPECT_FALSE(slots.present().intersects(kNames.set({"turn_id"})));
+  }
 }
 
 // Objects wide enough to be looked up through an index answer like narrow ones: the last of a
