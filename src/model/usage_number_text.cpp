@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -19,20 +20,29 @@ bool isPlainWhole(double value) {
          !(value == 0 && std::signbit(value));
 }
 
-std::string integerText(int64_t value) {
+void appendInteger(std::string& out, int64_t value) {
   char buffer[24];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-  return std::string(buffer, end);
+  out.append(buffer, end);
 }
 
 }  // namespace
 
-std::string wholeNumberText(double value) {
-  if (!isPlainWhole(value)) return fmt::format("{:.0f}", value);
-  return integerText(static_cast<int64_t>(value));
+void appendWholeNumberText(std::string& out, double value) {
+  if (!isPlainWhole(value)) {
+    fmt::format_to(std::back_inserter(out), "{:.0f}", value);
+    return;
+  }
+  appendInteger(out, static_cast<int64_t>(value));
 }
 
-std::string tenthsText(double value, double divisor) {
+std::string wholeNumberText(double value) {
+  std::string text;
+  appendWholeNumberText(text, value);
+  return text;
+}
+
+void appendTenthsText(std::string& out, double value, double divisor) {
   // A whole `value` of `n` divisors plus a remainder rounds to the nearest tenth exactly as
   // the quotient does, except on a half-way remainder, where the binary quotient decides; and
   // below 1e12 the quotient's own rounding error is far smaller than a tenth's distance.
@@ -42,10 +52,19 @@ std::string tenthsText(double value, double divisor) {
     const auto whole = static_cast<int64_t>(value);
     if (whole % step != step / 2) {
       const int64_t tenths = (whole + step / 2) / step;
-      return integerText(tenths / 10) + "." + static_cast<char>('0' + tenths % 10);
+      appendInteger(out, tenths / 10);
+      out += '.';
+      out += static_cast<char>('0' + tenths % 10);
+      return;
     }
   }
-  return fmt::format("{:.1f}", value / divisor);
+  fmt::format_to(std::back_inserter(out), "{:.1f}", value / divisor);
+}
+
+std::string tenthsText(double value, double divisor) {
+  std::string text;
+  appendTenthsText(text, value, divisor);
+  return text;
 }
 
 }  // namespace glimmet

@@ -10,8 +10,10 @@ namespace glimmet {
 
 // `value` as "{:.0f}" prints it ("42", "-3", "1e+20" digits and all).
 std::string wholeNumberText(double value);
+void appendWholeNumberText(std::string& out, double value);
 
 // `value / divisor` as "{:.1f}" prints it, for a `divisor` of 1000 or 1000000.
 std::string tenthsText(double value, double divisor);
+void appendTenthsText(std::string& out, double value, double divisor);
 
 }  // namespace glimmet

@@ -142,11 +142,29 @@ static_assert(isCompleteNameTable(kUsageStatusNames) &&
               kUsageStatusNames.back().value == UsageStatus::error);
 
 // A whole percent for display that never claims a full 0 % or 100 % it has not reached.
-std::string percentText(double percent) {
+void appendPercentText(std::string& out, double percent) {
   double rounded = std::round(percent);
   if (rounded >= 100.0 && percent < 100.0) rounded = 99.0;
   if (rounded <= 0.0 && percent > 0.0) rounded = 1.0;
-  return wholeNumberText(rounded) + "%";
+  appendWholeNumberText(out, rounded);
+  out += '%';
+}
+std::string percentText(double percent) {
+  std::string text;
+  appendPercentText(text, percent);
+  return text;
+}
+
+void appendCompactCount(std::string& out, double count) {
+  if (count >= 1'000'000) {
+    appendTenthsText(out, count, 1'000'000);
+    out += 'm';
+  } else if (count >= 1'000) {
+    appendTenthsText(out, count, 1'000);
+    out += 'k';
+  } else {
+    appendWholeNumberText(out, count);
+  }
 }
 
 UsageStatus statusForUsedPercent(double used) {
@@ -162,10 +180,11 @@ struct PercentNames {
   MemberName remaining;
 };
 
+// Built where the snapshot keeps it: a metric is 144 bytes, and a snapshot has up to seven.
 template <typename Members>
-std::optional<UsageMetric> makeQuotaMetric(const Members& usage, Names labelKeys,
-                                           std::initializer_list<PercentNames> percentKeys,
-                                           Names resetKeys, const std::string& window) {
+void readQuotaMetric(const Members& usage, Names labelKeys,
+                     std::initializer_list<PercentNames> percentKeys, Names resetKeys,
+                     std::string_view window, std::optional<UsageMetric>& out) {
   const auto label = usageString(usage, labelKeys);
   std::optional<double> used;
   std::optional<double> remaining;
@@ -178,22 +197,33 @@ std::optional<UsageMetric> makeQuotaMetric(const Members& usage, Names labelKeys
     }
   }
   const auto reset = usageString(usage, resetKeys);
-  if (!label && !used && !remaining) return std::nullopt;
-  UsageMetric metric;
+  if (!label && !used && !remaining) return;
+  UsageMetric& metric = out.emplace();
+  if (label) {
+    metric.label = std::move(*label);
+  } else if (used) {
+    appendPercentText(metric.label, *used);
+    metric.label += " used";
+  } else {
+    appendPercentText(metric.label, *remaining);
+    metric.label += " left";
+  }
   if (used) {
     metric.percent = *used;
-    metric.label = percentText(*used) + " used";
     metric.status = statusForUsedPercent(*used);
     metric.values.push_back(*used);
   } else if (remaining) {
     metric.percent = 100.0 - *remaining;
-    metric.label = percentText(*remaining) + " left";
     metric.status = statusForUsedPercent(100.0 - *remaining);
     metric.values.push_back(*remaining);
   }
-  if (label) metric.label = *label;
-  metric.suffix = reset ? "resets " + *reset : window;
-  return metric;
+  if (reset) {
+    metric.suffix.reserve(7 + reset->size());
+    metric.suffix += "resets ";
+    metric.suffix += *reset;
+  } else {
+    metric.suffix = window;
+  }
 }
 
 template <typename Members>
@@ -236,7 +266,7 @@ std::optional<UsageMetric> makeContextMetric(const Members& usage) {
 }
 
 template <typename Members>
-std::optional<UsageMetric> makeTokensMetric(const Members& usage) {
+void readTokensMetric(const Members& usage, std::optional<UsageMetric>& out) {
   const auto input = usageDouble(
       usage, {key("input_tokens"), key("inputTokens"), key("prompt_tokens"), key("promptTokens")});
   const auto output = usageDouble(usage, {key("output_tokens"), key("outputTokens"),
@@ -249,18 +279,20 @@ std::optional<UsageMetric> makeTokensMetric(const Members& usage) {
   const auto cacheWrite = usageDouble(usage, {key("cache_write_tokens"), key("cacheWriteTokens"),
                                               key("cache_creation_input_tokens")});
   const auto reasoning = usageDouble(usage, {key("reasoning_tokens"), key("reasoningTokens")});
-  if (!input && !output && !total && !cacheRead && !cacheWrite && !reasoning) return std::nullopt;
-  UsageMetric metric;
+  if (!input && !output && !total && !cacheRead && !cacheWrite && !reasoning) return;
+  UsageMetric& metric = out.emplace();
   if (input) {
-    metric.label = compactCount(*input) + " in";
+    appendCompactCount(metric.label, *input);
+    metric.label += " in";
   } else if (total) {
-    metric.label = compactCount(*total) + " tokens";
+    appendCompactCount(metric.label, *total);
+    metric.label += " tokens";
   } else {
     metric.label = "Tokens";
   }
   const auto addPart = [&metric](double count, std::string_view what) {
     if (!metric.suffix.empty()) metric.suffix += " · ";
-    metric.suffix += compactCount(count);
+    appendCompactCount(metric.suffix, count);
     metric.suffix += what;
   };
   if (output) addPart(*output, " out");
@@ -272,7 +304,6 @@ std::optional<UsageMetric> makeTokensMetric(const Members& usage) {
   for (const auto& value : {input, output, total, cacheRead, cacheWrite, reasoning}) {
     metric.values.push_back(value.value_or(-1));
   }
-  return metric;
 }
 
 template <typename Members>
@@ -423,46 +454,61 @@ bool UsageSnapshot::reportsError() const {
 }
 
 std::string compactCount(double count) {
-  if (count >= 1'000'000) return tenthsText(count, 1'000'000) + "m";
-  if (count >= 1'000) return tenthsText(count, 1'000) + "k";
-  return wholeNumberText(count);
+  std::string text;
+  appendCompactCount(text, count);
+  return text;
 }
 
-std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
-  std::string text;
+namespace {
+
+// "5h 42% · 7d 18%" into `text`, which is left empty when neither window is known.
+void writeTopQuotaText(const UsageSnapshot& snapshot, std::string& text) {
+  text.clear();
   const auto part = [&text](std::string_view window, const std::optional<UsageMetric>& metric) {
     if (!metric) return;
     std::string rest;
-    if (metric->percent) {
-      rest = wholeNumberText(std::round(*metric->percent)) + "%";
-    } else {
+    if (!metric->percent) {
       rest = trim(replaceAll(replaceAll(metric->label, " used", ""), " left", ""));
       if (rest.empty()) return;
     }
     if (!text.empty()) text += " · ";
     text += window;
     text += ' ';
-    text += rest;
+    if (metric->percent) {
+      appendWholeNumberText(text, std::round(*metric->percent));
+      text += '%';
+    } else {
+      text += rest;
+    }
   };
   part("5h", snapshot.fiveHour);
   part("7d", snapshot.weekly);
+}
+
+}  // namespace
+
+std::optional<std::string> expandedTopQuotaText(const UsageSnapshot& snapshot) {
+  std::string text;
+  writeTopQuotaText(snapshot, text);
   if (text.empty()) return std::nullopt;
   return text;
 }
 
 void summarizeUsageSnapshot(UsageSnapshot& snapshot) {
-  if (auto quota = expandedTopQuotaText(snapshot)) {
-    snapshot.label = std::move(*quota);
-  } else if (snapshot.context) {
-    snapshot.label = snapshot.context->label;
-  } else if (snapshot.tokens) {
-    snapshot.label = snapshot.tokens->label;
-  } else if (snapshot.rateLimit) {
-    snapshot.label = snapshot.rateLimit->label;
-  } else if (snapshot.cost) {
-    snapshot.label = snapshot.cost->label;
-  } else {
-    snapshot.label = "No usage";
+  // The quota windows first, else the first metric known.
+  writeTopQuotaText(snapshot, snapshot.label);
+  if (snapshot.label.empty()) {
+    if (snapshot.context) {
+      snapshot.label = snapshot.context->label;
+    } else if (snapshot.tokens) {
+      snapshot.label = snapshot.tokens->label;
+    } else if (snapshot.rateLimit) {
+      snapshot.label = snapshot.rateLimit->label;
+    } else if (snapshot.cost) {
+      snapshot.label = snapshot.cost->label;
+    } else {
+      snapshot.label = "No usage";
+    }
   }
   if (snapshot.fiveHour && snapshot.fiveHour->percent) {
     snapshot.percent = snapshot.fiveHour->percent;
@@ -512,10 +558,10 @@ void buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& contex
   }
 
   if (usage.mayHaveAny(kContextNames)) snapshot.context = makeContextMetric(usage);
-  if (usage.mayHaveAny(kTokenNames)) snapshot.tokens = makeTokensMetric(usage);
+  if (usage.mayHaveAny(kTokenNames)) readTokensMetric(usage, snapshot.tokens);
   if (usage.mayHaveAny(kCostNames)) snapshot.cost = makeCostMetric(usage);
   if (usage.mayHaveAny(kFiveHourNames)) {
-    snapshot.fiveHour = makeQuotaMetric(
+    readQuotaMetric(
         usage,
         {key("limit_5h_label"), key("five_hour_label"), key("five_hour_limit_label"),
          key("fiveHourLabel"), key("quota_label")},
@@ -524,21 +570,19 @@ void buildUsageSnapshot(const Members& usage, const UsageSnapshotContext& contex
          {key("five_hour_limit_percent"), key("five_hour_limit_remaining_percent")},
          {key("quota_percent"), key("quota_remaining_percent")}},
         {key("limit_5h_reset"), key("five_hour_reset"), key("five_hour_resets"), key("resets")},
-        "5h limit");
+        "5h limit", snapshot.fiveHour);
   }
   if (usage.mayHaveAny(kDailyNames)) {
-    snapshot.daily =
-        makeQuotaMetric(usage, {key("daily_label"), key("daily_limit_label")},
-                        {{key("daily_percent"), key("daily_remaining_percent")},
-                         {key("daily_limit_percent"), key("daily_limit_remaining_percent")}},
-                        {key("daily_reset"), key("daily_resets")}, "daily limit");
+    readQuotaMetric(usage, {key("daily_label"), key("daily_limit_label")},
+                    {{key("daily_percent"), key("daily_remaining_percent")},
+                     {key("daily_limit_percent"), key("daily_limit_remaining_percent")}},
+                    {key("daily_reset"), key("daily_resets")}, "daily limit", snapshot.daily);
   }
   if (usage.mayHaveAny(kWeeklyNames)) {
-    snapshot.weekly =
-        makeQuotaMetric(usage, {key("weekly_label"), key("weekly_limit_label")},
-                        {{key("weekly_percent"), key("weekly_remaining_percent")},
-                         {key("weekly_limit_percent"), key("weekly_limit_remaining_percent")}},
-                        {key("weekly_reset"), key("weekly_resets")}, "7d limit");
+    readQuotaMetric(usage, {key("weekly_label"), key("weekly_limit_label")},
+                    {{key("weekly_percent"), key("weekly_remaining_percent")},
+                     {key("weekly_limit_percent"), key("weekly_limit_remaining_percent")}},
+                    {key("weekly_reset"), key("weekly_resets")}, "7d limit", snapshot.weekly);
   }
   if (usage.mayHaveAny(kRateLimitNames)) snapshot.rateLimit = makeRateLimitMetric(usage);
 
