@@ -187,6 +187,37 @@ bool readString(const Members& members, Names keys, std::string& out) {
   return false;
 }
 
+// The short preview of a text read like `readString`; a string member is shortened straight
+// from the line, without a trimmed copy first.
+template <typename Value>
+std::optional<std::string> previewOf(const Value* value) {
+  if (!value) return std::nullopt;
+  if (value->is_string()) {
+    const std::string_view text = trimmedView(textView(*value));
+    if (text.empty()) return std::nullopt;
+    return shortPreviewText(text);
+  }
+  if (auto text = stringValue(*value)) return shortPreviewText(*text);
+  return std::nullopt;
+}
+
+template <typename Value>
+std::optional<std::string> previewText(const Value& object,
+                                       std::initializer_list<std::string_view> keys) {
+  for (const std::string_view key : keys) {
+    if (auto text = previewOf(member(object, key))) return text;
+  }
+  return std::nullopt;
+}
+
+template <typename Members>
+std::optional<std::string> previewText(const Members& members, Names keys) {
+  for (const MemberName key : keys) {
+    if (auto text = previewOf(members.get(key))) return text;
+  }
+  return std::nullopt;
+}
+
 template <typename Members>
 std::optional<std::string> optionalString(const Members& members, Names keys) {
   std::optional<std::string> out(std::in_place);
@@ -506,21 +537,21 @@ std::optional<GlimmetEvent> readEvent(const Members& object, const EventParseCon
 
   const Value* preview = object.get(name("preview"));
   if (preview && !preview->is_object()) preview = nullptr;
-  auto user = preview ? firstString(*preview, {"user", "prompt"}) : std::nullopt;
+  auto user = preview ? previewText(*preview, {"user", "prompt"}) : std::nullopt;
   if (!user && object.mayHaveAny(kUserTextNames)) {
-    user = optionalString(object, {name("user_message"), name("userMessage"),
-                                   name("latest_user_question"), name("latestUserQuestion"),
-                                   name("user_question"), name("userQuestion"), name("prompt")});
+    user = previewText(object, {name("user_message"), name("userMessage"),
+                                name("latest_user_question"), name("latestUserQuestion"),
+                                name("user_question"), name("userQuestion"), name("prompt")});
   }
-  auto agent = preview ? firstString(*preview, {"agent", "assistant"}) : std::nullopt;
+  auto agent = preview ? previewText(*preview, {"agent", "assistant"}) : std::nullopt;
   if (!agent && object.mayHaveAny(kAgentTextNames)) {
-    agent = optionalString(object,
-                           {name("agent_message"), name("agentMessage"), name("assistant_message"),
-                            name("assistantMessage"), name("agent_response"), name("agentResponse"),
-                            name("assistant_response"), name("assistantResponse")});
+    agent = previewText(object,
+                        {name("agent_message"), name("agentMessage"), name("assistant_message"),
+                         name("assistantMessage"), name("agent_response"), name("agentResponse"),
+                         name("assistant_response"), name("assistantResponse")});
   }
-  event.preview.user = user ? shortPreviewText(*user) : std::string();
-  event.preview.agent = agent ? shortPreviewText(*agent) : std::string();
+  if (user) event.preview.user = std::move(*user);
+  if (agent) event.preview.agent = std::move(*agent);
   if (isCodexTitleTurn(event)) {
     result.reset();
     return result;
