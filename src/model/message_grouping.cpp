@@ -125,16 +125,16 @@ GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
     const bool hidden = hiddenIDs.count(event.id) > 0;
     if (represents[index]) {
       result.representativeIDs.insert(event.id);
-      if (!hidden) result.representatives.push_back(event);
+      if (!hidden) result.representatives.push_back(&event);
     }
-    if (!hidden) result.sortedVisible.push_back(event);
+    if (!hidden) result.sortedVisible.push_back(&event);
   }
 
   // Walking newest first, a group is opened by its newest event, which fixes the group order.
   std::map<std::string, size_t> groupIndexByKey;
   for (size_t position = 0; position < result.sortedVisible.size(); ++position) {
     const auto [slot, inserted] = groupIndexByKey.try_emplace(
-        messageGroupKey(result.sortedVisible[position]), result.groups.size());
+        messageGroupKey(*result.sortedVisible[position]), result.groups.size());
     if (inserted) result.groups.emplace_back();
     result.groups[slot->second].push_back(position);
   }
@@ -144,14 +144,14 @@ GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
 std::vector<std::string> GroupedEvents::idsOf(const std::vector<size_t>& group) const {
   std::vector<std::string> ids;
   ids.reserve(group.size());
-  for (size_t position : group) ids.push_back(sortedVisible[position].id);
+  for (size_t position : group) ids.push_back(sortedVisible[position]->id);
   return ids;
 }
 
 std::vector<GlimmetEvent> GroupedEvents::eventsOf(const std::vector<size_t>& group) const {
   std::vector<GlimmetEvent> events;
   events.reserve(group.size());
-  for (size_t position : group) events.push_back(sortedVisible[position]);
+  for (size_t position : group) events.push_back(*sortedVisible[position]);
   return events;
 }
 

@@ -18,21 +18,23 @@ std::string taskIdentity(const GlimmetEvent& event);
 // two different questions stay two messages and only a repeated identical one joins the first.
 std::string messageGroupKey(const GlimmetEvent& event);
 
+// The events are those given to `groupVisibleEvents`, pointed at rather than copied: a full
+// read groups hundreds of events on the main thread. They stay valid while that list does.
 struct GroupedEvents {
-  std::vector<GlimmetEvent> sortedVisible;  // every visible event, newest first
+  std::vector<const GlimmetEvent*> sortedVisible;  // every visible event, newest first
   // The messages, by newest event: each a list of positions in `sortedVisible`, newest first
-  // (positions rather than copies: a full read groups hundreds of events on the main thread).
+
   std::vector<std::vector<size_t>> groups;
   // What each task is doing now, newest first, for tasks whose representative is visible: its
   // newest event, except that a question nothing here can answer (a bare notification) after a
   // request waiting for the user only repeats that request and leaves it representing the task.
-  std::vector<GlimmetEvent> representatives;
+  std::vector<const GlimmetEvent*> representatives;
   // The ids of every task's newest event, hidden or not. An event not among them belongs to a
   // task that has moved on since, so it no longer waits for anything.
   std::set<std::string> representativeIDs;
 
   const GlimmetEvent& newestOf(const std::vector<size_t>& group) const {
-    return sortedVisible[group.front()];
+    return *sortedVisible[group.front()];
   }
   std::vector<std::string> idsOf(const std::vector<size_t>& group) const;
   std::vector<GlimmetEvent> eventsOf(const std::vector<size_t>& group) const;
@@ -43,5 +45,8 @@ struct GroupedEvents {
 // later line is the newer event.
 GroupedEvents groupVisibleEvents(const std::vector<GlimmetEvent>& events,
                                  const std::set<std::string>& hiddenIDs);
+// The groups point into the list, which must outlive them.
+GroupedEvents groupVisibleEvents(std::vector<GlimmetEvent>&& events,
+                                 const std::set<std::string>& hiddenIDs) = delete;
 
 }  // namespace glimmet

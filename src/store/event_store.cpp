@@ -333,20 +333,14 @@ void EventStore::ensureMessageCache() {
       ++cachedApprovalCount_;
     }
   }
-  cachedSortedActiveEvents_ = std::move(grouped.sortedVisible);
   cachedTaskRepresentatives_ = std::move(grouped.representatives);
   cachedLatestEvent_.reset();
-  if (!cachedSortedActiveEvents_.empty()) cachedLatestEvent_ = cachedSortedActiveEvents_.front();
+  if (!grouped.sortedVisible.empty()) cachedLatestEvent_ = *grouped.sortedVisible.front();
 }
 
 const std::vector<IslandMessage>& EventStore::allMessages() {
   ensureMessageCache();
   return cachedAllMessages_;
-}
-
-const std::vector<GlimmetEvent>& EventStore::sortedActiveEvents() {
-  ensureMessageCache();
-  return cachedSortedActiveEvents_;
 }
 
 std::optional<GlimmetEvent> EventStore::latestEvent() {
@@ -367,10 +361,10 @@ void EventStore::ensureCompanionCache() {
   // a finished task, not a waiting one.
   // The candidates are the newest of them (companionCandidateEvents), taken as they are found.
   cachedCompanionCandidateEvents_.clear();
-  for (const auto& event : cachedTaskRepresentatives_) {
+  for (const GlimmetEvent* event : cachedTaskRepresentatives_) {
     if (cachedCompanionCandidateEvents_.size() == kCompanionCandidateLimit) break;
-    if (eventWaitsForUser(event) && answeredOnSocket(event)) continue;
-    cachedCompanionCandidateEvents_.push_back(event);
+    if (eventWaitsForUser(*event) && answeredOnSocket(*event)) continue;
+    cachedCompanionCandidateEvents_.push_back(*event);
   }
   // The status is the first of the ticker's items (companionStatusItem).
   cachedCompanionTickerItems_ = glimmet::companionTickerItems(cachedCompanionCandidateEvents_);

@@ -111,7 +111,6 @@ class EventStore {
 
   // Views, cached by revision.
   const std::vector<IslandMessage>& allMessages();
-  const std::vector<GlimmetEvent>& sortedActiveEvents();
   std::optional<GlimmetEvent> latestEvent();
   int approvalCount();
   std::optional<CompanionStatusItem> companionStatus();
@@ -205,8 +204,9 @@ class EventStore {
   std::vector<PendingAction> socketRequests_;
 
   int64_t messageCacheRevision_ = -1;
-  std::vector<GlimmetEvent> cachedSortedActiveEvents_;
-  std::vector<GlimmetEvent> cachedTaskRepresentatives_;  // each task's newest visible event
+  // Each task's newest visible event, in `events_`: the cache is rebuilt whenever the list
+  // changes, as that moves the revision.
+  std::vector<const GlimmetEvent*> cachedTaskRepresentatives_;
   std::vector<IslandMessage> cachedAllMessages_;
   std::optional<GlimmetEvent> cachedLatestEvent_;
   int cachedApprovalCount_ = 0;

@@ -201,7 +201,8 @@ TEST(MessageNormalizerTest, FailuresAndCancellationsAreLabelledAsThePetSeesThem)
     const auto event = eventFrom(R"({"event_id": "c", )" + fields + "}");
     // Neither running nor done for the pet; a notice in the inbox.
     EXPECT_EQ(eventReminderPolicy(event).kind, EventReminderKind::none) << fields;
-    EXPECT_EQ(groupVisibleEvents({event}, {}).groups.size(), 1u) << fields;
+    const std::vector<GlimmetEvent> alone{event};
+    EXPECT_EQ(groupVisibleEvents(alone, {}).groups.size(), 1u) << fields;
     const auto message = makeIslandMessage({event}, {}, {}, Timestamp{});
     EXPECT_EQ(message.normalized->intent, MessageIntent::taskResult) << fields;
     EXPECT_EQ(message.badge, "Cancelled") << fields;
@@ -283,7 +284,8 @@ TEST(MessageGroupingTest, DifferentRequestsStaySeparateAndRepeatsJoin) {
   EXPECT_EQ(messageGroupKey(running), "task|claude code|claude code|s");
   EXPECT_EQ(messageGroupKey(first), "human_loop|claude code|claude code|s|/w|run: ls|bash|");
 
-  const auto grouped = groupVisibleEvents({first, other, repeat, running}, {});
+  const std::vector<GlimmetEvent> events{first, other, repeat, running};
+  const auto grouped = groupVisibleEvents(events, {});
   ASSERT_EQ(grouped.groups.size(), 3u);
   EXPECT_EQ(grouped.idsOf(grouped.groups[0]), std::vector<std::string>{"d"});
   EXPECT_EQ(grouped.idsOf(grouped.groups[1]), (std::vector<std::string>{"c", "a"}));
@@ -312,7 +314,7 @@ TEST(MessageGroupingTest, HiddenUsageOnlyAndUnlistedEventsNeverBecomeMessages) {
   };
   const auto grouped = groupVisibleEvents(events, {"hidden"});
   ASSERT_EQ(grouped.sortedVisible.size(), 1u);
-  EXPECT_EQ(grouped.sortedVisible[0].id, "kept");
+  EXPECT_EQ(grouped.sortedVisible[0]->id, "kept");
   ASSERT_EQ(grouped.groups.size(), 1u);
 }
 
@@ -323,20 +325,20 @@ TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesFavourTheLate
       "session_id": ")" +
                      session + R"(", "timestamp": ")" + time + R"("})");
   };
-  const auto grouped = groupVisibleEvents(
-      {event("a1", "a", "2026-05-11T12:00:01Z"), event("b1", "b", "2026-05-11T12:00:02Z"),
-       event("a2", "a", "2026-05-11T12:00:03Z"), event("c1", "c", "2026-05-11T12:00:02Z"),
-       event("old", "d", "not a date")},
-      {});
+  const std::vector<GlimmetEvent> events{
+      event("a1", "a", "2026-05-11T12:00:01Z"), event("b1", "b", "2026-05-11T12:00:02Z"),
+      event("a2", "a", "2026-05-11T12:00:03Z"), event("c1", "c", "2026-05-11T12:00:02Z"),
+      event("old", "d", "not a date")};
+  const auto grouped = groupVisibleEvents(events, {});
   std::vector<std::string> order;
-  for (const auto& visible : grouped.sortedVisible) order.push_back(visible.id);
+  for (const GlimmetEvent* visible : grouped.sortedVisible) order.push_back(visible->id);
   EXPECT_EQ(order, (std::vector<std::string>{"a2", "c1", "b1", "a1", "old"}));
   ASSERT_EQ(grouped.groups.size(), 4u);
-  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][0]].id, "a2");
-  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][1]].id, "a1");
-  EXPECT_EQ(grouped.sortedVisible[grouped.groups[1][0]].id, "c1");
-  EXPECT_EQ(grouped.sortedVisible[grouped.groups[2][0]].id, "b1");
-  EXPECT_EQ(grouped.sortedVisible[grouped.groups[3][0]].id, "old");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][0]]->id, "a2");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[0][1]]->id, "a1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[1][0]]->id, "c1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[2][0]]->id, "b1");
+  EXPECT_EQ(grouped.sortedVisible[grouped.groups[3][0]]->id, "old");
 
   // A task whose lines share one time, or have none, is represented by its last line.
   for (const std::string time : {R"(, "timestamp": "2026-05-11T12:00:00Z")", ""}) {
@@ -344,11 +346,12 @@ TEST(MessageGroupingTest, GroupsFollowTheirNewestEventAndEqualTimesFavourTheLate
       "session_id": "t")" + time + "}");
     const auto finished = eventFrom(R"({"event_id": "f", "event_type": "task_completed",
       "session_id": "t")" + time + "}");
-    const auto task = groupVisibleEvents({started, finished}, {});
+    const std::vector<GlimmetEvent> lines{started, finished};
+    const auto task = groupVisibleEvents(lines, {});
     ASSERT_EQ(task.groups.size(), 1u);
-    EXPECT_EQ(task.sortedVisible[task.groups[0][0]].id, "f") << time;
+    EXPECT_EQ(task.sortedVisible[task.groups[0][0]]->id, "f") << time;
     ASSERT_EQ(task.representatives.size(), 1u);
-    EXPECT_EQ(task.representatives[0].id, "f") << time;
+    EXPECT_EQ(task.representatives[0]->id, "f") << time;
   }
 }
 
@@ -363,20 +366,23 @@ TEST(MessageGroupingTest, ABareNotificationRepeatsTheRequestBeforeIt) {
   const auto notification = event("n", R"("event_type": "waiting_input")", 2);
   const auto ran = event("r", R"("event_type": "task_updated")", 3);
 
-  auto grouped = groupVisibleEvents({permission, notification}, {});
+  const std::vector<GlimmetEvent> asked{permission, notification};
+  auto grouped = groupVisibleEvents(asked, {});
   ASSERT_EQ(grouped.representatives.size(), 1u);
-  EXPECT_EQ(grouped.representatives[0].id, "p");
+  EXPECT_EQ(grouped.representatives[0]->id, "p");
   EXPECT_EQ(grouped.groups.size(), 2u);  // the notification is listed, as status
 
-  grouped = groupVisibleEvents({permission, notification, ran}, {});
+  const std::vector<GlimmetEvent> movedOn{permission, notification, ran};
+  grouped = groupVisibleEvents(movedOn, {});
   ASSERT_EQ(grouped.representatives.size(), 1u);
-  EXPECT_EQ(grouped.representatives[0].id, "r");
+  EXPECT_EQ(grouped.representatives[0]->id, "r");
 
   // Without a request before it, the notification is what the task is doing.
-  grouped =
-      groupVisibleEvents({event("u", R"("event_type": "task_updated")", 1), notification}, {});
+  const std::vector<GlimmetEvent> unasked{event("u", R"("event_type": "task_updated")", 1),
+                                          notification};
+  grouped = groupVisibleEvents(unasked, {});
   ASSERT_EQ(grouped.representatives.size(), 1u);
-  EXPECT_EQ(grouped.representatives[0].id, "n");
+  EXPECT_EQ(grouped.representatives[0]->id, "n");
 }
 
 TEST(MessageGroupingTest, EventsWithoutSessionOrDirectoryAreTheirOwnTasks) {
@@ -386,7 +392,8 @@ TEST(MessageGroupingTest, EventsWithoutSessionOrDirectoryAreTheirOwnTasks) {
   const auto second = eventFrom(R"({"event_id": "n2", "source": "gemini",
     "event_type": "task_completed", "title": "Deployed"})");
   EXPECT_NE(messageGroupKey(first), messageGroupKey(second));
-  const auto grouped = groupVisibleEvents({first, second}, {});
+  const std::vector<GlimmetEvent> both{first, second};
+  const auto grouped = groupVisibleEvents(both, {});
   ASSERT_EQ(grouped.groups.size(), 2u);
   EXPECT_EQ(grouped.representatives.size(), 2u);
 

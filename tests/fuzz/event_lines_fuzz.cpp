@@ -47,10 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Every visible event is in exactly one message.
   FUZZ_CHECK(grouped_count == grouped.sortedVisible.size());
-  for (const auto& event : grouped.representatives) {
-    FUZZ_CHECK(grouped.representativeIDs.count(event.id) == 1);
+  std::vector<GlimmetEvent> representatives;
+  for (const GlimmetEvent* event : grouped.representatives) {
+    FUZZ_CHECK(grouped.representativeIDs.count(event->id) == 1);
+    representatives.push_back(*event);
   }
-  const auto candidates = companionCandidateEvents(grouped.representatives);
+  const auto candidates = companionCandidateEvents(representatives);
   (void)companionStatusItem(candidates);
   (void)companionTickerItems(candidates);
   return 0;
