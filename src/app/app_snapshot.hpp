@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_list.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
 #include "model/pending_action.hpp"
@@ -35,8 +36,8 @@ struct AppSnapshot {
   uint64_t revision = 0;
   // The event store's revision the messages were built from.
   int64_t storeRevision = 0;
-  // Inbox order: newest first.
-  std::vector<IslandMessage> messages;
+  // Inbox order: newest first. Shared with the store's message list until that changes.
+  SharedList<IslandMessage> messages;
   int approvalCount = 0;
   // Requests an agent is blocked on, oldest first.
   std::vector<PendingAction> waitingRequests;

@@ -238,7 +238,7 @@ std::shared_ptr<AppSnapshot> Core::buildSnapshot() {
   socketRequests.insert(socketRequests.end(), finishedRequests_.begin(), finishedRequests_.end());
   store_->setSocketRequests(std::move(socketRequests));
   next->storeRevision = store_->revision();
-  next->messages = store_->allMessages();
+  next->messages = store_->sharedMessages();
   next->approvalCount = store_->approvalCount();
   next->companionStatus = store_->companionStatus();
   next->tickerItems = store_->companionTickerItems();

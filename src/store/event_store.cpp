@@ -319,12 +319,12 @@ void EventStore::ensureMessageCache() {
   messageCacheRevision_ = revision_;
   GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
   const Timestamp now = options_.clock();
-  cachedAllMessages_.clear();
-  cachedAllMessages_.reserve(grouped.groups.size());
+  std::vector<IslandMessage> messages;
+  messages.reserve(grouped.groups.size());
   cachedApprovalCount_ = 0;
   for (const auto& group : grouped.groups) {
     const GlimmetEvent& newest = grouped.newestOf(group);
-    cachedAllMessages_.push_back(
+    messages.push_back(
         makeIslandMessage(newest, grouped.idsOf(group), readIDs_, options_.jumpFor, now));
     // A request stays listed after its task moved on or its socket request ended, so the user
     // sees what was asked; it only stops waiting.
@@ -333,12 +333,18 @@ void EventStore::ensureMessageCache() {
       ++cachedApprovalCount_;
     }
   }
+  cachedAllMessages_ = std::move(messages);
   cachedTaskRepresentatives_ = std::move(grouped.representatives);
   cachedLatestEvent_.reset();
   if (!grouped.sortedVisible.empty()) cachedLatestEvent_ = *grouped.sortedVisible.front();
 }
 
 const std::vector<IslandMessage>& EventStore::allMessages() {
+  ensureMessageCache();
+  return cachedAllMessages_;
+}
+
+SharedList<IslandMessage> EventStore::sharedMessages() {
   ensureMessageCache();
   return cachedAllMessages_;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/log.hpp"
+#include "base/shared_list.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
 #include "model/pending_action.hpp"
@@ -111,6 +112,8 @@ class EventStore {
 
   // Views, cached by revision.
   const std::vector<IslandMessage>& allMessages();
+  // The same list, to share rather than copy: it is never changed, only replaced.
+  SharedList<IslandMessage> sharedMessages();
   std::optional<GlimmetEvent> latestEvent();
   int approvalCount();
   std::optional<CompanionStatusItem> companionStatus();
@@ -207,7 +210,7 @@ class EventStore {
   // Each task's newest visible event, in `events_`: the cache is rebuilt whenever the list
   // changes, as that moves the revision.
   std::vector<const GlimmetEvent*> cachedTaskRepresentatives_;
-  std::vector<IslandMessage> cachedAllMessages_;
+  SharedList<IslandMessage> cachedAllMessages_;
   std::optional<GlimmetEvent> cachedLatestEvent_;
   int cachedApprovalCount_ = 0;
 

@@ -132,8 +132,9 @@ const RenderFixtureMakers& fixtures() {
                {"event_id", "progress-1"},
                {"timestamp",
                 "2026-05-11T08:58:00Z"}}.dump()});
-           fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), progress.begin(),
-                                            progress.end());
+           std::vector<IslandMessage> messages = fixture.snapshot.messages;
+           messages.insert(messages.end(), progress.begin(), progress.end());
+           fixture.snapshot.messages = std::move(messages);
            fixture.state.ticker.index = 1;
            return fixture;
          }},
@@ -198,8 +199,9 @@ const RenderFixtureMakers& fixtures() {
                      {"event_id", "done-1"},
                      {"timestamp", "2026-05-11T08:41:00Z"}};
            auto more = messagesFrom({done.dump(), choice.dump()});
-           fixture.snapshot.messages.insert(fixture.snapshot.messages.end(), more.begin(),
-                                            more.end());
+           std::vector<IslandMessage> messages = fixture.snapshot.messages;
+           messages.insert(messages.end(), more.begin(), more.end());
+           fixture.snapshot.messages = std::move(messages);
            return fixture;
          }},
         {"expanded-high-risk-armed",

@@ -81,6 +81,36 @@ TEST_F(EventStoreTest, IsolatedStoreNeitherWatchesNorPersistsMarks) {
             std::vector<std::string>{"a"});  // untouched
 }
 
+// Snapshots share the message list instead of copying it; a list already handed out never
+// changes, even when the store rebuilds its own.
+TEST_F(EventStoreTest, SharedMessageListsAreReplacedNeverChanged) {
+  std::filesystem::create_directories(dir.file("events"));
+  writeText(dir.file("events/events.jsonl"), line("a") + line("b"));
+  auto store = makeStore(options());
+  store->reload(true);
+  const SharedList<IslandMessage> first = store->sharedMessages();
+  ASSERT_EQ(first.size(), 2u);
+  // Unchanged: the very same list, equal at once.
+  const SharedList<IslandMessage> again = store->sharedMessages();
+  EXPECT_EQ(&again.items(), &first.items());
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(&store->allMessages(), &first.items());
+
+  store->hide(store->allMessages()[0]);
+  const SharedList<IslandMessage> after = store->sharedMessages();
+  EXPECT_NE(&after.items(), &first.items());
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_NE(after, first);
+  // The list handed out before still shows both messages.
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[0].event.id, "b");
+  EXPECT_EQ(first[1].event.id, "a");
+  EXPECT_EQ(after[0].event.id, "a");
+  // Separate lists with equal messages are equal; an empty list equals no list.
+  EXPECT_EQ(SharedList<IslandMessage>(after.items()), after);
+  EXPECT_EQ(SharedList<IslandMessage>(std::vector<IslandMessage>{}), SharedList<IslandMessage>());
+}
+
 TEST_F(EventStoreTest, MarksPersistAndClearAuditsEachMessage) {
   std::filesystem::create_directories(dir.file("events"));
   writeText(dir.file("events/events.jsonl"),
