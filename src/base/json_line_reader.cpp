@@ -23,7 +23,7 @@ struct JsonLineReader::Parser {
 namespace {
 
 // Objects with fewer members are searched member by member, which is as quick. The event's
-// top level and its usage object are matched to their names in one pass (`collectMembers`), so
+// top level and its usage object are matched to their names in one pass (`MemberSlots`), so
 // only an unusually wide object inside a line pays for an index.
 constexpr size_t kSmallestIndexedObject = 16;
 
