@@ -4,9 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -85,6 +92,23 @@ TEST(SerialQueueTest, AsyncThenAppliesResultsOnTheLoopThreadInOrder) {
     EXPECT_TRUE(applied[i].onLoopThread);
   }
 }
+
+#if defined(__linux__)
+// The worker yields to the loop on a busy machine: it runs ten steps nicer than the thread that
+// made it, which keeps its own priority.
+TEST(SerialQueueTest, WorkersRunAtBackgroundPriority) {
+  MainLoop loop;
+  const int loopNice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+  SerialQueue queue("app.glimmet.test-nice", loop);
+  std::optional<int> workerNice;
+  queue.asyncThen([] { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); },
+                  [&](int nice) { workerNice = nice; });
+  ASSERT_TRUE(loop.runUntil([&] { return workerNice.has_value(); }, kQueueDeadline));
+  // Nice values stop at 19.
+  EXPECT_EQ(*workerNice, std::min(loopNice + 10, 19));
+  EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())), loopNice);
+}
+#endif
 
 }  // namespace
 }  // namespace glimmet
