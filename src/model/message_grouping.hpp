@@ -22,8 +22,7 @@ std::string messageGroupKey(const GlimmetEvent& event);
 // read groups hundreds of events on the main thread. They stay valid while that list does.
 struct GroupedEvents {
   std::vector<const GlimmetEvent*> sortedVisible;  // every visible event, newest first
-  // The messages, by newest event: each a list of positions in `sortedVisible`, newest first
-
+  // The messages, by newest event: each a list of positions in `sortedVisible`, newest first.
   std::vector<std::vector<size_t>> groups;
   // What each task is doing now, newest first, for tasks whose representative is visible: its
   // newest event, except that a question nothing here can answer (a bare notification) after a
