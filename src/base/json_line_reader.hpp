@@ -199,7 +199,7 @@ class MemberSlots {
 
  private:
   // Only the slots of names found are written and read: an event's line names a dozen of the
-  // reader's ninety, and clearing the rest cost more than matching the members.
+  // reader's ninety, so the rest are never cleared.
   std::array<const JsonLineValue*, N> slots_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   MemberSet<N> present_;
 };
