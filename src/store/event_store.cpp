@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -235,6 +236,12 @@ void EventStore::publishEvents() {
       ingestResponseReceipts(events_, responseReceipts_, options_.clock(), options_.parseContext);
   for (auto& notice : notices) events_.push_back(std::move(notice));
   ++revision_;
+  if (events_.size() >= kFewestEventsForMessagesOverTurns) {
+    changeAwaitsMessages_ = true;
+    scheduleMessageTurn();
+    return;
+  }
+  changeAwaitsMessages_ = false;
   if (onChange) onChange();
 }
 
@@ -316,27 +323,81 @@ void EventStore::scheduleBridgeReload(bool reinstallFileWatcher) {
 
 void EventStore::ensureMessageCache() {
   if (messageCacheRevision_ == revision_) return;
-  messageCacheRevision_ = revision_;
-  GroupedEvents grouped = groupVisibleEvents(events_, hiddenIDs_);
-  const Timestamp now = options_.clock();
-  std::vector<IslandMessage> messages;
-  messages.reserve(grouped.groups.size());
-  cachedApprovalCount_ = 0;
-  for (const auto& group : grouped.groups) {
-    const GlimmetEvent& newest = grouped.newestOf(group);
-    messages.push_back(
-        makeIslandMessage(newest, grouped.idsOf(group), readIDs_, options_.jumpFor, now));
+  if (!messageBuild_ || messageBuild_->revision != revision_) startMessageBuild();
+  continueMessageBuild(SIZE_MAX);
+}
+
+void EventStore::startMessageBuild() {
+  MessageListBuild& build = messageBuild_.emplace();
+  build.revision = revision_;
+  // Points into `events_`, which only changes with the revision: a build of an older revision
+  // is dropped before it is used again.
+  build.grouped = groupVisibleEvents(events_, hiddenIDs_);
+  build.now = options_.clock();
+  build.messages.reserve(build.grouped.groups.size());
+}
+
+bool EventStore::continueMessageBuild(size_t groups) {
+  MessageListBuild& build = *messageBuild_;
+  const auto& all = build.grouped.groups;
+  const size_t done = build.messages.size();
+  const size_t end = all.size() - done <= groups ? all.size() : done + groups;
+  for (size_t i = done; i < end; ++i) {
+    const GlimmetEvent& newest = build.grouped.newestOf(all[i]);
+    build.messages.push_back(makeIslandMessage(newest, build.grouped.idsOf(all[i]), readIDs_,
+                                               options_.jumpFor, build.now));
     // A request stays listed after its task moved on or its socket request ended, so the user
     // sees what was asked; it only stops waiting.
-    if (eventWaitsForUser(newest) && grouped.representativeIDs.count(newest.id) &&
+    if (eventWaitsForUser(newest) && build.grouped.representativeIDs.count(newest.id) &&
         !answeredOnSocket(newest)) {
-      ++cachedApprovalCount_;
+      ++build.approvalCount;
     }
   }
-  cachedAllMessages_ = std::move(messages);
-  cachedTaskRepresentatives_ = std::move(grouped.representatives);
+  if (end < all.size()) return false;
+  messageCacheRevision_ = build.revision;
+  cachedApprovalCount_ = build.approvalCount;
+  cachedAllMessages_ = std::move(build.messages);
+  cachedTaskRepresentatives_ = std::move(build.grouped.representatives);
   cachedLatestEvent_.reset();
-  if (!grouped.sortedVisible.empty()) cachedLatestEvent_ = *grouped.sortedVisible.front();
+  if (!build.grouped.sortedVisible.empty()) {
+    cachedLatestEvent_ = *build.grouped.sortedVisible.front();
+  }
+  messageBuild_.reset();
+  return true;
+}
+
+void EventStore::scheduleMessageTurn() {
+  if (messageTurnScheduled_) return;
+  messageTurnScheduled_ = true;
+  std::weak_ptr<bool> alive = alive_;
+  // Posted work runs on the loop's next turn, after the timers and input that came meanwhile.
+  loop_.post([this, alive] {
+    if (alive.expired() || !*alive.lock()) return;
+    messageTurnScheduled_ = false;
+    takeMessageTurn();
+  });
+}
+
+// One step of a publish per turn: the grouping, a slice of the messages, the companion's
+// view, and then the change is told.
+void EventStore::takeMessageTurn() {
+  if (!changeAwaitsMessages_) return;
+  if (messageCacheRevision_ != revision_) {
+    if (!messageBuild_ || messageBuild_->revision != revision_) {
+      startMessageBuild();
+    } else {
+      continueMessageBuild(kMessagesPerLoopTurn);
+    }
+    scheduleMessageTurn();
+    return;
+  }
+  if (companionCacheRevision_ != revision_) {
+    ensureCompanionCache();
+    scheduleMessageTurn();
+    return;
+  }
+  changeAwaitsMessages_ = false;
+  if (onChange) onChange();
 }
 
 const std::vector<IslandMessage>& EventStore::allMessages() {

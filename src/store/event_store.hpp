@@ -14,6 +14,7 @@
 #include "base/shared_list.hpp"
 #include "model/companion_status.hpp"
 #include "model/island_message.hpp"
+#include "model/message_grouping.hpp"
 #include "model/pending_action.hpp"
 #include "model/response_channel.hpp"
 #include "platform/file_watcher.hpp"
@@ -74,6 +75,15 @@ struct EventStoreOptions {
   std::function<MessageActionOutcome(const IslandMessage&)> openJump;
 };
 
+// A message list being made a slice at a time, from the events of one store revision.
+struct MessageListBuild {
+  int64_t revision = 0;  // of the events grouped; a build of an older one is started again
+  GroupedEvents grouped;
+  std::vector<IslandMessage> messages;
+  int approvalCount = 0;
+  Timestamp now;
+};
+
 // The single owner of everything known about agent activity: the events of the event file and
 // of the local loaders, the user's marks, and every view derived from them, each rebuilt only
 // when the revision moved. Lives on the main loop.
@@ -91,6 +101,9 @@ class EventStore {
   EventStore(const EventStore&) = delete;
   EventStore& operator=(const EventStore&) = delete;
 
+  // Told when what the store shows changed. After a reload of many events it is told a few
+  // loop turns later, once their messages are made, so that the reload never holds the loop
+  // for long; the views answer at once either way.
   std::function<void()> onChange;
 
   // From now on a full read of the event file larger than 256 KiB is made on a worker thread
@@ -190,6 +203,11 @@ class EventStore {
                                  const std::optional<std::string>& text);
   MessageActionOutcome jump(const IslandMessage& message);
   void ensureMessageCache();
+  void startMessageBuild();
+  // Makes the next `groups` messages of the build; true once the build is done and installed.
+  bool continueMessageBuild(size_t groups);
+  void scheduleMessageTurn();
+  void takeMessageTurn();
   void ensureCompanionCache();
   // An event waiting for the user that was answered (or dropped) on the approval socket.
   bool answeredOnSocket(const GlimmetEvent& event) const;
@@ -213,6 +231,15 @@ class EventStore {
   SharedList<IslandMessage> cachedAllMessages_;
   std::optional<GlimmetEvent> cachedLatestEvent_;
   int cachedApprovalCount_ = 0;
+
+  // A publish of many events builds its messages a slice per loop turn and tells `onChange`
+  // once they are all made, so that it never holds the loop for the whole list at once; a
+  // reader who needs the list sooner finishes it there and then.
+  static constexpr size_t kFewestEventsForMessagesOverTurns = 128;
+  static constexpr size_t kMessagesPerLoopTurn = 48;
+  std::optional<MessageListBuild> messageBuild_;
+  bool messageTurnScheduled_ = false;
+  bool changeAwaitsMessages_ = false;
 
   int64_t companionCacheRevision_ = -1;
   std::vector<GlimmetEvent> cachedCompanionCandidateEvents_;

@@ -489,6 +489,58 @@ TEST_F(EventStoreTest, ViewsAreRebuiltOnlyWhenTheRevisionMoves) {
   EXPECT_EQ(store->companionTickerItems()[0].kind, CompanionStatusKind::approval);
 }
 
+TEST_F(EventStoreTest, LargePublishBuildsMessagesBetweenOtherWorkAndTellsTheChangeOnce) {
+  std::filesystem::create_directories(dir.file("events"));
+  // 300 tasks, every 60th waiting for approval: several slices of messages.
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    text += line(
+        fmt::format("task-{}", i),
+        i % 60 == 0 ? R"(,"event_type":"permission_request","action":{"decision_file":"/d"})" : "");
+  }
+  writeText(dir.file("events/events.jsonl"), text);
+  auto store = makeStore(options());
+  int publishesSeenByOtherWork = -1;
+  loop.post([&] {
+    store->reload(true);
+    EXPECT_EQ(publishes, 0);  // told once the messages are made, not before
+    // Posted after the reload: it runs while the messages are still being made.
+    loop.post([&] { publishesSeenByOtherWork = publishes; });
+  });
+  ASSERT_TRUE(loop.runUntil([&] { return publishes > 0; }, Seconds(10)));
+  EXPECT_EQ(publishesSeenByOtherWork, 0);
+  loop.runUntil([] { return false; }, Seconds(0.02));
+  EXPECT_EQ(publishes, 1);
+  ASSERT_EQ(store->allMessages().size(), 300u);
+  EXPECT_EQ(store->allMessages().front().event.id, "task-299");
+  EXPECT_EQ(store->allMessages().back().event.id, "task-0");
+  EXPECT_EQ(store->approvalCount(), 5);
+
+  // A reader who needs the list before it is done gets all of it, and the change is still told
+  // exactly once.
+  appendText(dir.file("events/events.jsonl"), line("task-300") + line("task-301"));
+  store->reload(true);
+  EXPECT_EQ(publishes, 1);
+  ASSERT_EQ(store->allMessages().size(), 302u);
+  EXPECT_EQ(store->allMessages().front().event.id, "task-301");
+  loop.runUntil([] { return false; }, Seconds(0.02));
+  EXPECT_EQ(publishes, 2);
+
+  // Marks made while a build runs are in the list it ends with.
+  appendText(dir.file("events/events.jsonl"), line("task-302"));
+  store->reload(true);
+  bool marked = false;
+  loop.post([&] {
+    store->markRead(store->allMessages().back());
+    marked = true;
+  });
+  ASSERT_TRUE(loop.runUntil([&] { return marked; }, Seconds(10)));
+  loop.runUntil([] { return false; }, Seconds(0.02));
+  ASSERT_EQ(store->allMessages().size(), 303u);
+  EXPECT_EQ(store->allMessages().back().normalized->readState, MessageReadState::read);
+  EXPECT_EQ(store->allMessages().front().normalized->readState, MessageReadState::unread);
+}
+
 TEST_F(EventStoreTest, LargeFullReadLeavesTheLoopFreeAndAppendsFollowIt) {
   std::filesystem::create_directories(dir.file("events"));
   // Lines the SIMD reader leaves to the tree parser (a number beyond 64 bits), each naming
