@@ -179,6 +179,7 @@ std::optional<NewestLines> readNewestLines(const std::string& path, uint64_t siz
   // Left uninitialised: all but the padding is overwritten by the read.
   result.bytes = std::make_unique_for_overwrite<char[]>(length + padding);
   result.byteCount = length + padding;
+  preferLargePages(result.bytes.get(), result.byteCount);
   std::memset(result.bytes.get() + length, 0, padding);
   if (length > 0 && !readRange(path, start, result.bytes.get(), length, twoThreads)) {
     return std::nullopt;

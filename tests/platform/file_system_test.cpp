@@ -1,13 +1,18 @@
 // File helpers on real files in a temporary directory.
 
 #include "platform/file_system.hpp"
+#include "platform/file_range_read.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -154,6 +159,53 @@ TEST(FileSystemTest, RemovalAndDirectoriesAreIdempotent) {
   ASSERT_TRUE(createDirectories(dir.file("x/y/z")));
   EXPECT_TRUE(isDirectory(dir.file("x/y/z")));
   EXPECT_TRUE(createDirectories(dir.file("x/y/z"))) << "existing directories are fine";
+}
+
+}  // namespace
+}  // namespace glimmet
+
+namespace glimmet {
+namespace {
+
+// The kilobytes of transparent huge pages behind the mapping that holds `address`.
+long hugePageKilobytesAt(const void* address) {
+  std::ifstream smaps("/proc/self/smaps");
+  const auto at = reinterpret_cast<uintptr_t>(address);
+  std::string line;
+  bool inside = false;
+  while (std::getline(smaps, line)) {
+    uintptr_t from = 0;
+    uintptr_t to = 0;
+    char dash = 0;
+    std::istringstream header(line);
+    if (header >> std::hex >> from >> dash >> to && dash == '-') {
+      inside = from <= at && at < to;
+    } else if (inside && line.rfind("AnonHugePages:", 0) == 0) {
+      return std::stol(line.substr(14));
+    }
+  }
+  return 0;
+}
+
+TEST(FileRangeReadTest, AReadBufferOfMegabytesGetsLargePagesWhereTheSystemOffersThem) {
+  std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string modes;
+  std::getline(setting, modes);
+  if (modes.find("[never]") != std::string::npos || modes.empty()) {
+    GTEST_SKIP() << "transparent huge pages are off here";
+  }
+  // Eight and a bit megabytes, as a read window is: three or four whole 2 MiB blocks inside.
+  constexpr size_t kLength = (size_t{8} << 20) + 64;
+  auto buffer = std::make_unique_for_overwrite<char[]>(kLength);
+  preferLargePages(buffer.get(), kLength);
+  std::fill(buffer.get(), buffer.get() + kLength, 'x');
+  EXPECT_GE(hugePageKilobytesAt(buffer.get() + (size_t{4} << 20)), 2048);
+  EXPECT_EQ(buffer[0], 'x');
+  EXPECT_EQ(buffer[kLength - 1], 'x');
+  // A buffer smaller than one large page is left as it is, wherever it lies.
+  auto small = std::make_unique<char[]>(4096);
+  preferLargePages(small.get(), 4096);
+  preferLargePages(small.get() + 1, 0);
 }
 
 }  // namespace

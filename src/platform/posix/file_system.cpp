@@ -2,6 +2,7 @@
 #include "platform/file_range_read.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +141,22 @@ bool readFileInto(const std::string& path, uint64_t offset, char* out, size_t le
   }
   gBytesRead.fetch_add(done, std::memory_order_relaxed);
   return true;
+}
+
+void preferLargePages(char* data, size_t length) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const auto start = reinterpret_cast<uintptr_t>(data);
+  // The whole large pages inside the buffer.
+  const uintptr_t firstPage = (start + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t endOfLastPage = (start + length) & ~(kLargePage - 1);
+  if (endOfLastPage <= firstPage) return;
+  // Only a hint: where large pages are off, the buffer keeps small ones.
+  (void)::madvise(data + (firstPage - start), endOfLastPage - firstPage, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)length;
+#endif
 }
 
 Status writeFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
