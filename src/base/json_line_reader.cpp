@@ -298,12 +298,32 @@ bool readPlainValue(od::value& value, PlainMember& out) {
   }
 }
 
+// The first bytes of a few names, so that most other names are ruled out by one test.
+class FirstBytes {
+ public:
+  explicit FirstBytes(std::span<const std::string_view> names) {
+    for (const std::string_view name : names) {
+      const auto byte = static_cast<uint8_t>(name.empty() ? '"' : name.front());
+      words_[byte / 64] |= uint64_t{1} << (byte % 64);
+    }
+  }
+  bool has(char c) const {
+    const auto byte = static_cast<uint8_t>(c);
+    return (words_[byte / 64] >> (byte % 64)) & 1U;
+  }
+
+ private:
+  std::array<uint64_t, 4> words_{};
+};
+
 // The position in `names` of a member's name, taken from a line without a backslash: there the
 // name is its raw text up to the next quote, so a name matches when its bytes are followed by
 // that quote. The line's padding keeps the byte after any name inside the buffer.
-size_t plainNameIndex(std::span<const std::string_view> names, od::raw_json_string key,
-                      const char* lineEnd) {
+size_t plainNameIndex(std::span<const std::string_view> names, const FirstBytes& firstBytes,
+                      od::raw_json_string key, const char* lineEnd) {
   const char* start = key.raw();
+  // An empty name's first byte is its closing quote.
+  if (!firstBytes.has(*start)) return names.size();
   const auto room = static_cast<size_t>(lineEnd - start);
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string_view name = names[i];
@@ -328,6 +348,7 @@ JsonLineReader::Outcome JsonLineReader::readPlainMembers(std::string_view line, 
   if (std::memchr(line.data(), '\\', line.size())) return Outcome::needsTree;
   const char* data = paddedData(line, capacity);
   const char* const lineEnd = data + line.size();
+  const FirstBytes firstBytes(names);
   od::document document;
   od::object object;
   if (parser_->parser.iterate(data, line.size(), capacity).get(document) != simdjson::SUCCESS ||
@@ -338,7 +359,7 @@ JsonLineReader::Outcome JsonLineReader::readPlainMembers(std::string_view line, 
     od::field field;
     if (std::move(member).get(field) != simdjson::SUCCESS) return Outcome::needsTree;
     // Without a backslash in the line a name is its raw text, so the raw comparison is exact.
-    const size_t index = plainNameIndex(names, field.key(), lineEnd);
+    const size_t index = plainNameIndex(names, firstBytes, field.key(), lineEnd);
     if (index == names.size()) continue;  // stepped over when the iteration moves on
     od::value& value = field.value();
     if (index != nestedIndex) {
@@ -359,7 +380,7 @@ JsonLineReader::Outcome JsonLineReader::readPlainMembers(std::string_view line, 
     for (auto innerMember : inner) {
       od::field innerField;
       if (std::move(innerMember).get(innerField) != simdjson::SUCCESS) return Outcome::needsTree;
-      const size_t innerIndex = plainNameIndex(names, innerField.key(), lineEnd);
+      const size_t innerIndex = plainNameIndex(names, firstBytes, innerField.key(), lineEnd);
       if (innerIndex == names.size()) continue;
       if (!readPlainValue(innerField.value(), nested[innerIndex])) return Outcome::needsTree;
     }
