@@ -80,6 +80,25 @@ std::optional<Timestamp> localTime(const std::chrono::year_month_day& date, int 
   return Timestamp{std::chrono::seconds{seconds}} + std::chrono::microseconds{micros};
 }
 
+// The date of fields read from a text; absent when any field is out of range (a leap second
+// is not: it runs on into the next minute).
+std::optional<std::chrono::year_month_day> validDate(int year, int month, int day, int hour,
+                                                     int minute, int second) {
+  if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+  const std::chrono::year_month_day date{std::chrono::year{year},
+                                         std::chrono::month{static_cast<unsigned>(month)},
+                                         std::chrono::day{static_cast<unsigned>(day)}};
+  if (!date.ok()) return std::nullopt;
+  return date;
+}
+
+Timestamp utcTime(const std::chrono::year_month_day& date, int hour, int minute, int second,
+                  int64_t micros) {
+  return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::sys_days{date}) +
+         std::chrono::hours{hour} + std::chrono::minutes{minute} + std::chrono::seconds{second} +
+         std::chrono::microseconds{micros};
+}
+
 std::optional<Timestamp> parseDateTime(std::string_view text, const DateTimeSyntax& syntax) {
   size_t pos = 0;
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -118,16 +137,10 @@ std::optional<Timestamp> parseDateTime(std::string_view text, const DateTimeSynt
     return std::nullopt;
   }
   if (pos != text.size()) return std::nullopt;
-  if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
-  const std::chrono::year_month_day date{std::chrono::year{year},
-                                         std::chrono::month{static_cast<unsigned>(month)},
-                                         std::chrono::day{static_cast<unsigned>(day)}};
-  if (!date.ok()) return std::nullopt;
-  if (!offsetMinutes) return localTime(date, hour, minute, second, micros);
-  const auto days = std::chrono::sys_days{date};
-  return std::chrono::time_point_cast<std::chrono::microseconds>(days) + std::chrono::hours{hour} +
-         std::chrono::minutes{minute} + std::chrono::seconds{second} +
-         std::chrono::microseconds{micros} - std::chrono::minutes{*offsetMinutes};
+  const auto date = validDate(year, month, day, hour, minute, second);
+  if (!date) return std::nullopt;
+  if (!offsetMinutes) return localTime(*date, hour, minute, second, micros);
+  return utcTime(*date, hour, minute, second, micros) - std::chrono::minutes{*offsetMinutes};
 }
 
 // The form nearly every event's time takes, "2026-05-11T12:00:00Z" with or without a fraction
@@ -158,19 +171,14 @@ std::optional<Timestamp> parseUtcDateTime(std::string_view text) {
       scale /= 10;
     }
   }
-  const int year = static_cast<int>(digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3));
-  const unsigned month = digit(5) * 10 + digit(6);
-  const unsigned day = digit(8) * 10 + digit(9);
-  const unsigned hour = digit(11) * 10 + digit(12);
-  const unsigned minute = digit(14) * 10 + digit(15);
-  const unsigned second = digit(17) * 10 + digit(18);
-  if (month < 1 || month > 12 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
-  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month},
-                                         std::chrono::day{day}};
-  if (!date.ok()) return std::nullopt;
-  return std::chrono::time_point_cast<std::chrono::microseconds>(std::chrono::sys_days{date}) +
-         std::chrono::hours{hour} + std::chrono::minutes{minute} + std::chrono::seconds{second} +
-         std::chrono::microseconds{micros};
+  const auto number = [&digit](size_t i) { return static_cast<int>(digit(i) * 10 + digit(i + 1)); };
+  const int hour = number(11);
+  const int minute = number(14);
+  const int second = number(17);
+  const auto date =
+      validDate(number(0) * 100 + number(2), number(5), number(8), hour, minute, second);
+  if (!date) return std::nullopt;
+  return utcTime(*date, hour, minute, second, micros);
 }
 
 // Seconds or milliseconds since 1970, with an optional fraction. Zero and negative numbers are
