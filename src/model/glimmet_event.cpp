@@ -654,6 +654,11 @@ std::optional<GlimmetEvent> parseGlimmetEvent(const Json& object,
   return readEvent(NamedMembers<Json>{object}, context);
 }
 
+std::optional<GlimmetEvent> parseGlimmetEvent(const JsonLineValue& object,
+                                              const EventParseContext& context) {
+  return readEvent(CollectedMembers(object), context);
+}
+
 std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
                                                   const EventParseContext& context,
                                                   size_t capacity) {
@@ -666,7 +671,7 @@ std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
   JsonLineReader& reader = ownReader ? *ownReader : sharedReader;
   switch (reader.read(line, capacity)) {
     case JsonLineReader::Outcome::value:
-      return readEvent(CollectedMembers(reader.root()), context);
+      return parseGlimmetEvent(reader.root(), context);
     case JsonLineReader::Outcome::notJson:
       return std::nullopt;
     case JsonLineReader::Outcome::needsTree:
