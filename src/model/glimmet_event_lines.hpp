@@ -20,13 +20,13 @@ std::optional<GlimmetEvent> parseGlimmetEventLine(std::string_view line,
                                                   const EventParseContext& context,
                                                   size_t capacity);
 
+// The same through nlohmann's tree: the reference the SIMD reader is held to.
+std::optional<GlimmetEvent> parseGlimmetEventLineAsTree(std::string_view line,
+                                                        const EventParseContext& context);
+
 // What `parseGlimmetEventLine` does once the line is decoded: builds the event from a
 // `JsonLineReader`'s `root()`; absent when that is no object with a string `event_id`.
 std::optional<GlimmetEvent> parseGlimmetEvent(const JsonLineValue& object,
                                               const EventParseContext& context);
-
-// The same through nlohmann's tree: the reference the SIMD reader is held to.
-std::optional<GlimmetEvent> parseGlimmetEventLineAsTree(std::string_view line,
-                                                        const EventParseContext& context);
 
 }  // namespace glimmet
