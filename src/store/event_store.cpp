@@ -337,7 +337,7 @@ void EventStore::startMessageBuild() {
   build.messages.reserve(build.grouped.groups.size());
 }
 
-bool EventStore::continueMessageBuild(size_t groups) {
+void EventStore::continueMessageBuild(size_t groups) {
   MessageListBuild& build = *messageBuild_;
   const auto& all = build.grouped.groups;
   const size_t done = build.messages.size();
@@ -353,7 +353,7 @@ bool EventStore::continueMessageBuild(size_t groups) {
       ++build.approvalCount;
     }
   }
-  if (end < all.size()) return false;
+  if (end < all.size()) return;
   messageCacheRevision_ = build.revision;
   cachedApprovalCount_ = build.approvalCount;
   cachedAllMessages_ = std::move(build.messages);
@@ -363,7 +363,6 @@ bool EventStore::continueMessageBuild(size_t groups) {
     cachedLatestEvent_ = *build.grouped.sortedVisible.front();
   }
   messageBuild_.reset();
-  return true;
 }
 
 void EventStore::scheduleMessageTurn() {

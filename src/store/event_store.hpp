@@ -204,8 +204,8 @@ class EventStore {
   MessageActionOutcome jump(const IslandMessage& message);
   void ensureMessageCache();
   void startMessageBuild();
-  // Makes the next `groups` messages of the build; true once the build is done and installed.
-  bool continueMessageBuild(size_t groups);
+  // Makes the next `groups` messages of the build, and installs the list once it is complete.
+  void continueMessageBuild(size_t groups);
   void scheduleMessageTurn();
   void takeMessageTurn();
   void ensureCompanionCache();
